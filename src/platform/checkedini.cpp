@@ -1,0 +1,47 @@
+#include "checkedini.h"
+#include "inifile.h"
+#include "messages.h"
+#include "text.h"
+#include "textfile.h"
+
+namespace vt {
+
+void CheckIniEntry(const IniFile &ini, const QString &section, const QString &key)
+{
+    bool ok = false;
+    const QStringList lines = ReadLines(ini.fileName(), &ok);
+    if (!ok)
+        return;
+    const QString marker = QLatin1Char('[') + section + QLatin1Char(']');
+    bool sectionFound = false, keyFound = false;
+    for (const QString &line : lines) {
+        if (!sectionFound && line.contains(marker))
+            sectionFound = true;
+        if (sectionFound) {
+            const qsizetype eq = line.indexOf(QLatin1Char('='));
+            const QString name = eq < 0 ? QString() : Trimmed(line.left(eq));
+            if (name == key) {
+                keyFound = true;
+                break;
+            }
+        }
+    }
+    if (!sectionFound)
+        error(QStringLiteral("Block ") + section + QStringLiteral(" not found in ") + ini.fileName());
+    if (!keyFound)
+        error(QStringLiteral("Item ") + key + QStringLiteral(" not found in ") + ini.fileName());
+}
+
+QString CheckedReadString(const IniFile &ini, const QString &section, const QString &key, const QString &def)
+{
+    CheckIniEntry(ini, section, key);
+    return ini.readString(section, key, def);
+}
+
+int CheckedReadInteger(const IniFile &ini, const QString &section, const QString &key, int def)
+{
+    CheckIniEntry(ini, section, key);
+    return ini.readInteger(section, key, def);
+}
+
+} // namespace vt

@@ -1,0 +1,24 @@
+#pragma once
+// Open, save and folder dialogs. Tests replace the service and answer from a queue.
+#include <QString>
+
+class QWidget;
+
+namespace vt {
+
+class FileDialogs
+{
+public:
+    virtual ~FileDialogs() = default;
+    // Each returns the chosen path, or an empty text when the user cancelled.
+    virtual QString openFile(QWidget *parent, const QString &caption, const QString &folder,
+                             const QString &filter) = 0;
+    virtual QString saveFile(QWidget *parent, const QString &caption, const QString &pathProposed,
+                             const QString &filter) = 0;
+    virtual QString folder(QWidget *parent, const QString &caption, const QString &folder) = 0;
+
+    static FileDialogs &instance();
+    static FileDialogs *setInstance(FileDialogs *d);
+};
+
+} // namespace vt

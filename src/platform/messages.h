@@ -1,0 +1,35 @@
+#pragma once
+// Message boxes. Every box of the program goes through here, so that tests can
+// record each box (kind, text, buttons) and answer it from a queue.
+#include <QList>
+#include <QString>
+
+namespace vt {
+
+enum class MsgKind { Information, Warning, Error, Question, Plain };
+enum class MsgButton { None, Ok, Yes, No, Cancel };
+
+class Messages
+{
+public:
+    virtual ~Messages() = default;
+    // Shows one box and returns the button pressed. "\r" in the text is a line break.
+    virtual MsgButton show(MsgKind kind, const QString &text, const QList<MsgButton> &buttons,
+                           MsgButton defaultButton) = 0;
+
+    static Messages &instance();
+    // Replaces the service (tests); returns the previous one. nullptr restores the default.
+    static Messages *setInstance(Messages *m);
+};
+
+// Shorthands in the words of the program's message kinds.
+void information(const QString &text);
+void warning(const QString &text);
+void error(const QString &text);
+void plain(const QString &text);
+// Yes/No question; true for Yes. The default button is No unless said otherwise.
+bool question(const QString &text, MsgButton defaultButton = MsgButton::No);
+// Yes/No/Cancel question.
+MsgButton questionYesNoCancel(const QString &text, MsgButton defaultButton = MsgButton::Cancel);
+
+} // namespace vt
