@@ -1,0 +1,378 @@
+#include "filter.h"
+#include "text.h"
+
+namespace vt {
+
+struct FilterNode {
+    enum Kind { And, Or, Condition } kind = Condition;
+    std::shared_ptr<const FilterNode> left, right;
+    QString field;
+    CompareOp op = CompareOp::Equal;
+    QString literal;    // value in its text form
+    bool prefix = false;
+    QVariant natural;   // value in its natural form (equals())
+    bool isNatural = false;
+};
+
+namespace {
+
+enum class Tok { End, Word, Quoted, Name, Op, Open, Close };
+
+struct Token {
+    Tok kind = Tok::End;
+    QString text;
+    int pos = 0; // 1-based position in the expression
+};
+
+bool isSpace(QChar c)
+{
+    return c.unicode() <= 32;
+}
+
+bool isWordChar(QChar c)
+{
+    return !isSpace(c) && c != u'(' && c != u')' && c != u'<' && c != u'>' && c != u'=' && c != u'\''
+           && c != u'"';
+}
+
+class Parser
+{
+public:
+    explicit Parser(const QString &text) : m_text(text) {}
+
+    std::shared_ptr<const FilterNode> run()
+    {
+        advance();
+        auto node = orExpr();
+        if (m_error.isEmpty() && m_tok.kind != Tok::End)
+            setError(QStringLiteral("unerwartetes \"%1\" an Stelle %2").arg(m_tok.text).arg(m_tok.pos));
+        return m_error.isEmpty() ? node : nullptr;
+    }
+    QString error() const { return m_error; }
+
+private:
+    void setError(const QString &e)
+    {
+        if (m_error.isEmpty())
+            m_error = e;
+    }
+
+    void advance()
+    {
+        const qsizetype n = m_text.size();
+        while (m_i < n && isSpace(m_text.at(m_i)))
+            ++m_i;
+        m_tok = Token{};
+        m_tok.pos = int(m_i) + 1;
+        if (m_i >= n)
+            return;
+        const QChar c = m_text.at(m_i);
+        if (c == u'(' || c == u')') {
+            m_tok.kind = c == u'(' ? Tok::Open : Tok::Close;
+            m_tok.text = c;
+            ++m_i;
+        } else if (c == u'<' || c == u'>' || c == u'=') {
+            m_tok.kind = Tok::Op;
+            m_tok.text = c;
+            ++m_i;
+            if (m_i < n && c != u'=' && (m_text.at(m_i) == u'=' || (c == u'<' && m_text.at(m_i) == u'>')))
+                m_tok.text += m_text.at(m_i++);
+        } else if (c == u'\'' || c == u'"') {
+            // A quote inside is written twice.
+            m_tok.kind = c == u'\'' ? Tok::Quoted : Tok::Name;
+            ++m_i;
+            for (;;) {
+                if (m_i >= n) {
+                    setError(c == u'\'' ? QStringLiteral("schließendes Hochkomma fehlt (Wert ab Stelle %1)")
+                                              .arg(m_tok.pos)
+                                        : QStringLiteral("schließendes Anführungszeichen fehlt (Stelle %1)")
+                                              .arg(m_tok.pos));
+                    m_tok.kind = Tok::End;
+                    return;
+                }
+                const QChar d = m_text.at(m_i++);
+                if (d == c) {
+                    if (m_i < n && m_text.at(m_i) == c) {
+                        m_tok.text += c;
+                        ++m_i;
+                        continue;
+                    }
+                    break;
+                }
+                m_tok.text += d;
+            }
+        } else {
+            m_tok.kind = Tok::Word;
+            const qsizetype start = m_i;
+            while (m_i < n && isWordChar(m_text.at(m_i)))
+                ++m_i;
+            m_tok.text = m_text.mid(start, m_i - start);
+        }
+    }
+
+    bool isKeyword(const char *word) const
+    {
+        return m_tok.kind == Tok::Word && AsciiUpper(m_tok.text) == QLatin1String(word);
+    }
+
+    std::shared_ptr<const FilterNode> join(FilterNode::Kind kind, std::shared_ptr<const FilterNode> l,
+                                           std::shared_ptr<const FilterNode> r)
+    {
+        auto n = std::make_shared<FilterNode>();
+        n->kind = kind;
+        n->left = std::move(l);
+        n->right = std::move(r);
+        return n;
+    }
+
+    std::shared_ptr<const FilterNode> orExpr()
+    {
+        auto node = andExpr();
+        while (m_error.isEmpty() && isKeyword("OR")) {
+            advance();
+            node = join(FilterNode::Or, node, andExpr());
+        }
+        return node;
+    }
+
+    std::shared_ptr<const FilterNode> andExpr()
+    {
+        auto node = primary();
+        while (m_error.isEmpty() && isKeyword("AND")) {
+            advance();
+            node = join(FilterNode::And, node, primary());
+        }
+        return node;
+    }
+
+    std::shared_ptr<const FilterNode> primary()
+    {
+        if (!m_error.isEmpty())
+            return nullptr;
+        if (m_tok.kind == Tok::Open) {
+            const int pos = m_tok.pos;
+            advance();
+            auto node = orExpr();
+            if (m_error.isEmpty() && m_tok.kind != Tok::Close)
+                setError(QStringLiteral("schließende Klammer zu Stelle %1 fehlt").arg(pos));
+            advance();
+            return node;
+        }
+        return condition();
+    }
+
+    std::shared_ptr<const FilterNode> condition()
+    {
+        if ((m_tok.kind != Tok::Word && m_tok.kind != Tok::Name) || isKeyword("AND") || isKeyword("OR")) {
+            setError(m_tok.kind == Tok::End ? QStringLiteral("Feldname erwartet am Ende des Ausdrucks")
+                                            : QStringLiteral("Feldname erwartet an Stelle %1").arg(m_tok.pos));
+            return nullptr;
+        }
+        auto n = std::make_shared<FilterNode>();
+        n->field = m_tok.text;
+        advance();
+        if (m_tok.kind != Tok::Op) {
+            setError(QStringLiteral("Vergleichsoperator (=, <>, <, >, <=, >=) erwartet nach \"%1\"").arg(n->field));
+            return nullptr;
+        }
+        static const QList<QPair<QString, CompareOp>> ops = {
+            {QStringLiteral("="), CompareOp::Equal},      {QStringLiteral("<>"), CompareOp::NotEqual},
+            {QStringLiteral("<"), CompareOp::Less},       {QStringLiteral(">"), CompareOp::Greater},
+            {QStringLiteral("<="), CompareOp::LessEqual}, {QStringLiteral(">="), CompareOp::GreaterEqual}};
+        for (const auto &o : ops)
+            if (o.first == m_tok.text)
+                n->op = o.second;
+        const QString opText = m_tok.text;
+        advance();
+        if (m_tok.kind == Tok::Quoted) {
+            n->literal = m_tok.text;
+            if (n->literal.endsWith(u'*')) {
+                n->literal.chop(1);
+                n->prefix = true;
+            }
+        } else if (m_tok.kind == Tok::Word && !isKeyword("AND") && !isKeyword("OR")) {
+            n->literal = m_tok.text;
+        } else {
+            if (m_error.isEmpty())
+                setError(QStringLiteral("Wert in Hochkommas erwartet nach \"%1 %2\"").arg(n->field, opText));
+            return nullptr;
+        }
+        advance();
+        return n;
+    }
+
+    QString m_text;
+    qsizetype m_i = 0;
+    Token m_tok;
+    QString m_error;
+};
+
+} // namespace
+
+Filter::Filter() = default;
+
+Filter Filter::parse(const QString &text)
+{
+    Filter f;
+    f.m_source = text;
+    if (Trimmed(text).isEmpty())
+        return f;
+    Parser p(text);
+    f.m_root = p.run();
+    if (!p.error().isEmpty())
+        f.m_error = QStringLiteral("Fehler im Filterausdruck \"%1\": %2").arg(text, p.error());
+    return f;
+}
+
+Filter Filter::compare(const QString &field, CompareOp op, const QString &value, bool prefix)
+{
+    auto n = std::make_shared<FilterNode>();
+    n->field = field;
+    n->op = op;
+    n->literal = value;
+    n->prefix = prefix;
+    Filter f;
+    f.m_root = n;
+    return f;
+}
+
+Filter Filter::equals(const QString &field, const QVariant &value)
+{
+    auto n = std::make_shared<FilterNode>();
+    n->field = field;
+    n->natural = value;
+    n->isNatural = true;
+    Filter f;
+    f.m_root = n;
+    return f;
+}
+
+struct FilterCompiler {
+    const QList<FieldDef> &fields;
+    const std::function<QString(int)> &columnRef;
+    CompiledFilter out;
+
+    static std::shared_ptr<const FilterNode> root(const Filter &f) { return f.m_root; }
+
+    static Filter combine(const Filter &a, const Filter &b, FilterNode::Kind kind)
+    {
+        if (!a.isValid())
+            return a;
+        if (!b.isValid() || !a.m_root)
+            return b;
+        if (!b.m_root)
+            return a;
+        auto n = std::make_shared<FilterNode>();
+        n->kind = kind;
+        n->left = a.m_root;
+        n->right = b.m_root;
+        Filter f;
+        f.m_root = n;
+        return f;
+    }
+
+    QString node(const FilterNode &n)
+    {
+        if (!out.error.isEmpty())
+            return {};
+        if (n.kind != FilterNode::Condition) {
+            const QString l = node(*n.left), r = node(*n.right);
+            return QStringLiteral("(%1 %2 %3)").arg(l, n.kind == FilterNode::And ? u"AND" : u"OR", r);
+        }
+        const int fi = FindField(fields, n.field);
+        if (fi < 0) {
+            out.error = QStringLiteral("unbekanntes Feld \"%1\"").arg(n.field);
+            return {};
+        }
+        if (!out.fields.contains(fi))
+            out.fields.append(fi);
+        // Values are compared as given: a filter value is never cut to the field's size.
+        FieldDef f = fields.at(fi);
+        f.size = 0;
+        const QString col = columnRef(fi);
+        QVariant v;
+        QString err;
+        const bool ok = n.isNatural ? NaturalToStored(f, n.natural, &v, &err) : TextToStored(f, n.literal, &v, &err);
+        if (!ok) {
+            out.error = QStringLiteral("%1 (Feld \"%2\")").arg(err, f.name);
+            return {};
+        }
+        const bool prefix = n.prefix && (n.op == CompareOp::Equal || n.op == CompareOp::NotEqual);
+        if (prefix)
+            return prefixCondition(f, fi, col, n.op == CompareOp::NotEqual, n.literal);
+        if (v.isNull()) {
+            // The blank is the smallest value.
+            switch (n.op) {
+            case CompareOp::Equal:
+            case CompareOp::LessEqual: return col + QStringLiteral(" IS NULL");
+            case CompareOp::NotEqual:
+            case CompareOp::Greater: return col + QStringLiteral(" IS NOT NULL");
+            case CompareOp::Less: return QStringLiteral("0");
+            case CompareOp::GreaterEqual: return QStringLiteral("1");
+            }
+        }
+        out.params.append(v);
+        switch (n.op) {
+        case CompareOp::Equal: return col + QStringLiteral(" = ?");
+        case CompareOp::NotEqual: return QStringLiteral("(%1 IS NULL OR %1 <> ?)").arg(col);
+        case CompareOp::Less: return col + QStringLiteral(" < ?");
+        case CompareOp::Greater: return col + QStringLiteral(" > ?");
+        case CompareOp::LessEqual: return col + QStringLiteral(" <= ?");
+        case CompareOp::GreaterEqual: return col + QStringLiteral(" >= ?");
+        }
+        return {};
+    }
+
+    QString prefixCondition(const FieldDef &f, int fi, const QString &col, bool negate, const QString &literal)
+    {
+        if (literal.isEmpty())
+            return negate ? QStringLiteral("0") : QStringLiteral("1");
+        const QString folded = FoldCase(literal);
+        QString match;
+        if (IsTextType(f.type)) {
+            // A range on the folded text: the column's collation folds as well, so
+            // an index on the column serves it. U+10FFFF sorts after every character.
+            out.params.append(folded);
+            out.params.append(folded + QString::fromUcs4(U"\U0010FFFF"));
+            match = QStringLiteral("(%1 >= ? AND %1 < ?)").arg(col);
+        } else {
+            out.params.append(folded);
+            match = QStringLiteral("vt_textstarts(%1, %2, ?)").arg(col).arg(int(fields.at(fi).type));
+        }
+        return negate ? QStringLiteral("(%1 IS NULL OR NOT %2)").arg(col, match) : match;
+    }
+};
+
+Filter Filter::operator&&(const Filter &other) const
+{
+    return FilterCompiler::combine(*this, other, FilterNode::And);
+}
+
+Filter Filter::operator||(const Filter &other) const
+{
+    return FilterCompiler::combine(*this, other, FilterNode::Or);
+}
+
+CompiledFilter CompileFilter(const Filter &filter, const QList<FieldDef> &fields,
+                             const std::function<QString(int)> &columnRef)
+{
+    FilterCompiler c{fields, columnRef, {}};
+    if (!filter.isValid()) {
+        c.out.error = filter.error();
+        return c.out;
+    }
+    if (auto root = FilterCompiler::root(filter)) {
+        const QString where = c.node(*root);
+        if (!c.out.error.isEmpty()) {
+            c.out.error = filter.source().isEmpty()
+                              ? QStringLiteral("Fehler im Filter: %1").arg(c.out.error)
+                              : QStringLiteral("Fehler im Filterausdruck \"%1\": %2").arg(filter.source(), c.out.error);
+            c.out.params.clear();
+            return c.out;
+        }
+        c.out.where = where;
+    }
+    return c.out;
+}
+
+} // namespace vt
