@@ -290,6 +290,9 @@ struct FilterCompiler {
         FieldDef f = fields.at(fi);
         f.size = 0;
         const QString col = columnRef(fi);
+        // The start of a value is matched on its text form, whatever the type.
+        if (!n.isNatural && n.prefix && (n.op == CompareOp::Equal || n.op == CompareOp::NotEqual))
+            return prefixCondition(f, fi, col, n.op == CompareOp::NotEqual, n.literal);
         QVariant v;
         QString err;
         const bool ok = n.isNatural ? NaturalToStored(f, n.natural, &v, &err) : TextToStored(f, n.literal, &v, &err);
@@ -297,9 +300,6 @@ struct FilterCompiler {
             out.error = QStringLiteral("%1 (Feld \"%2\")").arg(err, f.name);
             return {};
         }
-        const bool prefix = n.prefix && (n.op == CompareOp::Equal || n.op == CompareOp::NotEqual);
-        if (prefix)
-            return prefixCondition(f, fi, col, n.op == CompareOp::NotEqual, n.literal);
         if (v.isNull()) {
             // The blank is the smallest value.
             switch (n.op) {

@@ -1,0 +1,61 @@
+#pragma once
+// Address tables for the tests: made from field definition lines in a
+// temporary folder and filled through the bulk append path.
+#include "addresstable.h"
+#include "definitionfiles.h"
+
+#include <QStringList>
+#include <QTest>
+
+// The eight fixed fields, then the given lines; the header asks for display names.
+inline QStringList definitionWith(const QStringList &userLines = {})
+{
+    QStringList pro{
+        QStringLiteral("FELD|TYP|PFLICHT|GROESSE|INDEX|INDEXFELDER|PRIMAER|SORTIERBAR|ANZEIGENAME"),
+        QStringLiteral("ID| ftAutoInc | False |0| ID | ID | Primaer | FALSE | ID"),
+        QStringLiteral("Selected| ftBoolean | False |0| | | | FALSE | Selected"),
+        QStringLiteral("Invalid| ftBoolean | False |0| | | | FALSE | Invalid"),
+        QStringLiteral("LetztesMail| ftDate | False |0| LetztesMail | LetztesMail | | TRUE | Letztes Mail"),
+        QStringLiteral("Mail| ftString | False |100| Mail | Mail | | TRUE | E-Mail"),
+        QStringLiteral("Anrede| ftString | False |40| | | | FALSE | Anrede"),
+        QStringLiteral("Betreff| ftString | False |100| | | | FALSE | Betreff"),
+        QStringLiteral("Name| ftString | False |80| Name | Name | | TRUE | Name"),
+    };
+    return pro + userLines;
+}
+
+// Creates the table file; fails the test when it cannot.
+inline bool makeTable(const QString &path, const QStringList &proLines)
+{
+    const vt::TableDefinition def = vt::TableDefinitionFromLines(proLines);
+    QString error;
+    const bool ok = def.ok() && vt::AddressTable::create(path, def.fields, def.indexes, &error);
+    if (!ok)
+        QTest::qFail(qPrintable(QStringLiteral("table not created: %1 %2").arg(def.error, error)), __FILE__,
+                     __LINE__);
+    return ok;
+}
+
+// Appends records given as field name -> value.
+inline bool fill(vt::AddressTable &table, const QList<vt::FieldValues> &records)
+{
+    vt::TableAppender a(table);
+    for (const vt::FieldValues &r : records) {
+        for (const auto &[name, value] : r)
+            if (!a.setValue(table.fieldIndex(name), value))
+                return false;
+        if (!a.append())
+            return false;
+    }
+    return a.commit();
+}
+
+// The texts of one field over all rows of the table in its current order.
+inline QStringList column(vt::AddressTable &table, const QString &field)
+{
+    QStringList out;
+    const int f = table.fieldIndex(field);
+    for (qint64 r = 0; r < table.recordCount(); ++r)
+        out.append(table.textAt(r, f));
+    return out;
+}

@@ -1,0 +1,158 @@
+// Filter expressions: the grammar, its errors, and what each filter selects on
+// a real table (case, umlauts, blanks, quotes, stars, AND before OR).
+#include "filter.h"
+#include "sqlitefunctions.h"
+#include "tablefixture.h"
+#include "testfolder.h"
+#include "text.h"
+
+#include <QDate>
+#include <QTest>
+
+using namespace vt;
+
+class TestFilter : public QObject
+{
+    Q_OBJECT
+
+    TestFolder m_dir;
+    AddressTable m_table;
+
+    // The IDs the filter selects, ascending.
+    QList<qint64> select(const Filter &f)
+    {
+        QList<qint64> out;
+        for (qint64 id : m_table.ids(f))
+            out.append(id);
+        return out;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        const QString path = m_dir.file("Filter.DB");
+        QVERIFY(makeTable(path, definitionWith()));
+        QVERIFY(m_table.open(path));
+        const QString n = QStringLiteral("Name"), s = QStringLiteral("Selected"), i = QStringLiteral("Invalid"),
+                      m = QStringLiteral("Mail"), l = QStringLiteral("LetztesMail");
+        QVERIFY(fill(m_table, {
+                                  {{n, "Müller"}, {s, true}, {i, false}, {m, "mueller@x.de"}, {l, QDate(2010, 2, 1)}},
+                                  {{n, "MÜLLERSEN"}, {s, false}, {i, false}},
+                                  {{n, "Meier"}, {m, "o'brien@x.de"}},
+                                  {{n, "O'Brien"}, {s, true}, {i, false}},
+                                  {{s, false}, {i, true}},
+                              }));
+    }
+
+    void matches_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QList<qint64>>("ids");
+        using L = QList<qint64>;
+        QTest::newRow("boolean true") << "Selected='True'" << L{1, 4};
+        QTest::newRow("names and words in any case") << "selected = 'true'" << L{1, 4};
+        QTest::newRow("false leaves blanks out") << "Selected='False'" << L{2, 5};
+        QTest::newRow("empty value is the blank") << "Selected=''" << L{3};
+        QTest::newRow("not equal takes blanks") << "Selected<>'True'" << L{2, 3, 5};
+        QTest::newRow("not empty") << "Selected<>''" << L{1, 2, 4, 5};
+        QTest::newRow("umlaut without case") << "Name='müller'" << L{1};
+        QTest::newRow("star matches the start") << "Name='mü*'" << L{1, 2};
+        QTest::newRow("upper-case umlaut prefix") << "Name='MÜ*' AND Selected='True'" << L{1};
+        QTest::newRow("star alone matches all") << "Name='*'" << L{1, 2, 3, 4, 5};
+        QTest::newRow("not starting with") << "Name<>'m*'" << L{4, 5};
+        QTest::newRow("doubled quote") << "Name='O''Brien'" << L{4};
+        QTest::newRow("doubled quote in an address") << "Mail='o''brien@x.de'" << L{3};
+        QTest::newRow("AND before OR") << "Selected='True' AND Name='Müller' OR Invalid='True'" << L{1, 5};
+        QTest::newRow("parentheses") << "Selected='True' AND (Name='Müller' OR Invalid='True')" << L{1};
+        QTest::newRow("OR of an AND") << "Name='Meier' OR Name='O''Brien' AND Selected='False'" << L{3};
+        QTest::newRow("lower-case keywords") << "Name='x*' or Name='meier'" << L{3};
+        QTest::newRow("date literal") << "LetztesMail='01.02.2010'" << L{1};
+        QTest::newRow("date order leaves blanks out") << "LetztesMail<'1.1.2011'" << L{1};
+        QTest::newRow("blank date") << "LetztesMail=''" << L{2, 3, 4, 5};
+        QTest::newRow("numbers without quotes") << "ID>=3 AND ID<5" << L{3, 4};
+        QTest::newRow("text order") << "Name>'M'" << L{1, 2, 3, 4};
+        QTest::newRow("star dropped when ordering") << "Name<'N*'" << L{1, 2, 3};
+        QTest::newRow("star on a date's text") << "LetztesMail='01.02*'" << L{1};
+        QTest::newRow("star on a number's text") << "ID='1*'" << L{1};
+        QTest::newRow("blank text is no filter") << "  " << L{1, 2, 3, 4, 5};
+    }
+    void matches()
+    {
+        QFETCH(QString, text);
+        QFETCH(QList<qint64>, ids);
+        const Filter f = Filter::parse(text);
+        QVERIFY2(f.isValid(), qPrintable(f.error()));
+        QCOMPARE(select(f), ids);
+        QCOMPARE(m_table.count(f), qint64(ids.size()));
+    }
+
+    void errors_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("no value") << "Selected=" << "Wert in Hochkommas erwartet nach \"Selected =\"";
+        QTest::newRow("no operator") << "Selected 'True'" << "Vergleichsoperator (=, <>, <, >, <=, >=) erwartet";
+        QTest::newRow("open quote") << "Name='abc" << "schließendes Hochkomma fehlt (Wert ab Stelle 6)";
+        QTest::newRow("open parenthesis") << "(Name='a'" << "schließende Klammer zu Stelle 1 fehlt";
+        QTest::newRow("dangling AND") << "Name='a' AND" << "Feldname erwartet am Ende des Ausdrucks";
+        QTest::newRow("leading AND") << "AND Name='a'" << "Feldname erwartet an Stelle 1";
+        QTest::newRow("two conditions without AND") << "Name='a' Mail='b'" << "unerwartetes \"Mail\" an Stelle 10";
+        QTest::newRow("doubled equals") << "Name=='a'" << "Wert in Hochkommas erwartet";
+        QTest::newRow("unknown field") << "Nmae='a'" << "unbekanntes Feld \"Nmae\"";
+        QTest::newRow("no boolean") << "Selected='ja'" << "'ja' ist kein gültiger Wahrheitswert.";
+        QTest::newRow("no date") << "LetztesMail='31.02.2010'" << "'31.02.2010' ist kein gültiges Datum.";
+        QTest::newRow("no number") << "ID>'x'" << "'x' ist kein gültiger Ganzzahlwert.";
+    }
+    void errors()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, message);
+        const Filter f = Filter::parse(text);
+        // Grammar errors show when parsing, field and value errors when the
+        // filter meets the table; both reach the caller the same way.
+        QCOMPARE(m_table.count(f), qint64(-1));
+        QVERIFY2(m_table.lastError().startsWith(QStringLiteral("Fehler im Filterausdruck \"%1\": ").arg(text)),
+                 qPrintable(m_table.lastError()));
+        QVERIFY2(m_table.lastError().contains(message), qPrintable(m_table.lastError()));
+        QVERIFY(m_table.ids(f).empty());
+    }
+
+    void builtFromValues()
+    {
+        using L = QList<qint64>;
+        // Values never become expression text: quotes and keywords in them are data.
+        QCOMPARE(select(Filter::equals("Mail", "o'brien@x.de")), L{3});
+        QCOMPARE(select(Filter::equals("Name", "x' OR Name<>'")), L{});
+        QCOMPARE(select(Filter::equals("Selected", QVariant())), L{3});
+        QCOMPARE(select(Filter::compare("Name", CompareOp::Equal, "mü", true) && Filter::equals("Selected", true)),
+                 L{1});
+        QCOMPARE(select(Filter::equals("Name", "Meier") || Filter::equals("Invalid", true)), (L{3, 5}));
+        // An empty filter on either side of a join leaves the other.
+        QCOMPARE(select(Filter() && Filter::equals("Invalid", true)), L{5});
+        const Filter bad = Filter::parse("Name=") || Filter::equals("Invalid", true);
+        QVERIFY(!bad.isValid());
+        QCOMPARE(m_table.count(Filter::equals("Nmae", "x")), qint64(-1));
+        QVERIFY(m_table.lastError().startsWith("Fehler im Filter: unbekanntes Feld"));
+    }
+
+    // The collation of the file must order exactly as FoldCase does in C++, or
+    // index ranges and C++ comparisons would disagree.
+    void collationAgreesWithFoldCase()
+    {
+        const QStringList words{"",       "a",      "A",     "ab",      "aB",  "b",     "ä",      "Ä",
+                                "äb",     "Äc",     "ß",     "ss",      "SS",  "z",     "Zürich", "zurich",
+                                "müller", "MÜLLER", "muell", "Mueller", "é",   "É",     "€uro",   "x\U0001F600",
+                                "ärger",  "Ärger",  "Ørsted", "ørsted", "I",   "ı",     "İ",      "ǅ"};
+        for (const QString &a : words)
+            for (const QString &b : words) {
+                const QByteArray ua = a.toUtf8(), ub = b.toUtf8();
+                const int got = CompareFoldedUtf8(ua.constData(), int(ua.size()), ub.constData(), int(ub.size()));
+                const int want = FoldCase(a).compare(FoldCase(b));
+                QVERIFY2((got < 0) == (want < 0) && (got == 0) == (want == 0),
+                         qPrintable(QStringLiteral("%1 vs %2: %3, expected %4").arg(a, b).arg(got).arg(want)));
+            }
+    }
+};
+
+QTEST_GUILESS_MAIN(TestFilter)
+#include "tst_filter.moc"
