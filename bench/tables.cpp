@@ -4,6 +4,7 @@
 #include "addressmodel.h"
 #include "addresstable.h"
 #include "definitionfiles.h"
+#include "textfile.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -20,19 +21,11 @@ namespace {
 
 constexpr int kScreenRows = 40;
 
+// A database as the program creates one: the shipped template's header and
+// eight fixed fields, then ten user columns.
 QStringList definitionLines()
 {
-    QStringList pro{
-        QStringLiteral("FELDNAME|TYP|PFLICHT|GROESSE|INDEX|INDEXFELDER|PRIMAER|SORTIERBAR|ANZEIGENAME"),
-        QStringLiteral("ID| ftAutoInc | False |0| ID | ID | Primaer | FALSE | ID"),
-        QStringLiteral("Selected| ftBoolean | False |0| | | | FALSE | Selected"),
-        QStringLiteral("Invalid| ftBoolean | False |0| | | | FALSE | Invalid"),
-        QStringLiteral("LetztesMail| ftDate | False |0| LetztesMail | LetztesMail | | TRUE | Letztes Mail"),
-        QStringLiteral("Mail| ftString | False |100| Mail | Mail | | TRUE | E-Mail"),
-        QStringLiteral("Anrede| ftString | False |40| | | | FALSE | Anrede"),
-        QStringLiteral("Betreff| ftString | False |100| | | | FALSE | Betreff"),
-        QStringLiteral("Name| ftString | False |80| Name | Name | | TRUE | Name"),
-    };
+    QStringList pro = ReadLines(QStringLiteral(VANTREL_RESOURCES_DIR "/Data/database.pro")).mid(0, 9);
     for (int k = 1; k <= 10; ++k)
         pro.append(UserColumnDefinitionLine(k, QStringLiteral("Spalte %1").arg(k)));
     return pro;
@@ -95,7 +88,10 @@ int main(int argc, char **argv)
     const qint64 records = argc > 1 ? QByteArray(argv[1]).toLongLong() : 1000000;
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("Bench.DB"));
-    const TableDefinition def = TableDefinitionFromLines(definitionLines());
+    const QStringList pro = definitionLines();
+    if (pro.size() != 19)
+        return fail(QStringLiteral("the template database.pro was not found")), 1;
+    const TableDefinition def = TableDefinitionFromLines(pro);
     QString error;
     if (!AddressTable::create(path, def.fields, def.indexes, &error))
         return fail(error), 1;
@@ -150,34 +146,34 @@ int main(int argc, char **argv)
         return m.rowCount() == records;
     });
     ok = ok && run("count_selected", opened, [](AddressTable &t, AddressModel &) {
-        return t.setFilterText(QStringLiteral("Selected='True'")) && t.setFiltered(true) && t.recordCount() > 0;
-    });
+             return t.setFilterText(QStringLiteral("Selected='True'")) && t.setFiltered(true) && t.recordCount() > 0;
+         });
     ok = ok && run("sort_by_user_column_first_screen", opened, [](AddressTable &t, AddressModel &m) {
-        if (!t.setIndexName(QStringLiteral("Spalte1")))
-            return false;
-        firstScreen(m);
-        return true;
-    });
+             if (!t.setIndexName(QStringLiteral("Spalte1")))
+                 return false;
+             firstScreen(m);
+             return true;
+         });
     ok = ok && run("last_record", opened, [&](AddressTable &t, AddressModel &) {
-        t.last();
-        for (int f = 0; f < t.fieldCount(); ++f)
-            t.text(f);
-        return t.row() == records - 1;
-    });
+             t.last();
+             for (int f = 0; f < t.fieldCount(); ++f)
+                 t.text(f);
+             return t.row() == records - 1;
+         });
     ok = ok && run("mark_all", opened, [&](AddressTable &t, AddressModel &) {
-        return t.updateWhere({}, {{QStringLiteral("Selected"), true}}) == records;
-    });
+             return t.updateWhere({}, {{QStringLiteral("Selected"), true}}) == records;
+         });
     ok = ok && run("unmark_all", opened, [&](AddressTable &t, AddressModel &) {
-        return t.updateWhere({}, {{QStringLiteral("Selected"), false}}) == records;
-    });
+             return t.updateWhere({}, {{QStringLiteral("Selected"), false}}) == records;
+         });
     ok = ok && run("locate_by_id", opened, [&](AddressTable &t, AddressModel &) {
-        const qint64 id = records / 2 + 17;
-        if (!t.gotoId(id))
-            return false;
-        for (int f = 0; f < t.fieldCount(); ++f)
-            t.text(f);
-        return t.currentId() == id;
-    });
+             const qint64 id = records / 2 + 17;
+             if (!t.gotoId(id))
+                 return false;
+             for (int f = 0; f < t.fieldCount(); ++f)
+                 t.text(f);
+             return t.currentId() == id;
+         });
     std::printf("file_size: %.1f MiB\n", double(QFile(path).size()) / (1024.0 * 1024.0));
     std::printf("peak_memory: %.1f MiB\n", peakMiB());
     return ok ? 0 : 1;

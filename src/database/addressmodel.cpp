@@ -154,8 +154,8 @@ bool AddressModel::setData(const QModelIndex &index, const QVariant &value, int 
     if (role != Qt::EditRole || !index.isValid() || !m_table || !(flags(index) & Qt::ItemIsEditable))
         return false;
     const int field = fieldIndexOfColumn(index.column());
-    const bool ok = m_table->moveTo(index.row()) && m_table->edit() && m_table->setValue(field, value)
-                    && m_table->post();
+    const bool ok =
+        m_table->moveTo(index.row()) && m_table->edit() && m_table->setValue(field, value) && m_table->post();
     if (!ok) {
         const QString message = m_table->lastError();
         m_table->cancel();

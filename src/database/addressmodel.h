@@ -12,7 +12,8 @@
 
 namespace vt {
 
-struct GridColumn {
+struct GridColumn
+{
     QString field;  // field name
     QString title;  // column title
     int width = -1; // in pixels; -1 leaves it to the view

@@ -102,7 +102,9 @@ int connectionCounter = 0;
 
 } // namespace
 
-AddressTable::AddressTable(QObject *parent) : QObject(parent) {}
+AddressTable::AddressTable(QObject *parent) : QObject(parent)
+{
+}
 
 AddressTable::~AddressTable()
 {
@@ -184,8 +186,9 @@ bool AddressTable::create(const QString &path, const QList<FieldDef> &fields, co
     run(QStringLiteral("BEGIN"));
 
     QStringList mainCols, flagCols;
-    mainCols.append(autoInc >= 0 ? quoted(fields.at(autoInc).name) + QStringLiteral(" INTEGER PRIMARY KEY AUTOINCREMENT")
-                                 : kFlagKey + QStringLiteral(" INTEGER PRIMARY KEY AUTOINCREMENT"));
+    mainCols.append(autoInc >= 0
+                        ? quoted(fields.at(autoInc).name) + QStringLiteral(" INTEGER PRIMARY KEY AUTOINCREMENT")
+                        : kFlagKey + QStringLiteral(" INTEGER PRIMARY KEY AUTOINCREMENT"));
     for (int i = 0; i < fields.size(); ++i) {
         const FieldDef &f = fields.at(i);
         switch (f.type) {
@@ -310,8 +313,8 @@ bool AddressTable::open(const QString &path)
             m_db = *static_cast<sqlite3 *const *>(h.constData());
     }
     m_path = path;
-    const bool ok = m_db && RegisterTextFunctions(m_db) && exec(QStringLiteral("PRAGMA journal_mode=DELETE"))
-                    && exec(QStringLiteral("PRAGMA cache_size=-16384")) && readSchema();
+    const bool ok = m_db && RegisterTextFunctions(m_db) && exec(QStringLiteral("PRAGMA journal_mode=DELETE")) &&
+                    exec(QStringLiteral("PRAGMA cache_size=-16384")) && readSchema();
     if (!ok) {
         const QString e = m_error;
         close();
@@ -547,8 +550,7 @@ bool AddressTable::compile(const Filter &where, const QString &indexName, Source
     return true;
 }
 
-bool AddressTable::loadIds(const Filter &where, const QString &indexName, std::vector<qint64> *out,
-                           QList<int> *fields)
+bool AddressTable::loadIds(const Filter &where, const QString &indexName, std::vector<qint64> *out, QList<int> *fields)
 {
     Source src;
     CompiledFilter cf;
@@ -687,8 +689,8 @@ bool AddressTable::setIndexName(const QString &name)
 {
     if (!isOpen())
         return fail(QStringLiteral("Die Tabelle ist nicht geöffnet."));
-    if (!name.isEmpty()
-        && std::none_of(m_indexes.begin(), m_indexes.end(), [&](const IndexDef &x) { return EqualsNoCase(x.name, name); }))
+    if (!name.isEmpty() &&
+        std::none_of(m_indexes.begin(), m_indexes.end(), [&](const IndexDef &x) { return EqualsNoCase(x.name, name); }))
         return fail(QStringLiteral("Den Index \"%1\" gibt es in der Tabelle nicht.").arg(name));
     if (!checkBrowse())
         return false;
@@ -991,29 +993,6 @@ bool AddressTable::setValue(const QString &name, const QVariant &value)
     return setValue(f, value);
 }
 
-bool AddressTable::setText(int field, const QString &text)
-{
-    if (m_state != State::Edit && m_state != State::Insert)
-        return fail(QStringLiteral("Der Datensatz wird nicht bearbeitet."));
-    if (field < 0 || field >= fieldCount())
-        return fail(QStringLiteral("Das Feld gibt es in der Tabelle nicht."));
-    if (field == m_keyField)
-        return fail(QStringLiteral("Das Feld \"%1\" vergibt die Tabelle selbst.").arg(m_fields.at(field).name));
-    QVariant stored;
-    QString err;
-    if (!TextToStored(m_fields.at(field), text, &stored, &err))
-        return fail(err);
-    return setStored(field, stored);
-}
-
-bool AddressTable::setText(const QString &name, const QString &text)
-{
-    const int f = fieldIndex(name);
-    if (f < 0)
-        return fail(QStringLiteral("Das Feld \"%1\" gibt es in der Tabelle nicht.").arg(name));
-    return setText(f, text);
-}
-
 bool AddressTable::checkRecord(qint64 id, const QList<QVariant> &stored, const QList<bool> &changed)
 {
     for (int i = 0; i < fieldCount(); ++i)
@@ -1057,7 +1036,8 @@ bool AddressTable::checkRecord(qint64 id, const QList<QVariant> &stored, const Q
     return true;
 }
 
-bool AddressTable::writeRecord(qint64 *id, const QList<QVariant> &stored, const QList<bool> &changed, bool ownTransaction)
+bool AddressTable::writeRecord(qint64 *id, const QList<QVariant> &stored, const QList<bool> &changed,
+                               bool ownTransaction)
 {
     const bool insert = *id < 0;
     QStringList mainCols, flagCols;
@@ -1123,13 +1103,13 @@ bool AddressTable::writeRecord(qint64 *id, const QList<QVariant> &stored, const 
                 out.append(c + QStringLiteral(" = ?"));
             return out.join(QStringLiteral(", "));
         };
-        if (!mainCols.isEmpty()
-            && !run(QStringLiteral("UPDATE %1 SET %2 WHERE %3 = ?").arg(kMain, sets(mainCols), m_keyColumn),
-                    mainValues, *id))
+        if (!mainCols.isEmpty() &&
+            !run(QStringLiteral("UPDATE %1 SET %2 WHERE %3 = ?").arg(kMain, sets(mainCols), m_keyColumn), mainValues,
+                 *id))
             return false;
-        if (!flagCols.isEmpty()
-            && !run(QStringLiteral("UPDATE %1 SET %2 WHERE %3 = ?").arg(kFlags, sets(flagCols), kFlagKey), flagValues,
-                    *id))
+        if (!flagCols.isEmpty() &&
+            !run(QStringLiteral("UPDATE %1 SET %2 WHERE %3 = ?").arg(kFlags, sets(flagCols), kFlagKey), flagValues,
+                 *id))
             return false;
     }
     return !tx || tx->commit() || failSql(QStringLiteral("Schreibfehler"));
@@ -1210,8 +1190,8 @@ bool AddressTable::remove()
             sqlite3_bind_int64(s.get(), 1, id);
             return s.step() == SQLITE_DONE || failSql(QStringLiteral("Fehler beim Löschen"));
         };
-        if (!tx.isOpen() || !run(QStringLiteral("DELETE FROM %1 WHERE %2 = ?").arg(kMain, m_keyColumn))
-            || (m_hasFlags && !run(QStringLiteral("DELETE FROM %1 WHERE %2 = ?").arg(kFlags, kFlagKey))))
+        if (!tx.isOpen() || !run(QStringLiteral("DELETE FROM %1 WHERE %2 = ?").arg(kMain, m_keyColumn)) ||
+            (m_hasFlags && !run(QStringLiteral("DELETE FROM %1 WHERE %2 = ?").arg(kFlags, kFlagKey))))
             return false;
         if (!tx.commit())
             return failSql(QStringLiteral("Fehler beim Löschen"));
@@ -1311,8 +1291,8 @@ std::optional<QList<QVariant>> AddressTable::readStored(qint64 id)
     QStringList cols;
     for (int i = 0; i < fieldCount(); ++i)
         cols.append(columnRef(i, full));
-    Stmt s(prepare(QStringLiteral("SELECT %1 FROM %2 WHERE %3 = ?").arg(cols.join(QStringLiteral(", ")), full.from,
-                                                                       full.key)));
+    Stmt s(prepare(
+        QStringLiteral("SELECT %1 FROM %2 WHERE %3 = ?").arg(cols.join(QStringLiteral(", ")), full.from, full.key)));
     if (!s)
         return std::nullopt;
     sqlite3_bind_int64(s.get(), 1, id);
@@ -1444,8 +1424,8 @@ qint64 AddressTable::updateWhere(const Filter &where, const FieldValues &values)
     };
     const bool mainOnly = src.main && !src.flags;
     const bool flagsOnly = src.flags && !src.main;
-    if (!run(kMain, QStringLiteral("a"), m_keyColumn, mainSets, mainValues, mainOnly)
-        || !run(kFlags, QStringLiteral("f"), kFlagKey, flagSets, flagValues, flagsOnly))
+    if (!run(kMain, QStringLiteral("a"), m_keyColumn, mainSets, mainValues, mainOnly) ||
+        !run(kFlags, QStringLiteral("f"), kFlagKey, flagSets, flagValues, flagsOnly))
         return -1;
     if (!tx.commit()) {
         failSql(QStringLiteral("Fehler beim Ändern"));
@@ -1493,22 +1473,22 @@ qint64 AddressTable::deleteWhere(const Filter &where)
     };
     bool ok;
     if (cf.where == QLatin1String("1")) {
-        ok = run(QStringLiteral("DELETE FROM %1").arg(kMain), {}, true)
-             && (!m_hasFlags || run(QStringLiteral("DELETE FROM %1").arg(kFlags), {}, false));
+        ok = run(QStringLiteral("DELETE FROM %1").arg(kMain), {}, true) &&
+             (!m_hasFlags || run(QStringLiteral("DELETE FROM %1").arg(kFlags), {}, false));
     } else {
         // The keys first, then both parts by key: deleting one part must not
         // change which records the filter finds in the other.
-        ok = exec(QStringLiteral("CREATE TEMP TABLE IF NOT EXISTS vt_delete (id INTEGER PRIMARY KEY)"))
-             && exec(QStringLiteral("DELETE FROM temp.vt_delete"))
-             && run(QStringLiteral("INSERT INTO temp.vt_delete SELECT %1 FROM %2 WHERE %3")
-                        .arg(src.key, src.from, cf.where),
-                    cf.params, false)
-             && run(QStringLiteral("DELETE FROM %1 WHERE %2 IN (SELECT id FROM temp.vt_delete)").arg(kMain, m_keyColumn),
-                    {}, true)
-             && (!m_hasFlags
-                 || run(QStringLiteral("DELETE FROM %1 WHERE %2 IN (SELECT id FROM temp.vt_delete)").arg(kFlags, kFlagKey),
-                        {}, false))
-             && exec(QStringLiteral("DELETE FROM temp.vt_delete"));
+        ok = exec(QStringLiteral("CREATE TEMP TABLE IF NOT EXISTS vt_delete (id INTEGER PRIMARY KEY)")) &&
+             exec(QStringLiteral("DELETE FROM temp.vt_delete")) &&
+             run(QStringLiteral("INSERT INTO temp.vt_delete SELECT %1 FROM %2 WHERE %3")
+                     .arg(src.key, src.from, cf.where),
+                 cf.params, false) &&
+             run(QStringLiteral("DELETE FROM %1 WHERE %2 IN (SELECT id FROM temp.vt_delete)").arg(kMain, m_keyColumn),
+                 {}, true) &&
+             (!m_hasFlags ||
+              run(QStringLiteral("DELETE FROM %1 WHERE %2 IN (SELECT id FROM temp.vt_delete)").arg(kFlags, kFlagKey),
+                  {}, false)) &&
+             exec(QStringLiteral("DELETE FROM temp.vt_delete"));
     }
     if (!ok)
         return -1;
@@ -1542,7 +1522,8 @@ bool AddressTable::beginTransaction()
     if (!isOpen())
         return fail(QStringLiteral("Die Tabelle ist nicht geöffnet."));
     // Inner transactions are savepoints: a part that fails can be undone alone.
-    if (!runSimple(m_txDepth == 0 ? QStringLiteral("BEGIN IMMEDIATE") : QStringLiteral("SAVEPOINT vt_%1").arg(m_txDepth)))
+    if (!runSimple(m_txDepth == 0 ? QStringLiteral("BEGIN IMMEDIATE")
+                                  : QStringLiteral("SAVEPOINT vt_%1").arg(m_txDepth)))
         return false;
     ++m_txDepth;
     return true;
@@ -1651,20 +1632,7 @@ bool TableAppender::setValue(int field, const QVariant &value)
         m_error = QStringLiteral("Das Feld kann nicht gesetzt werden.");
         return false;
     }
-    if (!NaturalToStored(m_table.field(field), value, &m_values[field], &m_error))
-        return false;
-    return true;
-}
-
-bool TableAppender::setText(int field, const QString &text)
-{
-    if (!m_ok || field < 0 || field >= m_table.fieldCount() || field == m_table.m_keyField) {
-        m_error = QStringLiteral("Das Feld kann nicht gesetzt werden.");
-        return false;
-    }
-    if (!TextToStored(m_table.field(field), text, &m_values[field], &m_error))
-        return false;
-    return true;
+    return NaturalToStored(m_table.field(field), value, &m_values[field], &m_error);
 }
 
 bool TableAppender::append()

@@ -129,8 +129,9 @@ public:
     // Only while editing or inserting. The AutoInc field is never written.
     bool setValue(int field, const QVariant &value);
     bool setValue(const QString &name, const QVariant &value);
-    bool setText(int field, const QString &text);
-    bool setText(const QString &name, const QString &text);
+    // From the text form (a QString given to setValue is taken the same way).
+    bool setText(int field, const QString &text) { return setValue(field, QVariant(text)); }
+    bool setText(const QString &name, const QString &text) { return setValue(name, QVariant(text)); }
     // Checks required fields and unique indexes, then writes. A failed post keeps
     // the pending edit, so the user can correct it.
     bool post();
@@ -190,10 +191,12 @@ signals:
 
 private:
     friend class TableAppender;
-    struct Page {
+    struct Page
+    {
         std::vector<QVariant> values; // stored form, rows x fields
     };
-    struct Source {
+    struct Source
+    {
         QString from, key;
         bool main = true, flags = false;
     };
@@ -300,9 +303,9 @@ public:
     explicit TableAppender(AddressTable &table);
     ~TableAppender();
     bool isValid() const { return m_ok; }
-    // Values of the next record; fields not set stay blank.
+    // Values of the next record (a QString is the text form); fields not set stay blank.
     bool setValue(int field, const QVariant &value);
-    bool setText(int field, const QString &text);
+    bool setText(int field, const QString &text) { return setValue(field, QVariant(text)); }
     // Writes the record and starts the next; false when it is refused (the
     // record is skipped, the transaction stays usable).
     bool append();

@@ -36,8 +36,8 @@ QString BuildAddressString(AddressTable *table, int addressField, const QString 
     const FieldDef &f = table->field(addressField);
     table->scan(where, table->indexName(), {addressField}, [&](qint64, const QList<QVariant> &values) {
         const QString value = Trimmed(NaturalToText(f, values.first()));
-        if (value.isEmpty() || seen.contains(value) || !value.contains(QLatin1Char('@'))
-            || !value.contains(QLatin1Char('.')))
+        if (value.isEmpty() || seen.contains(value) || !value.contains(QLatin1Char('@')) ||
+            !value.contains(QLatin1Char('.')))
             return true;
         if (IsValidEmailAddress(value)) {
             seen.insert(value);

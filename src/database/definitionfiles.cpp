@@ -12,7 +12,8 @@ namespace {
 
 const QString kBar = QStringLiteral("|");
 
-struct TypeWord {
+struct TypeWord
+{
     const char *word;
     FieldType type;
     int fixedSize; // -1: the size column counts
@@ -20,23 +21,21 @@ struct TypeWord {
 
 // ftPicture was never a picture here: a string of two characters.
 const TypeWord kTypeWords[] = {
-    {"ftString", FieldType::String, -1},   {"ftInteger", FieldType::Integer, 0}, {"ftBoolean", FieldType::Boolean, 0},
-    {"ftFloat", FieldType::Float, 0},      {"ftCurrency", FieldType::Currency, 0}, {"ftDate", FieldType::Date, 0},
-    {"ftTime", FieldType::Time, 0},        {"ftAutoInc", FieldType::AutoInc, 0}, {"ftMemo", FieldType::Memo, 0},
+    {"ftString", FieldType::String, -1}, {"ftInteger", FieldType::Integer, 0},   {"ftBoolean", FieldType::Boolean, 0},
+    {"ftFloat", FieldType::Float, 0},    {"ftCurrency", FieldType::Currency, 0}, {"ftDate", FieldType::Date, 0},
+    {"ftTime", FieldType::Time, 0},      {"ftAutoInc", FieldType::AutoInc, 0},   {"ftMemo", FieldType::Memo, 0},
     {"ftPicture", FieldType::String, 2},
 };
 
+// A decimal integer, as every size column holds.
 bool parseSize(const QString &text, int *out)
 {
-    qsizetype i = (text.startsWith(u'-') || text.startsWith(u'+')) ? 1 : 0;
-    if (i >= text.size())
+    QVariant v;
+    if (!TextToStored({QString(), FieldType::Integer, 0, false}, text, &v) || v.isNull() ||
+        v.toLongLong() != int(v.toLongLong()))
         return false;
-    for (qsizetype k = i; k < text.size(); ++k)
-        if (text.at(k) < u'0' || text.at(k) > u'9')
-            return false;
-    bool ok = false;
-    *out = text.toInt(&ok);
-    return ok;
+    *out = int(v.toLongLong());
+    return true;
 }
 
 } // namespace

@@ -23,7 +23,8 @@ namespace vt {
 QString ListColumn(const QString &line, int column);
 
 // One line of a field definition file.
-struct FieldDefinitionLine {
+struct FieldDefinitionLine
+{
     QString name;         // 1
     QString typeWord;     // 2: "ftString", ... compared with case
     QString requiredMark; // 3: "TRUE" in any case makes the field required
@@ -44,7 +45,8 @@ QString UserColumnDefinitionLine(int k, const QString &displayName);
 
 // The table a field definition file describes, with the lines of its creation
 // log. A size that is no number makes ok false; the error says where.
-struct TableDefinition {
+struct TableDefinition
+{
     QList<FieldDef> fields;
     QList<IndexDef> indexes;
     QStringList log;
@@ -58,13 +60,15 @@ TableDefinition TableDefinitionFromLines(const QStringList &proLines);
 // names it.
 std::optional<QStringList> ComboItems(const QStringList &comboLines, const QString &fieldName);
 
-struct FilterPreset {
+struct FilterPreset
+{
     QString name;
     QString expression;
 };
 QList<FilterPreset> FilterPresetsFromLines(const QStringList &filterLines);
 
-struct CatalogEntry {
+struct CatalogEntry
+{
     QString displayName;
     QString picture;
     QString definitionFile;

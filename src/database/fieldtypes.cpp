@@ -63,24 +63,14 @@ bool parseDecimal(const QString &text, double *out)
     return true;
 }
 
-QDate parseDate(const QString &text)
+// The first of the formats that reads the text as a valid date or time.
+template <typename T> T parseWith(const QString &text, std::initializer_list<const char *> formats)
 {
     const QString t = Trimmed(text);
-    for (const char *format : {"d.M.yyyy", "yyyy-MM-dd"}) {
-        const QDate d = QDate::fromString(t, QLatin1String(format));
-        if (d.isValid())
-            return d;
-    }
-    return {};
-}
-
-QTime parseTime(const QString &text)
-{
-    const QString t = Trimmed(text);
-    for (const char *format : {"H:mm:ss", "H:mm"}) {
-        const QTime tm = QTime::fromString(t, QLatin1String(format));
-        if (tm.isValid())
-            return tm;
+    for (const char *format : formats) {
+        const T v = T::fromString(t, QLatin1String(format));
+        if (v.isValid())
+            return v;
     }
     return {};
 }
@@ -211,14 +201,14 @@ bool TextToStored(const FieldDef &f, const QString &text, QVariant *stored, QStr
         return true;
     }
     case FieldType::Date: {
-        const QDate d = parseDate(text);
+        const QDate d = parseWith<QDate>(text, {"d.M.yyyy", "yyyy-MM-dd"});
         if (!d.isValid())
             return fail(error, QStringLiteral("'%1' ist kein gültiges Datum.").arg(text));
         *stored = d.toString(QLatin1String(kIsoDate));
         return true;
     }
     case FieldType::Time: {
-        const QTime t = parseTime(text);
+        const QTime t = parseWith<QTime>(text, {"H:mm:ss", "H:mm"});
         if (!t.isValid())
             return fail(error, QStringLiteral("'%1' ist keine gültige Uhrzeit.").arg(text));
         *stored = t.toString(QLatin1String(kTime));

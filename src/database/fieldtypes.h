@@ -20,16 +20,18 @@ namespace vt {
 
 enum class FieldType { String, Integer, Boolean, Float, Currency, Date, Time, AutoInc, Memo };
 
-struct FieldDef {
+struct FieldDef
+{
     QString name;
     FieldType type = FieldType::String;
     int size = 0; // characters kept of a string; 0 for the other types
     bool required = false;
 };
 
-struct IndexDef {
+struct IndexDef
+{
     QString name;
-    QStringList fields; // field names, in order
+    QStringList fields;   // field names, in order
     bool primary = false; // primary indexes are unique
 };
 

@@ -3,14 +3,15 @@
 
 namespace vt {
 
-struct FilterNode {
+struct FilterNode
+{
     enum Kind { And, Or, Condition } kind = Condition;
     std::shared_ptr<const FilterNode> left, right;
     QString field;
     CompareOp op = CompareOp::Equal;
-    QString literal;    // value in its text form
+    QString literal; // value in its text form
     bool prefix = false;
-    QVariant natural;   // value in its natural form (equals())
+    QVariant natural; // value in its natural form (equals())
     bool isNatural = false;
 };
 
@@ -18,7 +19,8 @@ namespace {
 
 enum class Tok { End, Word, Quoted, Name, Op, Open, Close };
 
-struct Token {
+struct Token
+{
     Tok kind = Tok::End;
     QString text;
     int pos = 0; // 1-based position in the expression
@@ -31,8 +33,7 @@ bool isSpace(QChar c)
 
 bool isWordChar(QChar c)
 {
-    return !isSpace(c) && c != u'(' && c != u')' && c != u'<' && c != u'>' && c != u'=' && c != u'\''
-           && c != u'"';
+    return !isSpace(c) && c != u'(' && c != u')' && c != u'<' && c != u'>' && c != u'=' && c != u'\'' && c != u'"';
 }
 
 class Parser
@@ -83,10 +84,9 @@ private:
             ++m_i;
             for (;;) {
                 if (m_i >= n) {
-                    setError(c == u'\'' ? QStringLiteral("schließendes Hochkomma fehlt (Wert ab Stelle %1)")
-                                              .arg(m_tok.pos)
-                                        : QStringLiteral("schließendes Anführungszeichen fehlt (Stelle %1)")
-                                              .arg(m_tok.pos));
+                    setError(c == u'\''
+                                 ? QStringLiteral("schließendes Hochkomma fehlt (Wert ab Stelle %1)").arg(m_tok.pos)
+                                 : QStringLiteral("schließendes Anführungszeichen fehlt (Stelle %1)").arg(m_tok.pos));
                     m_tok.kind = Tok::End;
                     return;
                 }
@@ -125,25 +125,21 @@ private:
         return n;
     }
 
-    std::shared_ptr<const FilterNode> orExpr()
+    // Operands joined by a keyword, left to right.
+    std::shared_ptr<const FilterNode> chain(FilterNode::Kind kind, const char *keyword,
+                                            std::shared_ptr<const FilterNode> (Parser::*operand)())
     {
-        auto node = andExpr();
-        while (m_error.isEmpty() && isKeyword("OR")) {
+        auto node = (this->*operand)();
+        while (m_error.isEmpty() && isKeyword(keyword)) {
             advance();
-            node = join(FilterNode::Or, node, andExpr());
+            node = join(kind, node, (this->*operand)());
         }
         return node;
     }
 
-    std::shared_ptr<const FilterNode> andExpr()
-    {
-        auto node = primary();
-        while (m_error.isEmpty() && isKeyword("AND")) {
-            advance();
-            node = join(FilterNode::And, node, primary());
-        }
-        return node;
-    }
+    // AND binds tighter than OR.
+    std::shared_ptr<const FilterNode> orExpr() { return chain(FilterNode::Or, "OR", &Parser::andExpr); }
+    std::shared_ptr<const FilterNode> andExpr() { return chain(FilterNode::And, "AND", &Parser::primary); }
 
     std::shared_ptr<const FilterNode> primary()
     {
@@ -247,7 +243,8 @@ Filter Filter::equals(const QString &field, const QVariant &value)
     return f;
 }
 
-struct FilterCompiler {
+struct FilterCompiler
+{
     const QList<FieldDef> &fields;
     const std::function<QString(int)> &columnRef;
     CompiledFilter out;

@@ -64,7 +64,8 @@ private:
 };
 
 // A filter as an SQL condition with its values bound as parameters.
-struct CompiledFilter {
+struct CompiledFilter
+{
     QString where = QStringLiteral("1"); // the condition; "1" for every record
     QList<QVariant> params;              // stored values for the "?" in order
     QList<int> fields;                   // indexes of the fields it reads

@@ -15,8 +15,8 @@ namespace {
 // path, so that a definition file cannot reach outside the data folder.
 bool isPlainFileName(const QString &name)
 {
-    return !Trimmed(name).isEmpty() && !name.contains(QLatin1Char('/')) && !name.contains(QLatin1Char('\\'))
-           && name != QLatin1String(".") && name != QLatin1String("..");
+    return !Trimmed(name).isEmpty() && !name.contains(QLatin1Char('/')) && !name.contains(QLatin1Char('\\')) &&
+           name != QLatin1String(".") && name != QLatin1String("..");
 }
 
 QString definitionMissing(const QString &name)
@@ -26,7 +26,9 @@ QString definitionMissing(const QString &name)
 
 } // namespace
 
-TMainState::TMainState(QObject *parent) : QObject(parent) {}
+TMainState::TMainState(QObject *parent) : QObject(parent)
+{
+}
 
 TMainState::~TMainState()
 {
@@ -148,8 +150,8 @@ QList<TTableComponent> TMainState::buildComponents(const QStringList &tableNames
     *ok = true;
     for (int n = 1; n <= tableNames.size(); ++n) {
         const QString tableName = tableNames.at(n - 1);
-        if (!IsFile(ResolveExisting(DataFolder, tableName + QStringLiteral(".DB")))
-            && !CreateTableFromDefinition(tableName)) {
+        if (!IsFile(ResolveExisting(DataFolder, tableName + QStringLiteral(".DB"))) &&
+            !CreateTableFromDefinition(tableName)) {
             deleteComponents(out);
             *ok = false;
             return {};
@@ -216,10 +218,12 @@ bool TMainState::CreateTableFromDefinition(const QString &tableName)
 
 bool TMainState::readTableDefinitions(const QString &tableName, Lists *lists)
 {
-    const struct {
+    const struct
+    {
         const char *extension;
         QStringList *list;
-    } files[] = {{".fil", &lists->filterPresets}, {".cb", &lists->comboDefinitions}, {".pro", &lists->fieldDefinitions}};
+    } files[] = {
+        {".fil", &lists->filterPresets}, {".cb", &lists->comboDefinitions}, {".pro", &lists->fieldDefinitions}};
     for (const auto &f : files) {
         const QString fileName = tableName + QLatin1String(f.extension);
         const QString path = ResolveExisting(DataFolder, fileName);
@@ -341,7 +345,8 @@ void TMainState::setDatabaseCaption(const QString &definitionFile)
     int line = FindCatalogLine(DatabaseCatalog, definitionFile);
     if (line < 0)
         line = 1;
-    OpenDatabaseCaption = line < DatabaseCatalog.size() ? CatalogEntryOf(DatabaseCatalog.at(line)).displayName : QString();
+    OpenDatabaseCaption =
+        line < DatabaseCatalog.size() ? CatalogEntryOf(DatabaseCatalog.at(line)).displayName : QString();
     DatabaseLabelText = QStringLiteral("Geöffnete Datenbank: ") + OpenDatabaseCaption;
     emit databaseLabelChanged(DatabaseLabelText);
 }
@@ -377,8 +382,8 @@ void TMainState::LoadGridLayout(const QString &path)
 
 void TMainState::ApplyColumnCaptions()
 {
-    if (!CurrentDataSource || FieldDefinitions.isEmpty()
-        || !FieldDefinitions.first().contains(QLatin1String("ANZEIGENAME")))
+    if (!CurrentDataSource || FieldDefinitions.isEmpty() ||
+        !FieldDefinitions.first().contains(QLatin1String("ANZEIGENAME")))
         return;
     for (int i = 1; i < FieldDefinitions.size(); ++i) {
         const QString field = ListColumn(FieldDefinitions.at(i), 1);

@@ -38,7 +38,8 @@ public:
 
 // One table of the open database with the model that feeds the grid from it
 // ("Table" n and "DataSource" n, n counted from 1).
-struct TTableComponent {
+struct TTableComponent
+{
     QString name;      // "Table1", ...
     QString tableName; // column 2 of the definition line
     AddressTable *table = nullptr;
@@ -72,7 +73,7 @@ public:
     QStringList DatabaseCatalog;
     QStringList DatabaseDefinition;
     QList<TTableComponent> TableComponents;
-    AddressTable *CurrentTable = nullptr;     // nullptr while no database is open
+    AddressTable *CurrentTable = nullptr;      // nullptr while no database is open
     AddressModel *CurrentDataSource = nullptr; // feeds the grid
     QString CurrentTableName, CurrentTableFile, DatabaseIniName, OpenDatabaseCaption;
     QStringList FieldDefinitions, ComboDefinitions, FilterPresets;
@@ -152,7 +153,8 @@ signals:
     void webMenusChanged(bool links, bool fetch);
 
 private:
-    struct Lists {
+    struct Lists
+    {
         QStringList filterPresets, comboDefinitions, fieldDefinitions;
     };
     bool readTableDefinitions(const QString &tableName, Lists *lists);

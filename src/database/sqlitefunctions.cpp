@@ -68,8 +68,8 @@ void textStarts(sqlite3_context *ctx, int, sqlite3_value **argv)
         stored = QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_value_text(argv[0])),
                                    sqlite3_value_bytes(argv[0]));
     }
-    const QString prefix = QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_value_text(argv[2])),
-                                             sqlite3_value_bytes(argv[2]));
+    const QString prefix =
+        QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_value_text(argv[2])), sqlite3_value_bytes(argv[2]));
     sqlite3_result_int(ctx, FoldCase(StoredToText(f, stored)).startsWith(prefix) ? 1 : 0);
 }
 
@@ -112,8 +112,8 @@ bool RegisterTextFunctions(sqlite3 *db)
 {
     if (sqlite3_create_collation_v2(db, "VTFOLD", SQLITE_UTF8, nullptr, &collate, nullptr) != SQLITE_OK)
         return false;
-    return sqlite3_create_function_v2(db, "vt_textstarts", 3, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
-                                      &textStarts, nullptr, nullptr, nullptr) == SQLITE_OK;
+    return sqlite3_create_function_v2(db, "vt_textstarts", 3, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, &textStarts,
+                                      nullptr, nullptr, nullptr) == SQLITE_OK;
 }
 
 } // namespace vt

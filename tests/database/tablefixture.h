@@ -31,8 +31,7 @@ inline bool makeTable(const QString &path, const QStringList &proLines)
     QString error;
     const bool ok = def.ok() && vt::AddressTable::create(path, def.fields, def.indexes, &error);
     if (!ok)
-        QTest::qFail(qPrintable(QStringLiteral("table not created: %1 %2").arg(def.error, error)), __FILE__,
-                     __LINE__);
+        QTest::qFail(qPrintable(QStringLiteral("table not created: %1 %2").arg(def.error, error)), __FILE__, __LINE__);
     return ok;
 }
 

@@ -50,26 +50,46 @@ private slots:
         QTest::addColumn<int>("size");
         QTest::addColumn<QString>("input");
         QTest::addColumn<QString>("shown"); // the text form after storing; "!" + error when refused
-        QTest::newRow("string cut to size") << FieldType::String << 5 << "abcdefg" << "abcde";
-        QTest::newRow("string keeps blanks") << FieldType::String << 5 << "  " << "  ";
-        QTest::newRow("empty string is blank") << FieldType::String << 5 << "" << "";
-        QTest::newRow("memo not cut") << FieldType::Memo << 5 << "abcdefg" << "abcdefg";
-        QTest::newRow("integer") << FieldType::Integer << 0 << " -7 " << "-7";
-        QTest::newRow("integer refused") << FieldType::Integer << 0 << "4x" << "!'4x' ist kein gültiger Ganzzahlwert.";
-        QTest::newRow("blank integer") << FieldType::Integer << 0 << "  " << "";
-        QTest::newRow("boolean word") << FieldType::Boolean << 0 << "true" << "True";
-        QTest::newRow("boolean upper") << FieldType::Boolean << 0 << "FALSE" << "False";
-        QTest::newRow("boolean digit") << FieldType::Boolean << 0 << "1" << "True";
-        QTest::newRow("boolean refused") << FieldType::Boolean << 0 << "ja" << "!'ja' ist kein gültiger Wahrheitswert.";
-        QTest::newRow("float comma") << FieldType::Float << 0 << "12,5" << "12,5";
-        QTest::newRow("float full stop") << FieldType::Float << 0 << "12.5" << "12,5";
-        QTest::newRow("float refused") << FieldType::Float << 0 << "1 000" << "!'1 000' ist kein gültiger Gleitkommawert.";
-        QTest::newRow("currency two decimals") << FieldType::Currency << 0 << "2,5" << "2,50";
-        QTest::newRow("date short") << FieldType::Date << 0 << "1.2.2010" << "01.02.2010";
-        QTest::newRow("date iso") << FieldType::Date << 0 << "2010-02-01" << "01.02.2010";
-        QTest::newRow("date refused") << FieldType::Date << 0 << "31.02.2010" << "!'31.02.2010' ist kein gültiges Datum.";
-        QTest::newRow("time") << FieldType::Time << 0 << "9:05" << "09:05:00";
-        QTest::newRow("time refused") << FieldType::Time << 0 << "25:00" << "!'25:00' ist keine gültige Uhrzeit.";
+        QTest::newRow("string cut to size") << FieldType::String << 5 << "abcdefg"
+                                            << "abcde";
+        QTest::newRow("string keeps blanks") << FieldType::String << 5 << "  "
+                                             << "  ";
+        QTest::newRow("empty string is blank") << FieldType::String << 5 << ""
+                                               << "";
+        QTest::newRow("memo not cut") << FieldType::Memo << 5 << "abcdefg"
+                                      << "abcdefg";
+        QTest::newRow("integer") << FieldType::Integer << 0 << " -7 "
+                                 << "-7";
+        QTest::newRow("integer refused") << FieldType::Integer << 0 << "4x"
+                                         << "!'4x' ist kein gültiger Ganzzahlwert.";
+        QTest::newRow("blank integer") << FieldType::Integer << 0 << "  "
+                                       << "";
+        QTest::newRow("boolean word") << FieldType::Boolean << 0 << "true"
+                                      << "True";
+        QTest::newRow("boolean upper") << FieldType::Boolean << 0 << "FALSE"
+                                       << "False";
+        QTest::newRow("boolean digit") << FieldType::Boolean << 0 << "1"
+                                       << "True";
+        QTest::newRow("boolean refused") << FieldType::Boolean << 0 << "ja"
+                                         << "!'ja' ist kein gültiger Wahrheitswert.";
+        QTest::newRow("float comma") << FieldType::Float << 0 << "12,5"
+                                     << "12,5";
+        QTest::newRow("float full stop") << FieldType::Float << 0 << "12.5"
+                                         << "12,5";
+        QTest::newRow("float refused") << FieldType::Float << 0 << "1 000"
+                                       << "!'1 000' ist kein gültiger Gleitkommawert.";
+        QTest::newRow("currency two decimals") << FieldType::Currency << 0 << "2,5"
+                                               << "2,50";
+        QTest::newRow("date short") << FieldType::Date << 0 << "1.2.2010"
+                                    << "01.02.2010";
+        QTest::newRow("date iso") << FieldType::Date << 0 << "2010-02-01"
+                                  << "01.02.2010";
+        QTest::newRow("date refused") << FieldType::Date << 0 << "31.02.2010"
+                                      << "!'31.02.2010' ist kein gültiges Datum.";
+        QTest::newRow("time") << FieldType::Time << 0 << "9:05"
+                              << "09:05:00";
+        QTest::newRow("time refused") << FieldType::Time << 0 << "25:00"
+                                      << "!'25:00' ist keine gültige Uhrzeit.";
     }
     void textForm()
     {
@@ -120,21 +140,21 @@ private slots:
                                          << QList<IndexDef>{} << "Das Feld \"MAIL\" ist doppelt definiert.";
         QTest::newRow("string too long") << QList<FieldDef>{{"X", FieldType::String, 256, false}} << QList<IndexDef>{}
                                          << "Das Feld \"X\" hat eine ungültige Größe (256).";
-        QTest::newRow("string without size") << QList<FieldDef>{{"X", FieldType::String, 0, false}}
-                                             << QList<IndexDef>{} << "Das Feld \"X\" hat eine ungültige Größe (0).";
-        QTest::newRow("two counters") << QList<FieldDef>{id, {"Nr", FieldType::AutoInc, 0, false}}
-                                      << QList<IndexDef>{} << "Die Tabelle darf nur ein Zählerfeld (ftAutoInc) haben.";
-        QTest::newRow("reserved name") << QList<FieldDef>{{"rowid", FieldType::Integer, 0, false}}
-                                       << QList<IndexDef>{} << "Der Feldname \"rowid\" ist nicht erlaubt.";
+        QTest::newRow("string without size") << QList<FieldDef>{{"X", FieldType::String, 0, false}} << QList<IndexDef>{}
+                                             << "Das Feld \"X\" hat eine ungültige Größe (0).";
+        QTest::newRow("two counters") << QList<FieldDef>{id, {"Nr", FieldType::AutoInc, 0, false}} << QList<IndexDef>{}
+                                      << "Die Tabelle darf nur ein Zählerfeld (ftAutoInc) haben.";
+        QTest::newRow("reserved name") << QList<FieldDef>{{"rowid", FieldType::Integer, 0, false}} << QList<IndexDef>{}
+                                       << "Der Feldname \"rowid\" ist nicht erlaubt.";
         QTest::newRow("index on a missing field")
             << QList<FieldDef>{id, mail} << QList<IndexDef>{{"Ort", {"Ort"}, false}}
             << "Der Index \"Ort\" verweist auf das unbekannte Feld \"Ort\".";
         QTest::newRow("two primary indexes")
             << QList<FieldDef>{id, mail} << QList<IndexDef>{{"ID", {"ID"}, true}, {"Mail", {"Mail"}, true}}
             << "Die Tabelle darf nur einen Primärindex haben.";
-        QTest::newRow("index named twice") << QList<FieldDef>{id, mail}
-                                           << QList<IndexDef>{{"X", {"ID"}, false}, {"x", {"Mail"}, false}}
-                                           << "Der Index \"x\" ist doppelt definiert.";
+        QTest::newRow("index named twice")
+            << QList<FieldDef>{id, mail} << QList<IndexDef>{{"X", {"ID"}, false}, {"x", {"Mail"}, false}}
+            << "Der Index \"x\" ist doppelt definiert.";
     }
     void createRefuses()
     {
@@ -265,7 +285,8 @@ private slots:
         QCOMPARE(t.state(), AddressTable::State::Insert); // kept for correcting
         QVERIFY(t.setText("Mail", "c@d.de") && t.setText("Kunde", "k1"));
         QVERIFY(!t.post());
-        QCOMPARE(t.lastError(), QStringLiteral("Schlüsselverletzung: \"k1\" ist im Index \"Kunde\" bereits vorhanden."));
+        QCOMPARE(t.lastError(),
+                 QStringLiteral("Schlüsselverletzung: \"k1\" ist im Index \"Kunde\" bereits vorhanden."));
         QVERIFY(t.setText("Kunde", "K2") && t.post());
         QCOMPARE(t.recordCount(), 2);
 
@@ -353,8 +374,9 @@ private slots:
         QCOMPARE(t.updateWhere(Filter::parse("Selected='True'"), {{"Invalid", true}}), qint64(2));
         QCOMPARE(t.updateWhere(Filter::parse("Mail='*y.de'"), {{"Betreff", "Y"}}), qint64(0));
         QCOMPARE(t.updateWhere(Filter::parse("Mail='c*' OR Mail='d*'"), {{"Betreff", "Y"}}), qint64(2));
-        QCOMPARE(t.updateWhere(Filter::parse("Invalid='True' AND Betreff='y'"), {{"Anrede", "Herr"}, {"Selected", false}}),
-                 qint64(2));
+        QCOMPARE(
+            t.updateWhere(Filter::parse("Invalid='True' AND Betreff='y'"), {{"Anrede", "Herr"}, {"Selected", false}}),
+            qint64(2));
         QCOMPARE(t.currentId(), 3);
         QCOMPARE(column(t, "Anrede"), (QStringList{"", "", "Herr", "Herr"}));
         QCOMPARE(column(t, "Selected"), (QStringList{"True", "", "False", "False"}));
@@ -504,8 +526,13 @@ private slots:
         {
             AddressTable t;
             QVERIFY(t.open(path));
-            QVERIFY(fill(t, {{{"Selected", true}, {"Invalid", false}, {"LetztesMail", QDate(2010, 1, 31)},
-                              {"Mail", "jürgen@straße.de"}, {"Spalte1", "Öl"}, {"Betrag", 12.5}, {"Notiz", memo}},
+            QVERIFY(fill(t, {{{"Selected", true},
+                              {"Invalid", false},
+                              {"LetztesMail", QDate(2010, 1, 31)},
+                              {"Mail", "jürgen@straße.de"},
+                              {"Spalte1", "Öl"},
+                              {"Betrag", 12.5},
+                              {"Notiz", memo}},
                              {{"Name", "leer"}}}));
             t.close();
             QVERIFY(!t.isOpen());
@@ -520,7 +547,8 @@ private slots:
         QCOMPARE(t.indexes().first().primary, true);
         QCOMPARE(t.recordCount(), 2);
         QVERIFY(t.first());
-        const QStringList texts{"1", "True", "False", "31.01.2010", "jürgen@straße.de", "", "", "", "Öl", "12,50", memo};
+        const QStringList texts{"1", "True", "False", "31.01.2010", "jürgen@straße.de", "", "",
+                                "",  "Öl",   "12,50", memo};
         for (int f = 0; f < texts.size(); ++f)
             QCOMPARE(t.text(f), texts.at(f));
         QCOMPARE(t.value("LetztesMail"), QVariant(QDate(2010, 1, 31)));

@@ -51,16 +51,22 @@ private slots:
         using R = Records;
         // A longer address that ends with a shorter one is another address,
         // whichever comes first.
-        QTest::newRow("short first") << R{{"a@b.de", true}, {"xa@b.de", true}} << ", " << "a@b.de, xa@b.de";
-        QTest::newRow("long first") << R{{"xa@b.de", true}, {"a@b.de", true}} << ", " << "xa@b.de, a@b.de";
-        QTest::newRow("each once, trimmed") << R{{" a@b.de", true}, {"a@b.de ", true}} << "; " << "a@b.de";
-        QTest::newRow("letter case counts") << R{{"A@b.de", true}, {"a@b.de", true}} << "; " << "A@b.de; a@b.de";
+        QTest::newRow("short first") << R{{"a@b.de", true}, {"xa@b.de", true}} << ", "
+                                     << "a@b.de, xa@b.de";
+        QTest::newRow("long first") << R{{"xa@b.de", true}, {"a@b.de", true}} << ", "
+                                    << "xa@b.de, a@b.de";
+        QTest::newRow("each once, trimmed") << R{{" a@b.de", true}, {"a@b.de ", true}} << "; "
+                                            << "a@b.de";
+        QTest::newRow("letter case counts") << R{{"A@b.de", true}, {"a@b.de", true}} << "; "
+                                            << "A@b.de; a@b.de";
         QTest::newRow("only marked ones") << R{{"a@b.de", false}, {"c@d.de", QVariant()}, {"e@f.de", true}} << ", "
                                           << "e@f.de";
         QTest::newRow("bad address stands as -1") << R{{"x@y.", true}, {"a@b.de", true}, {"x@y.", true}} << ", "
                                                   << "-1, a@b.de, -1";
-        QTest::newRow("no @ or no full stop") << R{{"ab.de", true}, {"a@bde", true}, {"", true}} << ", " << "";
-        QTest::newRow("none marked") << R{{"a@b.de", false}} << ", " << "";
+        QTest::newRow("no @ or no full stop") << R{{"ab.de", true}, {"a@bde", true}, {"", true}} << ", "
+                                              << "";
+        QTest::newRow("none marked") << R{{"a@b.de", false}} << ", "
+                                     << "";
     }
     void addressString()
     {
@@ -89,8 +95,9 @@ private slots:
     void withoutSelectionField()
     {
         AddressTable t;
-        QVERIFY(openWith(t, {{"a@b.de", {}}, {"x@y.", {}}},
-                         {"header", "ID| ftAutoInc | False |0| | | | FALSE | ID", "Mail| ftString | False |80| | | | | "}));
+        QVERIFY(
+            openWith(t, {{"a@b.de", {}}, {"x@y.", {}}},
+                     {"header", "ID| ftAutoInc | False |0| | | | FALSE | ID", "Mail| ftString | False |80| | | | | "}));
         MessageRecorder boxes;
         QCOMPARE(BuildAddressString(&t, FindMailField(&t), ", "), QStringLiteral("a@b.de, Þ"));
         QVERIFY(boxes.takeExpected(MsgKind::Information, "Falsche E-Mail-Adresse: x@y."));

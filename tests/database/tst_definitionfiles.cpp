@@ -29,12 +29,11 @@ private slots:
             << "Spalte4| ftString   | False      |80     | Spalte4 | Spalte4    || TRUE        | Alter"
             << QStringList{"Spalte4", "ftString", "False", "80", "Spalte4", "Spalte4", "TRUE", "Alter", ""} << false
             << true << false;
-        QTest::newRow("marks in any case") << "ID|ftAutoInc|true|0|ID|ID|x|true|Nr"
-                                           << QStringList{"ID", "ftAutoInc", "true", "0", "ID", "ID", "x", "true", "Nr"}
-                                           << true << true << true;
-        QTest::newRow("short line") << "Name | ftString"
-                                    << QStringList{"Name", "ftString", "", "", "", "", "", "", ""} << false << false
-                                    << false;
+        QTest::newRow("marks in any case")
+            << "ID|ftAutoInc|true|0|ID|ID|x|true|Nr"
+            << QStringList{"ID", "ftAutoInc", "true", "0", "ID", "ID", "x", "true", "Nr"} << true << true << true;
+        QTest::newRow("short line") << "Name | ftString" << QStringList{"Name", "ftString", "", "", "", "", "", "", ""}
+                                    << false << false << false;
     }
     void fieldDefinitionLine()
     {
@@ -120,10 +119,12 @@ private slots:
         QTest::addColumn<QString>("line");
         QTest::addColumn<QString>("log");
         QTest::addColumn<QString>("error");
-        QTest::newRow("letters") << "X| ftString | False |abc| | | | FALSE | X" << "FieldDefs.Add(X,ftString,abc,FALSE);"
+        QTest::newRow("letters") << "X| ftString | False |abc| | | | FALSE | X"
+                                 << "FieldDefs.Add(X,ftString,abc,FALSE);"
                                  << "Zeile 1: die Größe \"abc\" des Felds \"X\" ist keine Zahl.";
         // A missing size column lets the next column take its place.
-        QTest::newRow("missing") << "X| ftString | False || X | X | | FALSE | X" << "FieldDefs.Add(X,ftString,X,FALSE);"
+        QTest::newRow("missing") << "X| ftString | False || X | X | | FALSE | X"
+                                 << "FieldDefs.Add(X,ftString,X,FALSE);"
                                  << "Zeile 1: die Größe \"X\" des Felds \"X\" ist keine Zahl.";
     }
     void sizeThatIsNoNumber()
@@ -171,8 +172,8 @@ private slots:
     void filterPresets()
     {
         QVERIFY(FilterPresetsFromLines({"NAME|FILTER"}).isEmpty());
-        const QList<FilterPreset> p =
-            FilterPresetsFromLines({"NAME|FILTER", " Markierte | Selected='True' ", "Alle |  ", "Noch nie|LetztesMail=''"});
+        const QList<FilterPreset> p = FilterPresetsFromLines(
+            {"NAME|FILTER", " Markierte | Selected='True' ", "Alle |  ", "Noch nie|LetztesMail=''"});
         QCOMPARE(p.size(), 3);
         QCOMPARE(p.at(0).name, QStringLiteral("Markierte"));
         QCOMPARE(p.at(0).expression, QStringLiteral("Selected='True'"));
@@ -195,18 +196,16 @@ private slots:
     {
         QFETCH(QString, name);
         QFETCH(int, line);
-        const QStringList catalog{"NAME | BILD | DEFINITIONSDATEI",
-                                  "Hauptdatenbank| cddrive.bmp|Database.ini",
-                                  "Kurz| cddrive.bmp|a.ini",
-                                  "Kunden A| cddrive.bmp| kunda.ini ",
-                                  "Erste| cddrive.bmp|doppelt.ini",
-                                  "Zweite| cddrive.bmp|doppelt.ini"};
+        const QStringList catalog{"NAME | BILD | DEFINITIONSDATEI", "Hauptdatenbank| cddrive.bmp|Database.ini",
+                                  "Kurz| cddrive.bmp|a.ini",        "Kunden A| cddrive.bmp| kunda.ini ",
+                                  "Erste| cddrive.bmp|doppelt.ini", "Zweite| cddrive.bmp|doppelt.ini"};
         QCOMPARE(FindCatalogLine(catalog, name), line);
     }
 
     void catalogueAndDefinitionLines()
     {
-        QCOMPARE(CatalogLine("Kunden 2010", "kunden_2010.ini"), QStringLiteral("Kunden 2010| cddrive.bmp|kunden_2010.ini"));
+        QCOMPARE(CatalogLine("Kunden 2010", "kunden_2010.ini"),
+                 QStringLiteral("Kunden 2010| cddrive.bmp|kunden_2010.ini"));
         const CatalogEntry e = CatalogEntryOf(CatalogLine("Kunden 2010", "kunden_2010.ini"));
         QCOMPARE(e.displayName, QStringLiteral("Kunden 2010"));
         QCOMPARE(e.picture, QStringLiteral("cddrive.bmp"));

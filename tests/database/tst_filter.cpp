@@ -90,18 +90,30 @@ private slots:
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("message");
-        QTest::newRow("no value") << "Selected=" << "Wert in Hochkommas erwartet nach \"Selected =\"";
-        QTest::newRow("no operator") << "Selected 'True'" << "Vergleichsoperator (=, <>, <, >, <=, >=) erwartet";
-        QTest::newRow("open quote") << "Name='abc" << "schließendes Hochkomma fehlt (Wert ab Stelle 6)";
-        QTest::newRow("open parenthesis") << "(Name='a'" << "schließende Klammer zu Stelle 1 fehlt";
-        QTest::newRow("dangling AND") << "Name='a' AND" << "Feldname erwartet am Ende des Ausdrucks";
-        QTest::newRow("leading AND") << "AND Name='a'" << "Feldname erwartet an Stelle 1";
-        QTest::newRow("two conditions without AND") << "Name='a' Mail='b'" << "unerwartetes \"Mail\" an Stelle 10";
-        QTest::newRow("doubled equals") << "Name=='a'" << "Wert in Hochkommas erwartet";
-        QTest::newRow("unknown field") << "Nmae='a'" << "unbekanntes Feld \"Nmae\"";
-        QTest::newRow("no boolean") << "Selected='ja'" << "'ja' ist kein gültiger Wahrheitswert.";
-        QTest::newRow("no date") << "LetztesMail='31.02.2010'" << "'31.02.2010' ist kein gültiges Datum.";
-        QTest::newRow("no number") << "ID>'x'" << "'x' ist kein gültiger Ganzzahlwert.";
+        QTest::newRow("no value") << "Selected="
+                                  << "Wert in Hochkommas erwartet nach \"Selected =\"";
+        QTest::newRow("no operator") << "Selected 'True'"
+                                     << "Vergleichsoperator (=, <>, <, >, <=, >=) erwartet";
+        QTest::newRow("open quote") << "Name='abc"
+                                    << "schließendes Hochkomma fehlt (Wert ab Stelle 6)";
+        QTest::newRow("open parenthesis") << "(Name='a'"
+                                          << "schließende Klammer zu Stelle 1 fehlt";
+        QTest::newRow("dangling AND") << "Name='a' AND"
+                                      << "Feldname erwartet am Ende des Ausdrucks";
+        QTest::newRow("leading AND") << "AND Name='a'"
+                                     << "Feldname erwartet an Stelle 1";
+        QTest::newRow("two conditions without AND") << "Name='a' Mail='b'"
+                                                    << "unerwartetes \"Mail\" an Stelle 10";
+        QTest::newRow("doubled equals") << "Name=='a'"
+                                        << "Wert in Hochkommas erwartet";
+        QTest::newRow("unknown field") << "Nmae='a'"
+                                       << "unbekanntes Feld \"Nmae\"";
+        QTest::newRow("no boolean") << "Selected='ja'"
+                                    << "'ja' ist kein gültiger Wahrheitswert.";
+        QTest::newRow("no date") << "LetztesMail='31.02.2010'"
+                                 << "'31.02.2010' ist kein gültiges Datum.";
+        QTest::newRow("no number") << "ID>'x'"
+                                   << "'x' ist kein gültiger Ganzzahlwert.";
     }
     void errors()
     {
@@ -139,10 +151,10 @@ private slots:
     // index ranges and C++ comparisons would disagree.
     void collationAgreesWithFoldCase()
     {
-        const QStringList words{"",       "a",      "A",     "ab",      "aB",  "b",     "ä",      "Ä",
-                                "äb",     "Äc",     "ß",     "ss",      "SS",  "z",     "Zürich", "zurich",
-                                "müller", "MÜLLER", "muell", "Mueller", "é",   "É",     "€uro",   "x\U0001F600",
-                                "ärger",  "Ärger",  "Ørsted", "ørsted", "I",   "ı",     "İ",      "ǅ"};
+        const QStringList words{"",       "a",      "A",      "ab",      "aB", "b", "ä",      "Ä",
+                                "äb",     "Äc",     "ß",      "ss",      "SS", "z", "Zürich", "zurich",
+                                "müller", "MÜLLER", "muell",  "Mueller", "é",  "É", "€uro",   "x\U0001F600",
+                                "ärger",  "Ärger",  "Ørsted", "ørsted",  "I",  "ı", "İ",      "ǅ"};
         for (const QString &a : words)
             for (const QString &b : words) {
                 const QByteArray ua = a.toUtf8(), ub = b.toUtf8();
