@@ -7,6 +7,7 @@
 #include "textfile.h"
 
 #include <QCoreApplication>
+#include <QDate>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QRandomGenerator>
@@ -173,6 +174,15 @@ int main(int argc, char **argv)
              for (int f = 0; f < t.fieldCount(); ++f)
                  t.text(f);
              return t.currentId() == id;
+         });
+    // A send run writes each recipient's record by its ID and commits at once.
+    ok = ok && run("update_1000_records_by_id", opened, [&](AddressTable &t, AddressModel &) {
+             for (qint64 id = 1; id <= 1000; ++id)
+                 if (!t.updateFields(id * (records / 1000), {{QStringLiteral("Selected"), false},
+                                                             {QStringLiteral("Invalid"), false},
+                                                             {QStringLiteral("LetztesMail"), QDate(2024, 1, 2)}}))
+                     return false;
+             return true;
          });
     std::printf("file_size: %.1f MiB\n", double(QFile(path).size()) / (1024.0 * 1024.0));
     std::printf("peak_memory: %.1f MiB\n", peakMiB());

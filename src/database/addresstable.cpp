@@ -510,6 +510,17 @@ AddressTable::Source AddressTable::sourceFor(const QList<int> &fields) const
     return s;
 }
 
+AddressTable::Source AddressTable::wholeRecords() const
+{
+    Source s;
+    s.key = QStringLiteral("a.") + m_keyColumn;
+    s.from = kMain + QStringLiteral(" a");
+    s.flags = m_hasFlags;
+    if (m_hasFlags)
+        s.from += QStringLiteral(" LEFT JOIN %1 f ON f.%2 = %3").arg(kFlags, kFlagKey, s.key);
+    return s;
+}
+
 QList<int> AddressTable::orderFields(const QString &indexName) const
 {
     QList<int> out;
@@ -609,6 +620,17 @@ void AddressTable::invalidatePages()
     m_pageLru.clear();
 }
 
+qint64 AddressTable::heldRowOfId(qint64 id) const
+{
+    for (qint64 p : m_pageLru) {
+        const qint64 end = std::min<qint64>((p + 1) * kPageRows, qint64(m_ids.size()));
+        for (qint64 r = p * kPageRows; r < end; ++r)
+            if (m_ids[size_t(r)] == id)
+                return r;
+    }
+    return -1;
+}
+
 int AddressTable::cachedRowCount() const
 {
     return int(m_pages.size()) * kPageRows;
@@ -627,11 +649,7 @@ const AddressTable::Page *AddressTable::page(qint64 pageNo)
     if (begin >= end)
         return nullptr;
     const int nf = fieldCount();
-    Source full;
-    full.key = QStringLiteral("a.") + m_keyColumn;
-    full.from = kMain + QStringLiteral(" a");
-    if (m_hasFlags)
-        full.from += QStringLiteral(" LEFT JOIN %1 f ON f.%2 = %3").arg(kFlags, kFlagKey, full.key);
+    const Source full = wholeRecords();
     QStringList cols{full.key};
     for (int i = 0; i < nf; ++i)
         cols.append(columnRef(i, full));
@@ -881,11 +899,19 @@ bool AddressTable::gotoId(qint64 id)
 // ---------------------------------------------------------------------------
 // Values
 
+QVariant AddressTable::naturalOf(int field, const QVariant &stored) const
+{
+    return field >= 0 && field < fieldCount() ? StoredToNatural(m_fields.at(field), stored) : QVariant();
+}
+
+QString AddressTable::textOf(int field, const QVariant &stored) const
+{
+    return field >= 0 && field < fieldCount() ? StoredToText(m_fields.at(field), stored) : QString();
+}
+
 QVariant AddressTable::value(int field)
 {
-    if (field < 0 || field >= fieldCount())
-        return {};
-    return StoredToNatural(m_fields.at(field), currentStored(field));
+    return naturalOf(field, currentStored(field));
 }
 
 QVariant AddressTable::value(const QString &name)
@@ -895,9 +921,7 @@ QVariant AddressTable::value(const QString &name)
 
 QString AddressTable::text(int field)
 {
-    if (field < 0 || field >= fieldCount())
-        return {};
-    return StoredToText(m_fields.at(field), currentStored(field));
+    return textOf(field, currentStored(field));
 }
 
 QString AddressTable::text(const QString &name)
@@ -912,16 +936,12 @@ bool AddressTable::isBlank(int field)
 
 QVariant AddressTable::valueAt(qint64 row, int field)
 {
-    if (field < 0 || field >= fieldCount())
-        return {};
-    return StoredToNatural(m_fields.at(field), storedAt(row, field));
+    return naturalOf(field, storedAt(row, field));
 }
 
 QString AddressTable::textAt(qint64 row, int field)
 {
-    if (field < 0 || field >= fieldCount())
-        return {};
-    return StoredToText(m_fields.at(field), storedAt(row, field));
+    return textOf(field, storedAt(row, field));
 }
 
 // ---------------------------------------------------------------------------
@@ -1139,24 +1159,35 @@ bool AddressTable::post()
     m_buffer.clear();
     m_modified.clear();
     setState(State::Browse);
-    if (reload) {
+    recordWritten(id, id, reload);
+    return true;
+}
+
+void AddressTable::recordWritten(qint64 id, qint64 stayOn, bool reload)
+{
+    if (m_rowsValid && reload) {
         const qint64 oldRow = m_row;
         invalidateRows();
         ensureRows();
-        const qint64 r = rowOfId(id);
+        const qint64 r = rowOfId(stayOn);
         setRow(r >= 0 ? r : std::min<qint64>(oldRow, qint64(m_ids.size()) - 1));
-        m_bof = m_eof = m_ids.empty();
+        if (m_ids.empty())
+            m_bof = m_eof = true;
         notifyRowsReset();
-    } else {
-        m_pages.remove(m_row / kPageRows);
-        m_pageLru.removeOne(m_row / kPageRows);
-        notifyRowChanged(m_row);
+    } else if (m_rowsValid) {
+        // Only a row that is held can be on screen; others are read fresh when
+        // they are shown. Looking in the held pages costs the same for any order.
+        const qint64 r = heldRowOfId(id);
+        if (r >= 0) {
+            m_pages.remove(r / kPageRows);
+            m_pageLru.removeOne(r / kPageRows);
+            notifyRowChanged(r);
+        }
     }
     if (m_controlsOff)
         m_changedPending = true;
     else
         emit afterPost(id);
-    return true;
 }
 
 void AddressTable::cancel()
@@ -1283,11 +1314,7 @@ std::optional<QList<QVariant>> AddressTable::readStored(qint64 id)
         fail(QStringLiteral("Die Tabelle ist nicht geöffnet."));
         return std::nullopt;
     }
-    Source full;
-    full.key = QStringLiteral("a.") + m_keyColumn;
-    full.from = kMain + QStringLiteral(" a");
-    if (m_hasFlags)
-        full.from += QStringLiteral(" LEFT JOIN %1 f ON f.%2 = %3").arg(kFlags, kFlagKey, full.key);
+    const Source full = wholeRecords();
     QStringList cols;
     for (int i = 0; i < fieldCount(); ++i)
         cols.append(columnRef(i, full));
@@ -1325,29 +1352,7 @@ bool AddressTable::updateFields(qint64 id, const FieldValues &values)
     }
     if (!checkRecord(id, *stored, changed) || !writeRecord(&id, *stored, changed, true))
         return false;
-    const bool reload = touchesRowSet(changed);
-    if (reload && m_rowsValid) {
-        const qint64 current = currentId();
-        invalidateRows();
-        ensureRows();
-        const qint64 r = rowOfId(current);
-        if (r >= 0)
-            m_row = r;
-        else if (m_row >= qint64(m_ids.size()))
-            m_row = qint64(m_ids.size()) - 1;
-        notifyRowsReset();
-    } else if (m_rowsValid) {
-        const qint64 r = rowOfId(id);
-        if (r >= 0) {
-            m_pages.remove(r / kPageRows);
-            m_pageLru.removeOne(r / kPageRows);
-            notifyRowChanged(r);
-        }
-    }
-    if (m_controlsOff)
-        m_changedPending = true;
-    else
-        emit afterPost(id);
+    recordWritten(id, currentId(), touchesRowSet(changed));
     return true;
 }
 

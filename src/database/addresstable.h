@@ -208,6 +208,8 @@ private:
     bool readSchema();
     QString columnRef(int field, const Source &s) const;
     Source sourceFor(const QList<int> &fields) const;
+    // Every field of the records, flags joined without dropping a record.
+    Source wholeRecords() const;
     QList<int> orderFields(const QString &indexName) const;
     bool compile(const Filter &where, const QString &indexName, Source *src, CompiledFilter *cf, QString *orderBy,
                  const QList<int> &readFields = {});
@@ -218,12 +220,17 @@ private:
     void invalidateRows();
     void invalidatePages();
     const Page *page(qint64 pageNo);
+    qint64 heldRowOfId(qint64 id) const;
     QVariant storedAt(qint64 row, int field);
+    QVariant naturalOf(int field, const QVariant &stored) const;
+    QString textOf(int field, const QVariant &stored) const;
     QVariant currentStored(int field);
     bool setStored(int field, const QVariant &stored);
     bool checkRecord(qint64 id, const QList<QVariant> &stored, const QList<bool> &changed);
     bool writeRecord(qint64 *id, const QList<QVariant> &stored, const QList<bool> &changed, bool ownTransaction);
     bool touchesRowSet(const QList<bool> &changed) const;
+    // Rows, pages and views after record id was written; the cursor stays on stayOn.
+    void recordWritten(qint64 id, qint64 stayOn, bool reload);
     bool checkBrowse();
     void setRow(qint64 row);
     void setState(State s);

@@ -4,7 +4,6 @@
 #include "systools.h"
 #include "text.h"
 
-#include <QFile>
 
 namespace vt {
 
@@ -199,9 +198,11 @@ static const QString kGridSection = QStringLiteral("VantrelGridLayout");
 
 bool WriteGridLayoutFile(const QString &path, const QList<GridColumn> &columns)
 {
-    QFile::remove(path);
+    // The whole file is replaced in one go, so a failed save keeps the old layout.
     IniFile ini(path);
     ini.setAutoSave(false);
+    for (const QString &section : ini.sections())
+        ini.eraseSection(section);
     ini.writeInteger(kGridSection, QStringLiteral("Version"), 1);
     ini.writeInteger(kGridSection, QStringLiteral("Columns"), int(columns.size()));
     for (int i = 0; i < columns.size(); ++i) {

@@ -220,29 +220,6 @@ Filter Filter::parse(const QString &text)
     return f;
 }
 
-Filter Filter::compare(const QString &field, CompareOp op, const QString &value, bool prefix)
-{
-    auto n = std::make_shared<FilterNode>();
-    n->field = field;
-    n->op = op;
-    n->literal = value;
-    n->prefix = prefix;
-    Filter f;
-    f.m_root = n;
-    return f;
-}
-
-Filter Filter::equals(const QString &field, const QVariant &value)
-{
-    auto n = std::make_shared<FilterNode>();
-    n->field = field;
-    n->natural = value;
-    n->isNatural = true;
-    Filter f;
-    f.m_root = n;
-    return f;
-}
-
 struct FilterCompiler
 {
     const QList<FieldDef> &fields;
@@ -250,6 +227,12 @@ struct FilterCompiler
     CompiledFilter out;
 
     static std::shared_ptr<const FilterNode> root(const Filter &f) { return f.m_root; }
+    static Filter single(std::shared_ptr<const FilterNode> n)
+    {
+        Filter f;
+        f.m_root = std::move(n);
+        return f;
+    }
 
     static Filter combine(const Filter &a, const Filter &b, FilterNode::Kind kind)
     {
@@ -339,6 +322,25 @@ struct FilterCompiler
         return negate ? QStringLiteral("(%1 IS NULL OR NOT %2)").arg(col, match) : match;
     }
 };
+
+Filter Filter::compare(const QString &field, CompareOp op, const QString &value, bool prefix)
+{
+    auto n = std::make_shared<FilterNode>();
+    n->field = field;
+    n->op = op;
+    n->literal = value;
+    n->prefix = prefix;
+    return FilterCompiler::single(n);
+}
+
+Filter Filter::equals(const QString &field, const QVariant &value)
+{
+    auto n = std::make_shared<FilterNode>();
+    n->field = field;
+    n->natural = value;
+    n->isNatural = true;
+    return FilterCompiler::single(n);
+}
 
 Filter Filter::operator&&(const Filter &other) const
 {
