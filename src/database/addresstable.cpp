@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <sqlite3.h>
+#include <utility>
 
 namespace vt {
 
@@ -62,31 +63,6 @@ QVariant columnValue(sqlite3_stmt *s, int i)
     }
 }
 
-// Resets a statement from the cache when it goes out of use, so that no read
-// stays open on the file.
-class Stmt
-{
-public:
-    explicit Stmt(sqlite3_stmt *s) : m_s(s) {}
-    ~Stmt()
-    {
-        if (m_s)
-            sqlite3_reset(m_s);
-    }
-    explicit operator bool() const { return m_s != nullptr; }
-    sqlite3_stmt *get() const { return m_s; }
-    void bind(int i, const QVariant &v) { bindValue(m_s, i, v); }
-    void bindAll(const QList<QVariant> &values, int from = 1)
-    {
-        for (int k = 0; k < values.size(); ++k)
-            bindValue(m_s, from + k, values.at(k));
-    }
-    int step() { return sqlite3_step(m_s); }
-
-private:
-    sqlite3_stmt *m_s;
-};
-
 bool execOn(sqlite3 *db, const QString &sql, QString *error)
 {
     char *msg = nullptr;
@@ -101,6 +77,39 @@ bool execOn(sqlite3 *db, const QString &sql, QString *error)
 int connectionCounter = 0;
 
 } // namespace
+
+// A statement in use. One from the cache is reset when it goes out of use, so
+// that no read stays open on the file; one made for a nested use of the same
+// text (the cached one is still being stepped) is finalized.
+class Stmt
+{
+public:
+    Stmt() = default;
+    Stmt(sqlite3_stmt *s, bool owned) : m_s(s), m_owned(owned) {}
+    Stmt(Stmt &&o) noexcept : m_s(std::exchange(o.m_s, nullptr)), m_owned(o.m_owned) {}
+    Stmt(const Stmt &) = delete;
+    Stmt &operator=(const Stmt &) = delete;
+    ~Stmt()
+    {
+        if (m_s && m_owned)
+            sqlite3_finalize(m_s);
+        else if (m_s)
+            sqlite3_reset(m_s);
+    }
+    explicit operator bool() const { return m_s != nullptr; }
+    sqlite3_stmt *get() const { return m_s; }
+    void bind(int i, const QVariant &v) { bindValue(m_s, i, v); }
+    void bindAll(const QList<QVariant> &values, int from = 1)
+    {
+        for (int k = 0; k < values.size(); ++k)
+            bindValue(m_s, from + k, values.at(k));
+    }
+    int step() { return sqlite3_step(m_s); }
+
+private:
+    sqlite3_stmt *m_s = nullptr;
+    bool m_owned = false;
+};
 
 AddressTable::AddressTable(QObject *parent) : QObject(parent)
 {
@@ -376,16 +385,17 @@ QSqlDatabase AddressTable::database() const
     return QSqlDatabase::database(m_connection, false);
 }
 
-sqlite3_stmt *AddressTable::prepare(const QString &sql)
+Stmt AddressTable::prepare(const QString &sql)
 {
     if (!m_db) {
         fail(QStringLiteral("Die Tabelle ist nicht geöffnet."));
-        return nullptr;
+        return {};
     }
-    if (sqlite3_stmt *s = m_statements.value(sql)) {
-        sqlite3_reset(s);
-        sqlite3_clear_bindings(s);
-        return s;
+    sqlite3_stmt *cached = m_statements.value(sql);
+    if (cached && !sqlite3_stmt_busy(cached)) {
+        sqlite3_reset(cached);
+        sqlite3_clear_bindings(cached);
+        return Stmt(cached, false);
     }
     // Filters of a long session fill the cache: drop what is not being stepped now.
     if (m_statements.size() > 200) {
@@ -402,10 +412,12 @@ sqlite3_stmt *AddressTable::prepare(const QString &sql)
     if (sqlite3_prepare_v3(m_db, sql.toUtf8().constData(), -1, SQLITE_PREPARE_PERSISTENT, &s, nullptr) != SQLITE_OK) {
         failSql(QStringLiteral("Datenbankfehler"));
         sqlite3_finalize(s);
-        return nullptr;
+        return {};
     }
+    if (cached)
+        return Stmt(s, true);
     m_statements.insert(sql, s);
-    return s;
+    return Stmt(s, false);
 }
 
 bool AddressTable::exec(const QString &sql)
@@ -422,12 +434,12 @@ bool AddressTable::readSchema()
 {
     const QString notOurs = QStringLiteral("die Datei ist keine Adresstabelle dieses Programms");
     {
-        Stmt s(prepare(QStringLiteral("PRAGMA user_version")));
+        Stmt s = prepare(QStringLiteral("PRAGMA user_version"));
         if (!s || s.step() != SQLITE_ROW || sqlite3_column_int(s.get(), 0) != kFormatVersion)
             return fail(notOurs);
     }
     {
-        Stmt s(prepare(QStringLiteral("SELECT name, type, size, required FROM \"address_fields\" ORDER BY pos")));
+        Stmt s = prepare(QStringLiteral("SELECT name, type, size, required FROM \"address_fields\" ORDER BY pos"));
         if (!s)
             return fail(notOurs);
         while (s.step() == SQLITE_ROW) {
@@ -443,7 +455,7 @@ bool AddressTable::readSchema()
         }
     }
     {
-        Stmt s(prepare(QStringLiteral("SELECT name, fields, primary_key FROM \"address_indexes\" ORDER BY pos")));
+        Stmt s = prepare(QStringLiteral("SELECT name, fields, primary_key FROM \"address_indexes\" ORDER BY pos"));
         if (!s)
             return fail(notOurs);
         while (s.step() == SQLITE_ROW) {
@@ -568,7 +580,8 @@ bool AddressTable::loadIds(const Filter &where, const QString &indexName, std::v
     QString orderBy;
     if (!compile(where, indexName, &src, &cf, &orderBy))
         return false;
-    Stmt s(prepare(QStringLiteral("SELECT %1 FROM %2 WHERE %3 ORDER BY %4").arg(src.key, src.from, cf.where, orderBy)));
+    Stmt s =
+        prepare(QStringLiteral("SELECT %1 FROM %2 WHERE %3 ORDER BY %4").arg(src.key, src.from, cf.where, orderBy));
     if (!s)
         return false;
     s.bindAll(cf.params);
@@ -658,8 +671,8 @@ const AddressTable::Page *AddressTable::page(qint64 pageNo)
         marks.append(QStringLiteral("?"));
     Page p;
     p.values.resize(size_t(end - begin) * size_t(nf));
-    Stmt s(prepare(QStringLiteral("SELECT %1 FROM %2 WHERE %3 IN (%4)")
-                       .arg(cols.join(QStringLiteral(", ")), full.from, full.key, marks.join(QLatin1Char(',')))));
+    Stmt s = prepare(QStringLiteral("SELECT %1 FROM %2 WHERE %3 IN (%4)")
+                         .arg(cols.join(QStringLiteral(", ")), full.from, full.key, marks.join(QLatin1Char(','))));
     if (s) {
         QHash<qint64, qint64> rowOf;
         for (qint64 r = begin; r < end; ++r) {
@@ -1038,8 +1051,8 @@ bool AddressTable::checkRecord(qint64 id, const QList<QVariant> &stored, const Q
             conds.append(columnRef(f, src) + QStringLiteral(" IS ?"));
             shown.append(StoredToText(m_fields.at(f), stored.value(f)));
         }
-        Stmt s(prepare(QStringLiteral("SELECT 1 FROM %1 WHERE %2 AND %3 <> ? LIMIT 1")
-                           .arg(src.from, conds.join(QStringLiteral(" AND ")), src.key)));
+        Stmt s = prepare(QStringLiteral("SELECT 1 FROM %1 WHERE %2 AND %3 <> ? LIMIT 1")
+                             .arg(src.from, conds.join(QStringLiteral(" AND ")), src.key));
         if (!s)
             return false;
         int k = 1;
@@ -1082,7 +1095,7 @@ bool AddressTable::writeRecord(qint64 *id, const QList<QVariant> &stored, const 
             return false;
     }
     auto run = [&](const QString &sql, const QList<QVariant> &values, qint64 key) {
-        Stmt s(prepare(sql));
+        Stmt s = prepare(sql);
         if (!s)
             return false;
         s.bindAll(values);
@@ -1215,7 +1228,7 @@ bool AddressTable::remove()
     {
         TableTransaction tx(*this);
         auto run = [&](const QString &sql) {
-            Stmt s(prepare(sql));
+            Stmt s = prepare(sql);
             if (!s)
                 return false;
             sqlite3_bind_int64(s.get(), 1, id);
@@ -1250,7 +1263,7 @@ qint64 AddressTable::count(const Filter &where)
     CompiledFilter cf;
     if (!compile(where, QString(), &src, &cf, nullptr))
         return -1;
-    Stmt s(prepare(QStringLiteral("SELECT count(*) FROM %1 WHERE %2").arg(src.from, cf.where)));
+    Stmt s = prepare(QStringLiteral("SELECT count(*) FROM %1 WHERE %2").arg(src.from, cf.where));
     if (!s)
         return -1;
     s.bindAll(cf.params);
@@ -1283,8 +1296,8 @@ bool AddressTable::scan(const Filter &where, const QString &indexName, const QLi
     QStringList cols{src.key};
     for (int f : fields)
         cols.append(columnRef(f, src));
-    Stmt s(prepare(QStringLiteral("SELECT %1 FROM %2 WHERE %3 ORDER BY %4")
-                       .arg(cols.join(QStringLiteral(", ")), src.from, cf.where, orderBy)));
+    Stmt s = prepare(QStringLiteral("SELECT %1 FROM %2 WHERE %3 ORDER BY %4")
+                         .arg(cols.join(QStringLiteral(", ")), src.from, cf.where, orderBy));
     if (!s)
         return false;
     s.bindAll(cf.params);
@@ -1318,8 +1331,8 @@ std::optional<QList<QVariant>> AddressTable::readStored(qint64 id)
     QStringList cols;
     for (int i = 0; i < fieldCount(); ++i)
         cols.append(columnRef(i, full));
-    Stmt s(prepare(
-        QStringLiteral("SELECT %1 FROM %2 WHERE %3 = ?").arg(cols.join(QStringLiteral(", ")), full.from, full.key)));
+    Stmt s = prepare(
+        QStringLiteral("SELECT %1 FROM %2 WHERE %3 = ?").arg(cols.join(QStringLiteral(", ")), full.from, full.key));
     if (!s)
         return std::nullopt;
     sqlite3_bind_int64(s.get(), 1, id);
@@ -1417,7 +1430,7 @@ qint64 AddressTable::updateWhere(const Filter &where, const FieldValues &values)
         else
             sql = QStringLiteral("UPDATE %1 SET %2 WHERE %3 IN (SELECT %4 FROM %5 WHERE %6)")
                       .arg(table, sets.join(QStringLiteral(", ")), key, src.key, src.from, cf.where);
-        Stmt s(prepare(sql));
+        Stmt s = prepare(sql);
         if (!s)
             return false;
         s.bindAll(setValues);
@@ -1466,7 +1479,7 @@ qint64 AddressTable::deleteWhere(const Filter &where)
         return -1;
     qint64 changes = 0;
     auto run = [&](const QString &sql, const QList<QVariant> &params, bool counts) {
-        Stmt s(prepare(sql));
+        Stmt s = prepare(sql);
         if (!s)
             return false;
         s.bindAll(params);
@@ -1518,7 +1531,7 @@ qint64 AddressTable::deleteWhere(const Filter &where)
 
 bool AddressTable::runSimple(const QString &sql)
 {
-    Stmt s(prepare(sql));
+    Stmt s = prepare(sql);
     return s && (s.step() == SQLITE_DONE || failSql(QStringLiteral("Datenbankfehler")));
 }
 
@@ -1676,8 +1689,8 @@ bool TableAppender::append()
 bool TableAppender::deferIndexes()
 {
     // Unique indexes stay: each record is checked against them.
-    Stmt s(m_table.prepare(QStringLiteral("SELECT name, sql FROM sqlite_master WHERE type = 'index' "
-                                          "AND sql IS NOT NULL AND sql NOT LIKE 'CREATE UNIQUE%'")));
+    Stmt s = m_table.prepare(QStringLiteral("SELECT name, sql FROM sqlite_master WHERE type = 'index' "
+                                            "AND sql IS NOT NULL AND sql NOT LIKE 'CREATE UNIQUE%'"));
     if (!s)
         return false;
     QStringList names;

@@ -39,6 +39,8 @@ struct sqlite3_stmt;
 
 namespace vt {
 
+class Stmt;
+
 // Field name and value (natural form; a QString is taken as the field's text form).
 using FieldValues = QList<QPair<QString, QVariant>>;
 
@@ -203,7 +205,7 @@ private:
 
     bool fail(const QString &message);
     bool failSql(const QString &what);
-    sqlite3_stmt *prepare(const QString &sql);
+    Stmt prepare(const QString &sql);
     bool exec(const QString &sql);
     bool readSchema();
     QString columnRef(int field, const Source &s) const;

@@ -4,7 +4,6 @@
 #include "systools.h"
 #include "text.h"
 
-
 namespace vt {
 
 namespace {

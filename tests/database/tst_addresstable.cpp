@@ -412,6 +412,26 @@ private slots:
         QVERIFY(t.eof() && t.bof());
     }
 
+    void nestedReads()
+    {
+        // A read inside the walk of the same read, as the duplicate tools do.
+        AddressTable t;
+        QVERIFY(openNew(t, named({"a", "b", "a"})));
+        const Filter all;
+        const QList<int> name{t.fieldIndex(kName)};
+        QStringList pairs;
+        QVERIFY(t.scan(all, {}, name, [&](qint64 id, const QList<QVariant> &outer) {
+            int same = 0;
+            t.scan(all, {}, name, [&](qint64, const QList<QVariant> &inner) {
+                same += inner.first() == outer.first();
+                return true;
+            });
+            pairs.append(QStringLiteral("%1:%2").arg(id).arg(same));
+            return true;
+        }));
+        QCOMPARE(pairs, (QStringList{"1:2", "2:1", "3:2"}));
+    }
+
     void transactions()
     {
         AddressTable t;
