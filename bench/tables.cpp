@@ -51,7 +51,7 @@ double seconds(const std::function<void()> &work)
 
 void print(const char *name, double value, const char *unit)
 {
-    std::printf("%s: %.3f %s\n", name, value, unit);
+    std::printf("%s: %.4f %s\n", name, value, unit);
     std::fflush(stdout);
 }
 
