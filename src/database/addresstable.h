@@ -98,7 +98,7 @@ public:
     qint64 recordCount();
     // Row of the current record (0-based), -1 when there is none.
     qint64 row() const { return m_row; }
-    // Delphi-style ends: bof after first() or a prior() that could not move, eof
+    // The ends of a walk: bof after first() or a prior() that could not move, eof
     // after a next() that could not move; both on an empty table.
     bool bof() const { return m_bof; }
     bool eof() const { return m_eof; }
