@@ -12,34 +12,24 @@ namespace vt {
 namespace {
 
 QList<QPointer<QWidget>> g_made; // in the order made
-
-// The instance in the slot, made and set up on first use. The slot is filled
-// before the set-up runs, so a window whose set-up reaches for itself through
-// its accessor finds itself, and a failing set-up leaves the window in place.
-template <class T>
-T *instance(T *&slot, const char *name)
-{
-    if (!slot) {
-        slot = new T;
-        g_made.append(slot);
-        Guard(name, [&] { slot->FormCreate(); });
-    }
-    return slot;
-}
-
 THostForm *g_hostForm = nullptr;
 TMainForm *g_mainForm = nullptr;
 
 } // namespace
 
+void RememberForm(QWidget *window)
+{
+    g_made.append(window);
+}
+
 THostForm *HostForm()
 {
-    return instance(g_hostForm, "THostForm.FormCreate");
+    return FormInstance(g_hostForm, "THostForm.FormCreate");
 }
 
 TMainForm *MainForm()
 {
-    return instance(g_mainForm, "TMainForm.FormCreate");
+    return FormInstance(g_mainForm, "TMainForm.FormCreate");
 }
 
 void CreateWindowsInOrder()
