@@ -6,6 +6,9 @@
 #include "forms.h"
 
 #include <QCloseEvent>
+#include <QLabel>
+#include <QPixmap>
+#include <QVBoxLayout>
 
 namespace vt {
 
@@ -19,6 +22,16 @@ TMainForm::TMainForm()
 void TMainForm::FormCreate()
 {
     setWindowTitle(ProductInfo().DisplayName);
+    // The header picture of the brand; a missing picture leaves the band empty.
+    auto *central = new QWidget;
+    auto *layout = new QVBoxLayout(central);
+    layout->setContentsMargins(0, 0, 0, 0);
+    auto *head = new QLabel;
+    head->setObjectName(QStringLiteral("HeadImage"));
+    head->setPixmap(QPixmap(ProductInfo().ProgramDir + QStringLiteral("recom/") + ProductInfo().HeadImage));
+    layout->addWidget(head);
+    layout->addStretch(1);
+    setCentralWidget(central);
     ActivationTracker::instance().install(this, [this] { FormActivate(); }, true);
 }
 
