@@ -36,8 +36,8 @@ void CreateWindowsInOrder()
 {
     // One line per window in the fixed order; a window not built yet keeps its
     // place as a comment until it is.
-    HostForm();                     //  1 host window, holder of the product information
-    MainForm();                     //  2 main window with the address grid
+    HostForm(); //  1 host window, holder of the product information
+    MainForm(); //  2 main window with the address grid
     // TFilterForm                  //  3 filter builder
     // TEdForm                      //  4 record editor
     // TSelectDatabaseForm          //  5 choosing a database to open or delete

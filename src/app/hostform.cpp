@@ -1,8 +1,8 @@
 #include "hostform.h"
+#include "forms.h"
 #include "mainform.h"
 #include "paths.h"
 #include "productinfo.h"
-#include "forms.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>

@@ -1,9 +1,9 @@
 #include "mainform.h"
 #include "activation.h"
 #include "crashreport.h"
+#include "forms.h"
 #include "hostform.h"
 #include "productinfo.h"
-#include "forms.h"
 
 #include <QCloseEvent>
 #include <QLabel>
@@ -32,7 +32,8 @@ void TMainForm::FormCreate()
     layout->addWidget(head);
     layout->addStretch(1);
     setCentralWidget(central);
-    ActivationTracker::instance().install(this, [this] { FormActivate(); }, true);
+    ActivationTracker::instance().install(
+        this, [this] { FormActivate(); }, true);
 }
 
 void TMainForm::FormActivate()

@@ -1,8 +1,8 @@
 #include "startup.h"
 #include "crashreport.h"
+#include "forms.h"
 #include "hostform.h"
 #include "singleinstance.h"
-#include "forms.h"
 #include "windowsinfo.h"
 
 #include <QProcess>

@@ -18,18 +18,19 @@ namespace vt {
 
 // Where an activation of a window came from.
 enum class ActivationSource {
-    Shown,             // the first activation after the window was shown
-    ModelessWindow,    // focus came from another modeless window of the program
-    ModalWindow,       // a message box, a modal dialog or any other window of ours closed or gave way
-    OtherApplication,  // the program had lost the focus to another application
-    SameWindow,        // the window had the focus already
+    Shown,            // the first activation after the window was shown
+    ModelessWindow,   // focus came from another modeless window of the program
+    ModalWindow,      // a message box, a modal dialog or any other window of ours closed or gave way
+    OtherApplication, // the program had lost the focus to another application
+    SameWindow,       // the window had the focus already
 };
 
 // The rule itself, free of any window system.
 bool RunsActivationHandler(ActivationSource source);
 
 // What the tracker knows about one registered window, and how it classifies an activation.
-struct ActivationState {
+struct ActivationState
+{
     bool showPending = false;
     bool absorbNext = false; // the show was counted before the window got the focus
     // The window was shown: its next activation (or the queued check after the show) runs the handler.
@@ -61,7 +62,8 @@ protected:
 
 private:
     ActivationTracker();
-    struct Entry {
+    struct Entry
+    {
         QPointer<QWidget> widget;
         std::function<void()> handler;
         bool modeless = false;
@@ -72,8 +74,8 @@ private:
     void run(QWidget *widget);
 
     QHash<QWidget *, Entry> m_entries;
-    QPointer<QWindow> m_lastFocus;   // the last window of ours that had the focus
-    bool m_leftProgram = false;      // the focus went elsewhere since m_lastFocus had it
+    QPointer<QWindow> m_lastFocus; // the last window of ours that had the focus
+    bool m_leftProgram = false;    // the focus went elsewhere since m_lastFocus had it
 };
 
 } // namespace vt

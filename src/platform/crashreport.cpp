@@ -217,40 +217,47 @@ CrashDialogTexts CrashTextsForLanguage(int language)
 
 namespace {
 
-struct AssistantTexts {
-    const char *title1, *message1, *next1, *cancel1, *skip1, *name, *email, *remember;
-    const char *title2, *message2, *next2, *cancel2, *skip2, *when;
-    const char *title3, *message3, *next3, *cancel3, *skip3, *attach;
+// The texts of one page of the send assistant; a null text leaves that item alone.
+struct PageTexts
+{
+    const char *title, *message, *next, *cancel, *skip, *label1, *label2, *checkName, *check;
 };
 
-const AssistantTexts *assistantTexts(int language)
+const PageTexts *assistantTexts(int language)
 {
-    static const AssistantTexts texts[5] = {
-        {"Ihre Daten", "Bitte geben Sie Ihre Kontaktdaten ein", "weiter", "Abbrechen", "Überspringen", "Ihr Name",
-         "Ihre E-Mail Adresse", "Daten speichern", "Weitere Informationen", "Geben Sie uns weitere Informationen",
-         "weiter", "Abbrechen", "Überspringen", "Wann ist der Fehler aufgetreten?", "Screenshot hinzufügen",
-         "Dies kann uns evtl weiter helfen", "Senden", "Abbrechen", "Überspringen", "Screenshot hinzufügen"},
-        {"Your Data", "Please insert your contact details", "Continue", "Cancel", "Skip", "Your Name",
-         "Your Email Adress", "Save Data", "More Informations", "More Informations", "Continue", "Cancel", "Skip",
-         "When did the error occured?", "Add screenshot", "Maybe this will help to find a solution", "Send", "Cancel",
-         "Skip", "Add screenshot"},
-        {"Vos coordonnées", "Veuillez saisir vos coordonnées", "Continuer", "Annuler", "Ignorer", "Votre nom",
-         "Votre adresse e-mail", "Enregistrer les données", "Informations complémentaires",
-         "Donnez-nous plus d'informations", "Continuer", "Annuler", "Ignorer",
-         "Quand l'erreur s'est-elle produite ?", "Ajouter une capture d'écran",
-         "Cela peut nous aider à trouver une solution", "Envoyer", "Annuler", "Ignorer",
-         "Ajouter une capture d'écran"},
-        {"I suoi dati", "Inserisca i suoi dati di contatto", "Avanti", "Annulla", "Salta", "Il suo nome",
-         "Il suo indirizzo e-mail", "Salva i dati", "Ulteriori informazioni", "Ci dia ulteriori informazioni",
-         "Avanti", "Annulla", "Salta", "Quando si è verificato l'errore?", "Aggiungi screenshot",
-         "Può aiutarci a trovare una soluzione", "Invia", "Annulla", "Salta", "Aggiungi screenshot"},
-        {"Sus datos", "Introduzca sus datos de contacto", "Continuar", "Cancelar", "Omitir", "Su nombre",
-         "Su dirección de correo electrónico", "Guardar datos", "Más información", "Denos más información",
-         "Continuar", "Cancelar", "Omitir", "¿Cuándo se produjo el error?", "Añadir captura de pantalla",
-         "Esto puede ayudarnos a encontrar una solución", "Enviar", "Cancelar", "Omitir",
-         "Añadir captura de pantalla"},
+    static const PageTexts texts[5][3] = {
+        {{"Ihre Daten", "Bitte geben Sie Ihre Kontaktdaten ein", "weiter", "Abbrechen", "Überspringen", "Ihr Name",
+          "Ihre E-Mail Adresse", "MemCheck", "Daten speichern"},
+         {"Weitere Informationen", "Geben Sie uns weitere Informationen", "weiter", "Abbrechen", "Überspringen",
+          "Wann ist der Fehler aufgetreten?", nullptr, nullptr, nullptr},
+         {"Screenshot hinzufügen", "Dies kann uns evtl weiter helfen", "Senden", "Abbrechen", "Überspringen", nullptr,
+          nullptr, "AttachCheck", "Screenshot hinzufügen"}},
+        {{"Your Data", "Please insert your contact details", "Continue", "Cancel", "Skip", "Your Name",
+          "Your Email Adress", "MemCheck", "Save Data"},
+         {"More Informations", "More Informations", "Continue", "Cancel", "Skip", "When did the error occured?",
+          nullptr, nullptr, nullptr},
+         {"Add screenshot", "Maybe this will help to find a solution", "Send", "Cancel", "Skip", nullptr, nullptr,
+          "AttachCheck", "Add screenshot"}},
+        {{"Vos coordonnées", "Veuillez saisir vos coordonnées", "Continuer", "Annuler", "Ignorer", "Votre nom",
+          "Votre adresse e-mail", "MemCheck", "Enregistrer les données"},
+         {"Informations complémentaires", "Donnez-nous plus d'informations", "Continuer", "Annuler", "Ignorer",
+          "Quand l'erreur s'est-elle produite ?", nullptr, nullptr, nullptr},
+         {"Ajouter une capture d'écran", "Cela peut nous aider à trouver une solution", "Envoyer", "Annuler", "Ignorer",
+          nullptr, nullptr, "AttachCheck", "Ajouter une capture d'écran"}},
+        {{"I suoi dati", "Inserisca i suoi dati di contatto", "Avanti", "Annulla", "Salta", "Il suo nome",
+          "Il suo indirizzo e-mail", "MemCheck", "Salva i dati"},
+         {"Ulteriori informazioni", "Ci dia ulteriori informazioni", "Avanti", "Annulla", "Salta",
+          "Quando si è verificato l'errore?", nullptr, nullptr, nullptr},
+         {"Aggiungi screenshot", "Può aiutarci a trovare una soluzione", "Invia", "Annulla", "Salta", nullptr, nullptr,
+          "AttachCheck", "Aggiungi screenshot"}},
+        {{"Sus datos", "Introduzca sus datos de contacto", "Continuar", "Cancelar", "Omitir", "Su nombre",
+          "Su dirección de correo electrónico", "MemCheck", "Guardar datos"},
+         {"Más información", "Denos más información", "Continuar", "Cancelar", "Omitir", "¿Cuándo se produjo el error?",
+          nullptr, nullptr, nullptr},
+         {"Añadir captura de pantalla", "Esto puede ayudarnos a encontrar una solución", "Enviar", "Cancelar", "Omitir",
+          nullptr, nullptr, "AttachCheck", "Añadir captura de pantalla"}},
     };
-    return language >= 1 && language <= 5 ? &texts[language - 1] : nullptr;
+    return language >= 1 && language <= 5 ? texts[language - 1] : nullptr;
 }
 
 QString u8(const char *s)
@@ -298,7 +305,8 @@ void prepareSignalReport()
     copyToBuffer(g_signalVersion, sizeof g_signalVersion, version.toUtf8());
 }
 
-struct SignalText {
+struct SignalText
+{
     char data[2048];
     size_t length = 0;
     void add(const char *s)
@@ -311,7 +319,8 @@ struct SignalText {
         char digits[24];
         int n = 0;
         const bool negative = v < 0;
-        unsigned long long u = negative ? 0ULL - static_cast<unsigned long long>(v) : static_cast<unsigned long long>(v);
+        unsigned long long u =
+            negative ? 0ULL - static_cast<unsigned long long>(v) : static_cast<unsigned long long>(v);
         do {
             digits[n++] = char('0' + u % 10);
             u /= 10;
@@ -403,7 +412,9 @@ void installSignalHandlers()
     ss.ss_sp = altStack;
     ss.ss_size = sizeof altStack;
     ::sigaltstack(&ss, nullptr);
-    struct sigaction sa{};
+    struct sigaction sa
+    {
+    };
     sa.sa_handler = fatalSignalHandler;
     sigemptyset(&sa.sa_mask);
     sa.sa_flags = SA_RESETHAND | SA_NODEFER | SA_ONSTACK;
@@ -445,8 +456,7 @@ void autoSave(const BugReport &report, const CrashReportSettings &settings)
 class ReportDialog : public QDialog
 {
 public:
-    ReportDialog(CrashReportSession &session)
-        : m_session(session)
+    ReportDialog(CrashReportSession &session) : m_session(session)
     {
         const CrashDialogTexts &t = session.settings().texts;
         setObjectName(QStringLiteral("CrashReportDialog"));
@@ -497,8 +507,7 @@ public:
     CrashChoice choice() const { return m_choice; }
 
 private:
-    template <class F>
-    QPushButton *button(const char *name, const QString &text, F onClick)
+    template <class F> QPushButton *button(const char *name, const QString &text, F onClick)
     {
         auto *b = new QPushButton(m_session.button(text));
         b->setObjectName(QLatin1String(name));
@@ -804,42 +813,27 @@ void TranslateAssistant(Assistant &assistant, const CrashReportSettings &)
     QList<AssistantPage> &pages = assistant.pages;
     if (pages.size() >= 3 && pages[2].labels.contains(QStringLiteral("Label1")))
         pages[2].labels[QStringLiteral("Label1")] = QStringLiteral("  ");
-    const AssistantTexts *t = assistantTexts(g_reportLanguage);
+    const PageTexts *t = assistantTexts(g_reportLanguage);
     if (!t)
         return;
     auto setIfPresent = [](QMap<QString, QString> &map, const char *name, const char *text) {
+        if (!name || !text)
+            return;
         const QString key = QLatin1String(name);
         if (map.contains(key))
             map[key] = u8(text);
     };
-    if (pages.size() >= 1) {
-        AssistantPage &p = pages[0];
-        p.title = u8(t->title1);
-        p.message = u8(t->message1);
-        p.nextText = u8(t->next1);
-        p.cancelText = u8(t->cancel1);
-        p.skipText = u8(t->skip1);
-        setIfPresent(p.labels, "Label1", t->name);
-        setIfPresent(p.labels, "Label2", t->email);
-        setIfPresent(p.checkBoxes, "MemCheck", t->remember);
-    }
-    if (pages.size() >= 2) {
-        AssistantPage &p = pages[1];
-        p.title = u8(t->title2);
-        p.message = u8(t->message2);
-        p.nextText = u8(t->next2);
-        p.cancelText = u8(t->cancel2);
-        p.skipText = u8(t->skip2);
-        setIfPresent(p.labels, "Label1", t->when);
-    }
-    if (pages.size() >= 3) {
-        AssistantPage &p = pages[2];
-        p.title = u8(t->title3);
-        p.message = u8(t->message3);
-        p.nextText = u8(t->next3);
-        p.cancelText = u8(t->cancel3);
-        p.skipText = u8(t->skip3);
-        setIfPresent(p.checkBoxes, "AttachCheck", t->attach);
+    for (qsizetype i = 0; i < std::min<qsizetype>(3, pages.size()); ++i) {
+        AssistantPage &p = pages[i];
+        const PageTexts &pt = t[i];
+        p.title = u8(pt.title);
+        p.message = u8(pt.message);
+        p.nextText = u8(pt.next);
+        p.cancelText = u8(pt.cancel);
+        p.skipText = u8(pt.skip);
+        setIfPresent(p.labels, "Label1", pt.label1);
+        setIfPresent(p.labels, "Label2", pt.label2);
+        setIfPresent(p.checkBoxes, pt.checkName, pt.check);
     }
 }
 
@@ -856,8 +850,7 @@ int ReportLanguage()
 // ---------------------------------------------------------------------------
 
 CrashReportSession::CrashReportSession(BugReport report, const CrashReportSettings &settings)
-    : m_report(std::move(report))
-    , m_settings(settings)
+    : m_report(std::move(report)), m_settings(settings)
 {
 }
 
@@ -868,8 +861,8 @@ QString CrashReportSession::title() const
 
 QString CrashReportSession::message() const
 {
-    return FillReportPlaceholders(m_settings.texts.ExceptMsg, m_report) + QStringLiteral("\n\n")
-           + m_report.exceptionMessage;
+    return FillReportPlaceholders(m_settings.texts.ExceptMsg, m_report) + QStringLiteral("\n\n") +
+           m_report.exceptionMessage;
 }
 
 bool CrashReportSession::send()
@@ -890,24 +883,25 @@ bool CrashReportSession::send()
         // A mail link carries no attachment: the picture is saved beside the
         // report file and the user attaches it.
         if (QScreen *screen = QGuiApplication::primaryScreen()) {
-            const QString picture = PathJoin(QFileInfo(BugReportFile()).absolutePath(),
-                                             m_report.time.toString(QStringLiteral("'screenshot-'yyyyMMdd-HHmmss'.png'")));
+            const QString picture =
+                PathJoin(QFileInfo(BugReportFile()).absolutePath(),
+                         m_report.time.toString(QStringLiteral("'screenshot-'yyyyMMdd-HHmmss'.png'")));
             EnsureFolder(QFileInfo(picture).absolutePath());
             if (screen->grabWindow(0).save(picture))
                 body += QStringLiteral("Screenshot: ") + picture + QStringLiteral("\n\n");
         }
     }
     body += m_report.text();
-    m_sent = ShellOpenUrl(MailToUrl(m_settings.MailAddr, FillReportPlaceholders(m_settings.texts.MailSubj, m_report),
-                                    body));
+    m_sent =
+        ShellOpenUrl(MailToUrl(m_settings.MailAddr, FillReportPlaceholders(m_settings.texts.MailSubj, m_report), body));
     return m_sent;
 }
 
 bool CrashReportSession::save()
 {
-    const QString path = FileDialogs::instance().saveFile(nullptr, button(m_settings.texts.SaveBtnTxt),
-                                                          QFileInfo(BugReportFile()).fileName(),
-                                                          QStringLiteral("Text (*.txt)"));
+    const QString path =
+        FileDialogs::instance().saveFile(nullptr, button(m_settings.texts.SaveBtnTxt),
+                                         QFileInfo(BugReportFile()).fileName(), QStringLiteral("Text (*.txt)"));
     return !path.isEmpty() && saveReport(m_report, path, false);
 }
 
@@ -989,8 +983,7 @@ void ClearRequestedExit()
     g_exit = CrashExit::None;
 }
 
-GuardedApplication::GuardedApplication(int &argc, char **argv)
-    : QApplication(argc, argv)
+GuardedApplication::GuardedApplication(int &argc, char **argv) : QApplication(argc, argv)
 {
 }
 

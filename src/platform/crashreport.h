@@ -22,11 +22,11 @@ namespace vt {
 
 // The 27 texts of the error dialog and its sending steps. "%appname%",
 // "%exceptMsg%" and "%modname%" are filled in when a report is shown.
-struct CrashDialogTexts {
-    QString TitleBar, ContinueBtnTxt, DetailsBtnTxt, RestartBtnTxt, CloseBtnTxt, ShowBtnTxt, PrintBtnTxt,
-        SaveBtnTxt, SendBtnTxt, OkBtnTxt, FrozenMsg, ExceptMsg, BitFaultMsg, ConnMsg, PlWaitText, PlWaitTitle,
-        FieldMsg, SendAttMsg, SendFinalMsg, SendFailMsg, PrepAttMsg, SendBoxTitle, MxLookMsg, MailSubj, MailBody,
-        AuthMsg, SendMailMsg;
+struct CrashDialogTexts
+{
+    QString TitleBar, ContinueBtnTxt, DetailsBtnTxt, RestartBtnTxt, CloseBtnTxt, ShowBtnTxt, PrintBtnTxt, SaveBtnTxt,
+        SendBtnTxt, OkBtnTxt, FrozenMsg, ExceptMsg, BitFaultMsg, ConnMsg, PlWaitText, PlWaitTitle, FieldMsg, SendAttMsg,
+        SendFinalMsg, SendFailMsg, PrepAttMsg, SendBoxTitle, MxLookMsg, MailSubj, MailBody, AuthMsg, SendMailMsg;
     bool operator==(const CrashDialogTexts &) const = default;
 };
 
@@ -34,7 +34,8 @@ struct CrashDialogTexts {
 // Any other number gives the reporter's own texts.
 CrashDialogTexts CrashTextsForLanguage(int language);
 
-struct CrashReportSettings {
+struct CrashReportSettings
+{
     QString MailAddr;
     bool AutoSaveIfNotSent = false;
     bool AppendBugReps = false;
@@ -61,7 +62,8 @@ CrashReportSettings &CrashSettings();
 QString BugReportFile();
 void SetBugReportFile(const QString &path);
 
-struct BugReport {
+struct BugReport
+{
     QDateTime time;
     QString where; // which handler failed
     QString exceptionClass;
@@ -86,12 +88,14 @@ QString FillReportPlaceholders(const QString &text, const BugReport &report);
 
 // The send assistant: pages of a title, a message, three buttons (next, cancel,
 // skip) and named labels and check boxes.
-struct AssistantPage {
+struct AssistantPage
+{
     QString title, message, nextText, cancelText, skipText;
     QMap<QString, QString> labels;     // name -> caption
     QMap<QString, QString> checkBoxes; // name -> caption
 };
-struct Assistant {
+struct Assistant
+{
     QList<AssistantPage> pages;
 };
 // The reporter's own three pages: contact details, more information, screenshot.

@@ -36,14 +36,12 @@ bool InputBlocker::IsUserInput(const QEvent *event)
     case QEvent::TouchEnd:
     case QEvent::TabletPress:
     case QEvent::TabletRelease:
-    case QEvent::ContextMenu:
-        return true;
+    case QEvent::ContextMenu: return true;
     case QEvent::Close:
         // Only a close that the window system asks for; the program's own
         // close() calls go through.
         return event->spontaneous();
-    default:
-        return false;
+    default: return false;
     }
 }
 

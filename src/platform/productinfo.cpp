@@ -15,7 +15,6 @@ namespace {
 TProductInfo g_info;
 
 const QString kMakerSite = QStringLiteral("www.halvicor.example");
-const QString kResellerSite = QStringLiteral("www.qentra.example");
 
 QString page(const QString &site, const QString &path)
 {
@@ -32,33 +31,31 @@ QString withResellerId(const QString &address, const QString &id)
     return url.toString(QUrl::FullyEncoded);
 }
 
-void applyMakerBrand(TProductInfo &p)
+// What a brand sets; the maker brand's display name is made from the product label.
+struct Brand
 {
-    p.DisplayName = QStringLiteral("Vantrel ") + p.ProductLabel;
-    p.MakerName = QStringLiteral("Halvicor");
-    p.SupportEmail = QStringLiteral("support@halvicor.example");
-    p.MakerWebSite = kMakerSite;
-    p.ProductPageUrl = page(kMakerSite, QStringLiteral("/vantrel/"));
-    p.DesignerPageUrl = page(kMakerSite, QStringLiteral("/layoutwerk/"));
-    p.ClientSetupUrl = page(kMakerSite, QStringLiteral("/download/vantrel-client.tar.gz"));
-    p.DefaultInstallDir = QStringLiteral("/opt/vantrel");
-}
+    const char *displayName, *makerName, *supportEmail, *site, *installDir;
+};
 
-void applyResellerBrand(TProductInfo &p)
+const Brand kMakerBrand = {nullptr, "Halvicor", "support@halvicor.example", "www.halvicor.example", "/opt/vantrel"};
+const Brand kResellerBrand = {"Qentra-Vantrel", "Qentra", "support@qentra.example", "www.qentra.example",
+                              "/opt/qentra-vantrel-professional"};
+
+void applyBrand(TProductInfo &p, const Brand &b)
 {
-    p.DisplayName = QStringLiteral("Qentra-Vantrel");
-    p.MakerName = QStringLiteral("Qentra");
-    p.SupportEmail = QStringLiteral("support@qentra.example");
-    p.MakerWebSite = kResellerSite;
-    p.ProductPageUrl = page(kResellerSite, QStringLiteral("/vantrel/"));
-    p.DesignerPageUrl = page(kResellerSite, QStringLiteral("/layoutwerk/"));
-    p.ClientSetupUrl = page(kResellerSite, QStringLiteral("/download/vantrel-client.tar.gz"));
-    p.DefaultInstallDir = QStringLiteral("/opt/qentra-vantrel-professional");
+    p.DisplayName = b.displayName ? QString::fromLatin1(b.displayName) : QStringLiteral("Vantrel ") + p.ProductLabel;
+    p.MakerName = QString::fromLatin1(b.makerName);
+    p.SupportEmail = QString::fromLatin1(b.supportEmail);
+    p.MakerWebSite = QString::fromLatin1(b.site);
+    p.ProductPageUrl = page(p.MakerWebSite, QStringLiteral("/vantrel/"));
+    p.DesignerPageUrl = page(p.MakerWebSite, QStringLiteral("/layoutwerk/"));
+    p.ClientSetupUrl = page(p.MakerWebSite, QStringLiteral("/download/vantrel-client.tar.gz"));
+    p.DefaultInstallDir = QString::fromLatin1(b.installDir);
 }
 
 void applyResellerId(TProductInfo &p, const QString &id)
 {
-    applyMakerBrand(p);
+    applyBrand(p, kMakerBrand);
     p.ResellerId = id;
     p.ProductPageUrl = withResellerId(page(kMakerSite, QStringLiteral("/reseller/vantrel.php")), id);
     p.DesignerPageUrl = withResellerId(page(kMakerSite, QStringLiteral("/reseller/layoutwerk.php")), id);
@@ -71,8 +68,7 @@ TProductInfo MakeProductInfo(const QString &exePath, const QString &brandingFold
     TProductInfo p;
     const QFileInfo exe(exePath);
     p.ProgramDir = WithTrailingSlash(exe.absolutePath());
-    p.BrandCode = AsciiUpper(exe.fileName()).contains(QLatin1String("QENTRA")) ? kResellerBrandCode
-                                                                                 : kMakerBrandCode;
+    p.BrandCode = AsciiUpper(exe.fileName()).contains(QLatin1String("QENTRA")) ? kResellerBrandCode : kMakerBrandCode;
     p.ProductLabel = QStringLiteral("Professional");
     p.SerialMailPageUrl = page(kMakerSite, QStringLiteral("/serienmail/"));
     p.HeadImage = QStringLiteral("head.png");
@@ -84,10 +80,7 @@ TProductInfo MakeProductInfo(const QString &exePath, const QString &brandingFold
     p.ExcelHelpPage = QStringLiteral("excel.html");
     p.DatabasesHelpPage = QStringLiteral("datenbanken.html");
 
-    if (p.BrandCode == kResellerBrandCode)
-        applyResellerBrand(p);
-    else
-        applyMakerBrand(p);
+    applyBrand(p, p.BrandCode == kResellerBrandCode ? kResellerBrand : kMakerBrand);
 
     if (!brandingFolder.isEmpty()) {
         const QString id = AsciiLower(Trimmed(ReadFirstLine(PathJoin(brandingFolder, kResellerIdFileName))));

@@ -9,7 +9,8 @@
 
 namespace vt {
 
-struct TProductInfo {
+struct TProductInfo
+{
     QString ProgramDir; // folder of the executable, ending in "/"
     QString ResellerId;
     QString VersionText; // first line of "ver.ini", as it stands

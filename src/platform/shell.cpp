@@ -86,8 +86,8 @@ QUrl ShellTargetUrl(const QString &target)
 {
     if (hasScheme(target, "mailto:"))
         return MailToUrl(target.mid(7));
-    if (hasScheme(target, "http://") || hasScheme(target, "https://") || hasScheme(target, "ftp://")
-        || hasScheme(target, "file:"))
+    if (hasScheme(target, "http://") || hasScheme(target, "https://") || hasScheme(target, "ftp://") ||
+        hasScheme(target, "file:"))
         return QUrl(target, QUrl::TolerantMode);
     const QString path = PathJoin(QString(), target);
     return QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath());
@@ -99,8 +99,8 @@ bool ShellOpenUrl(const QUrl &url)
         if (ShellBackend::instance().openUrl(url))
             return true;
         // Nothing on the desktop took it: let the browser show it as a file.
-        const QString asFile = url.isLocalFile() || url.scheme().isEmpty() ? url.toString(QUrl::FullyEncoded)
-                                                                             : url.toString();
+        const QString asFile =
+            url.isLocalFile() || url.scheme().isEmpty() ? url.toString(QUrl::FullyEncoded) : url.toString();
         OpenUrlInBrowser(asFile);
         return true;
     } catch (...) {
@@ -129,8 +129,8 @@ bool DeleteFilesByMask(const QString &maskPath)
         const QString name = mask.mid(slash + 1);
         if (name.isEmpty())
             return false;
-        const QStringList found = QDir(folder).entryList(
-            {name}, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
+        const QStringList found =
+            QDir(folder).entryList({name}, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
         for (const QString &entry : found)
             QFile::remove(folder + entry); // a folder or a protected file stays
         return !found.isEmpty();

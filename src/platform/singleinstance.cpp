@@ -6,8 +6,7 @@
 
 namespace vt {
 
-SingleInstance::SingleInstance(const QString &lockPath)
-    : m_lock(lockPath)
+SingleInstance::SingleInstance(const QString &lockPath) : m_lock(lockPath)
 {
     // Held for the whole run: only a dead owner makes it stale, never its age.
     m_lock.setStaleLockTime(0);

@@ -30,10 +30,8 @@ private slots:
         QTest::newRow("a message box or modal dialog closed") << QStringList{"from:modal"} << "n";
         QTest::newRow("back from another application") << QStringList{"from:other-app"} << "n";
         QTest::newRow("the window had the focus already") << QStringList{"from:self"} << "n";
-        QTest::newRow("a show counts even after another application")
-            << QStringList{"show", "from:other-app"} << "y";
-        QTest::newRow("a closed box over a shown window") << QStringList{"show", "from:modeless", "from:modal"}
-                                                          << "yn";
+        QTest::newRow("a show counts even after another application") << QStringList{"show", "from:other-app"} << "y";
+        QTest::newRow("a closed box over a shown window") << QStringList{"show", "from:modeless", "from:modal"} << "yn";
     }
     void rule()
     {
@@ -50,9 +48,9 @@ private slots:
                 state.focusMovedElsewhere();
             } else {
                 const QString from = step.mid(5);
-                const ActivationSource s = state.activated(from == QLatin1String("self"),
-                                                           from == QLatin1String("modeless"),
-                                                           from == QLatin1String("other-app"));
+                const ActivationSource s =
+                    state.activated(from == QLatin1String("self"), from == QLatin1String("modeless"),
+                                    from == QLatin1String("other-app"));
                 got += RunsActivationHandler(s) ? u'y' : u'n';
             }
         }
@@ -67,8 +65,10 @@ private slots:
         QWidget tool;
         tool.setObjectName("MailerForm");
         int mainRuns = 0, toolRuns = 0;
-        ActivationTracker::instance().install(&main, [&] { ++mainRuns; }, true);
-        ActivationTracker::instance().install(&tool, [&] { ++toolRuns; }, true);
+        ActivationTracker::instance().install(
+            &main, [&] { ++mainRuns; }, true);
+        ActivationTracker::instance().install(
+            &tool, [&] { ++toolRuns; }, true);
 
         main.show();
         QVERIFY(QTest::qWaitForWindowExposed(&main));
@@ -108,15 +108,18 @@ private slots:
         main.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&main));
         QTRY_COMPARE(mainRuns, 3);
-        ActivationTracker::instance().install(&tool, [&] {
-            ++toolRuns;
-            QDialog box(&tool);
-            QTimer::singleShot(0, &box, [&box] {
-                box.activateWindow();
-                QTimer::singleShot(20, &box, &QDialog::accept);
-            });
-            box.exec();
-        }, true);
+        ActivationTracker::instance().install(
+            &tool,
+            [&] {
+                ++toolRuns;
+                QDialog box(&tool);
+                QTimer::singleShot(0, &box, [&box] {
+                    box.activateWindow();
+                    QTimer::singleShot(20, &box, &QDialog::accept);
+                });
+                box.exec();
+            },
+            true);
         tool.activateWindow();
         QTRY_COMPARE(toolRuns, 3);
         // The box has closed; the focus returns to the window from the box.

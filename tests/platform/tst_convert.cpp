@@ -99,18 +99,24 @@ private slots:
     {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("safe");
-        QTest::newRow("ampersand and blanks") << "Kunden & Partner 2010" << "kunden_a_partner_2010";
+        QTest::newRow("ampersand and blanks") << "Kunden & Partner 2010"
+                                              << "kunden_a_partner_2010";
         QTest::newRow("umlaut and brackets") << QStringLiteral("Müller (alt)") << "mueller_xaltx";
         QTest::newRow("euro sign") << QStringLiteral("Preise €") << "preise_euro";
         QTest::newRow("capital umlauts and sharp s") << QStringLiteral("ÄÖÜ Straße") << "aeoeue_strasse";
-        QTest::newRow("path characters") << "a/b\\c:d*e<f>g" << "axbxcxdxexfxg";
-        QTest::newRow("punctuation") << "a.b-c!d$e%f=g\"h?i,j'k" << "a_b_c_d_e_f_g_h_i_j_k";
+        QTest::newRow("path characters") << "a/b\\c:d*e<f>g"
+                                         << "axbxcxdxexfxg";
+        QTest::newRow("punctuation") << "a.b-c!d$e%f=g\"h?i,j'k"
+                                     << "a_b_c_d_e_f_g_h_i_j_k";
         QTest::newRow("accents to underscore") << QStringLiteral("éáúóêâûô") << "________";
         QTest::newRow("kept characters") << QStringLiteral("#+;@[]íè") << QStringLiteral("#+;@[]íè");
         // The catalogue separates its columns with "|": a name must not hold one.
-        QTest::newRow("bar") << "A|B" << "axb";
-        QTest::newRow("control character") << "a\tb" << "a_b";
-        QTest::newRow("empty") << "" << "";
+        QTest::newRow("bar") << "A|B"
+                             << "axb";
+        QTest::newRow("control character") << "a\tb"
+                                           << "a_b";
+        QTest::newRow("empty") << ""
+                               << "";
     }
     void makeSafeName()
     {

@@ -111,10 +111,14 @@ private slots:
         QTest::newRow("German") << 1 << "%appname% - Ein Fehler ist aufgetreten"
                                 << "%appname% - %exceptMsg% - Fehlermeldung - Bugreport ist im Anhang";
         QTest::newRow("English") << 2 << "%appname% - An error occured"
-                                 << QStringLiteral("%appname% - %exceptMsg% - Error Message \u2013 Bug Report is attached");
-        QTest::newRow("French") << 3 << "%appname% - Une erreur s'est produite" << "";
-        QTest::newRow("Italian") << 4 << "%appname% - Si è verificato un errore" << "";
-        QTest::newRow("Spanish") << 5 << "%appname% - Se ha producido un error" << "";
+                                 << QStringLiteral(
+                                        "%appname% - %exceptMsg% - Error Message \u2013 Bug Report is attached");
+        QTest::newRow("French") << 3 << "%appname% - Une erreur s'est produite"
+                                << "";
+        QTest::newRow("Italian") << 4 << "%appname% - Si è verificato un errore"
+                                 << "";
+        QTest::newRow("Spanish") << 5 << "%appname% - Se ha producido un error"
+                                 << "";
     }
     void textsPerLanguage()
     {
@@ -129,9 +133,9 @@ private slots:
             QCOMPARE(t.MailBody, body);
         QCOMPARE(t.MailSubj, QStringLiteral("%appname% BugReport"));
         // Every text is set, in every language.
-        for (const QString *s : {&t.ContinueBtnTxt, &t.DetailsBtnTxt, &t.RestartBtnTxt, &t.CloseBtnTxt,
-                                 &t.ShowBtnTxt, &t.SaveBtnTxt, &t.SendBtnTxt, &t.OkBtnTxt, &t.FrozenMsg,
-                                 &t.ExceptMsg, &t.BitFaultMsg, &t.SendFailMsg, &t.AuthMsg, &t.SendMailMsg})
+        for (const QString *s : {&t.ContinueBtnTxt, &t.DetailsBtnTxt, &t.RestartBtnTxt, &t.CloseBtnTxt, &t.ShowBtnTxt,
+                                 &t.SaveBtnTxt, &t.SendBtnTxt, &t.OkBtnTxt, &t.FrozenMsg, &t.ExceptMsg, &t.BitFaultMsg,
+                                 &t.SendFailMsg, &t.AuthMsg, &t.SendMailMsg})
             QVERIFY(!s->isEmpty());
         QVERIFY(t.BitFaultMsg.contains(QLatin1String("%modname%")));
         QVERIFY(t.MailBody.contains(QLatin1String("%exceptMsg%")));
@@ -162,11 +166,13 @@ private slots:
         QTest::addColumn<QString>("next3");
         QTest::addColumn<QString>("email");
         QTest::newRow("German") << 1 << QStringList{"Ihre Daten", "Weitere Informationen", "Screenshot hinzufügen"}
-                                << "Senden" << "Ihre E-Mail Adresse";
+                                << "Senden"
+                                << "Ihre E-Mail Adresse";
         QTest::newRow("English") << 2 << QStringList{"Your Data", "More Informations", "Add screenshot"} << "Send"
                                  << "Your Email Adress";
         QTest::newRow("Spanish") << 5 << QStringList{"Sus datos", "Más información", "Añadir captura de pantalla"}
-                                 << "Enviar" << "Su dirección de correo electrónico";
+                                 << "Enviar"
+                                 << "Su dirección de correo electrónico";
     }
     void translateAssistant()
     {
@@ -305,7 +311,8 @@ private slots:
             if (!wizard)
                 return int(QDialog::Rejected);
             // The assistant in German, the third page's note blanked.
-            if (wizard->page(0)->title() != QStringLiteral("Ihre Daten") || wizard->page(2)->buttonText(QWizard::FinishButton) != QStringLiteral("Senden"))
+            if (wizard->page(0)->title() != QStringLiteral("Ihre Daten") ||
+                wizard->page(2)->buttonText(QWizard::FinishButton) != QStringLiteral("Senden"))
                 return int(QDialog::Rejected);
             wizard->findChild<QLineEdit *>("NameEdit")->setText("Anna");
             wizard->findChild<QLineEdit *>("EmailEdit")->setText("anna@example.de");
@@ -366,7 +373,8 @@ private slots:
         QVERIFY(report.startsWith(QLatin1String("earlier report")));
         QVERIFY(report.contains("fatal signal       : " + name + " (" + QString::number(signal) + ")"));
         QVERIFY(report.contains(QLatin1String("Programm Version   : Version 9.9")));
-        QVERIFY(report.contains(QRegularExpression("date/time          : \\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d UTC")));
+        QVERIFY(
+            report.contains(QRegularExpression("date/time          : \\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d UTC")));
     }
 };
 

@@ -39,16 +39,36 @@ private slots:
         QTest::addColumn<QString>("section");
         QTest::addColumn<QString>("key");
         QTest::addColumn<QString>("value");
-        QTest::newRow("trimmed") << "SMTP" << "Server" << "mail.example.de";
-        QTest::newRow("names without regard to case") << "smtp" << "SERVER" << "mail.example.de";
-        QTest::newRow("double quotes removed") << "SMTP" << "Quoted" << " two blanks ";
-        QTest::newRow("single quotes removed") << "SMTP" << "Single" << "x";
-        QTest::newRow("unpaired quote kept") << "SMTP" << "Half" << "\"open";
-        QTest::newRow("empty value") << "SMTP" << "Empty" << "";
-        QTest::newRow("first section wins") << "SMTP" << "Extra" << "<default>";
-        QTest::newRow("missing key") << "SMTP" << "Nothing" << "<default>";
-        QTest::newRow("missing section") << "Nothing" << "Server" << "<default>";
-        QTest::newRow("comment is no key") << "SMTP" << "; settings" << "<default>";
+        QTest::newRow("trimmed") << "SMTP"
+                                 << "Server"
+                                 << "mail.example.de";
+        QTest::newRow("names without regard to case") << "smtp"
+                                                      << "SERVER"
+                                                      << "mail.example.de";
+        QTest::newRow("double quotes removed") << "SMTP"
+                                               << "Quoted"
+                                               << " two blanks ";
+        QTest::newRow("single quotes removed") << "SMTP"
+                                               << "Single"
+                                               << "x";
+        QTest::newRow("unpaired quote kept") << "SMTP"
+                                             << "Half"
+                                             << "\"open";
+        QTest::newRow("empty value") << "SMTP"
+                                     << "Empty"
+                                     << "";
+        QTest::newRow("first section wins") << "SMTP"
+                                            << "Extra"
+                                            << "<default>";
+        QTest::newRow("missing key") << "SMTP"
+                                     << "Nothing"
+                                     << "<default>";
+        QTest::newRow("missing section") << "Nothing"
+                                         << "Server"
+                                         << "<default>";
+        QTest::newRow("comment is no key") << "SMTP"
+                                           << "; settings"
+                                           << "<default>";
     }
     void reads()
     {
@@ -135,8 +155,8 @@ private slots:
         IniFile ini(dir.file("p.ini"));
         ini.setOwnerOnly(true);
         QVERIFY(ini.writeString("A", "Password", "geheim"));
-        const QFile::Permissions others = QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup | QFile::ReadOther
-                                          | QFile::WriteOther | QFile::ExeOther;
+        const QFile::Permissions others = QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup | QFile::ReadOther |
+                                          QFile::WriteOther | QFile::ExeOther;
         QCOMPARE(QFile::permissions(dir.file("p.ini")) & others, QFile::Permissions());
         QVERIFY(QFile::permissions(dir.file("p.ini")).testFlags(QFile::ReadOwner | QFile::WriteOwner));
         // A new file is made that way from the start.
@@ -174,17 +194,26 @@ private slots:
         QTest::addColumn<QStringList>("boxes");
         const QString block = QStringLiteral("Block %1 not found in %2");
         const QString item = QStringLiteral("Item %1 not found in %2");
-        QTest::newRow("present") << "FIRSTSETTINGS" << "FirstSettingsDone" << "Done" << QStringList{};
+        QTest::newRow("present") << "FIRSTSETTINGS"
+                                 << "FirstSettingsDone"
+                                 << "Done" << QStringList{};
         QTest::newRow("missing section gives both boxes in order")
-            << "SMTP" << "Server" << "<d>" << QStringList{block.arg("SMTP"), item.arg("Server")};
-        QTest::newRow("missing key") << "FIRSTSETTINGS" << "Other" << "<d>" << QStringList{item.arg("Other")};
-        QTest::newRow("key only in a later section is not reported")
-            << "FIRSTSETTINGS" << "Later" << "<d>" << QStringList{};
-        QTest::newRow("lower-case key reported, value still read")
-            << "FIRSTSETTINGS" << "Lowercase" << "yes" << QStringList{item.arg("Lowercase")};
+            << "SMTP"
+            << "Server"
+            << "<d>" << QStringList{block.arg("SMTP"), item.arg("Server")};
+        QTest::newRow("missing key") << "FIRSTSETTINGS"
+                                     << "Other"
+                                     << "<d>" << QStringList{item.arg("Other")};
+        QTest::newRow("key only in a later section is not reported") << "FIRSTSETTINGS"
+                                                                     << "Later"
+                                                                     << "<d>" << QStringList{};
+        QTest::newRow("lower-case key reported, value still read") << "FIRSTSETTINGS"
+                                                                   << "Lowercase"
+                                                                   << "yes" << QStringList{item.arg("Lowercase")};
         QTest::newRow("section in other case reported, value still read")
-            << "firstsettings" << "FirstSettingsDone" << "Done" << QStringList{block.arg("firstsettings"),
-                                                                               item.arg("FirstSettingsDone")};
+            << "firstsettings"
+            << "FirstSettingsDone"
+            << "Done" << QStringList{block.arg("firstsettings"), item.arg("FirstSettingsDone")};
     }
     void checkedReads()
     {

@@ -21,23 +21,32 @@ private slots:
         QTest::addColumn<QString>("installDir");
 
         const QString maker = QStringLiteral("Vantrel Professional");
-        QTest::newRow("maker brand") << "vantrel" << QByteArray() << "Halvicor" << maker << "Halvicor" << ""
+        QTest::newRow("maker brand") << "vantrel" << QByteArray() << "Halvicor" << maker << "Halvicor"
+                                     << ""
                                      << "/opt/vantrel";
         QTest::newRow("reseller brand, mixed case") << "QenTra-vantrel" << QByteArray() << "Qentra"
-                                                    << "Qentra-Vantrel" << "Qentra" << ""
+                                                    << "Qentra-Vantrel"
+                                                    << "Qentra"
+                                                    << ""
                                                     << "/opt/qentra-vantrel-professional";
         QTest::newRow("reseller brand inside the name") << "myQENTRAapp" << QByteArray() << "Qentra"
-                                                        << "Qentra-Vantrel" << "Qentra" << ""
+                                                        << "Qentra-Vantrel"
+                                                        << "Qentra"
+                                                        << ""
                                                         << "/opt/qentra-vantrel-professional";
-        QTest::newRow("reseller id under the maker brand") << "vantrel" << QByteArray("  ABC12 \r\nrest\r\n")
-                                                           << "Halvicor" << maker << "Halvicor" << "abc12"
-                                                           << "/opt/vantrel";
+        QTest::newRow("reseller id under the maker brand")
+            << "vantrel" << QByteArray("  ABC12 \r\nrest\r\n") << "Halvicor" << maker << "Halvicor"
+            << "abc12"
+            << "/opt/vantrel";
         // The id brings back the maker's names; the brand code stays the reseller's.
-        QTest::newRow("reseller id under the reseller brand") << "qentra" << QByteArray("ABC12")
-                                                              << "Qentra" << maker << "Halvicor" << "abc12"
-                                                              << "/opt/vantrel";
+        QTest::newRow("reseller id under the reseller brand")
+            << "qentra" << QByteArray("ABC12") << "Qentra" << maker << "Halvicor"
+            << "abc12"
+            << "/opt/vantrel";
         QTest::newRow("blank reseller id file is no id") << "qentra" << QByteArray(" \r\n") << "Qentra"
-                                                         << "Qentra-Vantrel" << "Qentra" << ""
+                                                         << "Qentra-Vantrel"
+                                                         << "Qentra"
+                                                         << ""
                                                          << "/opt/qentra-vantrel-professional";
     }
     void brands()
@@ -112,10 +121,7 @@ private slots:
         QCOMPARE(MakeProductInfo(dir.file("vantrel"), dir.file("brand")).VersionText, version);
     }
 
-    void brandingFolderIsPerUser()
-    {
-        QVERIFY(BrandingFolder().endsWith(QLatin1String("/Halvicor/Branding/")));
-    }
+    void brandingFolderIsPerUser() { QVERIFY(BrandingFolder().endsWith(QLatin1String("/Halvicor/Branding/"))); }
 };
 
 QTEST_GUILESS_MAIN(TestProductInfo)

@@ -21,15 +21,21 @@ private slots:
     {
         QTest::addColumn<QString>("target");
         QTest::addColumn<QString>("url");
-        QTest::newRow("web page") << "https://www.halvicor.example/a?b=1" << "https://www.halvicor.example/a?b=1";
-        QTest::newRow("scheme in capitals") << "HTTP://x.example/" << "http://x.example/";
-        QTest::newRow("file path") << "/opt/vantrel/help/help.html" << "file:///opt/vantrel/help/help.html";
-        QTest::newRow("path with blank and hash") << "/tmp/a b#c.html" << "file:///tmp/a%20b%23c.html";
-        QTest::newRow("backslash fragment") << "/opt/vantrel\\help\\x.html" << "file:///opt/vantrel/help/x.html";
-        QTest::newRow("mail link") << "mailto:anna@example.de" << "mailto:anna@example.de";
+        QTest::newRow("web page") << "https://www.halvicor.example/a?b=1"
+                                  << "https://www.halvicor.example/a?b=1";
+        QTest::newRow("scheme in capitals") << "HTTP://x.example/"
+                                            << "http://x.example/";
+        QTest::newRow("file path") << "/opt/vantrel/help/help.html"
+                                   << "file:///opt/vantrel/help/help.html";
+        QTest::newRow("path with blank and hash") << "/tmp/a b#c.html"
+                                                  << "file:///tmp/a%20b%23c.html";
+        QTest::newRow("backslash fragment") << "/opt/vantrel\\help\\x.html"
+                                            << "file:///opt/vantrel/help/x.html";
+        QTest::newRow("mail link") << "mailto:anna@example.de"
+                                   << "mailto:anna@example.de";
         // Whatever follows "mailto:" is the address: it cannot add a subject or a copy.
-        QTest::newRow("mail link with query characters")
-            << "mailto:a@example.de?cc=b@example.de&body=x" << "mailto:a@example.de%3Fcc=b@example.de&body=x";
+        QTest::newRow("mail link with query characters") << "mailto:a@example.de?cc=b@example.de&body=x"
+                                                         << "mailto:a@example.de%3Fcc=b@example.de&body=x";
     }
     void targetUrl()
     {
@@ -113,8 +119,8 @@ private slots:
     {
         TestFolder dir;
         // Quoted parameters stay one argument; the work folder is the program's current folder.
-        QVERIFY(RunAndWait(dir.path(), QStringLiteral("/bin/sh"),
-                           QStringLiteral("-c \"sleep 0.3; pwd > 'out put.txt'\"")));
+        QVERIFY(
+            RunAndWait(dir.path(), QStringLiteral("/bin/sh"), QStringLiteral("-c \"sleep 0.3; pwd > 'out put.txt'\"")));
         QCOMPARE(dir.read("out put.txt").trimmed(), QDir(dir.path()).canonicalPath().toUtf8());
         QVERIFY(RunAndWait(QString(), QStringLiteral("/bin/true"), QString()));
     }

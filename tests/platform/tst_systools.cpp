@@ -15,14 +15,22 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("delims");
         QTest::addColumn<QStringList>("words");
-        QTest::newRow("empty column is no column") << "a||b" << "|" << QStringList{"a", "b"};
-        QTest::newRow("delimiters at both ends") << "|a|" << "|" << QStringList{"a"};
-        QTest::newRow("only delimiters") << "||" << "|" << QStringList{};
-        QTest::newRow("empty text") << "" << "|" << QStringList{};
-        QTest::newRow("words not trimmed") << " ab | cd" << "|" << QStringList{" ab ", " cd"};
-        QTest::newRow("blank column is a word") << "a| |b" << "|" << QStringList{"a", " ", "b"};
-        QTest::newRow("delimiter set") << "k=v;x" << "=;" << QStringList{"k", "v", "x"};
-        QTest::newRow("empty delimiter set") << "a|b" << "" << QStringList{"a|b"};
+        QTest::newRow("empty column is no column") << "a||b"
+                                                   << "|" << QStringList{"a", "b"};
+        QTest::newRow("delimiters at both ends") << "|a|"
+                                                 << "|" << QStringList{"a"};
+        QTest::newRow("only delimiters") << "||"
+                                         << "|" << QStringList{};
+        QTest::newRow("empty text") << ""
+                                    << "|" << QStringList{};
+        QTest::newRow("words not trimmed") << " ab | cd"
+                                           << "|" << QStringList{" ab ", " cd"};
+        QTest::newRow("blank column is a word") << "a| |b"
+                                                << "|" << QStringList{"a", " ", "b"};
+        QTest::newRow("delimiter set") << "k=v;x"
+                                       << "=;" << QStringList{"k", "v", "x"};
+        QTest::newRow("empty delimiter set") << "a|b"
+                                             << "" << QStringList{"a|b"};
     }
     void words()
     {
@@ -79,11 +87,16 @@ private slots:
         QTest::addColumn<int>("width");
         QTest::addColumn<QString>("left");
         QTest::addColumn<QString>("right");
-        QTest::newRow("filled") << "7" << 3 << "007" << "700";
-        QTest::newRow("never cut") << "1234" << 3 << "1234" << "1234";
-        QTest::newRow("exact width") << "123" << 3 << "123" << "123";
-        QTest::newRow("empty") << "" << 2 << "00" << "00";
-        QTest::newRow("zero width") << "x" << 0 << "x" << "x";
+        QTest::newRow("filled") << "7" << 3 << "007"
+                                << "700";
+        QTest::newRow("never cut") << "1234" << 3 << "1234"
+                                   << "1234";
+        QTest::newRow("exact width") << "123" << 3 << "123"
+                                     << "123";
+        QTest::newRow("empty") << "" << 2 << "00"
+                               << "00";
+        QTest::newRow("zero width") << "x" << 0 << "x"
+                                    << "x";
     }
     void padding()
     {
@@ -124,12 +137,18 @@ private slots:
     {
         QTest::addColumn<QString>("path");
         QTest::addColumn<QString>("result");
-        QTest::newRow("empty") << "" << "";
-        QTest::newRow("drive") << "C:" << "C:\\";
-        QTest::newRow("two characters") << "ab" << "ab";
-        QTest::newRow("one character") << "a" << "a";
-        QTest::newRow("three characters") << "abc" << "abc\\";
-        QTest::newRow("already there") << "C:\\Daten\\" << "C:\\Daten\\";
+        QTest::newRow("empty") << ""
+                               << "";
+        QTest::newRow("drive") << "C:"
+                               << "C:\\";
+        QTest::newRow("two characters") << "ab"
+                                        << "ab";
+        QTest::newRow("one character") << "a"
+                                       << "a";
+        QTest::newRow("three characters") << "abc"
+                                          << "abc\\";
+        QTest::newRow("already there") << "C:\\Daten\\"
+                                       << "C:\\Daten\\";
     }
     void addTrailingBackslash()
     {
@@ -142,12 +161,18 @@ private slots:
     {
         QTest::addColumn<QString>("path");
         QTest::addColumn<QString>("result");
-        QTest::newRow("folder below the root") << "C:\\Programme\\Vantrel\\vantrel.exe" << "C:\\Programme\\Vantrel";
-        QTest::newRow("root of a drive") << "C:\\vantrel.exe" << "C:\\";
-        QTest::newRow("drive without backslash") << "C:x.exe" << "C:";
-        QTest::newRow("no folder") << "vantrel.exe" << "";
-        QTest::newRow("backslash first") << "\\x.exe" << "\\";
-        QTest::newRow("share") << "\\\\server\\share\\x.ini" << "\\\\server\\share";
+        QTest::newRow("folder below the root") << "C:\\Programme\\Vantrel\\vantrel.exe"
+                                               << "C:\\Programme\\Vantrel";
+        QTest::newRow("root of a drive") << "C:\\vantrel.exe"
+                                         << "C:\\";
+        QTest::newRow("drive without backslash") << "C:x.exe"
+                                                 << "C:";
+        QTest::newRow("no folder") << "vantrel.exe"
+                                   << "";
+        QTest::newRow("backslash first") << "\\x.exe"
+                                         << "\\";
+        QTest::newRow("share") << "\\\\server\\share\\x.ini"
+                               << "\\\\server\\share";
     }
     void extractDirectoryPart()
     {

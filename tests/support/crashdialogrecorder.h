@@ -11,7 +11,8 @@
 class CrashDialogRecorder : public vt::CrashDialogs
 {
 public:
-    struct Shown {
+    struct Shown
+    {
         vt::BugReport report;
         QString title;
         QString message;
