@@ -67,16 +67,17 @@ int main(int argc, char **argv)
     const QString table = dir.path() + QStringLiteral("/Grussformel.txt");
     vt::WriteLines(table, {QStringLiteral("Herr|Sehr geehrter Herr"), QStringLiteral("Frau|Sehr geehrte Frau"),
                            QStringLiteral("{LEER}|Sehr geehrte Damen und Herren")});
-    const QStringList fields{QStringLiteral("ID"),     QStringLiteral("Selected"), QStringLiteral("Invalid"),
-                             QStringLiteral("LetztesMail"), QStringLiteral("Mail"), QStringLiteral("Anrede"),
-                             QStringLiteral("Betreff"), QStringLiteral("Name"),   QStringLiteral("Vorname"),
-                             QStringLiteral("Ort"),    QStringLiteral("Spalte1"),  QStringLiteral("Spalte2")};
+    const QStringList fields{QStringLiteral("ID"),          QStringLiteral("Selected"), QStringLiteral("Invalid"),
+                             QStringLiteral("LetztesMail"), QStringLiteral("Mail"),     QStringLiteral("Anrede"),
+                             QStringLiteral("Betreff"),     QStringLiteral("Name"),     QStringLiteral("Vorname"),
+                             QStringLiteral("Ort"),         QStringLiteral("Spalte1"),  QStringLiteral("Spalte2")};
     const vt::Personalizer personalizer(fields, table);
     const QString subjectTemplate = QStringLiteral("Unser Angebot für $ANREDE $NAME");
     QStringList bodyTemplate{QStringLiteral("$ANREDE $NAME,"), QString(),
                              QStringLiteral("wir freuen uns, Ihnen in $ORT unser neues Angebot vorzustellen.")};
     for (int i = 0; i < 20; ++i)
-        bodyTemplate.append(QStringLiteral("Zeile %1 des Rundschreibens mit etwas Text, Grüßen und Umlauten: äöü.").arg(i));
+        bodyTemplate.append(
+            QStringLiteral("Zeile %1 des Rundschreibens mit etwas Text, Grüßen und Umlauten: äöü.").arg(i));
     bodyTemplate << QStringLiteral("Ihr Kundenwert: $SPALTE1, Ihre Gruppe: $SPALTE2") << QString()
                  << QStringLiteral("Mit freundlichen Grüßen") << QStringLiteral("Ihr Team");
 

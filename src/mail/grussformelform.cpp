@@ -14,14 +14,12 @@
 namespace vt {
 
 TGrussformelForm::TGrussformelForm(const QString &appFolder, QWidget *parent)
-    : QDialog(parent, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint)
-    , ui(new Ui::TGrussformelForm)
-    , m_appFolder(WithTrailingSlash(appFolder))
+    : QDialog(parent, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint), ui(new Ui::TGrussformelForm),
+      m_appFolder(WithTrailingSlash(appFolder))
 {
     ui->setupUi(this);
     m_keys = {ui->Edit1, ui->Edit2, ui->Edit3, ui->Edit4, ui->Edit5, ui->Edit6, ui->Edit7, ui->Edit8};
-    m_salutations = {ui->Edit_1, ui->Edit_2, ui->Edit_3, ui->Edit_4,
-                     ui->Edit_5, ui->Edit_6, ui->Edit_7, ui->Edit_8};
+    m_salutations = {ui->Edit_1, ui->Edit_2, ui->Edit_3, ui->Edit_4, ui->Edit_5, ui->Edit_6, ui->Edit_7, ui->Edit_8};
     connect(ui->OKBitBtn, &QPushButton::clicked, this, &TGrussformelForm::OKBitBtnClick);
     connect(ui->AbbrechenBitBtn, &QPushButton::clicked, this, &QDialog::reject);
     connect(ui->HilfeBitBtn, &QPushButton::clicked, this, &TGrussformelForm::HilfeBitBtnClick);
@@ -66,8 +64,8 @@ void TGrussformelForm::OKBitBtnClick()
     QString reason;
     if (!WriteLines(tableFile(), lines, {}, &reason)) {
         // The dialog stays open so that nothing typed is lost.
-        error(QStringLiteral("Die Datei ") + tableFile() + QStringLiteral(" kann nicht geschrieben werden!\r")
-              + reason);
+        error(QStringLiteral("Die Datei ") + tableFile() + QStringLiteral(" kann nicht geschrieben werden!\r") +
+              reason);
         return;
     }
     accept();

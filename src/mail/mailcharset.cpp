@@ -53,8 +53,8 @@ bool canEncodeCodePoint(const QString &charset, char32_t cp)
 // display names included (RFC 2047, section 5).
 bool qSafe(char c)
 {
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '!' || c == '*'
-           || c == '+' || c == '-' || c == '/';
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '!' || c == '*' ||
+           c == '+' || c == '-' || c == '/';
 }
 
 QByteArray qEncode(const QByteArray &bytes)

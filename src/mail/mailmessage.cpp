@@ -34,13 +34,10 @@ void EnsureMimeLibrary()
 namespace {
 
 // Holds one GLib reference and drops it at the end of the scope.
-template<typename T>
-struct GRef {
+template <typename T> struct GRef
+{
     T *p = nullptr;
-    explicit GRef(T *ptr = nullptr)
-        : p(ptr)
-    {
-    }
+    explicit GRef(T *ptr = nullptr) : p(ptr) {}
     ~GRef()
     {
         if (p)
@@ -51,7 +48,8 @@ struct GRef {
     T *get() const { return p; }
 };
 
-struct GFree {
+struct GFree
+{
     void operator()(char *p) const { g_free(p); }
 };
 using GString = std::unique_ptr<char, GFree>;
@@ -62,7 +60,8 @@ QString fromUtf8(const char *s)
 }
 
 // One leaf of the MIME tree and where it stands.
-struct Leaf {
+struct Leaf
+{
     GMimeObject *object = nullptr;
     GMimeMultipart *parent = nullptr;
     int index = 0;
@@ -92,8 +91,8 @@ bool isAttachment(GMimeObject *object)
 
 bool isText(GMimeObject *object, const char *subtype)
 {
-    return GMIME_IS_TEXT_PART(object) && !isAttachment(object)
-           && g_mime_content_type_is_type(g_mime_object_get_content_type(object), "text", subtype);
+    return GMIME_IS_TEXT_PART(object) && !isAttachment(object) &&
+           g_mime_content_type_is_type(g_mime_object_get_content_type(object), "text", subtype);
 }
 
 // Line ends as LF; the writer turns them into CR LF.
@@ -214,6 +213,19 @@ QByteArray withCrLf(QByteArrayView bytes)
     return out;
 }
 
+// A leaf part holding a file's bytes, base64-encoded.
+GMimePart *newFilePart(const QByteArray &data, const QString &mimeType, const char *disposition,
+                       const QString &fileName)
+{
+    const QStringList type = mimeType.split(QLatin1Char('/'));
+    GMimePart *part =
+        g_mime_part_new_with_type(type.value(0).toLatin1().constData(), type.value(1).toLatin1().constData());
+    setPartContent(part, data, GMIME_CONTENT_ENCODING_BASE64);
+    g_mime_object_set_disposition(GMIME_OBJECT(part), disposition);
+    g_mime_part_set_filename(part, fileName.toUtf8().constData());
+    return part;
+}
+
 // A name that stays inside its folder: the last path element, safe characters only.
 QString safeFileName(const QString &name)
 {
@@ -222,8 +234,7 @@ QString safeFileName(const QString &name)
     base = base.mid(base.lastIndexOf(QLatin1Char('/')) + 1);
     QString out;
     for (const QChar c : base)
-        out += (c.isLetterOrNumber() && c.unicode() < 128) || c == u'.' || c == u'-' || c == u'_' ? c
-                                                                                                   : QChar(u'_');
+        out += (c.isLetterOrNumber() && c.unicode() < 128) || c == u'.' || c == u'-' || c == u'_' ? c : QChar(u'_');
     while (out.startsWith(QLatin1Char('.')))
         out.remove(0, 1);
     return out;
@@ -231,7 +242,8 @@ QString safeFileName(const QString &name)
 
 } // namespace
 
-struct MailMessage::Impl {
+struct MailMessage::Impl
+{
     GMimeMessage *message = nullptr;
     // Values set through the composer, applied when the message is written.
     std::optional<QString> subject, html, text, fromName, fromAddress;
@@ -314,9 +326,9 @@ struct MailMessage::Impl {
         if (other) {
             Leaf at = *other;
             // An HTML part with its pictures stays together with them.
-            if (!html && at.parent
-                && g_mime_content_type_is_type(g_mime_object_get_content_type(GMIME_OBJECT(at.parent)), "multipart",
-                                               "related")) {
+            if (!html && at.parent &&
+                g_mime_content_type_is_type(g_mime_object_get_content_type(GMIME_OBJECT(at.parent)), "multipart",
+                                            "related")) {
                 at = enclosing(GMIME_OBJECT(at.parent));
             }
             if (at.parent && g_mime_content_type_is_type(g_mime_object_get_content_type(GMIME_OBJECT(at.parent)),
@@ -367,8 +379,7 @@ struct MailMessage::Impl {
     }
 };
 
-MailMessage::MailMessage()
-    : d(std::make_unique<Impl>())
+MailMessage::MailMessage() : d(std::make_unique<Impl>())
 {
     EnsureMimeLibrary();
     d->adopt(g_mime_message_new(TRUE));
@@ -542,17 +553,12 @@ QString MailMessage::addFileAttachment(const QString &path, QString *error)
     flush();
     const QByteArray data = f.readAll();
     const QString fileName = QFileInfo(path).fileName();
-    const QString type = QMimeDatabase().mimeTypeForFileNameAndData(path, data).name();
-    const QStringList pieces = type.split(QLatin1Char('/'));
-    GRef<GMimePart> part(g_mime_part_new_with_type(pieces.value(0).toLatin1().constData(),
-                                                   pieces.value(1).toLatin1().constData()));
-    setPartContent(part.get(), data, GMIME_CONTENT_ENCODING_BASE64);
-    g_mime_part_set_filename(part.get(), fileName.toUtf8().constData());
-    g_mime_object_set_disposition(GMIME_OBJECT(part.get()), "attachment");
+    GRef<GMimePart> part(
+        newFilePart(data, QMimeDatabase().mimeTypeForFileNameAndData(path, data).name(), "attachment", fileName));
 
     GMimeObject *top = d->body();
-    if (top && GMIME_IS_MULTIPART(top)
-        && g_mime_content_type_is_type(g_mime_object_get_content_type(top), "multipart", "mixed")) {
+    if (top && GMIME_IS_MULTIPART(top) &&
+        g_mime_content_type_is_type(g_mime_object_get_content_type(top), "multipart", "mixed")) {
         g_mime_multipart_add(GMIME_MULTIPART(top), GMIME_OBJECT(part.get()));
     } else {
         GRef<GMimeMultipart> mixed(g_mime_multipart_new_with_subtype("mixed"));
@@ -727,7 +733,8 @@ bool MailMessage::unpackHtml(const QString &folder, const QString &htmlFileName,
         QFile out(PathJoin(partsDir, name));
         if (!out.open(QIODevice::WriteOnly) || out.write(decodedContent(l.object)) < 0) {
             if (error)
-                *error = QStringLiteral("Die Datei ") + out.fileName() + QStringLiteral(" kann nicht geschrieben werden!");
+                *error =
+                    QStringLiteral("Die Datei ") + out.fileName() + QStringLiteral(" kann nicht geschrieben werden!");
             return false;
         }
         const QString target = safeFileName(partsFolderName) + QLatin1Char('/') + name;
@@ -741,8 +748,8 @@ bool MailMessage::unpackHtml(const QString &folder, const QString &htmlFileName,
     QString reason;
     if (!WriteTextFile(PathJoin(folder, htmlFileName), withMetaCharset(html, QStringLiteral("utf-8")), utf8, &reason)) {
         if (error)
-            *error = QStringLiteral("Die Datei ") + PathJoin(folder, htmlFileName)
-                     + QStringLiteral(" kann nicht geschrieben werden!");
+            *error = QStringLiteral("Die Datei ") + PathJoin(folder, htmlFileName) +
+                     QStringLiteral(" kann nicht geschrieben werden!");
         return false;
     }
     return true;
@@ -759,10 +766,11 @@ std::optional<MailMessage> MailMessage::fromHtmlFile(const QString &path, QStrin
     }
     MailMessage m;
     const QDir base = QFileInfo(path).absoluteDir();
-    static const QRegularExpression reference(
-        QStringLiteral(R"(\b(src|background)\s*=\s*(["'])([^"']+)\2)"), QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression reference(QStringLiteral(R"(\b(src|background)\s*=\s*(["'])([^"']+)\2)"),
+                                              QRegularExpression::CaseInsensitiveOption);
 
-    struct Picture {
+    struct Picture
+    {
         QString file;
         QString cid;
     };
@@ -810,13 +818,8 @@ std::optional<MailMessage> MailMessage::fromHtmlFile(const QString &path, QStrin
             QFile f(p.file);
             if (!f.open(QIODevice::ReadOnly))
                 continue;
-            const QByteArray data = f.readAll();
-            const QStringList type = types.mimeTypeForFile(p.file).name().split(QLatin1Char('/'));
-            GRef<GMimePart> part(g_mime_part_new_with_type(type.value(0).toLatin1().constData(),
-                                                           type.value(1).toLatin1().constData()));
-            setPartContent(part.get(), data, GMIME_CONTENT_ENCODING_BASE64);
-            g_mime_object_set_disposition(GMIME_OBJECT(part.get()), "inline");
-            g_mime_part_set_filename(part.get(), QFileInfo(p.file).fileName().toUtf8().constData());
+            GRef<GMimePart> part(
+                newFilePart(f.readAll(), types.mimeTypeForFile(p.file).name(), "inline", QFileInfo(p.file).fileName()));
             g_mime_object_set_content_id(GMIME_OBJECT(part.get()), p.cid.toLatin1().constData());
             g_mime_multipart_add(related.get(), GMIME_OBJECT(part.get()));
         }

@@ -108,9 +108,8 @@ QString MailerIdentity(int xmailerType)
 
 MailSettingsFiles::MailSettingsFiles(const QString &appFolder, const QString &dataFolder,
                                      const QString &databaseIniName)
-    : m_appFolder(WithTrailingSlash(appFolder))
-    , m_dataFolder(WithTrailingSlash(dataFolder))
-    , m_databaseIniName(databaseIniName)
+    : m_appFolder(WithTrailingSlash(appFolder)), m_dataFolder(WithTrailingSlash(dataFolder)),
+      m_databaseIniName(databaseIniName)
 {
 }
 
@@ -293,9 +292,9 @@ MailSettingsFiles::SaveResult MailSettingsFiles::save(bool forOpenDatabase, cons
     SaveResult r;
     const bool own = forOpenDatabase && !isBaseDatabase();
     if (own && !canHaveOwnSettings()) {
-        r.error = QStringLiteral("Für die Datenbank ") + m_databaseIniName
-                  + QStringLiteral(" können keine eigenen Einstellungen gespeichert werden, weil ihr Name einer "
-                                   "Datei des Programms entspricht!");
+        r.error = QStringLiteral("Für die Datenbank ") + m_databaseIniName +
+                  QStringLiteral(" können keine eigenen Einstellungen gespeichert werden, weil ihr Name einer "
+                                 "Datei des Programms entspricht!");
         return r;
     }
     r.target = own ? databaseFile() : generalFile();

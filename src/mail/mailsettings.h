@@ -39,7 +39,8 @@ inline const QString FirstSettingsDone = QStringLiteral("FirstSettingsDone");
 inline const QString ProxySection = QStringLiteral("PROXY");
 } // namespace MailKeys
 
-struct MailSettings {
+struct MailSettings
+{
     QString smtpHost;
     QString smtpPort; // as typed; SmtpPortNumber() converts it
     QString smtpUserName;
@@ -48,7 +49,7 @@ struct MailSettings {
     QString popAccount;
     QString popPassword;
     QString popPort = QStringLiteral("110");
-    int xmailerType = 0;  // 0 to 5
+    int xmailerType = 0; // 0 to 5
     bool sslActive = false;
     int charsetIndex = 0; // 0 ISO-8859-1, 1 Windows-1252, 2 UTF-7, 3 UTF-8
     bool popBeforeSmtp = false;
@@ -57,7 +58,8 @@ struct MailSettings {
     bool firstSettingsDone = false;
 };
 
-struct ProxySettings {
+struct ProxySettings
+{
     bool basicAuthentication = false; // "Proxyserver verwenden"
     QString server;
     QString port;
@@ -65,7 +67,8 @@ struct ProxySettings {
     QString password;
 };
 
-struct Sender {
+struct Sender
+{
     QString address;
     QString name;
 };
@@ -122,7 +125,8 @@ public:
     bool generalFirstSettingsDone() const;
     ProxySettings readProxy() const;
 
-    struct SenderList {
+    struct SenderList
+    {
         bool ok = false;
         QStringList lines;
         QString error; // set when the list (or the general list to copy from) is missing
@@ -131,7 +135,8 @@ public:
     // missing gets a copy of the general list first.
     SenderList readSenderList() const;
 
-    struct SaveResult {
+    struct SaveResult
+    {
         bool ok = false;
         QString error;
         QString target;          // the settings file written

@@ -1,6 +1,7 @@
 #include "mailtransport.h"
 
 #include <QDateTime>
+#include <QEventLoop>
 #include <QFileInfo>
 #include <QSslSocket>
 
@@ -29,9 +30,7 @@ TlsMode ResolveTlsMode(TlsMode mode, quint16 port, quint16 implicitPort)
     return port == implicitPort ? TlsMode::Implicit : TlsMode::StartTls;
 }
 
-MailTransport::MailTransport(QObject *parent)
-    : QObject(parent)
-    , m_ssl(QSslConfiguration::defaultConfiguration())
+MailTransport::MailTransport(QObject *parent) : QObject(parent), m_ssl(QSslConfiguration::defaultConfiguration())
 {
     m_ssl.setPeerVerifyMode(QSslSocket::VerifyPeer);
     m_ssl.setProtocol(QSsl::TlsV1_2OrLater);
@@ -42,6 +41,18 @@ MailTransport::MailTransport(QObject *parent)
 MailTransport::~MailTransport()
 {
     flushLog();
+}
+
+void MailTransport::setServer(const QString &host, quint16 port)
+{
+    m_serverHost = host;
+    m_serverPort = port;
+}
+
+void MailTransport::setCredentials(const QString &userName, const QString &password)
+{
+    m_user = userName;
+    m_password = password;
 }
 
 void MailTransport::setSslConfiguration(const QSslConfiguration &config)
@@ -82,6 +93,24 @@ bool MailTransport::isEncrypted() const
     return m_socket && m_socket->isEncrypted();
 }
 
+void MailTransport::runToEnd(const std::function<void()> &start, const std::function<bool()> &busy,
+                             const std::function<void()> &onGuard, int timeoutMs)
+{
+    QEventLoop loop;
+    const auto c = connect(this, &MailTransport::operationDone, &loop, &QEventLoop::quit);
+    QTimer guard;
+    if (timeoutMs > 0) {
+        guard.setSingleShot(true);
+        connect(&guard, &QTimer::timeout, &loop, onGuard);
+        guard.start(timeoutMs);
+    }
+    start();
+    // An operation refused at once has ended before the loop would start.
+    if (busy())
+        loop.exec();
+    disconnect(c);
+}
+
 void MailTransport::openConnection(const QString &host, quint16 port, bool implicitTls)
 {
     closeConnection();
@@ -113,7 +142,8 @@ void MailTransport::openConnection(const QString &host, quint16 port, bool impli
     connect(m_socket, &QSslSocket::disconnected, this, &MailTransport::onDisconnected);
     connect(m_socket, &QSslSocket::bytesWritten, this, [this](qint64 n) { bytesSent(n); });
 
-    writeLog('*', QStringLiteral("connect %1%2").arg(where(), implicitTls ? QStringLiteral(" (TLS)") : QString()).toUtf8());
+    writeLog('*',
+             QStringLiteral("connect %1%2").arg(where(), implicitTls ? QStringLiteral(" (TLS)") : QString()).toUtf8());
     awaitReply(m_connectMs);
     if (port == 0) {
         // A port that is no number reaches no server.

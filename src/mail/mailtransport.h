@@ -11,6 +11,8 @@
 #include <QString>
 #include <QTimer>
 
+#include <functional>
+
 class QSslSocket;
 
 namespace vt {
@@ -29,6 +31,12 @@ public:
     explicit MailTransport(QObject *parent = nullptr);
     ~MailTransport() override;
 
+    // The server and the account; a change takes effect with the next connection.
+    void setServer(const QString &host, quint16 port);
+    QString serverAddr() const { return m_serverHost; }
+    quint16 serverPort() const { return m_serverPort; }
+    void setCredentials(const QString &userName, const QString &password);
+
     // The authorities and protocols for TLS; by default the system's authorities,
     // TLS 1.2 or later, and the peer always verified.
     void setSslConfiguration(const QSslConfiguration &config);
@@ -46,7 +54,15 @@ public:
 
     bool isConnected() const;
 
+signals:
+    // A send or logon has ended, whichever way.
+    void operationDone();
+
 protected:
+    // The blocking form of an operation: starts it and runs an event loop until
+    // operationDone(); a guard of timeoutMs (0: none) calls onGuard to end it.
+    void runToEnd(const std::function<void()> &start, const std::function<bool()> &busy,
+                  const std::function<void()> &onGuard, int timeoutMs);
     void openConnection(const QString &host, quint16 port, bool implicitTls);
     // Turns the open connection into TLS (after the server agreed to STARTTLS/STLS).
     void upgradeToTls();
@@ -67,13 +83,17 @@ protected:
     QByteArray localAddressLiteral() const;
 
     // Hooks for the protocol.
-    virtual void transportReady() = 0;  // connected (and, for implicit TLS, encrypted)
-    virtual void tlsUpgraded() = 0;     // the STARTTLS/STLS handshake finished
+    virtual void transportReady() = 0; // connected (and, for implicit TLS, encrypted)
+    virtual void tlsUpgraded() = 0;    // the STARTTLS/STLS handshake finished
     virtual void lineReceived(const QByteArray &line) = 0;
     virtual void transportFailed(const QString &detail) = 0; // error, time-out, certificate, lost connection
     virtual void transportClosed() {}                        // closed while nothing was pending
     virtual void bytesSent(qint64) {}
 
+    QString m_serverHost;
+    quint16 m_serverPort = 0;
+    QString m_user;
+    QString m_password;
     QSslSocket *m_socket = nullptr;
     QString m_host;
     quint16 m_port = 0;

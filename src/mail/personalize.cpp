@@ -40,30 +40,35 @@ const QList<QPair<QString, QString>> &fixedPlaceholders()
 // The orders in which a text mail replaces them. "$STRASSE" always comes before
 // "$STR", so it is never taken for "$STR" followed by "ASSE".
 const QStringList kSubjectOrder = {
-    QStringLiteral("$ANREDE"),   QStringLiteral("$NAME"),   QStringLiteral("$VORNAME"),
-    QStringLiteral("$ANSPRECHPARTNER"), QStringLiteral("$LAND"), QStringLiteral("$KATEGORIE"),
-    QStringLiteral("$BETREFF"),  QStringLiteral("$STRASSE"), QStringLiteral("$STR"),
-    QStringLiteral("$PLZ"),      QStringLiteral("$ORT"),    QStringLiteral("$TEL"),
-    QStringLiteral("$FAX"),      QStringLiteral("$MAIL"),   QStringLiteral("$DATUM"),
-    QStringLiteral("$FIRMA"),
+    QStringLiteral("$ANREDE"),  QStringLiteral("$NAME"),
+    QStringLiteral("$VORNAME"), QStringLiteral("$ANSPRECHPARTNER"),
+    QStringLiteral("$LAND"),    QStringLiteral("$KATEGORIE"),
+    QStringLiteral("$BETREFF"), QStringLiteral("$STRASSE"),
+    QStringLiteral("$STR"),     QStringLiteral("$PLZ"),
+    QStringLiteral("$ORT"),     QStringLiteral("$TEL"),
+    QStringLiteral("$FAX"),     QStringLiteral("$MAIL"),
+    QStringLiteral("$DATUM"),   QStringLiteral("$FIRMA"),
 };
 const QStringList kBodyOrder = {
-    QStringLiteral("$ANREDE"), QStringLiteral("$NAME"),    QStringLiteral("$KATEGORIE"),
+    QStringLiteral("$ANREDE"),  QStringLiteral("$NAME"),    QStringLiteral("$KATEGORIE"),
     QStringLiteral("$BETREFF"), QStringLiteral("$STRASSE"), QStringLiteral("$STR"),
-    QStringLiteral("$PLZ"),    QStringLiteral("$ORT"),     QStringLiteral("$TEL"),
-    QStringLiteral("$FAX"),    QStringLiteral("$MAIL"),    QStringLiteral("$DATUM"),
-    QStringLiteral("$FIRMA"),  QStringLiteral("$VORNAME"), QStringLiteral("$ANSPRECHPARTNER"),
+    QStringLiteral("$PLZ"),     QStringLiteral("$ORT"),     QStringLiteral("$TEL"),
+    QStringLiteral("$FAX"),     QStringLiteral("$MAIL"),    QStringLiteral("$DATUM"),
+    QStringLiteral("$FIRMA"),   QStringLiteral("$VORNAME"), QStringLiteral("$ANSPRECHPARTNER"),
     QStringLiteral("$LAND"),
 };
 // An HTML mail replaces "$NAME" a second time after "$FIRMA", so a salutation such
 // as "Sehr geehrter Herr $NAME" is filled in too.
 const QStringList kHtmlOrder = {
-    QStringLiteral("$ANREDE"), QStringLiteral("$NAME"),    QStringLiteral("$KATEGORIE"),
-    QStringLiteral("$BETREFF"), QStringLiteral("$STRASSE"), QStringLiteral("$STR"),
-    QStringLiteral("$PLZ"),    QStringLiteral("$ORT"),     QStringLiteral("$TEL"),
-    QStringLiteral("$FAX"),    QStringLiteral("$MAIL"),    QStringLiteral("$DATUM"),
-    QStringLiteral("$FIRMA"),  QStringLiteral("$NAME"),    QStringLiteral("$VORNAME"),
-    QStringLiteral("$ANSPRECHPARTNER"), QStringLiteral("$LAND"),
+    QStringLiteral("$ANREDE"),    QStringLiteral("$NAME"),
+    QStringLiteral("$KATEGORIE"), QStringLiteral("$BETREFF"),
+    QStringLiteral("$STRASSE"),   QStringLiteral("$STR"),
+    QStringLiteral("$PLZ"),       QStringLiteral("$ORT"),
+    QStringLiteral("$TEL"),       QStringLiteral("$FAX"),
+    QStringLiteral("$MAIL"),      QStringLiteral("$DATUM"),
+    QStringLiteral("$FIRMA"),     QStringLiteral("$NAME"),
+    QStringLiteral("$VORNAME"),   QStringLiteral("$ANSPRECHPARTNER"),
+    QStringLiteral("$LAND"),
 };
 
 inline char16_t asciiUpper(char16_t c)

@@ -50,7 +50,8 @@ QString ReplacePlaceholderOnce(const QString &placeholder, const QString &value,
 class SalutationTable
 {
 public:
-    struct Entry {
+    struct Entry
+    {
         QString key;
         QString salutation;
     };
@@ -70,8 +71,9 @@ private:
 QString MapSalutation(const QString &tablePath, const QString &anrede, bool *ok = nullptr);
 
 // The values of the placeholders for one recipient.
-struct PlaceholderValues {
-    QHash<QString, QString> fixed;     // "$ANREDE" -> value ... for all sixteen
+struct PlaceholderValues
+{
+    QHash<QString, QString> fixed;      // "$ANREDE" -> value ... for all sixteen
     QList<QPair<int, QString>> columns; // (n, value) of each "Spalte"n field, n from 150 down
 };
 

@@ -1,28 +1,14 @@
 #include "pop3client.h"
 
-#include <QEventLoop>
-
 namespace vt {
 
 namespace {
 constexpr quint16 kImplicitTlsPort = 995;
 }
 
-Pop3Client::Pop3Client(QObject *parent)
-    : MailTransport(parent)
+Pop3Client::Pop3Client(QObject *parent) : MailTransport(parent)
 {
-}
-
-void Pop3Client::setServer(const QString &host, quint16 port)
-{
-    m_serverHost = host;
-    m_serverPort = port;
-}
-
-void Pop3Client::setCredentials(const QString &account, const QString &password)
-{
-    m_account = account;
-    m_password = password;
+    m_serverPort = 110;
 }
 
 void Pop3Client::logonAsync()
@@ -33,34 +19,23 @@ void Pop3Client::logonAsync()
     m_error.clear();
     m_step = Step::Greeting;
     // A name or password with a line break would end the command early.
-    for (const QString &s : {m_account, m_password}) {
+    for (const QString &s : {m_user, m_password}) {
         if (s.contains(QLatin1Char('\r')) || s.contains(QLatin1Char('\n')) || s.contains(QChar(0))) {
-            QTimer::singleShot(0, this, [this] { finish(false, QStringLiteral("account or password holds a line break")); });
+            QTimer::singleShot(0, this,
+                               [this] { finish(false, QStringLiteral("account or password holds a line break")); });
             return;
         }
     }
-    openConnection(m_serverHost, m_serverPort, ResolveTlsMode(m_tls, m_serverPort, kImplicitTlsPort) == TlsMode::Implicit);
+    openConnection(m_serverHost, m_serverPort,
+                   ResolveTlsMode(m_tls, m_serverPort, kImplicitTlsPort) == TlsMode::Implicit);
 }
 
 bool Pop3Client::logon(int timeoutMs)
 {
     bool ok = false;
-    bool done = false;
-    QEventLoop loop;
-    const auto c = connect(this, &Pop3Client::logonFinished, &loop, [&](bool result) {
-        ok = result;
-        done = true;
-        loop.quit();
-    });
-    QTimer guard;
-    if (timeoutMs > 0) {
-        guard.setSingleShot(true);
-        connect(&guard, &QTimer::timeout, &loop, [this] { finish(false, where() + QStringLiteral(": time-out")); });
-        guard.start(timeoutMs);
-    }
-    logonAsync();
-    if (!done && m_busy)
-        loop.exec();
+    const auto c = connect(this, &Pop3Client::logonFinished, this, [&ok](bool result) { ok = result; });
+    runToEnd([this] { logonAsync(); }, [this] { return m_busy; },
+             [this] { finish(false, where() + QStringLiteral(": time-out")); }, timeoutMs);
     disconnect(c);
     return ok;
 }
@@ -79,7 +54,7 @@ void Pop3Client::tlsUpgraded()
 void Pop3Client::sendUser()
 {
     m_step = Step::User;
-    sendLine("USER " + m_account.toUtf8());
+    sendLine("USER " + m_user.toUtf8());
 }
 
 void Pop3Client::lineReceived(const QByteArray &line)
@@ -106,9 +81,7 @@ void Pop3Client::lineReceived(const QByteArray &line)
             return;
         }
         return sendUser();
-    case Step::Stls:
-        upgradeToTls();
-        return;
+    case Step::Stls: upgradeToTls(); return;
     case Step::User:
         m_step = Step::Pass;
         sendLine("PASS " + m_password.toUtf8(), "PASS ********");
@@ -117,8 +90,7 @@ void Pop3Client::lineReceived(const QByteArray &line)
         m_step = Step::Quit;
         sendLine("QUIT");
         return;
-    case Step::Quit:
-        return finish(true);
+    case Step::Quit: return finish(true);
     }
 }
 
@@ -140,6 +112,7 @@ void Pop3Client::finish(bool ok, const QString &error)
         logText(QStringLiteral("POP3 logon failed: ") + error);
     closeConnection();
     emit logonFinished(ok);
+    emit operationDone();
 }
 
 } // namespace vt

@@ -15,8 +15,7 @@ class Pop3Client : public MailTransport
 public:
     explicit Pop3Client(QObject *parent = nullptr);
 
-    void setServer(const QString &host, quint16 port);
-    void setCredentials(const QString &account, const QString &password);
+    // setServer, setCredentials (the account and its password) as for every transport.
     // Auto: TLS from the start on port 995, STLS on any other.
     void setTlsMode(TlsMode mode) { m_tls = mode; }
 
@@ -42,9 +41,6 @@ private:
     void sendUser();
     void finish(bool ok, const QString &error = {});
 
-    QString m_serverHost;
-    quint16 m_serverPort = 110;
-    QString m_account, m_password;
     TlsMode m_tls = TlsMode::Off;
     Step m_step = Step::Greeting;
     bool m_busy = false;

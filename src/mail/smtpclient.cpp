@@ -1,6 +1,5 @@
 #include "smtpclient.h"
 
-#include <QEventLoop>
 #include <QFile>
 #include <QSslSocket>
 
@@ -69,9 +68,9 @@ QByteArray SmtpDataPayload(const QByteArray &message, bool *hasEightBit)
     return out;
 }
 
-SmtpClient::SmtpClient(QObject *parent)
-    : MailTransport(parent)
+SmtpClient::SmtpClient(QObject *parent) : MailTransport(parent)
 {
+    m_serverPort = 25;
 }
 
 SmtpClient::~SmtpClient()
@@ -81,18 +80,6 @@ SmtpClient::~SmtpClient()
         m_socket->flush();
     }
     closeConnection();
-}
-
-void SmtpClient::setServer(const QString &host, quint16 port)
-{
-    m_serverHost = host;
-    m_serverPort = port;
-}
-
-void SmtpClient::setCredentials(const QString &userName, const QString &password)
-{
-    m_user = userName;
-    m_password = password;
 }
 
 void SmtpClient::setTimeouts(int connectMs, int replyMs, int dataEndMs)
@@ -137,8 +124,8 @@ void SmtpClient::reset()
 
 bool SmtpClient::sessionMatches() const
 {
-    return m_session.host == m_serverHost && m_session.port == m_serverPort && m_session.user == m_user
-           && m_session.password == m_password && m_session.tls == m_tls;
+    return m_session.host == m_serverHost && m_session.port == m_serverPort && m_session.user == m_user &&
+           m_session.password == m_password && m_session.tls == m_tls;
 }
 
 void SmtpClient::sendAsync()
@@ -192,22 +179,9 @@ void SmtpClient::sendAsync()
 int SmtpClient::send(int timeoutMs)
 {
     int result = 1;
-    bool done = false;
-    QEventLoop loop;
-    const auto c = connect(this, &SmtpClient::sendFinished, &loop, [&](int r) {
-        result = r;
-        done = true;
-        loop.quit();
-    });
-    QTimer guard;
-    if (timeoutMs > 0) {
-        guard.setSingleShot(true);
-        connect(&guard, &QTimer::timeout, &loop, [this] { fail(SmtpErrorClass::Connection, where() + ": time-out"); });
-        guard.start(timeoutMs);
-    }
-    sendAsync();
-    if (!done && m_busy)
-        loop.exec();
+    const auto c = connect(this, &SmtpClient::sendFinished, this, [&result](int r) { result = r; });
+    runToEnd([this] { sendAsync(); }, [this] { return m_busy; },
+             [this] { fail(SmtpErrorClass::Connection, where() + QStringLiteral(": time-out")); }, timeoutMs);
     disconnect(c);
     return result;
 }
@@ -268,8 +242,8 @@ void SmtpClient::lineReceived(const QByteArray &line)
     for (int i = 0; digits && i < 3; ++i)
         digits = line.at(i) >= '0' && line.at(i) <= '9';
     if (!digits)
-        return fail(SmtpErrorClass::Connection, where() + QStringLiteral(": unexpected answer \"%1\"")
-                                                               .arg(QString::fromLatin1(line.left(200))));
+        return fail(SmtpErrorClass::Connection,
+                    where() + QStringLiteral(": unexpected answer \"%1\"").arg(QString::fromLatin1(line.left(200))));
     m_partial.code = line.left(3).toInt();
     m_partial.lines.append(line.mid(4));
     if (line.size() > 3 && line.at(3) == '-')
@@ -283,13 +257,8 @@ void SmtpClient::lineReceived(const QByteArray &line)
 
     if (m_pending.isEmpty()) {
         // Unasked: a server that ends an idle connection says 421 first.
-        if (reply.code == 421) {
-            const bool wasReady = m_ready;
-            m_ready = false;
-            closeConnection();
-            if (wasReady)
-                emit closed();
-        }
+        if (reply.code == 421)
+            endSession();
         return;
     }
     const Step step = m_pending.takeFirst();
@@ -353,16 +322,8 @@ void SmtpClient::handleReply(Step step, const Reply &reply)
     case Step::Rcpt:
     case Step::Data:
     case Step::Content:
-    case Step::Rset:
-        return transactionStep(step, reply);
-    case Step::Quit: {
-        const bool wasReady = m_ready;
-        m_ready = false;
-        closeConnection();
-        if (wasReady)
-            emit closed();
-        return;
-    }
+    case Step::Rset: return transactionStep(step, reply);
+    case Step::Quit: return endSession();
     }
 }
 
@@ -524,10 +485,8 @@ void SmtpClient::transactionStep(Step step, const Reply &reply)
         record(SmtpErrorClass::Message, QStringLiteral("message refused: %1").arg(text));
         // The transaction is over; no reset is needed.
         return fail(m_txClass, m_txText, m_txCode, m_txClass != SmtpErrorClass::Connection);
-    case Step::Rset:
-        return fail(m_txClass, m_txText, m_txCode, code == 250);
-    default:
-        break;
+    case Step::Rset: return fail(m_txClass, m_txText, m_txCode, code == 250);
+    default: break;
     }
     if (!m_pending.isEmpty())
         return;
@@ -557,8 +516,14 @@ void SmtpClient::transportFailed(const QString &detail)
         return retryOnNewConnection();
     if (m_busy)
         return fail(SmtpErrorClass::Connection, detail);
+    endSession();
+}
+
+void SmtpClient::endSession()
+{
     const bool wasReady = m_ready;
     m_ready = false;
+    m_pending.clear();
     closeConnection();
     if (wasReady)
         emit closed();
@@ -566,11 +531,7 @@ void SmtpClient::transportFailed(const QString &detail)
 
 void SmtpClient::transportClosed()
 {
-    const bool wasReady = m_ready;
-    m_ready = false;
-    m_pending.clear();
-    if (wasReady)
-        emit closed();
+    endSession();
 }
 
 void SmtpClient::bytesSent(qint64 n)
@@ -590,27 +551,13 @@ void SmtpClient::fail(SmtpErrorClass c, const QString &detail, int code, bool ke
     switch (c) {
     case SmtpErrorClass::Connection:
     case SmtpErrorClass::Sender:
-    case SmtpErrorClass::Message:
-        m_errorText = kConnectionErrorText + QStringLiteral(": ") + detail;
-        break;
-    case SmtpErrorClass::Authentication:
-        m_errorText = kAuthenticationErrorText + QStringLiteral(": ") + detail;
-        break;
-    case SmtpErrorClass::Recipient:
-        m_errorText = kRecipientErrorText + QStringLiteral(": ") + detail;
-        break;
-    default:
-        m_errorText = detail;
-        break;
+    case SmtpErrorClass::Message: m_errorText = kConnectionErrorText + QStringLiteral(": ") + detail; break;
+    case SmtpErrorClass::Authentication: m_errorText = kAuthenticationErrorText + QStringLiteral(": ") + detail; break;
+    case SmtpErrorClass::Recipient: m_errorText = kRecipientErrorText + QStringLiteral(": ") + detail; break;
+    default: m_errorText = detail; break;
     }
-    if (!keepConnection) {
-        const bool wasReady = m_ready;
-        m_ready = false;
-        m_pending.clear();
-        closeConnection();
-        if (wasReady)
-            emit closed();
-    }
+    if (!keepConnection)
+        endSession();
     finish(code > 0 ? code : 1);
 }
 
@@ -624,6 +571,7 @@ void SmtpClient::finish(int result)
     if (result != 0)
         emit errorOccurred(m_errorCode, m_errorText);
     emit sendFinished(result);
+    emit operationDone();
 }
 
 } // namespace vt

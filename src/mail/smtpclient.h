@@ -62,12 +62,9 @@ public:
     explicit SmtpClient(QObject *parent = nullptr);
     ~SmtpClient() override;
 
-    // --- the server (a change takes effect with the next connection) ---
-    void setServer(const QString &host, quint16 port);
-    QString serverAddr() const { return m_serverHost; }
-    quint16 serverPort() const { return m_serverPort; }
-    // Authenticates when both are given; the server must then offer PLAIN or LOGIN.
-    void setCredentials(const QString &userName, const QString &password);
+    // --- the server (setServer, setCredentials: a change takes effect with the next
+    // connection). It authenticates when user name and password are both given; the
+    // server must then offer PLAIN or LOGIN.
     void setTlsMode(TlsMode mode) { m_tls = mode; }
     TlsMode tlsMode() const { return m_tls; }
     // The program's "SSL" switch: implicit TLS on port 465, STARTTLS on any other.
@@ -127,9 +124,24 @@ protected:
     void bytesSent(qint64 n) override;
 
 private:
-    enum class Step { Greeting, Ehlo, Helo, StartTls, AuthPlain, AuthLogin, AuthUser, AuthPassword, Mail, Rcpt, Data,
-                      Content, Rset, Quit };
-    struct Reply {
+    enum class Step {
+        Greeting,
+        Ehlo,
+        Helo,
+        StartTls,
+        AuthPlain,
+        AuthLogin,
+        AuthUser,
+        AuthPassword,
+        Mail,
+        Rcpt,
+        Data,
+        Content,
+        Rset,
+        Quit
+    };
+    struct Reply
+    {
         int code = 0;
         QByteArray text; // all lines, joined by " / "
         QList<QByteArray> lines;
@@ -143,15 +155,13 @@ private:
     void nextEnvelopeCommand();
     void transactionStep(Step step, const Reply &reply);
     void retryOnNewConnection();
+    void endSession();
     void fail(SmtpErrorClass c, const QString &detail, int code = 0, bool keepConnection = false);
     void finish(int result);
     QString replyText(const Reply &reply) const;
     bool sessionMatches() const;
 
     // settings
-    QString m_serverHost;
-    quint16 m_serverPort = 25;
-    QString m_user, m_password;
     TlsMode m_tls = TlsMode::Off;
     int m_dataEndMs = 600000;
     // message
@@ -162,7 +172,8 @@ private:
     QList<MimeAttachment> m_attachments;
     QByteArray m_loaded, m_raw;
     // session
-    struct Session {
+    struct Session
+    {
         QString host, user, password;
         quint16 port = 0;
         TlsMode tls = TlsMode::Off;

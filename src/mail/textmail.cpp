@@ -57,11 +57,11 @@ MimeAttachment MimeAttachment::fromFile(const QString &path, QString *error)
     const QString type = QMimeDatabase().mimeTypeForFileNameAndData(path, data).name();
     QByteArray part;
     part.reserve(data.size() * 4 / 3 + data.size() / 38 + 256);
-    part += "Content-Type: " + type.toLatin1() + ";\r\n " + fileNameParameter(QStringLiteral("name"), a.m_fileName)
-            + "\r\n";
+    part += "Content-Type: " + type.toLatin1() + ";\r\n " + fileNameParameter(QStringLiteral("name"), a.m_fileName) +
+            "\r\n";
     part += "Content-Transfer-Encoding: base64\r\n";
-    part += "Content-Disposition: attachment;\r\n " + fileNameParameter(QStringLiteral("filename"), a.m_fileName)
-            + "\r\n\r\n";
+    part += "Content-Disposition: attachment;\r\n " + fileNameParameter(QStringLiteral("filename"), a.m_fileName) +
+            "\r\n\r\n";
     part += Base64Lines(data);
     a.m_part = part;
     return a;
@@ -133,16 +133,16 @@ QByteArray ComposeTextMail(const TextMail &mail, const QList<MimeAttachment> &at
             m += (kind == RecipientKind::To ? "To: " : "Cc: ") + boxes.join(",\r\n ") + "\r\n";
     }
     m += "Subject: " + EncodeHeaderText(mail.subject, wanted) + "\r\n";
-    m += "Message-ID: " + (mail.messageId.isEmpty() ? NewMessageId(mail.fromAddress) : mail.messageId).toLatin1()
-         + "\r\n";
+    m += "Message-ID: " + (mail.messageId.isEmpty() ? NewMessageId(mail.fromAddress) : mail.messageId).toLatin1() +
+         "\r\n";
     m += "MIME-Version: 1.0\r\n";
     if (!mail.mailer.isEmpty())
         m += "X-Mailer: " + EncodeHeaderText(mail.mailer, wanted) + "\r\n";
     m += PriorityHeaders(mail.priority);
 
-    const QByteArray textHeaders = "Content-Type: text/plain; charset=\"" + charset.toLatin1()
-                                   + "\"\r\nContent-Transfer-Encoding: "
-                                   + (sevenBit ? "7bit" : "quoted-printable") + "\r\n";
+    const QByteArray textHeaders = "Content-Type: text/plain; charset=\"" + charset.toLatin1() +
+                                   "\"\r\nContent-Transfer-Encoding: " + (sevenBit ? "7bit" : "quoted-printable") +
+                                   "\r\n";
     if (attachments.isEmpty()) {
         m += textHeaders + "\r\n" + content;
         return m;

@@ -14,7 +14,8 @@ namespace vt {
 
 enum class RecipientKind { To = 0, Cc = 1, Bcc = 2 };
 
-struct MailRecipient {
+struct MailRecipient
+{
     QString name; // may be empty
     QString address;
     RecipientKind kind = RecipientKind::To;
@@ -35,12 +36,13 @@ private:
     QByteArray m_part;
 };
 
-struct TextMail {
+struct TextMail
+{
     QString fromName;
     QString fromAddress;
     QList<MailRecipient> recipients;
     QString subject;
-    QString body;      // line ends LF or CR LF
+    QString body; // line ends LF or CR LF
     int charsetIndex = 0;
     int priority = 3;  // 1 high, 3 normal, 5 low
     QString mailer;    // X-Mailer; none when empty

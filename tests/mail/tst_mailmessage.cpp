@@ -17,17 +17,6 @@ using vt::MailMessage;
 
 namespace {
 
-QString fixture(const QString &name)
-{
-    return QDir::cleanPath(TestFolder::resourcesDir() + "../tests/mail/data/" + name);
-}
-
-QByteArray fileBytes(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 QString sha256(const QByteArray &b)
 {
     return QString::fromLatin1(QCryptographicHash::hash(b, QCryptographicHash::Sha256).toHex());
@@ -37,16 +26,12 @@ MailMessage loaded(const QString &name)
 {
     MailMessage m;
     QString error;
-    if (!m.loadFile(fixture(name), &error))
+    if (!m.loadFile(MailTestData(name), &error))
         qWarning() << error;
     return m;
 }
 
 } // namespace
-
-#define READ_BACK(view, bytes)                                                                                         \
-    const MimeView view = ReadWithPython(bytes);                                                                       \
-    QVERIFY2(view.error.isEmpty(), qPrintable(view.error))
 
 class TestMailMessage : public QObject
 {
@@ -60,12 +45,17 @@ private slots:
         QTest::addColumn<QString>("html");
         QTest::addColumn<int>("attachments");
         QTest::newRow("related with picture and attachment")
-            << "related.eml" << "Newsletter $NAME" << "Hallo $NAME, Grüße!\n"
+            << "related.eml"
+            << "Newsletter $NAME"
+            << "Hallo $NAME, Grüße!\n"
             << "<p>Hallo $NAME</p><img src=\"cid:bild1@example.org\">" << 1;
-        QTest::newRow("windows-1252, LF only")
-            << "alternative-lf.eml" << "Einladung zum Sommerfest – € 5" << "Liebe Mitglieder, das Fest kostet 5 € – Grüße\n"
-            << "<p>Liebe Mitglieder, das Fest kostet 5 € – Grüße</p>" << 0;
-        QTest::newRow("closing boundary missing") << "broken.eml" << "Ohne Ende" << "Text ohne schließende Grenze"
+        QTest::newRow("windows-1252, LF only") << "alternative-lf.eml"
+                                               << "Einladung zum Sommerfest – € 5"
+                                               << "Liebe Mitglieder, das Fest kostet 5 € – Grüße\n"
+                                               << "<p>Liebe Mitglieder, das Fest kostet 5 € – Grüße</p>" << 0;
+        QTest::newRow("closing boundary missing") << "broken.eml"
+                                                  << "Ohne Ende"
+                                                  << "Text ohne schließende Grenze"
                                                   << "" << 1;
     }
     void load()
@@ -86,13 +76,13 @@ private slots:
     {
         MailMessage m;
         QString error;
-        QVERIFY(!m.loadFile(fixture("fehlt.eml"), &error));
-        QCOMPARE(error, "Die Datei " + fixture("fehlt.eml") + " kann nicht geöffnet werden!");
+        QVERIFY(!m.loadFile(MailTestData("fehlt.eml"), &error));
+        QCOMPARE(error, "Die Datei " + MailTestData("fehlt.eml") + " kann nicht geöffnet werden!");
     }
 
     void untouchedMessageWrittenAsLoaded()
     {
-        const QByteArray original = fileBytes(fixture("related.eml"));
+        const QByteArray original = FileBytes(MailTestData("related.eml"));
         QCOMPARE(loaded("related.eml").toBytes(), original);
     }
 
@@ -101,11 +91,18 @@ private slots:
         QTest::addColumn<QString>("charset");
         QTest::addColumn<QString>("textCharset"); // declared by the plain-text part
         QTest::addColumn<QString>("htmlText");    // the HTML as a reader decodes it
-        QTest::newRow("iso-8859-1") << "iso-8859-1" << "utf-8"
+        QTest::newRow("iso-8859-1") << "iso-8859-1"
+                                    << "utf-8"
                                     << "<p>Grüße &#8364; &#128512; &#8222;Zitat&#8220;</p>";
-        QTest::newRow("windows-1252") << "windows-1252" << "utf-8" << "<p>Grüße € &#128512; „Zitat“</p>";
-        QTest::newRow("utf-7") << "utf-7" << "utf-7" << "<p>Grüße € 😀 „Zitat“</p>";
-        QTest::newRow("utf-8") << "utf-8" << "utf-8" << "<p>Grüße € 😀 „Zitat“</p>";
+        QTest::newRow("windows-1252") << "windows-1252"
+                                      << "utf-8"
+                                      << "<p>Grüße € &#128512; „Zitat“</p>";
+        QTest::newRow("utf-7") << "utf-7"
+                               << "utf-7"
+                               << "<p>Grüße € 😀 „Zitat“</p>";
+        QTest::newRow("utf-8") << "utf-8"
+                               << "utf-8"
+                               << "<p>Grüße € 😀 „Zitat“</p>";
     }
     void compose()
     {
@@ -134,8 +131,9 @@ private slots:
         const QByteArray bytes = m.toBytes();
         READ_BACK(v, bytes);
         QCOMPARE(v.defects(), QStringList());
-        QCOMPARE(v.structure(), "multipart/mixed(multipart/alternative(text/plain,multipart/related(text/html,image/png)),"
-                                "application/pdf)");
+        QCOMPARE(v.structure(),
+                 "multipart/mixed(multipart/alternative(text/plain,multipart/related(text/html,image/png)),"
+                 "application/pdf)");
         const QJsonObject htmlPart = v.part("text/html");
         QCOMPARE(htmlPart.value("charset").toString(), charset);
         QVERIFY2(htmlPart.value("text").toString().contains(htmlText), qPrintable(htmlPart.value("text").toString()));
@@ -149,9 +147,9 @@ private slots:
 
         // Pictures and attachments unchanged, the picture still found by its reference.
         const QJsonObject png = v.part("image/png");
-        QCOMPARE(png.value("sha256").toString(), sha256(fileBytes(fixture("bild.png"))));
+        QCOMPARE(png.value("sha256").toString(), sha256(FileBytes(MailTestData("bild.png"))));
         QCOMPARE(png.value("content_id").toString(), "<bild1@example.org>");
-        QCOMPARE(v.part("application/pdf").value("sha256").toString(), sha256(fileBytes(fixture("preise.pdf"))));
+        QCOMPARE(v.part("application/pdf").value("sha256").toString(), sha256(FileBytes(MailTestData("preise.pdf"))));
 
         QCOMPARE(v.mailboxes("To"), QStringList{" <kunde@example.net>"});
         QCOMPARE(v.mailboxes("From"), QStringList{"Müller & Söhne <info@example.com>"});
@@ -216,7 +214,7 @@ private slots:
         QFETCH(bool, html);
         QFETCH(bool, attachment);
         TestFolder dir;
-        QFile::copy(fixture("preise.pdf"), dir.file("Prüfung Mai.pdf"));
+        QFile::copy(MailTestData("preise.pdf"), dir.file("Prüfung Mai.pdf"));
         MailMessage m;
         if (text)
             m.setTextBody("Text");
@@ -231,7 +229,7 @@ private slots:
             const QJsonObject pdf = v.part("application/pdf");
             QCOMPARE(pdf.value("filename").toString(), "Prüfung Mai.pdf");
             QCOMPARE(pdf.value("disposition").toString(), "attachment");
-            QCOMPARE(pdf.value("sha256").toString(), sha256(fileBytes(fixture("preise.pdf"))));
+            QCOMPARE(pdf.value("sha256").toString(), sha256(FileBytes(MailTestData("preise.pdf"))));
         }
     }
 
@@ -239,7 +237,7 @@ private slots:
     {
         // An HTML mail with its pictures gets the text part beside them, not between.
         TestFolder dir;
-        QFile::copy(fixture("bild.png"), dir.file("logo.png"));
+        QFile::copy(MailTestData("bild.png"), dir.file("logo.png"));
         dir.write("seite.html", "<p><img src=\"logo.png\"></p>");
         std::optional<MailMessage> m = MailMessage::fromHtmlFile(dir.file("seite.html"));
         QVERIFY(m);
@@ -253,7 +251,7 @@ private slots:
     {
         TestFolder dir;
         QDir().mkpath(dir.file("bilder"));
-        QFile::copy(fixture("bild.png"), dir.file("bilder/logo.png"));
+        QFile::copy(MailTestData("bild.png"), dir.file("bilder/logo.png"));
         dir.write("notiz.txt", "kein Bild");
         dir.write("seite.html", "<html><body><img src=\"bilder/logo.png\"><img src='bilder/logo.png'>"
                                 "<img src=\"http://example.com/x.png\"><img src=\"fehlt.png\">"
@@ -271,7 +269,7 @@ private slots:
         QVERIFY(html.contains("src=\"http://example.com/x.png\""));
         QVERIFY(html.contains("src=\"fehlt.png\""));
         QVERIFY(html.contains("background=\"notiz.txt\""));
-        QCOMPARE(png.value("sha256").toString(), sha256(fileBytes(fixture("bild.png"))));
+        QCOMPARE(png.value("sha256").toString(), sha256(FileBytes(MailTestData("bild.png"))));
 
         QVERIFY(!MailMessage::fromHtmlFile(dir.file("nichts.html"), &error));
         QCOMPARE(error, "Die Datei " + dir.file("nichts.html") + " kann nicht geöffnet werden!");
@@ -286,7 +284,7 @@ private slots:
         const QString html = vt::ReadTextFile(dir.file("vorschau/innerpreview1.html"));
         // The part named "../../evil.png" lands inside the parts folder, nowhere else.
         QVERIFY2(html.contains("src=\"images1/evil.png\""), qPrintable(html));
-        QCOMPARE(fileBytes(dir.file("vorschau/images1/evil.png")), fileBytes(fixture("bild.png")));
+        QCOMPARE(FileBytes(dir.file("vorschau/images1/evil.png")), FileBytes(MailTestData("bild.png")));
         QVERIFY(!QFileInfo::exists(dir.file("evil.png")));
         QVERIFY(!QFileInfo::exists(QDir::cleanPath(dir.path() + "../evil.png")));
         QVERIFY(html.contains("charset=utf-8"));

@@ -12,7 +12,8 @@ using vt::MailSettingsFiles;
 
 namespace {
 
-struct Folders {
+struct Folders
+{
     TestFolder dir{true}; // the shipped files: Vantrel.ini, Data/AbsenderMails.ini ...
     QString app() const { return dir.path(); }
     QString data() const { return dir.path() + QStringLiteral("Data/"); }
@@ -55,15 +56,12 @@ private slots:
             << "DATABASE.INI" << QStringList{"DATABASE.INI"} << "Vantrel.ini";
         QTest::newRow("other database without own file") << "kunden.ini" << QStringList{} << "Vantrel.ini";
         QTest::newRow("other database with own file") << "kunden.ini" << QStringList{"kunden.ini"} << "kunden.ini";
-        QTest::newRow("own file found in other case")
-            << "Kunden.INI" << QStringList{"kunden.ini"} << "kunden.ini";
+        QTest::newRow("own file found in other case") << "Kunden.INI" << QStringList{"kunden.ini"} << "kunden.ini";
         QTest::newRow("name of a program file") << "config.ini" << QStringList{"config.ini"} << "Vantrel.ini";
-        QTest::newRow("program file in other case")
-            << "buttons.ini" << QStringList{"Buttons.ini"} << "Vantrel.ini";
+        QTest::newRow("program file in other case") << "buttons.ini" << QStringList{"Buttons.ini"} << "Vantrel.ini";
         QTest::newRow("the general file itself") << "vantrel.ini" << QStringList{} << "Vantrel.ini";
         QTest::newRow("not an ini name") << "kunden" << QStringList{"kunden"} << "Vantrel.ini";
-        QTest::newRow("path outside the folder")
-            << "../kunden.ini" << QStringList{} << "Vantrel.ini";
+        QTest::newRow("path outside the folder") << "../kunden.ini" << QStringList{} << "Vantrel.ini";
     }
     void fileInForce()
     {
@@ -119,8 +117,8 @@ private slots:
                             "[POPvorSMTP]\r\nPOPvorSMTP=True\r\n[AUT]\r\nAuthentification=False\r\n"
                             "[DELAY]\r\ndelay=2\r\n[FIRSTSETTINGS]\r\nFirstSettingsDone=Done\r\n"));
         // Files with passwords are for their owner only.
-        const auto others = QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup | QFile::ReadOther
-                            | QFile::WriteOther | QFile::ExeOther;
+        const auto others = QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup | QFile::ReadOther |
+                            QFile::WriteOther | QFile::ExeOther;
         for (const char *name : {"Vantrel.ini", "proxy.ini"}) {
             const QFile::Permissions p = QFileInfo(dir.file(name)).permissions();
             QVERIFY(p.testFlags(QFile::ReadOwner | QFile::WriteOwner));
@@ -171,17 +169,19 @@ private slots:
         QTest::addColumn<bool>("popBeforeSmtp");
         QTest::addColumn<QString>("popPort");
         QTest::newRow("empty file") << QByteArray() << 0 << 0 << 0 << false << false << "110";
-        QTest::newRow("out of range")
-            << QByteArray("[XMAILER]\r\nType=9\r\n[CodeSet]\r\nIndex=4\r\n[DELAY]\r\ndelay=-3\r\n") << 0 << 0 << 0
-            << false << false << "110";
+        QTest::newRow("out of range") << QByteArray(
+                                             "[XMAILER]\r\nType=9\r\n[CodeSet]\r\nIndex=4\r\n[DELAY]\r\ndelay=-3\r\n")
+                                      << 0 << 0 << 0 << false << false << "110";
         QTest::newRow("not numbers")
-            << QByteArray("[XMAILER]\r\nType=zwei\r\n[CodeSet]\r\nIndex=x\r\n[DELAY]\r\ndelay=5s\r\n[SSL]\r\nactive=ja\r\n")
+            << QByteArray(
+                   "[XMAILER]\r\nType=zwei\r\n[CodeSet]\r\nIndex=x\r\n[DELAY]\r\ndelay=5s\r\n[SSL]\r\nactive=ja\r\n")
             << 0 << 0 << 0 << false << false << "110";
         QTest::newRow("only exact True counts")
             << QByteArray("[POPvorSMTP]\r\nPOPvorSMTP=true\r\n[SSL]\r\nactive=2\r\n") << 0 << 0 << 0 << true << false
             << "110";
-        QTest::newRow("good values") << QByteArray("[XMAILER]\r\nType=5\r\n[CodeSet]\r\nIndex=2\r\n[DELAY]\r\ndelay=7\r\n"
-                                                   "[POPvorSMTP]\r\nPOPvorSMTP=True\r\n[POP]\r\nport=995\r\n")
+        QTest::newRow("good values") << QByteArray(
+                                            "[XMAILER]\r\nType=5\r\n[CodeSet]\r\nIndex=2\r\n[DELAY]\r\ndelay=7\r\n"
+                                            "[POPvorSMTP]\r\nPOPvorSMTP=True\r\n[POP]\r\nport=995\r\n")
                                      << 5 << 2 << 7 << false << true << "995";
     }
     void garbageGivesDefaults()
@@ -230,12 +230,24 @@ private slots:
         QTest::addColumn<QString>("line");
         QTest::addColumn<QString>("address");
         QTest::addColumn<QString>("name");
-        QTest::newRow("address and name") << "a@b.de <Max Muster>" << "a@b.de" << "Max Muster";
-        QTest::newRow("no bracket") << "  a@b.de  " << "a@b.de" << "";
-        QTest::newRow("blanks inside") << " a@b.de   <  Max  > " << "a@b.de" << "Max  ";
-        QTest::newRow("closing bracket missing keeps the name") << "a@b.de <Max" << "a@b.de" << "Max";
-        QTest::newRow("second bracket ends the name") << "a@b.de <Max <Moritz>" << "a@b.de" << "Max";
-        QTest::newRow("empty") << "" << "" << "";
+        QTest::newRow("address and name") << "a@b.de <Max Muster>"
+                                          << "a@b.de"
+                                          << "Max Muster";
+        QTest::newRow("no bracket") << "  a@b.de  "
+                                    << "a@b.de"
+                                    << "";
+        QTest::newRow("blanks inside") << " a@b.de   <  Max  > "
+                                       << "a@b.de"
+                                       << "Max  ";
+        QTest::newRow("closing bracket missing keeps the name") << "a@b.de <Max"
+                                                                << "a@b.de"
+                                                                << "Max";
+        QTest::newRow("second bracket ends the name") << "a@b.de <Max <Moritz>"
+                                                      << "a@b.de"
+                                                      << "Max";
+        QTest::newRow("empty") << ""
+                               << ""
+                               << "";
     }
     void senderLines()
     {

@@ -44,12 +44,18 @@ private slots:
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("result");
-        QTest::newRow("lower case") << "Hallo $name!" << "Hallo Muster!";
-        QTest::newRow("mixed case") << "Hallo $Name!" << "Hallo Muster!";
-        QTest::newRow("first only") << "$NAME und $NAME" << "Muster und $NAME";
-        QTest::newRow("sharp s before it keeps positions") << "Straße $name" << "Straße Muster";
-        QTest::newRow("no placeholder") << "Hallo" << "Hallo";
-        QTest::newRow("longer word") << "$NAMEN" << "MusterN";
+        QTest::newRow("lower case") << "Hallo $name!"
+                                    << "Hallo Muster!";
+        QTest::newRow("mixed case") << "Hallo $Name!"
+                                    << "Hallo Muster!";
+        QTest::newRow("first only") << "$NAME und $NAME"
+                                    << "Muster und $NAME";
+        QTest::newRow("sharp s before it keeps positions") << "Straße $name"
+                                                           << "Straße Muster";
+        QTest::newRow("no placeholder") << "Hallo"
+                                        << "Hallo";
+        QTest::newRow("longer word") << "$NAMEN"
+                                     << "MusterN";
     }
     void replaceOnce()
     {
@@ -63,24 +69,33 @@ private slots:
         QTest::addColumn<QString>("anrede");
         QTest::addColumn<QString>("result");
         const QStringList herr{"Herr|Sehr geehrter Herr", "Frau|Sehr geehrte Frau"};
-        QTest::newRow("prefix") << herr << "Herrn" << "Sehr geehrter Herr";
-        QTest::newRow("case matters") << herr << "herr" << "herr";
-        QTest::newRow("key longer than anrede") << QStringList{"Herr Dr.|Dr"} << "Herr" << "Herr";
-        QTest::newRow("last match wins")
-            << QStringList{"Herr|Herr", "Herr Dr.|Doktor"} << "Herr Dr." << "Doktor";
-        QTest::newRow("last match wins, other order")
-            << QStringList{"Herr Dr.|Doktor", "Herr|Herr"} << "Herr Dr." << "Herr";
+        QTest::newRow("prefix") << herr << "Herrn"
+                                << "Sehr geehrter Herr";
+        QTest::newRow("case matters") << herr << "herr"
+                                      << "herr";
+        QTest::newRow("key longer than anrede") << QStringList{"Herr Dr.|Dr"} << "Herr"
+                                                << "Herr";
+        QTest::newRow("last match wins") << QStringList{"Herr|Herr", "Herr Dr.|Doktor"} << "Herr Dr."
+                                         << "Doktor";
+        QTest::newRow("last match wins, other order") << QStringList{"Herr Dr.|Doktor", "Herr|Herr"} << "Herr Dr."
+                                                      << "Herr";
         QTest::newRow("empty anrede takes the last LEER line")
-            << QStringList{"{LEER}|Hallo", "Herr|x", "{LEER}|Guten Tag"} << "" << "Guten Tag";
-        QTest::newRow("blank anrede") << QStringList{"{LEER}|Hallo"} << "   " << "Hallo";
-        QTest::newRow("empty anrede without LEER line") << herr << "" << "";
-        QTest::newRow("line without key is its own key")
-            << QStringList{"|Liebe Kunden"} << "Liebe Kunden von uns" << "";
-        QTest::newRow("empty rows skipped") << QStringList{"|", "", " | "} << "Herr" << "Herr";
-        QTest::newRow("blanks around key and text") << QStringList{" Frau |  Liebe Frau  "} << "Frau" << "Liebe Frau";
-        QTest::newRow("tenth line used")
-            << QStringList{"a|1", "b|2", "c|3", "d|4", "e|5", "f|6", "g|7", "h|8", "i|9", "Firma|Sehr geehrte Damen"}
-            << "Firma" << "Sehr geehrte Damen";
+            << QStringList{"{LEER}|Hallo", "Herr|x", "{LEER}|Guten Tag"} << ""
+            << "Guten Tag";
+        QTest::newRow("blank anrede") << QStringList{"{LEER}|Hallo"} << "   "
+                                      << "Hallo";
+        QTest::newRow("empty anrede without LEER line") << herr << ""
+                                                        << "";
+        QTest::newRow("line without key is its own key") << QStringList{"|Liebe Kunden"} << "Liebe Kunden von uns"
+                                                         << "";
+        QTest::newRow("empty rows skipped") << QStringList{"|", "", " | "} << "Herr"
+                                            << "Herr";
+        QTest::newRow("blanks around key and text") << QStringList{" Frau |  Liebe Frau  "} << "Frau"
+                                                    << "Liebe Frau";
+        QTest::newRow("tenth line used") << QStringList{"a|1", "b|2", "c|3", "d|4", "e|5",
+                                                        "f|6", "g|7", "h|8", "i|9", "Firma|Sehr geehrte Damen"}
+                                         << "Firma"
+                                         << "Sehr geehrte Damen";
     }
     void salutation()
     {
@@ -97,15 +112,22 @@ private slots:
     {
         QTest::addColumn<QString>("line");
         QTest::addColumn<QString>("result");
-        QTest::newRow("salutation and name") << "$ANREDE $name," << "Sehr geehrter Herr Muster,";
-        QTest::newRow("first occurrence per line") << "$name und $Name" << "Muster und $Name";
-        QTest::newRow("street twice") << "$STRASSE $STR" << "Hauptstr. 1 Hauptstr. 1";
-        QTest::newRow("columns in exact case, every occurrence")
-            << "$SPALTE12/$SPALTE1/$SPALTE12/$spalte3/$SPALTE7" << "zwölf/eins/zwölf/$spalte3/$SPALTE7";
-        QTest::newRow("optional field the table lacks") << "[$FIRMA][$ort]" << "[][]";
-        QTest::newRow("date") << "am $DATUM" << "am 05.03.2024";
-        QTest::newRow("mail trimmed") << "<$MAIL>" << "<max@example.com>";
-        QTest::newRow("no placeholder") << "Viele Grüße" << "Viele Grüße";
+        QTest::newRow("salutation and name") << "$ANREDE $name,"
+                                             << "Sehr geehrter Herr Muster,";
+        QTest::newRow("first occurrence per line") << "$name und $Name"
+                                                   << "Muster und $Name";
+        QTest::newRow("street twice") << "$STRASSE $STR"
+                                      << "Hauptstr. 1 Hauptstr. 1";
+        QTest::newRow("columns in exact case, every occurrence") << "$SPALTE12/$SPALTE1/$SPALTE12/$spalte3/$SPALTE7"
+                                                                 << "zwölf/eins/zwölf/$spalte3/$SPALTE7";
+        QTest::newRow("optional field the table lacks") << "[$FIRMA][$ort]"
+                                                        << "[][]";
+        QTest::newRow("date") << "am $DATUM"
+                              << "am 05.03.2024";
+        QTest::newRow("mail trimmed") << "<$MAIL>"
+                                      << "<max@example.com>";
+        QTest::newRow("no placeholder") << "Viele Grüße"
+                                        << "Viele Grüße";
     }
     void textMail()
     {

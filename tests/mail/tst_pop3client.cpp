@@ -135,12 +135,12 @@ private slots:
         QTest::addColumn<QString>("error");
         QTest::newRow("no greeting") << QByteArray("GREETING") << QByteArray() << TlsMode::Off
                                      << "127.0.0.1:%1: time-out, no answer within 0.3 s";
-        QTest::newRow("refused greeting") << QByteArray("GREETING") << QByteArray("-ERR busy") << TlsMode::Off
-                                          << "127.0.0.1:%1: -ERR busy";
+        QTest::newRow("refused greeting")
+            << QByteArray("GREETING") << QByteArray("-ERR busy") << TlsMode::Off << "127.0.0.1:%1: -ERR busy";
         QTest::newRow("closed after USER") << QByteArray("USER") << QByteArray("CLOSE") << TlsMode::Off
                                            << "127.0.0.1:%1: connection closed by the server";
-        QTest::newRow("no answer to PASS") << QByteArray("PASS") << QByteArray() << TlsMode::Off
-                                           << "127.0.0.1:%1: time-out, no answer within 0.3 s";
+        QTest::newRow("no answer to PASS")
+            << QByteArray("PASS") << QByteArray() << TlsMode::Off << "127.0.0.1:%1: time-out, no answer within 0.3 s";
         QTest::newRow("no STLS") << QByteArray("STLS") << QByteArray("-ERR unknown command") << TlsMode::StartTls
                                  << "127.0.0.1:%1: the server offers no STLS: -ERR unknown command";
     }

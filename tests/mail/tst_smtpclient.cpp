@@ -28,17 +28,6 @@ Q_DECLARE_METATYPE(SmtpServer::Tls)
 
 namespace {
 
-QString fixture(const QString &name)
-{
-    return QDir::cleanPath(TestFolder::resourcesDir() + "../tests/mail/data/" + name);
-}
-
-QByteArray fileBytes(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 // A scripted SMTP server: answers every command as a willing server would,
 // unless told otherwise for a command word ("GREETING", "EHLO", "MAIL", "RCPT",
 // "DATA", "." for the end of the message, "AUTH"). An empty answer is silence;
@@ -201,10 +190,12 @@ private slots:
         QTest::addColumn<bool>("auth");
         QTest::addColumn<QStringList>("exclude");
         QTest::newRow("plain") << SmtpServer::Tls::Plain << vt::TlsMode::Off << false << QStringList();
-        QTest::newRow("STARTTLS, AUTH PLAIN") << SmtpServer::Tls::StartTls << vt::TlsMode::Auto << true << QStringList();
+        QTest::newRow("STARTTLS, AUTH PLAIN")
+            << SmtpServer::Tls::StartTls << vt::TlsMode::Auto << true << QStringList();
         QTest::newRow("STARTTLS, AUTH LOGIN")
             << SmtpServer::Tls::StartTls << vt::TlsMode::Auto << true << QStringList{"PLAIN"};
-        QTest::newRow("implicit TLS, AUTH") << SmtpServer::Tls::Implicit << vt::TlsMode::Implicit << true << QStringList();
+        QTest::newRow("implicit TLS, AUTH")
+            << SmtpServer::Tls::Implicit << vt::TlsMode::Implicit << true << QStringList();
     }
     void sessions()
     {
@@ -218,7 +209,7 @@ private slots:
         c->setTlsMode(clientTls);
         if (auth)
             c->setCredentials("kunde", "Geheim&Passwört");
-        QVERIFY(c->addAttachment(fixture("preise.pdf")));
+        QVERIFY(c->addAttachment(MailTestData("preise.pdf")));
         QSignalSpy connected(c.get(), &SmtpClient::connected);
 
         // Three personalised mails over one connection.
@@ -235,7 +226,8 @@ private slots:
 
         const QList<SmtpServer::Received> got = server.received();
         QCOMPARE(got.size(), 3);
-        const QByteArray pdfHash = QCryptographicHash::hash(fileBytes(fixture("preise.pdf")), QCryptographicHash::Sha256).toHex();
+        const QByteArray pdfHash =
+            QCryptographicHash::hash(FileBytes(MailTestData("preise.pdf")), QCryptographicHash::Sha256).toHex();
         for (int i = 0; i < 3; ++i) {
             QCOMPARE(got[i].mailFrom, "versand@example.com");
             QCOMPARE(got[i].rcptTo, QStringList{to[i]});
@@ -327,7 +319,8 @@ private slots:
         c->setTlsMode(clientTls);
         QVERIFY(c->send() != 0);
         QCOMPARE(c->lastErrorClass(), SmtpErrorClass::Connection);
-        QVERIFY2(c->lastErrorText().startsWith("ERROR WITH CONNECTING SERVER: 127.0.0.1:"), qPrintable(c->lastErrorText()));
+        QVERIFY2(c->lastErrorText().startsWith("ERROR WITH CONNECTING SERVER: 127.0.0.1:"),
+                 qPrintable(c->lastErrorText()));
         QVERIFY2(c->lastErrorText().contains("TLS: "), qPrintable(c->lastErrorText()));
         QCOMPARE(server.received().size(), 0);
     }
@@ -337,7 +330,7 @@ private slots:
         SmtpServer server({SmtpServer::Tls::Plain, {}, {}, false, {}, {}, {}});
         START(server);
         vt::MailMessage m;
-        QVERIFY(m.loadFile(fixture("related.eml")));
+        QVERIFY(m.loadFile(MailTestData("related.eml")));
         m.setHtmlBody(m.htmlBody().replace("$NAME", "Müller"));
         m.setCharset("utf-8");
         const QByteArray bytes = m.toBytes();
@@ -350,8 +343,9 @@ private slots:
         QCOMPARE(got[0].data, bytes);
 
         // Eight-bit bytes are announced where the server offers it.
-        c->setRawContent("Subject: x\r\nContent-Type: text/plain; charset=utf-8\r\nContent-Transfer-Encoding: 8bit\r\n\r\n"
-                         "Gr\xC3\xBC\xC3\x9F\x65\r\n");
+        c->setRawContent(
+            "Subject: x\r\nContent-Type: text/plain; charset=utf-8\r\nContent-Transfer-Encoding: 8bit\r\n\r\n"
+            "Gr\xC3\xBC\xC3\x9F\x65\r\n");
         QCOMPARE(c->send(), 0);
         QCOMPARE(server.received().value(1).mailOptions, QStringList{"BODY=8BITMIME"});
     }
@@ -371,7 +365,8 @@ private slots:
         const MimeView v = ReadWithPython(got[0].data);
         QCOMPARE(v.headers("Bcc"), QStringList());
         QCOMPARE(v.part("text/plain").value("text").toString(),
-                 "Hallo x\r\n.\r\nRSET\r\nMAIL FROM:<evil@example.org>\r\nRCPT TO:<opfer@example.org>\r\n.\r\n.punkt\r\nEnde\r\n");
+                 "Hallo x\r\n.\r\nRSET\r\nMAIL FROM:<evil@example.org>\r\nRCPT "
+                 "TO:<opfer@example.org>\r\n.\r\n.punkt\r\nEnde\r\n");
     }
 
     void protocolLogHoldsNoPassword_data()
@@ -399,9 +394,9 @@ private slots:
                                      "> RCPT TO:<kunde@example.net>", "[message, ", "> QUIT"})
             QVERIFY2(log.contains(expected), expected);
         QVERIFY(log.contains(exclude.isEmpty() ? "> AUTH PLAIN ********" : "> ********"));
-        for (const QByteArray &secret : {QByteArray("Sehr:Geheim"), QByteArray("Sehr:Geheim").toBase64(),
-                                         QByteArray("\0kunde\0Sehr:Geheim", 18).toBase64(),
-                                         QByteArray("Vertraulicher Inhalt")})
+        for (const QByteArray &secret :
+             {QByteArray("Sehr:Geheim"), QByteArray("Sehr:Geheim").toBase64(),
+              QByteArray("\0kunde\0Sehr:Geheim", 18).toBase64(), QByteArray("Vertraulicher Inhalt")})
             QVERIFY2(!log.contains(secret), secret.constData());
     }
 
@@ -412,15 +407,22 @@ private slots:
         QTest::addColumn<QString>("from");
         QTest::addColumn<QString>("to");
         QTest::addColumn<SmtpErrorClass>("kind");
-        QTest::newRow("line break") << "versand@example.com" << "a@example.net\r\nRCPT TO:<b@example.net>"
-                                    << SmtpErrorClass::Recipient;
-        QTest::newRow("blank") << "versand@example.com" << "a b@example.net" << SmtpErrorClass::Recipient;
-        QTest::newRow("brackets") << "versand@example.com" << "<a@example.net>" << SmtpErrorClass::Recipient;
-        QTest::newRow("closing bracket") << "versand@example.com" << "a@example.net>" << SmtpErrorClass::Recipient;
-        QTest::newRow("tab") << "versand@example.com" << "a@example.net\t" << SmtpErrorClass::Recipient;
-        QTest::newRow("non-ASCII") << "versand@example.com" << "müller@example.net" << SmtpErrorClass::Recipient;
-        QTest::newRow("empty") << "versand@example.com" << "" << SmtpErrorClass::Recipient;
-        QTest::newRow("bad sender") << "versand@example.com>\r\nRSET" << "a@example.net" << SmtpErrorClass::Sender;
+        QTest::newRow("line break") << "versand@example.com"
+                                    << "a@example.net\r\nRCPT TO:<b@example.net>" << SmtpErrorClass::Recipient;
+        QTest::newRow("blank") << "versand@example.com"
+                               << "a b@example.net" << SmtpErrorClass::Recipient;
+        QTest::newRow("brackets") << "versand@example.com"
+                                  << "<a@example.net>" << SmtpErrorClass::Recipient;
+        QTest::newRow("closing bracket") << "versand@example.com"
+                                         << "a@example.net>" << SmtpErrorClass::Recipient;
+        QTest::newRow("tab") << "versand@example.com"
+                             << "a@example.net\t" << SmtpErrorClass::Recipient;
+        QTest::newRow("non-ASCII") << "versand@example.com"
+                                   << "müller@example.net" << SmtpErrorClass::Recipient;
+        QTest::newRow("empty") << "versand@example.com"
+                               << "" << SmtpErrorClass::Recipient;
+        QTest::newRow("bad sender") << "versand@example.com>\r\nRSET"
+                                    << "a@example.net" << SmtpErrorClass::Sender;
     }
     void refusedBeforeAnythingIsSent()
     {
@@ -459,8 +461,8 @@ private slots:
         QTest::newRow("535 at AUTH") << QByteArray("AUTH") << QByteArray("535 5.7.8 Bad credentials")
                                      << E::Authentication << 535
                                      << "MUST BE AUTHENTICATED: 127.0.0.1:%1: 535 5.7.8 Bad credentials";
-        QTest::newRow("550 at RCPT") << QByteArray("RCPT") << QByteArray("550 5.1.1 No such user") << E::Recipient << 550
-                                     << "RECIPIENT REJECTED: <kunde@example.net>: 550 5.1.1 No such user";
+        QTest::newRow("550 at RCPT") << QByteArray("RCPT") << QByteArray("550 5.1.1 No such user") << E::Recipient
+                                     << 550 << "RECIPIENT REJECTED: <kunde@example.net>: 550 5.1.1 No such user";
         QTest::newRow("552 at DATA") << QByteArray("DATA") << QByteArray("552 5.3.4 Too big") << E::Message << 552
                                      << conn + "message refused: 552 5.3.4 Too big";
         QTest::newRow("554 after the message") << QByteArray(".") << QByteArray("554 5.7.1 Spam") << E::Message << 554
@@ -503,7 +505,8 @@ private slots:
         c->setBodyText(QString(200000, QLatin1Char('x')));
         QVERIFY(c->send() != 0);
         QCOMPARE(c->lastErrorClass(), SmtpErrorClass::Connection);
-        QVERIFY2(c->lastErrorText().startsWith("ERROR WITH CONNECTING SERVER: 127.0.0.1:"), qPrintable(c->lastErrorText()));
+        QVERIFY2(c->lastErrorText().startsWith("ERROR WITH CONNECTING SERVER: 127.0.0.1:"),
+                 qPrintable(c->lastErrorText()));
         QVERIFY(!c->isConnected());
     }
 

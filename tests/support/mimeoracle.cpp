@@ -1,6 +1,8 @@
 #include "mimeoracle.h"
 #include "testfolder.h"
 
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QProcess>
@@ -77,4 +79,15 @@ MimeView ReadWithPython(const QByteArray &message)
     if (parseError.error != QJsonParseError::NoError)
         view.error = parseError.errorString();
     return view;
+}
+
+QString MailTestData(const QString &name)
+{
+    return QDir::cleanPath(TestFolder::resourcesDir() + QStringLiteral("../tests/mail/data/") + name);
+}
+
+QByteArray FileBytes(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }

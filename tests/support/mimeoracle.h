@@ -11,7 +11,8 @@
 // provides it, for the test to fail with.
 QString MissingProgram(const QString &program, const QString &package);
 
-struct MimeView {
+struct MimeView
+{
     QString error; // set when the message could not be read
     QJsonObject json;
 
@@ -27,3 +28,12 @@ struct MimeView {
 };
 
 MimeView ReadWithPython(const QByteArray &message);
+
+// Reads the message back into `view` and fails the test when Python could not.
+#define READ_BACK(view, bytes)                                                                                         \
+    const MimeView view = ReadWithPython(bytes);                                                                       \
+    QVERIFY2(view.error.isEmpty(), qPrintable(view.error))
+
+// The mail tests' fixture files (tests/mail/data) and their bytes.
+QString MailTestData(const QString &name);
+QByteArray FileBytes(const QString &path);

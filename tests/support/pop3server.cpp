@@ -36,9 +36,7 @@ QString groupName(gid_t gid)
 
 } // namespace
 
-Pop3Server::Pop3Server(const QString &user, const QString &password)
-    : m_user(user)
-    , m_password(password)
+Pop3Server::Pop3Server(const QString &user, const QString &password) : m_user(user), m_password(password)
 {
 }
 
@@ -72,7 +70,8 @@ QString Pop3Server::start()
     if (getuid() == 0) {
         const passwd *dovecot = getpwnam("dovecot");
         if (!dovecot || !getpwnam("dovenull"))
-            return QStringLiteral("the users dovecot and dovenull are missing: reinstall the Debian package dovecot-core");
+            return QStringLiteral(
+                "the users dovecot and dovenull are missing: reinstall the Debian package dovecot-core");
         internalUser = internalGroup = QStringLiteral("dovecot");
         loginUser = QStringLiteral("dovenull");
         mailUid = dovecot->pw_uid;
@@ -148,7 +147,8 @@ service anvil {
     confFile.write(conf.toUtf8());
     confFile.close();
 
-    m_process.start(QStringLiteral("/usr/sbin/dovecot"), {QStringLiteral("-F"), QStringLiteral("-c"), confFile.fileName()});
+    m_process.start(QStringLiteral("/usr/sbin/dovecot"),
+                    {QStringLiteral("-F"), QStringLiteral("-c"), confFile.fileName()});
     if (!m_process.waitForStarted(10000))
         return QStringLiteral("cannot start dovecot: ") + m_process.errorString();
     // Ready when the POP3 port answers.
@@ -162,6 +162,6 @@ service anvil {
     }
     QFile log(d + QStringLiteral("/dovecot.log"));
     log.open(QIODevice::ReadOnly);
-    return QStringLiteral("dovecot did not start: ") + QString::fromLocal8Bit(m_process.readAllStandardError())
-           + QString::fromLocal8Bit(log.readAll());
+    return QStringLiteral("dovecot did not start: ") + QString::fromLocal8Bit(m_process.readAllStandardError()) +
+           QString::fromLocal8Bit(log.readAll());
 }

@@ -9,8 +9,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
-SmtpServer::SmtpServer(const Options &options)
-    : m_options(options)
+SmtpServer::SmtpServer(const Options &options) : m_options(options)
 {
 }
 

@@ -14,16 +14,18 @@ class SmtpServer
 {
 public:
     enum class Tls { Plain, StartTls, Implicit };
-    struct Options {
+    struct Options
+    {
         Tls tls = Tls::Plain;
-        QString user;     // AUTH offered when set
+        QString user; // AUTH offered when set
         QString password;
         bool requireAuth = false;
         QStringList excludeAuth; // mechanisms not offered ("PLAIN", "LOGIN")
         QStringList rejectRecipients;
         QStringList rejectSenders;
     };
-    struct Received {
+    struct Received
+    {
         QString mailFrom;
         QStringList rcptTo;
         QStringList mailOptions;

@@ -13,7 +13,8 @@ QString run(const QStringList &args, const QString &folder)
     p.setWorkingDirectory(folder);
     p.start(QStringLiteral("/usr/bin/openssl"), args);
     if (!p.waitForFinished(60000) || p.exitCode() != 0)
-        return QStringLiteral("openssl %1 failed: %2").arg(args.value(0), QString::fromLocal8Bit(p.readAllStandardError()));
+        return QStringLiteral("openssl %1 failed: %2")
+            .arg(args.value(0), QString::fromLocal8Bit(p.readAllStandardError()));
     return {};
 }
 
@@ -42,11 +43,11 @@ TestCertificates::TestCertificates()
     const QStringList ec{QStringLiteral("-newkey"), QStringLiteral("ec"), QStringLiteral("-pkeyopt"),
                          QStringLiteral("ec_paramgen_curve:prime256v1"), QStringLiteral("-nodes")};
     const QList<QStringList> steps = {
-        QStringList{"req", "-x509"} + ec + QStringList{"-keyout", "ca.key", "-out", "ca.crt", "-days", "2", "-subj",
-                                                       "/CN=Vantrel Test CA"},
+        QStringList{"req", "-x509"} + ec +
+            QStringList{"-keyout", "ca.key", "-out", "ca.crt", "-days", "2", "-subj", "/CN=Vantrel Test CA"},
         QStringList{"req"} + ec + QStringList{"-keyout", "server.key", "-out", "server.csr", "-subj", "/CN=localhost"},
-        QStringList{"x509", "-req", "-in", "server.csr", "-CA", "ca.crt", "-CAkey", "ca.key", "-CAcreateserial",
-                    "-out", "server.crt", "-days", "2", "-extfile", "server.ext"},
+        QStringList{"x509", "-req", "-in", "server.csr", "-CA", "ca.crt", "-CAkey", "ca.key", "-CAcreateserial", "-out",
+                    "server.crt", "-days", "2", "-extfile", "server.ext"},
     };
     for (const QStringList &step : steps) {
         error = run(step, d);
