@@ -1,14 +1,51 @@
 #include "startup.h"
+#include "crashreport.h"
+#include "forms.h"
+#include "hostform.h"
+#include "singleinstance.h"
+#include "windowsinfo.h"
 
-#include <QApplication>
+#include <QProcess>
+#include <QTimer>
 
 namespace vt {
 
 int RunApplication(int argc, char **argv)
 {
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Vantrel"));
-    return 0;
+    GuardedApplication app(argc, argv);
+    QCoreApplication::setOrganizationName(QStringLiteral("Halvicor"));
+    QCoreApplication::setApplicationName(QStringLiteral("Vantrel"));
+    // The host window's closing ends the program, not the last window's: the
+    // main window may close while a modeless window of the program is open.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    // Before any window: the error reporter, then the system information.
+    CrashReportStartup();
+    (void)WindowsInfo();
+
+    SingleInstance instance;
+    if (!instance.acquireOrTell())
+        return 0;
+
+    QApplication::setApplicationDisplayName(QStringLiteral("Vantrel"));
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    CreateWindowsInOrder();
+    QApplication::restoreOverrideCursor();
+
+    int rc = 0;
+    if (RequestedExit() == CrashExit::None) {
+        QTimer::singleShot(0, HostForm(), [] { Guard("THostForm.FormActivate", [] { HostForm()->FormActivate(); }); });
+        rc = app.exec();
+    }
+    const bool restart = RequestedExit() == CrashExit::Restart;
+    DestroyWindows();
+    CrashReportShutdown();
+    if (restart) {
+        // The new copy must find the start free.
+        instance.release();
+        QProcess::startDetached(QCoreApplication::applicationFilePath(), {});
+    }
+    return rc;
 }
 
 } // namespace vt

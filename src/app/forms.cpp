@@ -1,0 +1,92 @@
+#include "forms.h"
+#include "crashreport.h"
+#include "hostform.h"
+#include "mainform.h"
+
+#include <QList>
+#include <QPointer>
+#include <QWidget>
+
+namespace vt {
+
+namespace {
+
+QList<QPointer<QWidget>> g_made; // in the order made
+THostForm *g_hostForm = nullptr;
+TMainForm *g_mainForm = nullptr;
+
+} // namespace
+
+void RememberForm(QWidget *window)
+{
+    g_made.append(window);
+}
+
+THostForm *HostForm()
+{
+    return FormInstance(g_hostForm, "THostForm.FormCreate");
+}
+
+TMainForm *MainForm()
+{
+    return FormInstance(g_mainForm, "TMainForm.FormCreate");
+}
+
+void CreateWindowsInOrder()
+{
+    // One line per window in the fixed order; a window not built yet keeps its
+    // place as a comment until it is.
+    HostForm(); //  1 host window, holder of the product information
+    MainForm(); //  2 main window with the address grid
+    // TFilterForm                  //  3 filter builder
+    // TEdForm                      //  4 record editor
+    // TSelectDatabaseForm          //  5 choosing a database to open or delete
+    // TDoUpdatesForm               //  6 hidden rule window of the record editor
+    // TMailerForm                  //  7 serial e-mail window
+    // TDoIDForm                    //  8 ID range dialog
+    // TAboutBox                    //  9 about box
+    // TOptionsForm                 // 10 mail-server options
+    // TImportForm                  // 11 delimited text and table import
+    // TLogForm                     // 12 sent-log viewer
+    // TErrorMailForm               // 13 list of rejected addresses
+    // TBackupForm                  // 14 backup and restore
+    // TGrussformelForm             // 15 salutation table
+    // TImportAccountsForm          // 16 picker of mail accounts to import
+    // TPreviewForm                 // 17 preview of the personalised mail
+    // TFilter2Form                 // 18 marking records by text
+    // TAsciiForm                   // 19 delimited text export
+    // TWabForm                     // 20 address book import
+    // TWizardImportForm            // 21 import wizard
+    // TExportWizzard1Form          // 22 export wizard
+    // TDeleteAdressesWizardForm    // 23 duplicate removal options
+    // TNewDatabaseForm             // 24 new database
+    // TNoLayoutwerkForm            // 25 notice about the separate design application
+    // TSuscribeForm                // 26 fetching subscriptions and unsubscriptions
+    // TEnterpriseOptionsForm       // 27 web settings and page generator
+    // TEnterpriseLinksForm         // 28 web information links
+    // TMehrplatzForm               // 29 multi-user instructions
+    // TMigrationForm               // 30 record transfer between databases
+    // TOutlookImportForm           // 31 Outlook contacts import
+    // TFImportAccountsOutlook      // 32 picker of Outlook mail accounts
+    // TWerbungForm                 // 33 tips window shown at close
+    // TFTryconnection              // 34 connection test
+    // TStatsForm                   // 35 click-tracking set-up
+    // TOnlineUpdate                // 36 owner of the update check
+    // TDeleteColumnForm            // 37 setting or clearing a column
+    // THVL_DB_SearchForm           // 38 record search
+    // TWMImport                    // 39 Windows Mail contacts import
+    // THTMLImportForm              // 40 HTML import
+    // TSelectiveDuplicateForm      // 41 selective duplicate removal
+    // TNewWizForm                  // 42 start wizard of a serial e-mail
+}
+
+void DestroyWindows()
+{
+    for (qsizetype i = g_made.size() - 1; i >= 0; --i)
+        delete g_made.at(i).data();
+    g_made.clear();
+    g_hostForm = nullptr;
+    g_mainForm = nullptr;
+}
+
+} // namespace vt

@@ -1,0 +1,40 @@
+#pragma once
+// The windows of the program: each has one instance, reached through its
+// accessor, made on first use and kept until the program ends.
+#include "crashreport.h"
+
+class QWidget;
+
+namespace vt {
+
+class THostForm;
+class TMainForm;
+
+THostForm *HostForm();
+TMainForm *MainForm();
+
+// The window in the slot, made and set up on first use. The slot is filled
+// before the set-up (FormCreate) runs, so a set-up that reaches for its own
+// window through the accessor finds it; a set-up that fails is reported and
+// leaves the window in place, set up as far as it got.
+template <class T> T *FormInstance(T *&slot, const char *setupName);
+void RememberForm(QWidget *window);
+
+template <class T> T *FormInstance(T *&slot, const char *setupName)
+{
+    if (!slot) {
+        slot = new T;
+        RememberForm(slot);
+        Guard(setupName, [&slot] { slot->FormCreate(); });
+    }
+    return slot;
+}
+
+// Makes every window in the program's fixed order (the host first, then the
+// main window, then the dialogs). A window whose set-up fails is reported and
+// kept as far as it got; the next one is made all the same.
+void CreateWindowsInOrder();
+// Destroys every window, the last made first (at the end of the run).
+void DestroyWindows();
+
+} // namespace vt

@@ -1,0 +1,318 @@
+#include "mailtransport.h"
+
+#include <QDateTime>
+#include <QEventLoop>
+#include <QFileInfo>
+#include <QSslSocket>
+
+namespace vt {
+
+namespace {
+
+// A server line longer than this is no reply of a mail server.
+constexpr qint64 kMaxLine = 64 * 1024;
+
+QString sslErrorText(const QList<QSslError> &errors)
+{
+    QStringList texts;
+    for (const QSslError &e : errors)
+        texts.append(e.errorString());
+    texts.removeDuplicates();
+    return texts.join(QStringLiteral("; "));
+}
+
+} // namespace
+
+TlsMode ResolveTlsMode(TlsMode mode, quint16 port, quint16 implicitPort)
+{
+    if (mode != TlsMode::Auto)
+        return mode;
+    return port == implicitPort ? TlsMode::Implicit : TlsMode::StartTls;
+}
+
+MailTransport::MailTransport(QObject *parent) : QObject(parent), m_ssl(QSslConfiguration::defaultConfiguration())
+{
+    m_ssl.setPeerVerifyMode(QSslSocket::VerifyPeer);
+    m_ssl.setProtocol(QSsl::TlsV1_2OrLater);
+    m_timer.setSingleShot(true);
+    connect(&m_timer, &QTimer::timeout, this, &MailTransport::onTimeout);
+}
+
+MailTransport::~MailTransport()
+{
+    flushLog();
+}
+
+void MailTransport::setServer(const QString &host, quint16 port)
+{
+    m_serverHost = host;
+    m_serverPort = port;
+}
+
+void MailTransport::setCredentials(const QString &userName, const QString &password)
+{
+    m_user = userName;
+    m_password = password;
+}
+
+void MailTransport::setSslConfiguration(const QSslConfiguration &config)
+{
+    m_ssl = config;
+    // Whatever the caller passes, a server is never trusted unseen.
+    m_ssl.setPeerVerifyMode(QSslSocket::VerifyPeer);
+}
+
+void MailTransport::setTimeouts(int connectMs, int replyMs)
+{
+    m_connectMs = connectMs;
+    m_replyMs = replyMs;
+}
+
+void MailTransport::setLogFileName(const QString &path)
+{
+    if (path == m_logName)
+        return;
+    flushLog();
+    m_log.close();
+    m_logName = path;
+}
+
+void MailTransport::logText(const QString &text)
+{
+    writeLog('*', text.toUtf8());
+    flushLog();
+}
+
+bool MailTransport::isConnected() const
+{
+    return m_socket && m_socket->state() == QAbstractSocket::ConnectedState;
+}
+
+bool MailTransport::isEncrypted() const
+{
+    return m_socket && m_socket->isEncrypted();
+}
+
+void MailTransport::runToEnd(const std::function<void()> &start, const std::function<bool()> &busy,
+                             const std::function<void()> &onGuard, int timeoutMs)
+{
+    QEventLoop loop;
+    const auto c = connect(this, &MailTransport::operationDone, &loop, &QEventLoop::quit);
+    QTimer guard;
+    if (timeoutMs > 0) {
+        guard.setSingleShot(true);
+        connect(&guard, &QTimer::timeout, &loop, onGuard);
+        guard.start(timeoutMs);
+    }
+    start();
+    // An operation refused at once has ended before the loop would start.
+    if (busy())
+        loop.exec();
+    disconnect(c);
+}
+
+void MailTransport::openConnection(const QString &host, quint16 port, bool implicitTls)
+{
+    closeConnection();
+    m_host = host;
+    m_port = port;
+    m_implicit = implicitTls;
+    m_failed = false;
+    m_sslErrors.clear();
+    m_socket = new QSslSocket(this);
+    m_socket->setSslConfiguration(m_ssl);
+    connect(m_socket, &QSslSocket::connected, this, [this] {
+        // Commands are small and answered one by one: Nagle's delay would cost a
+        // round trip per command.
+        m_socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+        if (!m_implicit)
+            transportReady();
+    });
+    connect(m_socket, &QSslSocket::encrypted, this, [this] {
+        if (m_implicit) {
+            m_implicit = false;
+            transportReady();
+        } else {
+            tlsUpgraded();
+        }
+    });
+    connect(m_socket, &QSslSocket::sslErrors, this, [this](const QList<QSslError> &errors) { m_sslErrors = errors; });
+    connect(m_socket, &QSslSocket::readyRead, this, &MailTransport::onReadyRead);
+    connect(m_socket, &QSslSocket::errorOccurred, this, &MailTransport::onSocketError);
+    connect(m_socket, &QSslSocket::disconnected, this, &MailTransport::onDisconnected);
+    connect(m_socket, &QSslSocket::bytesWritten, this, [this](qint64 n) { bytesSent(n); });
+
+    writeLog('*',
+             QStringLiteral("connect %1%2").arg(where(), implicitTls ? QStringLiteral(" (TLS)") : QString()).toUtf8());
+    awaitReply(m_connectMs);
+    if (port == 0) {
+        // A port that is no number reaches no server.
+        QTimer::singleShot(0, this, [this] { transportFailed(where() + QStringLiteral(": invalid port")); });
+        return;
+    }
+    if (implicitTls)
+        m_socket->connectToHostEncrypted(host, port);
+    else
+        m_socket->connectToHost(host, port);
+}
+
+void MailTransport::upgradeToTls()
+{
+    writeLog('*', "TLS handshake");
+    awaitReply(m_connectMs);
+    m_socket->startClientEncryption();
+}
+
+void MailTransport::sendLine(const QByteArray &line, const QByteArray &logAs)
+{
+    writeLog('>', logAs.isEmpty() ? line : logAs);
+    m_socket->write(line + "\r\n");
+    awaitReply(m_replyMs);
+}
+
+void MailTransport::sendLines(const QList<QByteArray> &lines, const QList<QByteArray> &logAs)
+{
+    QByteArray batch;
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        writeLog('>', logAs.value(i).isEmpty() ? lines.at(i) : logAs.at(i));
+        batch += lines.at(i);
+        batch += "\r\n";
+    }
+    m_socket->write(batch);
+    awaitReply(m_replyMs);
+}
+
+void MailTransport::sendBytes(const QByteArray &bytes, const QByteArray &logNote, int timeoutMs)
+{
+    writeLog('>', logNote);
+    m_socket->write(bytes);
+    awaitReply(timeoutMs);
+}
+
+void MailTransport::awaitReply(int timeoutMs)
+{
+    m_waiting = true;
+    m_timer.start(timeoutMs);
+}
+
+void MailTransport::stopWaiting()
+{
+    m_waiting = false;
+    m_timer.stop();
+}
+
+void MailTransport::closeConnection()
+{
+    stopWaiting();
+    if (m_socket) {
+        QSslSocket *s = m_socket;
+        m_socket = nullptr;
+        s->disconnect(this);
+        s->abort();
+        s->deleteLater();
+    }
+    flushLog();
+}
+
+QString MailTransport::where() const
+{
+    return m_host + QLatin1Char(':') + QString::number(m_port);
+}
+
+QByteArray MailTransport::localAddressLiteral() const
+{
+    // An address literal is always a valid EHLO argument, whatever the host is named.
+    const QHostAddress a = m_socket ? m_socket->localAddress() : QHostAddress();
+    bool v4 = false;
+    const quint32 ip4 = a.toIPv4Address(&v4);
+    if (v4)
+        return '[' + QHostAddress(ip4).toString().toLatin1() + ']';
+    if (a.protocol() == QAbstractSocket::IPv6Protocol)
+        return "[IPv6:" + a.toString().toLatin1() + ']';
+    return "[127.0.0.1]";
+}
+
+void MailTransport::onReadyRead()
+{
+    while (m_socket && m_socket->canReadLine()) {
+        QByteArray line = m_socket->readLine();
+        while (line.endsWith('\n') || line.endsWith('\r'))
+            line.chop(1);
+        writeLog('<', line);
+        // The server is alive: the wait for the rest of its reply starts again.
+        if (m_waiting)
+            m_timer.start(m_timer.interval());
+        lineReceived(line);
+    }
+    if (m_socket && m_socket->bytesAvailable() > kMaxLine)
+        transportFailed(where() + QStringLiteral(": the server sends lines without end"));
+}
+
+void MailTransport::onSocketError()
+{
+    if (!m_socket || m_failed)
+        return;
+    // A close is handled when the connection is gone: idle, it is no failure.
+    if (m_socket->error() == QAbstractSocket::RemoteHostClosedError)
+        return;
+    m_failed = true;
+    QString detail = m_socket->errorString();
+    if (!m_sslErrors.isEmpty())
+        detail = QStringLiteral("TLS: ") + sslErrorText(m_sslErrors);
+    transportFailed(where() + QStringLiteral(": ") + detail);
+}
+
+void MailTransport::onDisconnected()
+{
+    if (!m_socket || m_failed)
+        return;
+    writeLog('*', "connection closed by the server");
+    if (m_waiting) {
+        m_failed = true;
+        transportFailed(where() + QStringLiteral(": connection closed by the server"));
+        return;
+    }
+    closeConnection();
+    transportClosed();
+}
+
+void MailTransport::onTimeout()
+{
+    if (!m_waiting)
+        return;
+    m_failed = true;
+    writeLog('*', "time-out");
+    transportFailed(where() + QStringLiteral(": time-out, no answer within %1 s").arg(m_timer.interval() / 1000.0));
+}
+
+void MailTransport::writeLog(char direction, const QByteArray &text)
+{
+    if (m_logName.isEmpty())
+        return;
+    m_logBuffer += QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss.zzz ")).toLatin1();
+    m_logBuffer += direction;
+    m_logBuffer += ' ';
+    m_logBuffer += text;
+    m_logBuffer += "\r\n";
+}
+
+void MailTransport::flushLog()
+{
+    if (m_logBuffer.isEmpty() || m_logName.isEmpty())
+        return;
+    // The send run deletes the log at its start; a new file is opened then.
+    if (m_log.isOpen() && !QFileInfo::exists(m_logName))
+        m_log.close();
+    if (!m_log.isOpen()) {
+        m_log.setFileName(m_logName);
+        if (!m_log.open(QIODevice::WriteOnly | QIODevice::Append)) {
+            m_logBuffer.clear();
+            return;
+        }
+    }
+    m_log.write(m_logBuffer);
+    m_log.flush();
+    m_logBuffer.clear();
+}
+
+} // namespace vt

@@ -1,0 +1,277 @@
+#include "personalize.h"
+
+#include "clock.h"
+#include "systools.h"
+#include "text.h"
+#include "textfile.h"
+
+namespace vt {
+
+namespace {
+
+const QString kLeer = QStringLiteral("{LEER}");
+const QString kSpalte = QStringLiteral("$SPALTE");
+constexpr int kHighestColumn = 150;
+
+// Each fixed placeholder and the field it takes its value from ("$DATUM" has none).
+const QList<QPair<QString, QString>> &fixedPlaceholders()
+{
+    static const QList<QPair<QString, QString>> list = {
+        {QStringLiteral("$ANREDE"), QStringLiteral("Anrede")},
+        {QStringLiteral("$NAME"), QStringLiteral("Name")},
+        {QStringLiteral("$VORNAME"), QStringLiteral("Vorname")},
+        {QStringLiteral("$ANSPRECHPARTNER"), QStringLiteral("Ansprechpartner")},
+        {QStringLiteral("$LAND"), QStringLiteral("Land")},
+        {QStringLiteral("$KATEGORIE"), QStringLiteral("Kategorie")},
+        {QStringLiteral("$BETREFF"), QStringLiteral("Betreff")},
+        {QStringLiteral("$STRASSE"), QStringLiteral("Str")},
+        {QStringLiteral("$STR"), QStringLiteral("Str")},
+        {QStringLiteral("$PLZ"), QStringLiteral("PLZ")},
+        {QStringLiteral("$ORT"), QStringLiteral("Ort")},
+        {QStringLiteral("$TEL"), QStringLiteral("Tel")},
+        {QStringLiteral("$FAX"), QStringLiteral("Fax")},
+        {QStringLiteral("$MAIL"), QStringLiteral("Mail")},
+        {QStringLiteral("$DATUM"), QString()},
+        {QStringLiteral("$FIRMA"), QStringLiteral("Firma")},
+    };
+    return list;
+}
+
+// The orders in which a text mail replaces them. "$STRASSE" always comes before
+// "$STR", so it is never taken for "$STR" followed by "ASSE".
+const QStringList kSubjectOrder = {
+    QStringLiteral("$ANREDE"),  QStringLiteral("$NAME"),
+    QStringLiteral("$VORNAME"), QStringLiteral("$ANSPRECHPARTNER"),
+    QStringLiteral("$LAND"),    QStringLiteral("$KATEGORIE"),
+    QStringLiteral("$BETREFF"), QStringLiteral("$STRASSE"),
+    QStringLiteral("$STR"),     QStringLiteral("$PLZ"),
+    QStringLiteral("$ORT"),     QStringLiteral("$TEL"),
+    QStringLiteral("$FAX"),     QStringLiteral("$MAIL"),
+    QStringLiteral("$DATUM"),   QStringLiteral("$FIRMA"),
+};
+const QStringList kBodyOrder = {
+    QStringLiteral("$ANREDE"),  QStringLiteral("$NAME"),    QStringLiteral("$KATEGORIE"),
+    QStringLiteral("$BETREFF"), QStringLiteral("$STRASSE"), QStringLiteral("$STR"),
+    QStringLiteral("$PLZ"),     QStringLiteral("$ORT"),     QStringLiteral("$TEL"),
+    QStringLiteral("$FAX"),     QStringLiteral("$MAIL"),    QStringLiteral("$DATUM"),
+    QStringLiteral("$FIRMA"),   QStringLiteral("$VORNAME"), QStringLiteral("$ANSPRECHPARTNER"),
+    QStringLiteral("$LAND"),
+};
+// An HTML mail replaces "$NAME" a second time after "$FIRMA", so a salutation such
+// as "Sehr geehrter Herr $NAME" is filled in too.
+const QStringList kHtmlOrder = {
+    QStringLiteral("$ANREDE"),    QStringLiteral("$NAME"),
+    QStringLiteral("$KATEGORIE"), QStringLiteral("$BETREFF"),
+    QStringLiteral("$STRASSE"),   QStringLiteral("$STR"),
+    QStringLiteral("$PLZ"),       QStringLiteral("$ORT"),
+    QStringLiteral("$TEL"),       QStringLiteral("$FAX"),
+    QStringLiteral("$MAIL"),      QStringLiteral("$DATUM"),
+    QStringLiteral("$FIRMA"),     QStringLiteral("$NAME"),
+    QStringLiteral("$VORNAME"),   QStringLiteral("$ANSPRECHPARTNER"),
+    QStringLiteral("$LAND"),
+};
+
+inline char16_t asciiUpper(char16_t c)
+{
+    return c >= u'a' && c <= u'z' ? char16_t(c - 32) : c;
+}
+
+// Position of an upper-case ASCII needle in the text, compared with the ASCII
+// letters of the text upper-cased. Converting the whole text with toUpper() would
+// turn "ß" into "SS" and shift every position after it.
+qsizetype indexOfAsciiNoCase(const QString &text, const QString &needle)
+{
+    const qsizetype n = needle.size();
+    if (n == 0 || text.size() < n)
+        return -1;
+    const char16_t *t = reinterpret_cast<const char16_t *>(text.constData());
+    const char16_t *p = reinterpret_cast<const char16_t *>(needle.constData());
+    const qsizetype last = text.size() - n;
+    for (qsizetype i = 0; i <= last; ++i) {
+        if (asciiUpper(t[i]) != p[0])
+            continue;
+        qsizetype k = 1;
+        while (k < n && asciiUpper(t[i + k]) == p[k])
+            ++k;
+        if (k == n)
+            return i;
+    }
+    return -1;
+}
+
+QString replaceColumns(QString text, const PlaceholderValues &v)
+{
+    if (!text.contains(kSpalte))
+        return text;
+    // Counting down replaces "$SPALTE12" before "$SPALTE1" could take its first characters.
+    for (const auto &[n, value] : v.columns)
+        text.replace(kSpalte + QString::number(n), value);
+    return text;
+}
+
+QString replaceFirstEach(QString text, const QStringList &order, const PlaceholderValues &v)
+{
+    // Nothing to do on a line without "$" (most body lines).
+    if (!text.contains(QLatin1Char('$')))
+        return text;
+    for (const QString &ph : order)
+        text = ReplacePlaceholderOnce(ph, v.fixed.value(ph), text);
+    return replaceColumns(text, v);
+}
+
+// The field of the table with this name, matched without regard to case.
+QString findField(const QStringList &fields, const QString &name)
+{
+    for (const QString &f : fields)
+        if (f.compare(name, Qt::CaseInsensitive) == 0)
+            return f;
+    return {};
+}
+
+} // namespace
+
+MapRecipientValues::MapRecipientValues(const QList<QPair<QString, QString>> &fields)
+{
+    for (const auto &[name, value] : fields)
+        set(name, value);
+}
+
+void MapRecipientValues::set(const QString &field, const QString &value)
+{
+    if (!m_values.contains(field))
+        m_names.append(field);
+    m_values.insert(field, value);
+}
+
+QString ReplacePlaceholderOnce(const QString &placeholder, const QString &value, const QString &text)
+{
+    const qsizetype at = indexOfAsciiNoCase(text, placeholder);
+    if (at < 0)
+        return text;
+    QString out;
+    out.reserve(text.size() - placeholder.size() + value.size());
+    out.append(QStringView(text).left(at));
+    out.append(value);
+    out.append(QStringView(text).mid(at + placeholder.size()));
+    return out;
+}
+
+SalutationTable SalutationTable::fromLines(const QStringList &lines)
+{
+    SalutationTable t;
+    for (const QString &line : lines) {
+        // By the word rule a line "|Liebe Kunden" has the single word "Liebe Kunden",
+        // which becomes the key; the salutation is then empty.
+        Entry e{Trimmed(ExtractDelimitedWord(1, line, QStringLiteral("|"))),
+                Trimmed(ExtractDelimitedWord(2, line, QStringLiteral("|")))};
+        t.m_entries.append(e);
+    }
+    return t;
+}
+
+SalutationTable SalutationTable::fromFile(const QString &path, bool *ok)
+{
+    bool read = false;
+    const QStringList lines = ReadLines(path, &read);
+    if (ok)
+        *ok = read;
+    return fromLines(lines);
+}
+
+QString SalutationTable::map(const QString &anrede) const
+{
+    QString result = anrede;
+    const bool blank = Trimmed(anrede).isEmpty();
+    for (const Entry &e : m_entries) {
+        if (e.key.isEmpty())
+            continue;
+        // The last matching line wins.
+        if (anrede.startsWith(e.key) || (blank && e.key == kLeer))
+            result = e.salutation;
+    }
+    return result;
+}
+
+QString MapSalutation(const QString &tablePath, const QString &anrede, bool *ok)
+{
+    return SalutationTable::fromFile(tablePath, ok).map(anrede);
+}
+
+Personalizer::Personalizer(const QStringList &fieldNames, const QString &salutationTablePath)
+    : m_tablePath(salutationTablePath)
+{
+    for (const QString &required : {QStringLiteral("Anrede"), QStringLiteral("Name"), QStringLiteral("Mail")})
+        if (findField(fieldNames, required).isEmpty())
+            m_missing.append(required);
+    for (const auto &[ph, field] : fixedPlaceholders())
+        if (!field.isEmpty() && ph != QLatin1String("$ANREDE"))
+            m_fixedFields.append({ph, findField(fieldNames, field)});
+    m_anredeField = findField(fieldNames, QStringLiteral("Anrede"));
+    // A user column above 150 has no placeholder.
+    for (int n = kHighestColumn; n >= 1; --n) {
+        const QString field = findField(fieldNames, QStringLiteral("Spalte") + QString::number(n));
+        if (!field.isEmpty())
+            m_columnFields.append({n, field});
+    }
+}
+
+QStringList Personalizer::missingRequiredFields() const
+{
+    return m_missing;
+}
+
+bool Personalizer::values(const RecipientValues &record, PlaceholderValues &out, QString *error) const
+{
+    auto fieldValue = [&record](const QString &field) {
+        return field.isEmpty() ? QString() : Trimmed(record.value(field));
+    };
+    out.fixed.clear();
+    out.columns.clear();
+    bool ok = false;
+    out.fixed.insert(QStringLiteral("$ANREDE"), MapSalutation(m_tablePath, fieldValue(m_anredeField), &ok));
+    if (!ok) {
+        if (error)
+            *error = QStringLiteral("Die Datei ") + m_tablePath + QStringLiteral(" kann nicht geöffnet werden!");
+        return false;
+    }
+    for (const auto &[ph, field] : m_fixedFields)
+        out.fixed.insert(ph, fieldValue(field));
+    out.fixed.insert(QStringLiteral("$DATUM"), Clock::today().toString(QStringLiteral("dd.MM.yyyy")));
+    for (const auto &[n, field] : m_columnFields)
+        out.columns.append({n, fieldValue(field)});
+    return true;
+}
+
+QString Personalizer::personalizeSubject(const QString &subject, const PlaceholderValues &v)
+{
+    return replaceFirstEach(subject, kSubjectOrder, v);
+}
+
+QString Personalizer::personalizeBodyLine(const QString &line, const PlaceholderValues &v)
+{
+    return replaceFirstEach(line, kBodyOrder, v);
+}
+
+QString Personalizer::personalizeHtml(const QString &text, const PlaceholderValues &v)
+{
+    if (!text.contains(QLatin1Char('$')))
+        return text;
+    QString out = text;
+    for (const QString &ph : kHtmlOrder)
+        out.replace(ph, v.fixed.value(ph));
+    return replaceColumns(out, v);
+}
+
+bool Personalizer::PersonalizeTextMail(const RecipientValues &record, QString &subject, QStringList &bodyLines,
+                                       QString *error) const
+{
+    PlaceholderValues v;
+    if (!values(record, v, error))
+        return false;
+    subject = personalizeSubject(subject, v);
+    for (QString &line : bodyLines)
+        line = personalizeBodyLine(line, v);
+    return true;
+}
+
+} // namespace vt

@@ -1,0 +1,200 @@
+#include "shell.h"
+#include "inputblocker.h"
+#include "messages.h"
+#include "paths.h"
+
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QDir>
+#include <QEventLoop>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTimer>
+#include <QUrlQuery>
+
+namespace vt {
+
+namespace {
+
+class DesktopBackend final : public ShellBackend
+{
+public:
+    bool openUrl(const QUrl &url) override { return QDesktopServices::openUrl(url); }
+    bool startBrowser(const QString &argument) override
+    {
+        // Debian's chooser of the user's browser ($BROWSER, then the system's choice).
+        const QString browser = QStandardPaths::findExecutable(QStringLiteral("sensible-browser"));
+        return !browser.isEmpty() && QProcess::startDetached(browser, {argument});
+    }
+};
+
+DesktopBackend g_desktop;
+ShellBackend *g_backend = nullptr;
+bool g_quitSeen = false;
+
+bool hasScheme(const QString &target, const char *scheme)
+{
+    return target.startsWith(QLatin1String(scheme), Qt::CaseInsensitive);
+}
+
+// Notices a quit request sent to the application while the program waits.
+class QuitWatcher : public QObject
+{
+public:
+    QuitWatcher() { QCoreApplication::instance()->installEventFilter(this); }
+    ~QuitWatcher() override { QCoreApplication::instance()->removeEventFilter(this); }
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (watched == QCoreApplication::instance() && event->type() == QEvent::Quit)
+            g_quitSeen = true;
+        return false;
+    }
+};
+
+} // namespace
+
+ShellBackend &ShellBackend::instance()
+{
+    return g_backend ? *g_backend : static_cast<ShellBackend &>(g_desktop);
+}
+
+ShellBackend *ShellBackend::setInstance(ShellBackend *backend)
+{
+    ShellBackend *prev = g_backend;
+    g_backend = backend;
+    return prev;
+}
+
+QUrl MailToUrl(const QString &address, const QString &subject, const QString &body)
+{
+    QUrl url;
+    url.setScheme(QStringLiteral("mailto"));
+    url.setPath(address, QUrl::DecodedMode);
+    QUrlQuery query;
+    if (!subject.isEmpty())
+        query.addQueryItem(QStringLiteral("subject"), QString::fromLatin1(QUrl::toPercentEncoding(subject)));
+    if (!body.isEmpty())
+        query.addQueryItem(QStringLiteral("body"), QString::fromLatin1(QUrl::toPercentEncoding(body)));
+    if (!query.isEmpty())
+        url.setQuery(query);
+    return url;
+}
+
+QUrl ShellTargetUrl(const QString &target)
+{
+    if (hasScheme(target, "mailto:"))
+        return MailToUrl(target.mid(7));
+    if (hasScheme(target, "http://") || hasScheme(target, "https://") || hasScheme(target, "ftp://") ||
+        hasScheme(target, "file:"))
+        return QUrl(target, QUrl::TolerantMode);
+    const QString path = PathJoin(QString(), target);
+    return QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath());
+}
+
+bool ShellOpenUrl(const QUrl &url)
+{
+    try {
+        if (ShellBackend::instance().openUrl(url))
+            return true;
+        // Nothing on the desktop took it: let the browser show it as a file.
+        const QString asFile =
+            url.isLocalFile() || url.scheme().isEmpty() ? url.toString(QUrl::FullyEncoded) : url.toString();
+        OpenUrlInBrowser(asFile);
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+bool ShellOpen(const QString &target)
+{
+    return ShellOpenUrl(ShellTargetUrl(target));
+}
+
+bool OpenUrlInBrowser(const QString &argument)
+{
+    if (ShellBackend::instance().startBrowser(argument))
+        return true;
+    return ShellBackend::instance().openUrl(QUrl::fromUserInput(argument));
+}
+
+bool DeleteFilesByMask(const QString &maskPath)
+{
+    try {
+        const QString mask = PathJoin(QString(), maskPath);
+        const qsizetype slash = mask.lastIndexOf(QLatin1Char('/'));
+        const QString folder = slash >= 0 ? mask.left(slash + 1) : QStringLiteral("./");
+        const QString name = mask.mid(slash + 1);
+        if (name.isEmpty())
+            return false;
+        const QStringList found =
+            QDir(folder).entryList({name}, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
+        for (const QString &entry : found)
+            QFile::remove(folder + entry); // a folder or a protected file stays
+        return !found.isEmpty();
+    } catch (...) {
+        return false;
+    }
+}
+
+bool ApplicationQuitting()
+{
+    return g_quitSeen || QCoreApplication::closingDown();
+}
+
+bool RunAndWait(const QString &workFolder, const QString &program, const QString &params)
+{
+    // On the heap: when the application quits while the helper runs, the helper
+    // is left to finish on its own (a QProcess going out of scope would kill it).
+    auto *process = new QProcess;
+    process->setProgram(program);
+    process->setArguments(QProcess::splitCommand(params));
+    if (!workFolder.isEmpty())
+        process->setWorkingDirectory(workFolder);
+    // The helper gets no terminal and no input; its output is discarded.
+    process->setStandardInputFile(QProcess::nullDevice());
+    process->setStandardOutputFile(QProcess::nullDevice());
+    process->setStandardErrorFile(QProcess::nullDevice());
+    process->start();
+    if (!process->waitForStarted(-1)) {
+        delete process;
+        plain(QStringLiteral("Error starting ") + program);
+        return false;
+    }
+    if (!QCoreApplication::instance()) {
+        process->waitForFinished(-1);
+        delete process;
+        return true;
+    }
+
+    {
+        InputBlocker blocker;
+        QuitWatcher watcher;
+        while (process->state() != QProcess::NotRunning && !ApplicationQuitting()) {
+            QEventLoop loop;
+            bool polled = false;
+            QTimer::singleShot(100, &loop, [&] {
+                polled = true;
+                loop.quit();
+            });
+            QObject::connect(process, &QProcess::finished, &loop, [&] {
+                polled = true;
+                loop.quit();
+            });
+            loop.exec();
+            // The loop ended without our timer or the program: the application
+            // told every event loop to stop, so it is quitting.
+            if (!polled)
+                g_quitSeen = true;
+        }
+    }
+    if (process->state() == QProcess::NotRunning)
+        delete process;
+    else
+        QObject::connect(process, &QProcess::finished, process, &QObject::deleteLater);
+    return true;
+}
+
+} // namespace vt

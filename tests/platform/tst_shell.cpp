@@ -1,0 +1,159 @@
+// Opening targets through the desktop, deleting by mask, starting and waiting for programs.
+#include "messagerecorder.h"
+#include "shell.h"
+#include "shellrecorder.h"
+#include "testfolder.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QLineEdit>
+#include <QTest>
+#include <QTimer>
+#include <QUrlQuery>
+
+using namespace vt;
+
+class TestShell : public QObject
+{
+    Q_OBJECT
+private slots:
+    void targetUrl_data()
+    {
+        QTest::addColumn<QString>("target");
+        QTest::addColumn<QString>("url");
+        QTest::newRow("web page") << "https://www.halvicor.example/a?b=1"
+                                  << "https://www.halvicor.example/a?b=1";
+        QTest::newRow("scheme in capitals") << "HTTP://x.example/"
+                                            << "http://x.example/";
+        QTest::newRow("file path") << "/opt/vantrel/help/help.html"
+                                   << "file:///opt/vantrel/help/help.html";
+        QTest::newRow("path with blank and hash") << "/tmp/a b#c.html"
+                                                  << "file:///tmp/a%20b%23c.html";
+        QTest::newRow("backslash fragment") << "/opt/vantrel\\help\\x.html"
+                                            << "file:///opt/vantrel/help/x.html";
+        QTest::newRow("mail link") << "mailto:anna@example.de"
+                                   << "mailto:anna@example.de";
+        // Whatever follows "mailto:" is the address: it cannot add a subject or a copy.
+        QTest::newRow("mail link with query characters") << "mailto:a@example.de?cc=b@example.de&body=x"
+                                                         << "mailto:a@example.de%3Fcc=b@example.de&body=x";
+    }
+    void targetUrl()
+    {
+        QFETCH(QString, target);
+        QFETCH(QString, url);
+        QCOMPARE(ShellTargetUrl(target).toString(QUrl::FullyEncoded), url);
+    }
+
+    void relativePathBecomesAbsolute()
+    {
+        const QUrl u = ShellTargetUrl(QStringLiteral("help/help.html"));
+        QVERIFY(u.isLocalFile());
+        QCOMPARE(u.toLocalFile(), QDir::current().absoluteFilePath(QStringLiteral("help/help.html")));
+    }
+
+    void mailToUrlEncodesSubjectAndBody()
+    {
+        const QUrl u = MailToUrl(QStringLiteral("bug@halvicor.example"), QStringLiteral("Vantrel BugReport"),
+                                 QStringLiteral("Zeile 1 & 2\nZeile=3 ü"));
+        QCOMPARE(u.scheme(), QStringLiteral("mailto"));
+        QCOMPARE(u.path(), QStringLiteral("bug@halvicor.example"));
+        const QUrlQuery q(u);
+        QCOMPARE(q.queryItemValue("subject", QUrl::FullyDecoded), QStringLiteral("Vantrel BugReport"));
+        QCOMPARE(q.queryItemValue("body", QUrl::FullyDecoded), QStringLiteral("Zeile 1 & 2\nZeile=3 ü"));
+    }
+
+    void shellOpenGoesToTheDesktop()
+    {
+        ShellRecorder shell;
+        QVERIFY(ShellOpen(QStringLiteral("mailto:anna@example.de")));
+        QCOMPARE(shell.opened, (QList<QUrl>{QUrl("mailto:anna@example.de")}));
+        QVERIFY(shell.browserStarted.isEmpty());
+    }
+
+    void shellOpenFallsBackToTheBrowser()
+    {
+        ShellRecorder shell;
+        shell.desktopOpens = false;
+        QVERIFY(ShellOpen(QStringLiteral("/tmp/bericht.xyz")));
+        QCOMPARE(shell.opened, (QList<QUrl>{QUrl("file:///tmp/bericht.xyz")}));
+        QCOMPARE(shell.browserStarted, (QStringList{"file:///tmp/bericht.xyz"}));
+    }
+
+    void browserFallsBackToTheDesktop()
+    {
+        ShellRecorder shell;
+        shell.browserStarts = false;
+        QVERIFY(OpenUrlInBrowser(QStringLiteral("https://www.halvicor.example/")));
+        QCOMPARE(shell.browserStarted, (QStringList{"https://www.halvicor.example/"}));
+        QCOMPARE(shell.opened, (QList<QUrl>{QUrl("https://www.halvicor.example/")}));
+    }
+
+    void deleteFilesByMask()
+    {
+        TestFolder dir;
+        dir.write("a.bcc", "x");
+        dir.write("B.BCC", "x"); // wildcards match without regard to case, as stored names from Windows expect
+        dir.write("keep.txt", "x");
+        dir.write("sub.bcc/inner", "x"); // a folder matches but stays
+        QVERIFY(DeleteFilesByMask(dir.path() + QStringLiteral("*.bcc")));
+        QVERIFY(!QFile::exists(dir.file("a.bcc")));
+        QVERIFY(!QFile::exists(dir.file("B.BCC")));
+        QVERIFY(QFile::exists(dir.file("keep.txt")));
+        QVERIFY(QFile::exists(dir.file("sub.bcc/inner")));
+        QVERIFY(!DeleteFilesByMask(dir.path() + QStringLiteral("*.none")));
+        QVERIFY(!DeleteFilesByMask(dir.path() + QStringLiteral("missing/*.bcc")));
+        // A mask written with backslashes works as well.
+        dir.write("c.tmp", "x");
+        QVERIFY(DeleteFilesByMask(dir.path() + QStringLiteral("\\?.tmp")));
+        QVERIFY(!QFile::exists(dir.file("c.tmp")));
+    }
+
+    void runAndWaitOfMissingProgram()
+    {
+        MessageRecorder msgs;
+        QVERIFY(!RunAndWait(QString(), QStringLiteral("/nonexistent/msgconvert"), QStringLiteral("a b")));
+        QVERIFY(msgs.takeExpected(MsgKind::Plain, QStringLiteral("Error starting /nonexistent/msgconvert")));
+    }
+
+    void runAndWaitWaitsForTheEnd()
+    {
+        TestFolder dir;
+        // Quoted parameters stay one argument; the work folder is the program's current folder.
+        QVERIFY(
+            RunAndWait(dir.path(), QStringLiteral("/bin/sh"), QStringLiteral("-c \"sleep 0.3; pwd > 'out put.txt'\"")));
+        QCOMPARE(dir.read("out put.txt").trimmed(), QDir(dir.path()).canonicalPath().toUtf8());
+        QVERIFY(RunAndWait(QString(), QStringLiteral("/bin/true"), QString()));
+    }
+
+    void runAndWaitKeepsTheLoopRunningButBlocksInput()
+    {
+        QLineEdit edit;
+        edit.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&edit));
+        bool timerRan = false;
+        QTimer::singleShot(50, &edit, [&] {
+            timerRan = true;
+            QTest::keyClicks(&edit, QStringLiteral("abc"));
+        });
+        QVERIFY(RunAndWait(QString(), QStringLiteral("sleep"), QStringLiteral("0.5")));
+        QVERIFY(timerRan);
+        QCOMPARE(edit.text(), QString());
+        // Afterwards input goes through again.
+        QTest::keyClicks(&edit, QStringLiteral("x"));
+        QCOMPARE(edit.text(), QStringLiteral("x"));
+    }
+
+    // Last: it tells the application to quit.
+    void runAndWaitReturnsWhenTheApplicationQuits()
+    {
+        TestFolder dir;
+        QTimer::singleShot(200, qApp, [] { QCoreApplication::exit(0); });
+        QVERIFY(RunAndWait(dir.path(), QStringLiteral("/bin/sh"), QStringLiteral("-c \"sleep 20; touch ended\"")));
+        QVERIFY(ApplicationQuitting());
+        // It came back before the program ended.
+        QVERIFY(!QFile::exists(dir.file("ended")));
+    }
+};
+
+QTEST_MAIN(TestShell)
+#include "tst_shell.moc"
