@@ -1,0 +1,61 @@
+#pragma once
+// The start wizard "Vantrel Assistent": every mailing begins here. In three
+// steps the user says what to do, which kind of mail it is and which file to
+// use (or starts the mail client to compose a new HTML mail); "Weiter" hands the
+// mail to the serial e-mail window and opens it.
+#include "wizardchoice.h"
+
+#include <QDialog>
+#include <QTimer>
+
+namespace Ui {
+class TNewWizForm;
+}
+
+namespace vt {
+
+class OptionPanel;
+
+class TNewWizForm : public QDialog
+{
+    Q_OBJECT
+public:
+    explicit TNewWizForm(QWidget *parent = nullptr);
+    ~TNewWizForm() override;
+    void FormCreate();
+
+    // The choices; they stay from one mailing to the next, except that the mail
+    // client counts as not started each time the wizard is shown.
+    WizardChoice Choice;
+
+public slots:
+    void FormShow();
+    void PanelClick(vt::WizardPanel panel);
+    // Applies the rules of the current choice to the window (every 500 ms while
+    // shown, and at once after each choice).
+    void Timer1Timer();
+    void BitBtn1Click();
+    void BitBtn2Click();
+    void OutlookBitbtnClick();
+    void OEBitbtnClick();
+    void BitBtn3Click();
+    void WeiterButtonClick();
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    OptionPanel *panel(WizardPanel p) const;
+    void setStep(int step);
+    QString chooseFile(const QString &folder, const QString &pipeFilter);
+    // Hands the mail over and opens the serial e-mail window.
+    void finish(bool textMail, const QString &path);
+    bool needsExistingFile(const QString &path);
+
+    Ui::TNewWizForm *ui;
+    QTimer m_timer;
+};
+
+} // namespace vt
