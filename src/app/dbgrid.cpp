@@ -203,10 +203,8 @@ TDBGrid::TDBGrid(QWidget *parent)
     setCornerButtonEnabled(false);
     m_indicator->setDefaultSectionSize(fontMetrics().height() + 4);
     m_titles->setMinimumSectionSize(12);
-    // A title click sorts (the owner decides); it must not select the column,
-    // which would move the current record to the first row.
-    disconnect(m_titles, &QHeaderView::sectionPressed, this, nullptr);
-    disconnect(m_titles, SIGNAL(sectionEntered(int)), this, nullptr);
+    // A title click sorts (the owner decides). Single cell selection keeps the
+    // view from selecting the column, which would move the current record.
     connect(m_titles, &QHeaderView::sectionClicked, this, [this](int logical) {
         emit titleClick(logical);
         m_titles->TitlePressed = false;

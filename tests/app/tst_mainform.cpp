@@ -96,6 +96,30 @@ private slots:
             QVERIFY2(m.form->CommandAction(name)->isEnabled(), name);
     }
 
+    void webMenusFollowTheWebSettings_data()
+    {
+        QTest::addColumn<QByteArray>("web"); // "-" for no file
+        QTest::addColumn<bool>("links");
+        QTest::addColumn<bool>("fetch");
+        QTest::newRow("no web settings") << QByteArray("-") << false << false;
+        QTest::newRow("statistics only") << QByteArray("[SETTINGS]\r\nOnlinePath=\r\nStatsURL=https://x/s\r\n") << true
+                                         << false;
+        QTest::newRow("both") << QByteArray("[SETTINGS]\r\nOnlinePath=/web\r\nStatsURL=https://x/s\r\n") << true
+                              << true;
+    }
+    void webMenusFollowTheWebSettings()
+    {
+        QFETCH(QByteArray, web);
+        QFETCH(bool, links);
+        QFETCH(bool, fetch);
+        StartedMain m([&](TestFolder &dir) {
+            if (web != "-")
+                dir.write("Data/Database.web", web);
+        });
+        QCOMPARE(m.form->CommandAction("Links1")->isEnabled(), links);
+        QCOMPARE(m.form->CommandAction("NeueEintrageabholen1")->isEnabled(), fetch);
+    }
+
     void databaseUsedLast_data()
     {
         QTest::addColumn<QByteArray>("lastOpen"); // "-" for no file
@@ -201,8 +225,9 @@ private slots:
             // A lock file written by a process that has ended on this computer.
             QProcess gone;
             gone.start(QStringLiteral("true"), {});
+            QVERIFY(gone.waitForStarted());
+            const qint64 pid = gone.processId();
             QVERIFY(gone.waitForFinished());
-            const qint64 pid = gone.processId() ? gone.processId() : 999999;
             QLockFile mine(dir.file("probe.lck"));
             QVERIFY(mine.tryLock(0));
             QByteArray content = dir.read("probe.lck");
