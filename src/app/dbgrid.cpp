@@ -429,13 +429,19 @@ void TDBGrid::wheelEvent(QWheelEvent *e)
     e->accept();
 }
 
+bool TDBGrid::takeWheelFocus()
+{
+    // The wheel moves the grid only when the grid (or its cell editor) can have the focus.
+    if (focusPolicy() != Qt::NoFocus && isEnabled() && isVisible())
+        setFocus(Qt::MouseFocusReason);
+    return hasFocus() || (m_editor && m_editor->hasFocus());
+}
+
 bool TDBGrid::DoMouseWheelDown(Qt::KeyboardModifiers modifiers)
 {
     if (OnMouseWheelDown && OnMouseWheelDown(modifiers))
         return true;
-    if (focusPolicy() != Qt::NoFocus && isEnabled() && isVisible())
-        setFocus(Qt::MouseFocusReason);
-    if (!hasFocus() && !(m_editor && m_editor->hasFocus()))
+    if (!takeWheelFocus())
         return false;
     const int distance = (modifiers & Qt::ControlModifier) ? visibleRowCount() - 1
                          : (modifiers & Qt::ShiftModifier) ? 1
@@ -447,9 +453,7 @@ bool TDBGrid::DoMouseWheelUp(Qt::KeyboardModifiers modifiers)
 {
     if (OnMouseWheelUp && OnMouseWheelUp(modifiers))
         return true;
-    if (focusPolicy() != Qt::NoFocus && isEnabled() && isVisible())
-        setFocus(Qt::MouseFocusReason);
-    if (!hasFocus() && !(m_editor && m_editor->hasFocus()))
+    if (!takeWheelFocus())
         return false;
     const bool page = (modifiers & Qt::ControlModifier) && !(modifiers & (Qt::ShiftModifier | Qt::AltModifier));
     const int distance = page ? visibleRowCount() - 1 : (modifiers & Qt::ShiftModifier) ? 1 : 2;

@@ -134,6 +134,7 @@ private:
     friend class TDBGridDelegate;
     void followTableRow();
     bool moveBy(int distance);
+    bool takeWheelFocus();
     int defaultColumnWidth(int column) const;
 
     TDBGridTitles *m_titles;

@@ -12,6 +12,10 @@
 #include "testfolder.h"
 #include "windowsinfo.h"
 
+#include <QApplication>
+#include <QFile>
+#include <QLockFile>
+#include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -19,15 +23,40 @@
 #include <functional>
 #include <memory>
 
-// Once per test program, before anything asks for a special folder.
+// Once per test program, before anything asks for a special folder. Closing
+// the last window must not end the test.
 inline void UsePrivateHome(const QTemporaryDir &home)
 {
+    QApplication::setQuitOnLastWindowClosed(false);
     qputenv("HOME", home.path().toLocal8Bit());
     qunsetenv("XDG_CONFIG_HOME");
     qunsetenv("XDG_DATA_HOME");
     qunsetenv("VANTREL_APP_FOLDER");
     QStandardPaths::setTestModeEnabled(true);
     vt::Registry::setFileName(home.path() + QStringLiteral("/registry.ini"));
+}
+
+// A lock file as a run of the program on this computer leaves it when it ends
+// without releasing it: it names a process that has ended.
+inline void WriteLockOfEndedRun(const QString &path)
+{
+    QProcess gone;
+    gone.start(QStringLiteral("true"), {});
+    QVERIFY(gone.waitForStarted());
+    const qint64 pid = gone.processId();
+    QVERIFY(gone.waitForFinished());
+    const QString probePath = path + QStringLiteral(".probe");
+    QByteArray content;
+    {
+        QLockFile probe(probePath);
+        QVERIFY(probe.tryLock(0));
+        QFile f(probePath);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        content = f.readAll();
+    }
+    QFile out(path);
+    QVERIFY(out.open(QIODevice::WriteOnly));
+    out.write(QByteArray::number(pid) + content.mid(content.indexOf('\n')));
 }
 
 class StartedMain

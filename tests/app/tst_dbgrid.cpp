@@ -49,11 +49,7 @@ class TestDBGrid : public QObject
     QTemporaryDir m_home;
 
 private slots:
-    void initTestCase()
-    {
-        UsePrivateHome(m_home);
-        QApplication::setQuitOnLastWindowClosed(false);
-    }
+    void initTestCase() { UsePrivateHome(m_home); }
 
     void notches_data()
     {

@@ -84,11 +84,7 @@ class TestMainCommands : public QObject
     QTemporaryDir m_home;
 
 private slots:
-    void initTestCase()
-    {
-        UsePrivateHome(m_home);
-        QApplication::setQuitOnLastWindowClosed(false);
-    }
+    void initTestCase() { UsePrivateHome(m_home); }
 
     void markingByDoubleClick_data()
     {

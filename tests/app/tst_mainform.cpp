@@ -17,7 +17,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QLockFile>
-#include <QProcess>
 #include <QPushButton>
 #include <QSignalSpy>
 
@@ -55,11 +54,7 @@ class TestMainForm : public QObject
     QTemporaryDir m_home;
 
 private slots:
-    void initTestCase()
-    {
-        UsePrivateHome(m_home);
-        QApplication::setQuitOnLastWindowClosed(false);
-    }
+    void initTestCase() { UsePrivateHome(m_home); }
 
     void startOnTheShippedFolder()
     {
@@ -221,20 +216,7 @@ private slots:
 
     void lockOfACrashedRunIsTakenOver()
     {
-        StartedMain m([](TestFolder &dir) {
-            // A lock file written by a process that has ended on this computer.
-            QProcess gone;
-            gone.start(QStringLiteral("true"), {});
-            QVERIFY(gone.waitForStarted());
-            const qint64 pid = gone.processId();
-            QVERIFY(gone.waitForFinished());
-            QLockFile mine(dir.file("probe.lck"));
-            QVERIFY(mine.tryLock(0));
-            QByteArray content = dir.read("probe.lck");
-            mine.unlock();
-            content = QByteArray::number(pid) + content.mid(content.indexOf('\n'));
-            dir.write("Data/Vantrel.lck", content);
-        });
+        StartedMain m([](TestFolder &dir) { WriteLockOfEndedRun(dir.file("Data/Vantrel.lck")); });
         QVERIFY(!m.form->StartEnded());
         QVERIFY(m.table() && m.table()->isOpen());
         // While this run holds the folder, another copy is told so.

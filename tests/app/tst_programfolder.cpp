@@ -1,11 +1,10 @@
 // Where the program keeps its files, and the guard of the data folder.
+#include "mainformfixture.h"
 #include "programfolder.h"
 #include "testfolder.h"
 
 #include <QCoreApplication>
 #include <QFile>
-#include <QLockFile>
-#include <QProcess>
 #include <QTest>
 
 using namespace vt;
@@ -66,17 +65,7 @@ private slots:
     void lockOfAnEndedProcessIsTakenOver()
     {
         TestFolder dir;
-        QProcess gone;
-        gone.start(QStringLiteral("true"), {});
-        QVERIFY(gone.waitForStarted());
-        const qint64 pid = gone.processId();
-        QVERIFY(gone.waitForFinished());
-        {
-            QLockFile probe(dir.file("probe.lck"));
-            QVERIFY(probe.tryLock(0));
-            const QByteArray mine = dir.read("probe.lck");
-            dir.write(DataFolderLock::LockFileName(), QByteArray::number(pid) + mine.mid(mine.indexOf('\n')));
-        }
+        WriteLockOfEndedRun(dir.file(DataFolderLock::LockFileName()));
         DataFolderLock lock;
         QCOMPARE(lock.acquire(dir.path()), DataFolderLock::Result::Locked);
     }

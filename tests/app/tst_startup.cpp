@@ -46,7 +46,6 @@ private slots:
         // from the user's own, and the main window on a copy of the shipped files.
         UsePrivateHome(m_home);
         SetProgramFolderOverride(m_programFolder.path());
-        QApplication::setQuitOnLastWindowClosed(false);
     }
 
     void windowsAreMadeInOrderAndKept()
