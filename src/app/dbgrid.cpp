@@ -118,6 +118,8 @@ void TDBGridIndicator::paintSection(QPainter *painter, const QRect &rect, int lo
     if (!t || !t->isOpen() || logicalIndex != t->row())
         return;
     painter->save();
+    // The style's header drawing leaves the painter clipped to nothing.
+    painter->setClipRect(rect, Qt::ReplaceClip);
     painter->setRenderHint(QPainter::Antialiasing, false);
     const QPoint c = rect.center();
     if (t->state() == AddressTable::State::Edit || t->state() == AddressTable::State::Insert) {
