@@ -18,13 +18,13 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDate>
 #include <QDir>
 #include <QDirIterator>
-#include <QLabel>
-#include <QMouseEvent>
-#include <QDate>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QLabel>
+#include <QMouseEvent>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 
@@ -284,7 +284,8 @@ int main(int argc, char **argv)
         AddressModel *model = form.DBGrid1->dataSource();
         QHeaderView *titles = form.DBGrid1->horizontalHeader();
         const int column = model->columnOfField(QStringLiteral("Name"));
-        const QPoint at(titles->sectionViewportPosition(column) + titles->sectionSize(column) / 2, titles->height() / 2);
+        const QPoint at(titles->sectionViewportPosition(column) + titles->sectionSize(column) / 2,
+                        titles->height() / 2);
         int before = painted.paints;
         t.restart();
         click(titles->viewport(), at);
