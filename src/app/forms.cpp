@@ -1,7 +1,10 @@
 #include "forms.h"
 #include "crashreport.h"
+#include "grussformelform.h"
 #include "hostform.h"
 #include "mainform.h"
+#include "mainstate.h"
+#include "productinfo.h"
 
 #include <QList>
 #include <QPointer>
@@ -14,6 +17,7 @@ namespace {
 QList<QPointer<QWidget>> g_made; // in the order made
 THostForm *g_hostForm = nullptr;
 TMainForm *g_mainForm = nullptr;
+TGrussformelForm *g_grussformelForm = nullptr;
 
 } // namespace
 
@@ -27,9 +31,26 @@ THostForm *HostForm()
     return FormInstance(g_hostForm, "THostForm.FormCreate");
 }
 
+THostForm *ExistingHostForm()
+{
+    return g_hostForm;
+}
+
 TMainForm *MainForm()
 {
     return FormInstance(g_mainForm, "TMainForm.FormCreate");
+}
+
+TGrussformelForm *GrussformelForm()
+{
+    if (!g_grussformelForm) {
+        // It works on the salutation table of the program folder the main window set.
+        g_grussformelForm = new TGrussformelForm(MainState().AppFolder);
+        if (!ProductInfo().HelpFile.isEmpty())
+            g_grussformelForm->setHelpFile(ProductInfo().HelpFile);
+        RememberForm(g_grussformelForm);
+    }
+    return g_grussformelForm;
 }
 
 void CreateWindowsInOrder()
@@ -50,7 +71,7 @@ void CreateWindowsInOrder()
     // TLogForm                     // 12 sent-log viewer
     // TErrorMailForm               // 13 list of rejected addresses
     // TBackupForm                  // 14 backup and restore
-    // TGrussformelForm             // 15 salutation table
+    GrussformelForm(); // 15 salutation table
     // TImportAccountsForm          // 16 picker of mail accounts to import
     // TPreviewForm                 // 17 preview of the personalised mail
     // TFilter2Form                 // 18 marking records by text
@@ -87,6 +108,7 @@ void DestroyWindows()
     g_made.clear();
     g_hostForm = nullptr;
     g_mainForm = nullptr;
+    g_grussformelForm = nullptr;
 }
 
 } // namespace vt
