@@ -2,9 +2,13 @@
 #include "crashreport.h"
 #include "grussformelform.h"
 #include "hostform.h"
+#include "importaccountsform.h"
+#include "importaccountsoutlookform.h"
 #include "mainform.h"
 #include "mainstate.h"
+#include "optionsform.h"
 #include "productinfo.h"
+#include "tryconnectionform.h"
 
 #include <QList>
 #include <QPointer>
@@ -18,6 +22,10 @@ QList<QPointer<QWidget>> g_made; // in the order made
 THostForm *g_hostForm = nullptr;
 TMainForm *g_mainForm = nullptr;
 TGrussformelForm *g_grussformelForm = nullptr;
+TOptionsForm *g_optionsForm = nullptr;
+TImportAccountsForm *g_importAccountsForm = nullptr;
+TFImportAccountsOutlook *g_importAccountsOutlookForm = nullptr;
+TFTryconnection *g_tryconnectionForm = nullptr;
 
 } // namespace
 
@@ -53,6 +61,42 @@ TGrussformelForm *GrussformelForm()
     return g_grussformelForm;
 }
 
+TOptionsForm *OptionsForm()
+{
+    if (g_optionsForm)
+        return g_optionsForm;
+    TOptionsForm *form = FormInstance(g_optionsForm, "TOptionsForm.FormCreate");
+    QObject::connect(form, &TOptionsForm::connectionTestRequested, form, [] {
+        TFTryconnection *test = TryconnectionForm();
+        test->Options = OptionsForm();
+        test->show();
+        test->raise();
+        test->activateWindow();
+    });
+    return form;
+}
+
+TImportAccountsForm *ImportAccountsForm()
+{
+    return FormInstance(g_importAccountsForm, "TImportAccountsForm.FormCreate");
+}
+
+TFImportAccountsOutlook *ImportAccountsOutlookForm()
+{
+    return FormInstance(g_importAccountsOutlookForm, "TFImportAccountsOutlook.FormCreate");
+}
+
+TFTryconnection *TryconnectionForm()
+{
+    if (!g_tryconnectionForm) {
+        // A child window of the options dialog, so the dialog's modal state does not block it.
+        g_tryconnectionForm = new TFTryconnection(OptionsForm());
+        g_tryconnectionForm->setWindowFlag(Qt::Window);
+        RememberForm(g_tryconnectionForm);
+    }
+    return g_tryconnectionForm;
+}
+
 void CreateWindowsInOrder()
 {
     // One line per window in the fixed order; a window not built yet keeps its
@@ -66,13 +110,13 @@ void CreateWindowsInOrder()
     // TMailerForm                  //  7 serial e-mail window
     // TDoIDForm                    //  8 ID range dialog
     // TAboutBox                    //  9 about box
-    // TOptionsForm                 // 10 mail-server options
+    OptionsForm(); // 10 mail-server options
     // TImportForm                  // 11 delimited text and table import
     // TLogForm                     // 12 sent-log viewer
     // TErrorMailForm               // 13 list of rejected addresses
     // TBackupForm                  // 14 backup and restore
     GrussformelForm(); // 15 salutation table
-    // TImportAccountsForm          // 16 picker of mail accounts to import
+    ImportAccountsForm(); // 16 picker of mail accounts to import
     // TPreviewForm                 // 17 preview of the personalised mail
     // TFilter2Form                 // 18 marking records by text
     // TAsciiForm                   // 19 delimited text export
@@ -88,9 +132,9 @@ void CreateWindowsInOrder()
     // TMehrplatzForm               // 29 multi-user instructions
     // TMigrationForm               // 30 record transfer between databases
     // TOutlookImportForm           // 31 Outlook contacts import
-    // TFImportAccountsOutlook      // 32 picker of Outlook mail accounts
+    ImportAccountsOutlookForm(); // 32 picker of Outlook mail accounts
     // TWerbungForm                 // 33 tips window shown at close
-    // TFTryconnection              // 34 connection test
+    TryconnectionForm(); // 34 connection test
     // TStatsForm                   // 35 click-tracking set-up
     // TOnlineUpdate                // 36 owner of the update check
     // TDeleteColumnForm            // 37 setting or clearing a column
@@ -109,6 +153,10 @@ void DestroyWindows()
     g_hostForm = nullptr;
     g_mainForm = nullptr;
     g_grussformelForm = nullptr;
+    g_optionsForm = nullptr;
+    g_importAccountsForm = nullptr;
+    g_importAccountsOutlookForm = nullptr;
+    g_tryconnectionForm = nullptr;
 }
 
 } // namespace vt

@@ -10,12 +10,21 @@ namespace vt {
 class THostForm;
 class TMainForm;
 class TGrussformelForm;
+class TOptionsForm;
+class TImportAccountsForm;
+class TFImportAccountsOutlook;
+class TFTryconnection;
 
 THostForm *HostForm();
 // The host window when it has been made; never makes it.
 THostForm *ExistingHostForm();
 TMainForm *MainForm();
 TGrussformelForm *GrussformelForm();
+TOptionsForm *OptionsForm();
+TImportAccountsForm *ImportAccountsForm();
+TFImportAccountsOutlook *ImportAccountsOutlookForm();
+// The connection test belongs to the options dialog, over which it is shown.
+TFTryconnection *TryconnectionForm();
 
 // The window in the slot, made and set up on first use. The slot is filled
 // before the set-up (FormCreate) runs, so a set-up that reaches for its own

@@ -7,10 +7,13 @@
 #include "filter.h"
 #include "forms.h"
 #include "grussformelform.h"
+#include "importaccountsform.h"
+#include "importaccountsoutlookform.h"
 #include "inifile.h"
 #include "mainform.h"
 #include "messages.h"
 #include "modal.h"
+#include "optionsform.h"
 #include "paths.h"
 #include "shell.h"
 #include "text.h"
@@ -347,6 +350,11 @@ void TMainForm::wireCommands()
     on("FirstButton", &TMainForm::FirstButtonClick);
     on("LastButton", &TMainForm::LastButtonClick);
     SetCommandHandler(QStringLiteral("Grussormel1"), [] { Modal::exec(GrussformelForm()); });
+    SetCommandHandler(QStringLiteral("Options"), [] {
+        TOptionsForm *options = OptionsForm();
+        options->setPickers(ImportAccountsForm(), ImportAccountsOutlookForm());
+        Modal::exec(options);
+    });
 }
 
 void TMainForm::SetCommandHandler(const QString &name, std::function<void()> handler)
