@@ -1,6 +1,8 @@
 #include "forms.h"
 #include "crashreport.h"
 #include "hostform.h"
+#include "logforms.h"
+#include "mailerform.h"
 #include "mainform.h"
 
 #include <QList>
@@ -42,13 +44,13 @@ void CreateWindowsInOrder()
     // TEdForm                      //  4 record editor
     // TSelectDatabaseForm          //  5 choosing a database to open or delete
     // TDoUpdatesForm               //  6 hidden rule window of the record editor
-    // TMailerForm                  //  7 serial e-mail window
+    RememberForm(MailerForm()); //  7 serial e-mail window
     // TDoIDForm                    //  8 ID range dialog
     // TAboutBox                    //  9 about box
     // TOptionsForm                 // 10 mail-server options
     // TImportForm                  // 11 delimited text and table import
-    // TLogForm                     // 12 sent-log viewer
-    // TErrorMailForm               // 13 list of rejected addresses
+    RememberForm(LogForm());       // 12 sent-log viewer
+    RememberForm(ErrorMailForm()); // 13 list of rejected addresses
     // TBackupForm                  // 14 backup and restore
     // TGrussformelForm             // 15 salutation table
     // TImportAccountsForm          // 16 picker of mail accounts to import

@@ -34,6 +34,8 @@ public:
     virtual void DeleteSelectedDatabase() = 0;
     // Shows the table's records anew after others changed them.
     virtual void RefreshGrid() = 0;
+    // Counts the marked records and shows the start wizard of a serial e-mail again.
+    virtual void MailBitBtnClick() {}
 };
 
 // One table of the open database with the model that feeds the grid from it
@@ -66,6 +68,7 @@ public:
     int CharsetIndex = 0;
     QString StatsUrl, StatsPassword, WebSettingsFile;
     int MarkedCount = 0;
+    bool SendRunActive = false; // a serial e-mail is being sent: the open table must not change
     bool OutlookAvailable = false;
     bool Outlook64Bit = false;
 

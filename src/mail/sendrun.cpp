@@ -27,24 +27,6 @@ QStringList fieldNamesOf(const AddressTable *table)
     return names;
 }
 
-// One record's values by field name, in their text form, for the placeholders.
-class RecordValues : public RecipientValues
-{
-public:
-    RecordValues(const AddressTable &table, const QStringList &names, const QList<QVariant> &record)
-        : m_names(names)
-    {
-        for (int i = 0; i < table.fieldCount() && i < record.size(); ++i)
-            m_values.insert(names.at(i), NaturalToText(table.field(i), record.at(i)));
-    }
-    QStringList fieldNames() const override { return m_names; }
-    QString value(const QString &fieldName) const override { return m_values.value(fieldName); }
-
-private:
-    const QStringList &m_names;
-    QHash<QString, QString> m_values;
-};
-
 QString cannotWrite(const QString &path)
 {
     return QStringLiteral("Die Datei ") + path + QStringLiteral(" kann nicht geschrieben werden!");
@@ -67,6 +49,13 @@ int priorityOf(int index)
 }
 
 } // namespace
+
+TableRecordValues::TableRecordValues(const AddressTable &table, const QStringList &names, const QList<QVariant> &record)
+    : m_names(names)
+{
+    for (int i = 0; i < table.fieldCount() && i < record.size() && i < names.size(); ++i)
+        m_values.insert(names.at(i), NaturalToText(table.field(i), record.at(i)));
+}
 
 bool LogAppender::append(const QString &text)
 {
@@ -234,7 +223,7 @@ void SendRun::handleRecord(qint64 id, const QList<QVariant> &record)
     if (!m_current.sendable)
         return recordDone(Result::Failed);
 
-    const RecordValues values(*m_config.table, m_fieldNames, record);
+    const TableRecordValues values(*m_config.table, m_fieldNames, record);
     QString error;
     m_client->reset();
     m_client->setFromAddr(m_config.senderAddress);

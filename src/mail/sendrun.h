@@ -24,6 +24,7 @@
 #include "personalize.h"
 
 #include <QFile>
+#include <QHash>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -36,6 +37,20 @@ namespace vt {
 
 class AddressTable;
 class SmtpClient;
+
+// One record's values by field name, in their text form, for the placeholders.
+class TableRecordValues : public RecipientValues
+{
+public:
+    // names: the table's field names in order (kept by reference).
+    TableRecordValues(const AddressTable &table, const QStringList &names, const QList<QVariant> &record);
+    QStringList fieldNames() const override { return m_names; }
+    QString value(const QString &fieldName) const override { return m_values.value(fieldName); }
+
+private:
+    const QStringList &m_names;
+    QHash<QString, QString> m_values;
+};
 
 // Appends lines (Windows-1252, CR LF after each) to a file kept open for the run;
 // each line reaches the file at once.
