@@ -168,10 +168,12 @@ void SendRun::scheduleNext()
 {
     // Between two records the event loop runs: the window repaints, "Abbrechen"
     // and the main window answer.
-    if (m_config.delayMs > 0 && m_index > 0 && m_index < m_ids.size())
+    if (m_config.delayMs > 0 && m_index > 0 && m_index < m_ids.size()) {
         m_wait.start(m_config.delayMs);
-    else
+        emit pauseStarted(m_config.delayMs);
+    } else {
         QMetaObject::invokeMethod(this, &SendRun::nextRecord, Qt::QueuedConnection);
+    }
 }
 
 void SendRun::nextRecord()
@@ -302,10 +304,13 @@ void SendRun::onSendFinished(int result)
 void SendRun::recordDone(Result result)
 {
     AddressTable *table = m_config.table;
+    QString failedLine;
     if (result == Result::Sent) {
         const bool saved = table->updateFields(m_current.id, {{QStringLiteral("Selected"), QVariant(false)},
                                                               {QStringLiteral("Invalid"), QVariant(false)},
                                                               {QStringLiteral("LetztesMail"), Clock::today()}});
+        if (saved)
+            emit recordCommitted(++m_committed);
         // The message has gone either way: the sent log lists it.
         if (!m_sentLog.append(m_current.address))
             return finish(Outcome::LocalError, cannotWrite(m_sentLog.fileName()));
@@ -313,13 +318,17 @@ void SendRun::recordDone(Result result)
             return finish(Outcome::LocalError, QStringLiteral("Der Datensatz %1 kann nicht gespeichert werden: %2")
                                                    .arg(m_current.idText, table->lastError()));
         ++m_sent;
-        emit recordCommitted(++m_committed);
-        emit recordSent(m_current.id, m_current.address);
-    } else if (result == Result::Failed) {
-        if (!MarkRecordInvalid())
-            return;
+    } else if (result == Result::Failed && !MarkRecordInvalid(&failedLine)) {
+        return;
     }
     if (!AppendTransactionLog(QStringLiteral("--- END MAIL ---")) || !AppendTransactionLog(QStringLiteral(" ")))
+        return;
+    if (result == Result::Sent)
+        emit recordSent(m_current.id, m_current.address);
+    else if (result == Result::Failed)
+        emit recordFailed(m_current.id, failedLine);
+    // A receiver of the signals may have stopped the run.
+    if (!isRunning())
         return;
     if (m_stop)
         return finish(Outcome::Aborted);
@@ -328,10 +337,10 @@ void SendRun::recordDone(Result result)
     scheduleNext();
 }
 
-bool SendRun::MarkRecordInvalid()
+bool SendRun::MarkRecordInvalid(QString *failedLine)
 {
     AddressTable *table = m_config.table;
-    const QString line = m_current.idText + QStringLiteral(": ") + m_current.storedMail;
+    *failedLine = m_current.idText + QStringLiteral(": ") + m_current.storedMail;
     if (!table->updateFields(m_current.id, {{QStringLiteral("Selected"), QVariant(false)},
                                             {QStringLiteral("LetztesMail"), QVariant()},
                                             {QStringLiteral("Invalid"), QVariant(true)}})) {
@@ -341,7 +350,6 @@ bool SendRun::MarkRecordInvalid()
     }
     ++m_failed;
     emit recordCommitted(++m_committed);
-    emit recordFailed(m_current.id, line);
     return true;
 }
 

@@ -123,12 +123,15 @@ public:
     static constexpr int kAbortGraceMs = 10000;
 
 signals:
-    // A record's update is committed: the message went out (sent) or the record is
-    // marked invalid (failedLine is the line of the failed list, "ID: Mail").
+    // A record's update is committed to the table (committed counts them).
+    void recordCommitted(int committed);
+    // A record is done: its message went out (sent), or it is marked invalid
+    // (failedLine is its line of the failed list, "ID: Mail").
     void recordSent(qint64 id, const QString &address);
     void recordFailed(qint64 id, const QString &failedLine);
-    void recordCommitted(int committed);
     void trafficChanged(int kb);
+    // The pause between two mails has begun.
+    void pauseStarted(int ms);
     void finished(vt::SendRun::Outcome outcome);
 
 private:
@@ -144,7 +147,8 @@ private:
     void handleRecord(qint64 id, const QList<QVariant> &record);
     void onSendFinished(int result);
     void recordDone(Result result);
-    bool MarkRecordInvalid();
+    // The failure update of the current record; failedLine gets its line of the failed list.
+    bool MarkRecordInvalid(QString *failedLine);
     bool AppendTransactionLog(const QString &line);
     void scheduleNext();
     void finish(Outcome outcome, const QString &error = {});

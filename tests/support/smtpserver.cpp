@@ -49,6 +49,8 @@ QString SmtpServer::start()
         args << QStringLiteral("--reject-rcpt") << r;
     for (const QString &s : m_options.rejectSenders)
         args << QStringLiteral("--reject-sender") << s;
+    if (m_options.failMailAfter >= 0)
+        args << QStringLiteral("--fail-mail-after") << QString::number(m_options.failMailAfter);
     m_process.setProcessChannelMode(QProcess::SeparateChannels);
     m_process.start(python, args);
     if (!m_process.waitForStarted(10000))

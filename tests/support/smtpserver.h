@@ -23,6 +23,7 @@ public:
         QStringList excludeAuth; // mechanisms not offered ("PLAIN", "LOGIN")
         QStringList rejectRecipients;
         QStringList rejectSenders;
+        int failMailAfter = -1; // MAIL answered with 421 once this many messages were accepted
     };
     struct Received
     {
