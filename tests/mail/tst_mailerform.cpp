@@ -404,6 +404,70 @@ private slots:
         QVERIFY(!w->isVisible());
     }
 
+    void startMailerLayouts()
+    {
+        MailerProgram p;
+        MessageRecorder boxes;
+        TMailerForm *w = MailerForm();
+        // A text file chosen in the wizard becomes the body; the path is not kept.
+        p.dir.write("Briefe/brief.txt", "Erste Zeile\r\nZweite Zeile\r\n");
+        MailerProgram::chooseText();
+        StartWizardChoice().NewMailChosen = false;
+        StartWizardChoice().OpenTemplateChosen = true;
+        StartWizardChoice().FileName = "brief.txt";
+        w->TextTemplatePath = p.dir.file("Briefe/brief.txt");
+        MailerProgram::open();
+        QCOMPARE(w->BodyLines(), (QStringList{"Erste Zeile", "Zweite Zeile"}));
+        QVERIFY(w->TextTemplatePath.isEmpty());
+        QCOMPARE(w->MailMode, 0);
+        QCOMPARE(w->MailTable, MainState().CurrentTable);
+        QVERIFY(w->ui->MessageMemo->isEnabled());
+        QVERIFY(w->ui->SaveMailButton->isVisible());
+        QVERIFY(!w->ui->VorlagePanel->isVisible());
+        QVERIFY(w->ui->SelectVariablesPanel->isVisible());
+        QVERIFY(!w->ui->ToEdit->isVisible());
+        // Closing by the frame is refused while the window is in use.
+        QVERIFY(!w->close());
+        QVERIFY(w->isVisible());
+        w->AbortBitBtnClick();
+
+        // A template path left from an earlier choice is dropped unless a template was opened.
+        MailerProgram::chooseText();
+        w->TextTemplatePath = p.dir.file("Briefe/alt.mail");
+        MailerProgram::open();
+        QVERIFY(w->TextTemplatePath.isEmpty());
+        w->AbortBitBtnClick();
+
+        // An HTML mail: no body, the preview, no template buttons.
+        p.dir.write("m.eml", "Subject: Betreff der Mail\r\nContent-Type: text/html\r\n\r\n<p>Hallo</p>\r\n");
+        MailerProgram::chooseHtml(p.dir.file("m.eml"));
+        MailerProgram::open();
+        QCOMPARE(w->MailMode, 1);
+        QVERIFY(!w->ui->MessageMemo->isVisible());
+        QVERIFY(w->ui->VorlagePanel->isVisible());
+        QVERIFY(!w->ui->SaveMailButton->isVisible());
+        QVERIFY(!w->ui->TextBitbtn->isVisible());
+        QVERIFY(w->ui->WebBrowser1->toPlainText().contains("Hallo"));
+        QCOMPARE(w->ui->SubjectEdit->text(), QStringLiteral("Betreff der Mail"));
+        QCOMPARE(w->HtmlBody.trimmed(), QStringLiteral("<p>Hallo</p>"));
+        w->AbortBitBtnClick();
+        QVERIFY(!w->isVisible());
+
+        // The subject typed in the HTML import wins over the mail's own.
+        HtmlImportChoice().HtmlImported = true;
+        HtmlImportChoice().Subject = "  Aus dem Import ";
+        MailerProgram::open();
+        QCOMPARE(w->ui->SubjectEdit->text(), QStringLiteral("Aus dem Import"));
+        HtmlImportChoice() = {};
+        w->AbortBitBtnClick();
+
+        // Without an open database there is nothing to send to.
+        MainState().FreeTableComponents();
+        vt::StartMailer();
+        QVERIFY(boxes.takeExpected(MsgKind::Information, "Zuerst Datenbank öffnen!"));
+        QVERIFY(!w->isVisible());
+    }
+
     void placeholders_data()
     {
         QTest::addColumn<QStringList>("lines");
