@@ -6,12 +6,12 @@
 // Prints "name: value unit" lines; the peak memory last.
 //
 // bench_sendrun [recipients]   (10000 unless given)
+#include "sendrun.h"
 #include "addresstable.h"
 #include "connection.h"
 #include "definitionfiles.h"
 #include "mailmessage.h"
 #include "messages.h"
-#include "sendrun.h"
 #include "smtpclient.h"
 #include "smtpsink.h"
 #include "textfile.h"
@@ -57,10 +57,11 @@ QStringList definitionLines()
 bool fillTable(AddressTable &table, int count)
 {
     TableAppender a(table);
-    const int selected = table.fieldIndex(QStringLiteral("Selected")), invalid = table.fieldIndex(QStringLiteral("Invalid")),
-              mail = table.fieldIndex(QStringLiteral("Mail")), anrede = table.fieldIndex(QStringLiteral("Anrede")),
-              name = table.fieldIndex(QStringLiteral("Name")), ort = table.fieldIndex(QStringLiteral("Ort")),
-              s1 = table.fieldIndex(QStringLiteral("Spalte1")), s2 = table.fieldIndex(QStringLiteral("Spalte2"));
+    const int selected = table.fieldIndex(QStringLiteral("Selected")),
+              invalid = table.fieldIndex(QStringLiteral("Invalid")), mail = table.fieldIndex(QStringLiteral("Mail")),
+              anrede = table.fieldIndex(QStringLiteral("Anrede")), name = table.fieldIndex(QStringLiteral("Name")),
+              ort = table.fieldIndex(QStringLiteral("Ort")), s1 = table.fieldIndex(QStringLiteral("Spalte1")),
+              s2 = table.fieldIndex(QStringLiteral("Spalte2"));
     for (int i = 0; i < count; ++i) {
         a.setValue(selected, true);
         a.setValue(invalid, false);
@@ -178,7 +179,8 @@ int main(int argc, char **argv)
     config.body = QStringList{QStringLiteral("$ANREDE $NAME,"), QString(),
                               QStringLiteral("wir freuen uns, Ihnen in $ORT unser neues Angebot vorzustellen.")};
     for (int i = 0; i < 20; ++i)
-        config.body.append(QStringLiteral("Zeile %1 des Rundschreibens mit etwas Text, Grüßen und Umlauten: äöü.").arg(i));
+        config.body.append(
+            QStringLiteral("Zeile %1 des Rundschreibens mit etwas Text, Grüßen und Umlauten: äöü.").arg(i));
     config.body << QStringLiteral("Ihr Kundenwert: $SPALTE1, Ihre Gruppe: $SPALTE2") << QString()
                 << QStringLiteral("Mit freundlichen Grüßen") << QStringLiteral("Ihr Team");
 

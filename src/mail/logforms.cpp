@@ -150,8 +150,7 @@ void TLogForm::FormActivate()
 }
 
 TErrorMailForm::TErrorMailForm()
-    : TListWindow(QStringLiteral("ungültige E-Mail-Adressen"), QStringLiteral("ungültige E-Mail-Adressen:"),
-                  Qt::Dialog)
+    : TListWindow(QStringLiteral("ungültige E-Mail-Adressen"), QStringLiteral("ungültige E-Mail-Adressen:"), Qt::Dialog)
 {
     setObjectName(QStringLiteral("TErrorMailForm"));
 }

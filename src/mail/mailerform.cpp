@@ -65,6 +65,17 @@ QString withoutSlash(const QString &folder)
     return folder.endsWith(QLatin1Char('/')) ? folder.chopped(1) : folder;
 }
 
+// The lines of a file, or nothing after telling the user it cannot be read.
+std::optional<QStringList> readOrSay(const QString &path)
+{
+    bool ok = false;
+    QStringList lines = ReadLines(path, &ok);
+    if (ok)
+        return lines;
+    error(QStringLiteral("Die Datei ") + path + QStringLiteral(" kann nicht geöffnet werden!"));
+    return std::nullopt;
+}
+
 int percentBar(double part, qint64 whole)
 {
     return int(qBound(0L, std::lround(part / double(whole) * 100.0), 100L));
@@ -98,7 +109,8 @@ QStringList PlaceholderListLines(const QStringList &fieldDefinitions)
         if (name.isEmpty())
             continue;
         const QString display = Trimmed(ExtractDelimitedWord(9, fieldDefinitions.at(i), bar));
-        out.append(QLatin1Char('$') + AsciiUpper(name) + (display.isEmpty() ? QString() : QStringLiteral(" für ") + display));
+        out.append(QLatin1Char('$') + AsciiUpper(name) +
+                   (display.isEmpty() ? QString() : QStringLiteral(" für ") + display));
     }
     out.append(QStringLiteral("$DATUM"));
     return out;
@@ -114,8 +126,8 @@ SendProgress SendProgressTexts(int sent, int failed, qint64 marked)
     p.sent = FormatFixed(double(sent + 1) / double(m) * 100.0, 4, 2) + QStringLiteral("% (") + QString::number(sent) +
              QStringLiteral(" Stück)");
     p.sentBar = percentBar(sent, m);
-    p.failed = FormatFixed(double(failed) / double(m) * 100.0, 4, 2) + QStringLiteral("% (") +
-               QString::number(failed) + QStringLiteral(" Stück)");
+    p.failed = FormatFixed(double(failed) / double(m) * 100.0, 4, 2) + QStringLiteral("% (") + QString::number(failed) +
+               QStringLiteral(" Stück)");
     p.failedBar = percentBar(failed, m);
     return p;
 }
@@ -171,8 +183,8 @@ TMailerForm::TMailerForm()
             IdSMTP1.logText(description);
     });
     ui->BitBtn2->hide();
-    ActivationTracker::instance().install(this, [this] { Guard("TMailerForm.FormActivate", [this] { FormActivate(); }); },
-                                          true);
+    ActivationTracker::instance().install(
+        this, [this] { Guard("TMailerForm.FormActivate", [this] { FormActivate(); }); }, true);
 }
 
 TMailerForm::~TMailerForm()
@@ -209,8 +221,7 @@ void TMailerForm::FormActivate()
     TMainState &st = MainState();
     SendingFlag = false;
     LoadTrackingSettings(st);
-    const bool tracking =
-        st.TrackingActive && !Trimmed(st.StatsUrl).isEmpty() && !Trimmed(st.StatsPassword).isEmpty();
+    const bool tracking = st.TrackingActive && !Trimmed(st.StatsUrl).isEmpty() && !Trimmed(st.StatsPassword).isEmpty();
     ui->TrackingCheckBox->setChecked(tracking);
     ui->TrackingCheckBox->setEnabled(tracking);
     st.TrackingActive = tracking;
@@ -421,13 +432,10 @@ void TMailerForm::LoadMailTemplate(const QString &path, bool workCopy)
 {
     if (refusedWhileSending())
         return;
-    bool ok = false;
-    const QStringList lines = ReadLines(path, &ok);
-    if (!ok) {
-        error(QStringLiteral("Die Datei ") + path + QStringLiteral(" kann nicht geöffnet werden!"));
+    const std::optional<QStringList> lines = readOrSay(path);
+    if (!lines)
         return;
-    }
-    const MailTemplateContent content = ParseMailTemplate(lines);
+    const MailTemplateContent content = ParseMailTemplate(*lines);
     SetBodyLines(content.body);
     if (content.subject)
         ui->SubjectEdit->setText(*content.subject);
@@ -437,7 +445,8 @@ void TMailerForm::LoadMailTemplate(const QString &path, bool workCopy)
             continue;
         }
         showAttachment({});
-        information(kMissingAttachmentText + attachment + QStringLiteral(" angegeben. \rDie Datei existiert aber nicht mehr!"));
+        information(kMissingAttachmentText + attachment +
+                    QStringLiteral(" angegeben. \rDie Datei existiert aber nicht mehr!"));
         const QString target = workCopy ? CurrentTemplateFile : path;
         if (!target.isEmpty())
             SaveMailTemplate(target);
@@ -483,8 +492,7 @@ void TMailerForm::VariableSpeedButtonClick()
     }
     const QString placeholder = ExtractDelimitedWord(1, item->text(), QStringLiteral(" "));
     const QTextCursor caret = ui->MessageMemo->textCursor();
-    const QStringList lines =
-        InsertPlaceholder(BodyLines(), caret.blockNumber(), caret.positionInBlock(), placeholder);
+    const QStringList lines = InsertPlaceholder(BodyLines(), caret.blockNumber(), caret.positionInBlock(), placeholder);
     SetBodyLines(lines);
 }
 
@@ -492,17 +500,14 @@ void TMailerForm::TextBitbtnClick()
 {
     if (refusedWhileSending())
         return;
-    const QString path = FileDialogs::instance().openFile(this, QStringLiteral("Text öffnen"),
-                                                          MainState().LettersFolder, QStringLiteral("Text Datei (*.txt)"));
+    const QString path = FileDialogs::instance().openFile(
+        this, QStringLiteral("Text öffnen"), MainState().LettersFolder, QStringLiteral("Text Datei (*.txt)"));
     if (path.isEmpty())
         return;
-    bool ok = false;
-    const QStringList lines = ReadLines(path, &ok);
-    if (!ok) {
-        error(QStringLiteral("Die Datei ") + path + QStringLiteral(" kann nicht geöffnet werden!"));
+    const std::optional<QStringList> lines = readOrSay(path);
+    if (!lines)
         return;
-    }
-    SetBodyLines(lines);
+    SetBodyLines(*lines);
 }
 
 void TMailerForm::BitBtn1Click()
@@ -754,6 +759,24 @@ SendRun::Config TMailerForm::runConfig(SendRun::Mode mode)
     return c;
 }
 
+bool TMailerForm::connectForRun()
+{
+    // "Abbrechen" while the POP3 server was asked ends the run before it starts.
+    if (!PrepareConnection() || !SendingFlag) {
+        endBeforeStart(!SendingFlag);
+        return false;
+    }
+    if (m_settings.host == kUnsetSmtpHost) {
+        information(QStringLiteral("Sie haben die Einstellungen noch nicht bearbeitet!\rBitte bearbeiten Sie diese im "
+                                   "Menü unter Programm/Optionen!"));
+        if (TMainWindowOps *ops = MainState().Ops)
+            ops->RefreshGrid();
+        endBeforeStart(true);
+        return false;
+    }
+    return true;
+}
+
 void TMailerForm::SendTextMails()
 {
     TMainState &st = MainState();
@@ -764,7 +787,8 @@ void TMailerForm::SendTextMails()
     if (!AttachmentPath.isEmpty() && !IsFile(AttachmentPath)) {
         const QString missing = AttachmentPath;
         showAttachment({});
-        information(kMissingAttachmentText + missing + QStringLiteral(" angegeben. \rDie Datei existiert aber nicht mehr!"));
+        information(kMissingAttachmentText + missing +
+                    QStringLiteral(" angegeben. \rDie Datei existiert aber nicht mehr!"));
         if (!CurrentTemplateFile.isEmpty())
             SaveMailTemplate(CurrentTemplateFile);
     }
@@ -779,15 +803,8 @@ void TMailerForm::SendTextMails()
     }
     ui->SelectVariablesPanel->hide();
     SetBusyCursor(true);
-    if (!PrepareConnection() || !SendingFlag)
-        return endBeforeStart(!SendingFlag);
-    if (m_settings.host == kUnsetSmtpHost) {
-        information(QStringLiteral("Sie haben die Einstellungen noch nicht bearbeitet!\rBitte bearbeiten Sie diese im "
-                                   "Menü unter Programm/Optionen!"));
-        if (TMainWindowOps *ops = st.Ops)
-            ops->RefreshGrid();
-        return endBeforeStart(true);
-    }
+    if (!connectForRun())
+        return;
     SendRun::Config c = runConfig(SendRun::Mode::Text);
     c.body = BodyLines();
     c.attachmentPath = AttachmentPath;
@@ -810,15 +827,8 @@ void TMailerForm::SendHtmlMails()
         information(QStringLiteral("Keine Datensätze zum Versenden markiert!"));
         return endBeforeStart(true);
     }
-    if (!PrepareConnection() || !SendingFlag)
-        return endBeforeStart(!SendingFlag);
-    if (m_settings.host == kUnsetSmtpHost) {
-        information(QStringLiteral("Sie haben die Einstellungen noch nicht bearbeitet!\rBitte bearbeiten Sie diese im "
-                                   "Menü unter Programm/Optionen!"));
-        if (TMainWindowOps *ops = st.Ops)
-            ops->RefreshGrid();
-        return endBeforeStart(true);
-    }
+    if (!connectForRun())
+        return;
     MailingId = st.TrackingActive ? MailingIdAt(Clock::now()) : QString();
     SendRun::Config c = runConfig(SendRun::Mode::Html);
     c.htmlMailPath = HtmlMailPath;

@@ -162,6 +162,8 @@ protected:
 private:
     void SendTextMails();
     void SendHtmlMails();
+    // The connection set-up of a run; false (the run ended) when it cannot go on.
+    bool connectForRun();
     bool startRun(SendRun::Config config);
     void onRunFinished(SendRun::Outcome outcome);
     // Ends a run that has not started: the window stays open unless closeWindow.

@@ -344,8 +344,8 @@ bool SendRun::MarkRecordInvalid(QString *failedLine)
     if (!table->updateFields(m_current.id, {{QStringLiteral("Selected"), QVariant(false)},
                                             {QStringLiteral("LetztesMail"), QVariant()},
                                             {QStringLiteral("Invalid"), QVariant(true)}})) {
-        finish(Outcome::LocalError,
-               QStringLiteral("Der Datensatz %1 kann nicht gespeichert werden: %2").arg(m_current.idText, table->lastError()));
+        finish(Outcome::LocalError, QStringLiteral("Der Datensatz %1 kann nicht gespeichert werden: %2")
+                                        .arg(m_current.idText, table->lastError()));
         return false;
     }
     ++m_failed;

@@ -7,7 +7,6 @@
 #include "text.h"
 #include "textfile.h"
 
-
 namespace vt {
 
 namespace {

@@ -65,8 +65,9 @@ QString decodeAttribute(const QString &value)
             decoded = QStringLiteral(">");
         else if (name.startsWith(QLatin1Char('#'))) {
             bool ok = false;
-            const uint code = name.size() > 1 && (name.at(1) == u'x' || name.at(1) == u'X') ? name.mid(2).toUInt(&ok, 16)
-                                                                                          : name.mid(1).toUInt(&ok, 10);
+            const uint code = name.size() > 1 && (name.at(1) == u'x' || name.at(1) == u'X')
+                                  ? name.mid(2).toUInt(&ok, 16)
+                                  : name.mid(1).toUInt(&ok, 10);
             if (ok && code > 0 && code <= 0x10FFFF) {
                 const char32_t cp = code;
                 decoded = QString::fromUcs4(&cp, 1);
@@ -121,9 +122,9 @@ QByteArray TrackingKey(const QString &webSettingsFile, QString *error)
 
 QString TrackedLinkSignature(const QByteArray &key, const QString &mailingId, const QString &url)
 {
-    return QString::fromLatin1(
-        QMessageAuthenticationCode::hash((mailingId + QLatin1Char('\n') + url).toUtf8(), key, QCryptographicHash::Sha256)
-            .toHex());
+    return QString::fromLatin1(QMessageAuthenticationCode::hash((mailingId + QLatin1Char('\n') + url).toUtf8(), key,
+                                                                QCryptographicHash::Sha256)
+                                   .toHex());
 }
 
 QString TrackedLink(const QString &statsUrl, const QString &mailingId, const QString &url, const QByteArray &key)
@@ -149,8 +150,8 @@ QString RewriteTrackedLinks(const QString &html, const QString &statsUrl, const 
             out.reserve(html.size() + 256);
         out.append(QStringView(html).mid(copied, i - copied));
         const QString address = QStringLiteral("htt") + html.mid(i + 9, end - i - 9);
-        out += QStringLiteral("href=") + quote + TrackedLink(statsUrl, mailingId, decodeAttribute(address), key) +
-               quote;
+        out +=
+            QStringLiteral("href=") + quote + TrackedLink(statsUrl, mailingId, decodeAttribute(address), key) + quote;
         copied = end + 1;
         i = end;
     }

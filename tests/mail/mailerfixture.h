@@ -101,6 +101,14 @@ struct MailerProgram
             QTest::qFail("the serial e-mail window did not open", __FILE__, __LINE__);
         return w;
     }
+    // A new text mail with a subject, its window open.
+    static vt::TMailerForm *openTextMail(const QString &subject = "s")
+    {
+        chooseText();
+        vt::TMailerForm *w = open();
+        w->ui->SubjectEdit->setText(subject);
+        return w;
+    }
     // Presses "Senden" and waits until the run and the window have ended.
     static bool send(vt::TMailerForm *w)
     {

@@ -21,15 +21,6 @@ class TestConnection : public QObject
 
     std::unique_ptr<Pop3Server> m_pop;
 
-    std::unique_ptr<SmtpServer> startServer(const SmtpServer::Options &o)
-    {
-        auto server = std::make_unique<SmtpServer>(o);
-        const QString why = server->start();
-        if (!why.isEmpty())
-            QTest::qFail(qPrintable(why), __FILE__, __LINE__);
-        return why.isEmpty() ? std::move(server) : nullptr;
-    }
-
 private slots:
     void initTestCase()
     {
@@ -47,8 +38,10 @@ private slots:
         QTest::addColumn<QString>("authentication");
         QTest::addColumn<QString>("login");
         // A password stored while the switch is off is neither read nor used.
-        QTest::newRow("off") << "False" << "";
-        QTest::newRow("on") << "True" << "kunde";
+        QTest::newRow("off") << "False"
+                             << "";
+        QTest::newRow("on") << "True"
+                            << "kunde";
     }
     void authenticationFollowsTheSwitch()
     {
@@ -57,15 +50,14 @@ private slots:
         SmtpServer::Options o;
         o.user = "kunde";
         o.password = "Geheim1";
-        auto server = startServer(o);
+        auto server = SmtpServer::startOrFail(o);
         QVERIFY(server);
-        p.settings(server->port(),
-                   {{"AUT/Authentification", authentication}, {"SMTP/username", "kunde"}, {"SMTP/password", "Geheim1"}});
+        p.settings(
+            server->port(),
+            {{"AUT/Authentification", authentication}, {"SMTP/username", "kunde"}, {"SMTP/password", "Geheim1"}});
         p.records({{{"Mail", "a@example.net"}}});
         MessageRecorder boxes;
-        MailerProgram::chooseText();
-        TMailerForm *w = MailerProgram::open();
-        w->ui->SubjectEdit->setText("s");
+        TMailerForm *w = MailerProgram::openTextMail();
         QVERIFY(MailerProgram::send(w));
         QCOMPARE(server->received().size(), 1);
         QTEST(server->received().at(0).login, "login");
@@ -74,7 +66,7 @@ private slots:
     void missingKeysAreReportedInTheirOrder()
     {
         MailerProgram p;
-        auto server = startServer({});
+        auto server = SmtpServer::startOrFail({});
         QVERIFY(server);
         p.settings(server->port());
         IniFile ini(p.dir.file("Vantrel.ini"));
@@ -82,9 +74,7 @@ private slots:
         ini.deleteKey("POP", "konto");
         p.records({{{"Mail", "a@example.net"}}});
         MessageRecorder boxes;
-        MailerProgram::chooseText();
-        TMailerForm *w = MailerProgram::open();
-        w->ui->SubjectEdit->setText("s");
+        TMailerForm *w = MailerProgram::openTextMail();
         QVERIFY(MailerProgram::send(w));
         const QString file = " not found in " + p.dir.file("Vantrel.ini");
         QCOMPARE(boxes.takeTexts(), (QStringList{"Item konto" + file, "Block DELAY" + file, "Item delay" + file}));
@@ -109,7 +99,7 @@ private slots:
         MailerProgram p;
         SmtpServer::Options o;
         o.tls = ssl ? SmtpServer::Tls::StartTls : SmtpServer::Tls::Plain;
-        auto server = startServer(o);
+        auto server = SmtpServer::startOrFail(o);
         QVERIFY(server);
         p.settings(server->port(), {{"POPvorSMTP/POPvorSMTP", "True"},
                                     {"POP/host", "127.0.0.1"},
@@ -119,9 +109,7 @@ private slots:
                                     {"SSL/active", ssl ? "1" : "0"}});
         p.records({{{"Mail", "a@example.net"}}});
         MessageRecorder boxes;
-        MailerProgram::chooseText();
-        TMailerForm *w = MailerProgram::open();
-        w->ui->SubjectEdit->setText("s");
+        TMailerForm *w = MailerProgram::openTextMail();
         QVERIFY(MailerProgram::send(w));
         QCOMPARE(server->received().size(), sent ? 1 : 0);
         QCOMPARE(column(p.table(), "Selected"), QStringList{sent ? "False" : "True"});
@@ -144,7 +132,7 @@ private slots:
         o.user = "kunde";
         o.password = "Geheim1";
         o.rejectRecipients = {"nein@example.net"};
-        auto server = startServer(o);
+        auto server = SmtpServer::startOrFail(o);
         QVERIFY(server);
         // The stored settings point nowhere: the test uses what the dialog holds.
         p.settings(1);
@@ -172,8 +160,11 @@ private slots:
         QCOMPARE(mail.subject(), QStringLiteral("Vantrel Test-E-Mail"));
         QCOMPARE(mail.mailboxes("From"), QStringList{"Ich <ich@example.com>"});
         QCOMPARE(mail.headers("X-Priority"), QStringList{"1"});
-        QVERIFY(mail.part("text/plain").value("text").toString().startsWith("Dies ist eine Test-E-Mail versendet mit "
-                                                                            "Vantrel!"));
+        QVERIFY(mail.part("text/plain")
+                    .value("text")
+                    .toString()
+                    .startsWith("Dies ist eine Test-E-Mail versendet mit "
+                                "Vantrel!"));
         // A refused test mail is a false, without a box of its own.
         MessageRecorder boxes;
         v.testRecipient = "nein@example.net";

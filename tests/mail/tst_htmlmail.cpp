@@ -115,9 +115,9 @@ private slots:
         // The loaded mail has "X-Priority: 3" and "X-Mailer: Irgendein Programm".
         QTest::newRow("Hoch, Vantrel") << 0 << 0 << QStringList{"1"} << QStringList{"High"}
                                        << QStringList{"Irgendein Programm"} << QStringList{};
-        QTest::newRow("Normal, Outlook Express") << 1 << 1 << QStringList{"3"} << QStringList{}
-                                                 << QStringList{"Microsoft Outlook Express 6.00.2900.5931"}
-                                                 << QStringList{"Produced By Microsoft MimeOLE V6.00.2900.5994"};
+        QTest::newRow("Normal, Outlook Express")
+            << 1 << 1 << QStringList{"3"} << QStringList{} << QStringList{"Microsoft Outlook Express 6.00.2900.5931"}
+            << QStringList{"Produced By Microsoft MimeOLE V6.00.2900.5994"};
         QTest::newRow("Niedrig, Outlook 2010") << 2 << 5 << QStringList{"5"} << QStringList{"Low"}
                                                << QStringList{"Microsoft Outlook 14.0"} << QStringList{};
     }
@@ -140,10 +140,14 @@ private slots:
         QTest::addColumn<int>("charset");
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("text");
-        QTest::newRow("iso-8859-1") << 0 << "iso-8859-1" << "Grüße";
-        QTest::newRow("windows-1252") << 1 << "windows-1252" << "Preis 5 €";
-        QTest::newRow("utf-7, ending in ü") << 2 << "utf-7" << "Grü";
-        QTest::newRow("utf-8") << 3 << "utf-8" << "Café € „gut“";
+        QTest::newRow("iso-8859-1") << 0 << "iso-8859-1"
+                                    << "Grüße";
+        QTest::newRow("windows-1252") << 1 << "windows-1252"
+                                      << "Preis 5 €";
+        QTest::newRow("utf-7, ending in ü") << 2 << "utf-7"
+                                            << "Grü";
+        QTest::newRow("utf-8") << 3 << "utf-8"
+                               << "Café € „gut“";
     }
     void characterSets()
     {
@@ -175,8 +179,11 @@ private slots:
         o.trackingKey = QByteArray(64, 'k');
         READ_BACK(mail, b.build(r.values, "s", "kunde@example.net", o));
         // The personalised address is the one signed.
-        QVERIFY(mail.part("text/html").value("text").toString().contains(
-            "href=\"https://s.example.com/stats.php?nid=202401020304&url=http%3A%2F%2Fa.de%2FMaier&sig="));
+        QVERIFY(mail.part("text/html")
+                    .value("text")
+                    .toString()
+                    .contains(
+                        "href=\"https://s.example.com/stats.php?nid=202401020304&url=http%3A%2F%2Fa.de%2FMaier&sig="));
         QCOMPARE(mail.part("text/plain").value("text").toString().trimmed(), QStringLiteral("http://a.de/Maier"));
     }
 };

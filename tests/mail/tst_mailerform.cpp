@@ -5,8 +5,8 @@
 #include "filedialogrecorder.h"
 #include "inifile.h"
 #include "logforms.h"
-#include "mailtemplate.h"
 #include "mailerfixture.h"
+#include "mailtemplate.h"
 #include "messagerecorder.h"
 #include "mimeoracle.h"
 #include "modal.h"
@@ -16,8 +16,8 @@
 
 #include <QApplication>
 #include <QFile>
-#include <QSignalSpy>
 #include <QMessageAuthenticationCode>
+#include <QSignalSpy>
 #include <QUrl>
 
 using namespace vt;
@@ -27,16 +27,20 @@ namespace {
 const QString kSender = "versand@example.com <Versand Team>";
 
 // The five recipients: two good ones (one with blanks around its address), one
-// that fails the address check, one the server refuses, one marked invalid before.
-QList<FieldValues> fiveRecipients()
+// that fails the address check, one the server refuses, one marked invalid before;
+// and the server that refuses the one.
+std::unique_ptr<SmtpServer> fiveRecipients(MailerProgram &p)
 {
-    return {
+    SmtpServer::Options o;
+    o.rejectRecipients = {"abgelehnt@example.net"};
+    p.records({
         {{"Invalid", false}, {"Mail", "anna@example.net"}, {"Anrede", "Frau"}, {"Name", "Älm"}},
         {{"Invalid", false}, {"Mail", "  bert@example.net "}, {"Anrede", "Herr"}, {"Name", "Berg"}},
         {{"Invalid", false}, {"Mail", "kein-gültiger"}, {"Anrede", "Herr"}, {"Name", "Kurz"}},
         {{"Invalid", false}, {"Mail", "abgelehnt@example.net"}, {"Anrede", ""}, {"Name", "Nein"}},
         {{"Invalid", true}, {"Mail", "eva@example.net"}, {"Anrede", "Frau"}, {"Name", "Ernst"}},
-    };
+    });
+    return SmtpServer::startOrFail(o);
 }
 
 // Records the lines of the rejected-address list each time it is shown.
@@ -68,15 +72,6 @@ class TestMailerForm : public QObject
 {
     Q_OBJECT
 
-    std::unique_ptr<SmtpServer> startServer(const SmtpServer::Options &o)
-    {
-        auto server = std::make_unique<SmtpServer>(o);
-        const QString why = server->start();
-        if (!why.isEmpty())
-            QTest::qFail(qPrintable(why), __FILE__, __LINE__);
-        return why.isEmpty() ? std::move(server) : nullptr;
-    }
-
 private slots:
     void initTestCase()
     {
@@ -87,14 +82,11 @@ private slots:
     void textRun()
     {
         MailerProgram p;
-        SmtpServer::Options o;
-        o.rejectRecipients = {"abgelehnt@example.net"};
-        auto server = startServer(o);
+        auto server = fiveRecipients(p);
         QVERIFY(server);
         p.settings(server->port(), {{"CodeSet/Index", "1"}});
         WriteLines(p.dir.file("Data/AbsenderMails.ini"), {kSender});
         MainState().TransactionLogOn = true;
-        p.records(fiveRecipients());
         const QStringList id = ids(p.table());
         MessageRecorder boxes;
         FileDialogRecorder files;
@@ -126,11 +118,12 @@ private slots:
         QCOMPARE(first.subject(), QStringLiteral("Angebot für Älm"));
         QCOMPARE(first.mailboxes("From"), QStringList{"Versand Team <versand@example.com>"});
         QCOMPARE(first.part("text/plain").value("charset").toString(), QStringLiteral("windows-1252"));
-        QCOMPARE(first.part("text/plain").value("text").toString(), QStringLiteral("Sehr geehrte Frau Älm,\r\nPreis: 5 €\r\n"));
-        QCOMPARE(first.part("application/pdf").value("sha256").toString(),
-                 QString::fromLatin1(QCryptographicHash::hash(FileBytes(MailTestData("preise.pdf")),
-                                                              QCryptographicHash::Sha256)
-                                         .toHex()));
+        QCOMPARE(first.part("text/plain").value("text").toString(),
+                 QStringLiteral("Sehr geehrte Frau Älm,\r\nPreis: 5 €\r\n"));
+        QCOMPARE(
+            first.part("application/pdf").value("sha256").toString(),
+            QString::fromLatin1(
+                QCryptographicHash::hash(FileBytes(MailTestData("preise.pdf")), QCryptographicHash::Sha256).toHex()));
         READ_BACK(second, got.at(1).data);
         QCOMPARE(second.subject(), QStringLiteral("Angebot für Berg"));
 
@@ -171,12 +164,9 @@ private slots:
     void htmlRunWithTracking()
     {
         MailerProgram p;
-        SmtpServer::Options o;
-        o.rejectRecipients = {"abgelehnt@example.net"};
-        auto server = startServer(o);
+        auto server = fiveRecipients(p);
         QVERIFY(server);
         p.settings(server->port(), {{"CodeSet/Index", "3"}, {"XMAILER/Type", "4"}});
-        p.records(fiveRecipients());
         p.dir.write("Data/Database.web", "[SETTINGS]\r\nStatsURL=https://stats.example.com/s/\r\n"
                                          "StatsPassword=geheim\r\nStatsActive=1\r\n");
         p.dir.write("news.eml", "Subject: Neuigkeiten für $NAME\r\nTo: alt@example.org\r\nMIME-Version: 1.0\r\n"
@@ -242,10 +232,12 @@ private slots:
         MailerProgram p;
         SmtpServer::Options o;
         o.failMailAfter = 2;
-        auto server = startServer(o);
+        auto server = SmtpServer::startOrFail(o);
         QVERIFY(server);
         p.settings(server->port());
-        p.records({{{"Mail", "a@example.net"}}, {{"Mail", "b@example.net"}}, {{"Mail", "c@example.net"}},
+        p.records({{{"Mail", "a@example.net"}},
+                   {{"Mail", "b@example.net"}},
+                   {{"Mail", "c@example.net"}},
                    {{"Mail", "d@example.net"}}});
         p.dir.write("m.eml", "Subject: s\r\nContent-Type: text/html\r\n\r\n<p>x</p>\r\n");
         MessageRecorder boxes;
@@ -267,15 +259,13 @@ private slots:
     void abortInTheMiddle()
     {
         MailerProgram p;
-        auto server = startServer({});
+        auto server = SmtpServer::startOrFail({});
         QVERIFY(server);
         p.settings(server->port(), {{"DELAY/delay", "1"}});
         p.records({{{"Mail", "a@example.net"}}, {{"Mail", "b@example.net"}}, {{"Mail", "c@example.net"}}});
         MessageRecorder boxes;
-        MailerProgram::chooseText();
-        TMailerForm *w = MailerProgram::open();
+        TMailerForm *w = MailerProgram::openTextMail();
         w->DelayUnitMs = 20;
-        w->ui->SubjectEdit->setText("s");
         w->ui->SendBitBtn->click();
         QVERIFY(w->RunActive());
         QVERIFY(MainState().SendRunActive);
@@ -307,7 +297,7 @@ private slots:
     void checksBeforeTheRun()
     {
         MailerProgram p;
-        auto server = startServer({});
+        auto server = SmtpServer::startOrFail({});
         QVERIFY(server);
         p.settings(server->port());
         p.records({{{"Mail", "a@example.net"}}});
@@ -393,7 +383,7 @@ private slots:
         QVERIFY(w->AttachmentPath.isEmpty());
         // The template is saved again without the attachment; another one is untouched.
         QCOMPARE(p.dir.read("Briefe/vorlage.mail"), QByteArray("[SUBJECT]\r\nBetreff\r\n[TEXT]\r\nZeile\r\n"
-                                                              "[ATTACHEMENT]\r\n\r\n"));
+                                                               "[ATTACHEMENT]\r\n\r\n"));
         QCOMPARE(p.dir.read("Briefe/andere.mail"), other);
         // Removing an attachment saves the template at once, with the edits made since.
         QTRY_COMPARE(w->CurrentTemplateFile, p.dir.file("Briefe/vorlage.mail"));
@@ -476,8 +466,7 @@ private slots:
         QTest::addColumn<QStringList>("expected");
         QTest::newRow("empty body") << QStringList{} << 0 << 0 << QStringList{"$NAME"};
         QTest::newRow("column 0") << QStringList{"  Hallo"} << 0 << 0 << QStringList{"$NAME Hallo"};
-        QTest::newRow("middle") << QStringList{"a", "Hallo  Welt"} << 1 << 6
-                                << QStringList{"a", "Hallo $NAME Welt"};
+        QTest::newRow("middle") << QStringList{"a", "Hallo  Welt"} << 1 << 6 << QStringList{"a", "Hallo $NAME Welt"};
         QTest::newRow("end of line") << QStringList{"Hallo"} << 0 << 5 << QStringList{"Hallo $NAME "};
         QTest::newRow("after the last line") << QStringList{"x"} << 3 << 0 << QStringList{"x", "$NAME"};
     }
@@ -519,8 +508,12 @@ private slots:
         QTest::addColumn<QString>("failedText");
         QTest::addColumn<int>("totalBar");
         // The share of sent mails counts the one under way.
-        QTest::newRow("first mail under way") << 0 << 0 << "0 von 10" << "10.00% (0 Stück)" << "0.00% (0 Stück)" << 0;
-        QTest::newRow("some done") << 6 << 3 << "9 von 10" << "70.00% (6 Stück)" << "30.00% (3 Stück)" << 90;
+        QTest::newRow("first mail under way") << 0 << 0 << "0 von 10"
+                                              << "10.00% (0 Stück)"
+                                              << "0.00% (0 Stück)" << 0;
+        QTest::newRow("some done") << 6 << 3 << "9 von 10"
+                                   << "70.00% (6 Stück)"
+                                   << "30.00% (3 Stück)" << 90;
     }
     void progressTexts()
     {

@@ -21,8 +21,8 @@ private slots:
         QTest::addColumn<std::optional<QString>>("subject");
         QTest::addColumn<QStringList>("body");
         QTest::addColumn<QStringList>("attachments");
-        QTest::newRow("complete") << QStringList{"[SUBJECT]", "Hallo $NAME", "[TEXT]", "Zeile 1", "", "Zeile 3",
-                                                 "[ATTACHEMENT]", "/tmp/a.pdf"}
+        QTest::newRow("complete") << QStringList{"[SUBJECT]", "Hallo $NAME", "[TEXT]",        "Zeile 1",
+                                                 "",          "Zeile 3",     "[ATTACHEMENT]", "/tmp/a.pdf"}
                                   << std::optional<QString>("Hallo $NAME") << QStringList{"Zeile 1", "", "Zeile 3"}
                                   << QStringList{"/tmp/a.pdf"};
         QTest::newRow("empty body, no attachment")
@@ -35,15 +35,15 @@ private slots:
         QTest::newRow("second [SUBJECT] becomes the subject")
             << QStringList{"[SUBJECT]", "erster", "[SUBJECT]", "[TEXT]", "x"} << std::optional<QString>("[SUBJECT]")
             << QStringList{"x"} << QStringList{};
-        QTest::newRow("lines before the first marker") << QStringList{"Notiz", "[SUBJECT]", "S", "[TEXT]", "t"}
-                                                       << std::optional<QString>("S") << QStringList{"t"}
-                                                       << QStringList{};
+        QTest::newRow("lines before the first marker")
+            << QStringList{"Notiz", "[SUBJECT]", "S", "[TEXT]", "t"} << std::optional<QString>("S") << QStringList{"t"}
+            << QStringList{};
         QTest::newRow("no subject section keeps the subject")
             << QStringList{"[TEXT]", "nur Text"} << std::optional<QString>() << QStringList{"nur Text"}
             << QStringList{};
-        QTest::newRow("markers compare exactly") << QStringList{"[TEXT]", "[text]", " [SUBJECT]"}
-                                                 << std::optional<QString>() << QStringList{"[text]", " [SUBJECT]"}
-                                                 << QStringList{};
+        QTest::newRow("markers compare exactly")
+            << QStringList{"[TEXT]", "[text]", " [SUBJECT]"} << std::optional<QString>()
+            << QStringList{"[text]", " [SUBJECT]"} << QStringList{};
     }
     void sections()
     {
@@ -59,7 +59,9 @@ private slots:
         QTest::addColumn<QString>("subject");
         QTest::addColumn<QStringList>("body");
         QTest::addColumn<QByteArray>("start"); // how the file begins on disk
-        QTest::newRow("Windows-1252") << "Grüße" << QStringList{"Straße €", ""} << QByteArray("[SUBJECT]\r\nGr\xfc\xdf" "e\r\n");
+        QTest::newRow("Windows-1252") << "Grüße" << QStringList{"Straße €", ""}
+                                      << QByteArray("[SUBJECT]\r\nGr\xfc\xdf"
+                                                    "e\r\n");
         // A character Windows-1252 lacks must not turn into "?".
         QTest::newRow("beyond Windows-1252") << "Łódź" << QStringList{"ok"} << QByteArray("\xef\xbb\xbf[SUBJECT]\r\n");
     }

@@ -33,6 +33,8 @@ struct Fixture
 {
     TestFolder dir;
     AddressTable table;
+    std::unique_ptr<SmtpServer> server;
+    SmtpClient client;
     explicit Fixture(const QStringList &addresses)
     {
         WriteLines(dir.file("Grussformel.txt"), {"Herr|Sehr geehrter Herr", "{LEER}|Hallo"});
@@ -40,14 +42,21 @@ struct Fixture
             return;
         QList<FieldValues> records;
         for (const QString &a : addresses)
-            records.append({{"Selected", true}, {"Invalid", false}, {"Mail", a}, {"Anrede", "Herr"}, {"Name", a.left(3)}});
+            records.append(
+                {{"Selected", true}, {"Invalid", false}, {"Mail", a}, {"Anrede", "Herr"}, {"Name", a.left(3)}});
         fill(table, records);
     }
-    SendRun::Config config(quint16 port, SmtpClient &client, SendRun::Mode mode = SendRun::Mode::Text)
+    // Starts the loopback server the runs send to.
+    bool serve(const SmtpServer::Options &options = SmtpServer::Options())
+    {
+        server = SmtpServer::startOrFail(options);
+        return server != nullptr;
+    }
+    SendRun::Config config(SendRun::Mode mode = SendRun::Mode::Text)
     {
         ConnectionSettings s;
         s.host = "127.0.0.1";
-        s.port = QString::number(port);
+        s.port = QString::number(server ? server->port() : 1);
         ConfigureSmtpClient(client, s);
         SendRun::Config c;
         c.mode = mode;
@@ -121,32 +130,22 @@ class TestSendRun : public QObject
 {
     Q_OBJECT
 
-    std::unique_ptr<SmtpServer> startServer(const SmtpServer::Options &o = {})
-    {
-        auto server = std::make_unique<SmtpServer>(o);
-        const QString why = server->start();
-        if (!why.isEmpty())
-            QTest::qFail(qPrintable(why), __FILE__, __LINE__);
-        return why.isEmpty() ? std::move(server) : nullptr;
-    }
-
 private slots:
     void crashAfterTheThirdCommit()
     {
         Fixture f({"a@example.net", "b@example.net", "c@example.net", "d@example.net", "e@example.net"});
-        auto server = startServer();
-        QVERIFY(server);
+        QVERIFY(f.serve());
         f.table.close();
         QProcess child;
         child.start(QCoreApplication::applicationFilePath(),
-                    {"--crash-child", f.dir.path(), QString::number(server->port())});
+                    {"--crash-child", f.dir.path(), QString::number(f.server->port())});
         QVERIFY(child.waitForFinished(60000));
         QCOMPARE(child.exitCode(), 0);
         // The committed records are finished, every other one is still marked.
         QVERIFY(f.table.open(f.dir.file("Kunden.DB")));
         QCOMPARE(f.selected(), (QStringList{"False", "False", "False", "True", "True"}));
         QCOMPARE(column(f.table, "LetztesMail"), (QStringList{today(), today(), today(), "", ""}));
-        QCOMPARE(server->received().size(), 3);
+        QCOMPARE(f.server->received().size(), 3);
         // Opening the table again folds the run's log back into the one file.
         f.table.close();
         QVERIFY(!QFile::exists(f.dir.file("Kunden.DB-wal")));
@@ -155,10 +154,8 @@ private slots:
     void recordsChangedDuringTheRun()
     {
         Fixture f({"a@example.net", "b@example.net", "c@example.net", "d@example.net"});
-        auto server = startServer();
-        QVERIFY(server);
-        SmtpClient client;
-        SendRun run(f.config(server->port(), client), &client);
+        QVERIFY(f.serve());
+        SendRun run(f.config(), &f.client);
         // While the first mail goes, the user unmarks the third record and deletes the fourth.
         connect(&run, &SendRun::recordSent, this, [&f](qint64 id) {
             if (id != 1)
@@ -168,7 +165,7 @@ private slots:
         });
         QCOMPARE(runToEnd(run), SendRun::Outcome::Completed);
         QCOMPARE(run.total(), 2);
-        QCOMPARE(server->received().size(), 2);
+        QCOMPARE(f.server->received().size(), 2);
         QCOMPARE(f.selected(), (QStringList{"False", "False", "False"}));
         QCOMPARE(column(f.table, "Invalid"), (QStringList{"False", "False", "False"}));
         QCOMPARE(column(f.table, "LetztesMail"), (QStringList{today(), today(), ""}));
@@ -178,12 +175,10 @@ private slots:
     {
         // Four records, one of them failing the address check: three pauses, none after the last.
         Fixture f({"a@example.net", "kein-at", "c@example.net", "d@example.net"});
-        auto server = startServer();
-        QVERIFY(server);
-        SmtpClient client;
-        SendRun::Config c = f.config(server->port(), client);
+        QVERIFY(f.serve());
+        SendRun::Config c = f.config();
         c.delayMs = 20;
-        SendRun run(c, &client);
+        SendRun run(c, &f.client);
         QSignalSpy pauses(&run, &SendRun::pauseStarted);
         QStringList modes;
         connect(&run, &SendRun::recordCommitted, this, [&] {
@@ -208,12 +203,10 @@ private slots:
     void stopDuringThePause()
     {
         Fixture f({"a@example.net", "b@example.net", "c@example.net"});
-        auto server = startServer();
-        QVERIFY(server);
-        SmtpClient client;
-        SendRun::Config c = f.config(server->port(), client);
+        QVERIFY(f.serve());
+        SendRun::Config c = f.config();
         c.delayMs = 60000;
-        SendRun run(c, &client);
+        SendRun run(c, &f.client);
         connect(&run, &SendRun::pauseStarted, &run, &SendRun::stop);
         QCOMPARE(runToEnd(run), SendRun::Outcome::Aborted);
         QCOMPARE(f.selected(), (QStringList{"False", "True", "True"}));
@@ -252,18 +245,16 @@ private slots:
         Fixture f({"a@example.net", "b@example.net", "c@example.net"});
         SmtpServer::Options o;
         o.failMailAfter = 1;
-        auto server = startServer(o);
-        QVERIFY(server);
+        QVERIFY(f.serve(o));
         MessageRecorder recorder;
         for (MsgButton b : answers)
             recorder.answer(b);
-        SmtpClient client;
-        SendRun::Config c = f.config(server->port(), client, mode);
+        SendRun::Config c = f.config(mode);
         // The switch alone decides here; the connection itself stays plain.
         QFETCH(bool, ssl);
         c.sslActive = ssl;
         c.ignoreConnectionProblems = ignore;
-        SendRun run(c, &client);
+        SendRun run(c, &f.client);
         QTEST(runToEnd(run), "outcome");
         const QStringList texts = recorder.takeTexts();
         QCOMPARE(texts.size(), boxes.size());
@@ -272,21 +263,19 @@ private slots:
         // The first recipient is finished; the server's trouble is no fault of the others.
         QCOMPARE(f.selected(), (QStringList{"False", "True", "True"}));
         QCOMPARE(column(f.table, "Invalid"), (QStringList{"False", "False", "False"}));
-        QCOMPARE(server->received().size(), 1);
+        QCOMPARE(f.server->received().size(), 1);
     }
 
     void localErrorEndsTheRun()
     {
         Fixture f({"a@example.net", "b@example.net"});
-        auto server = startServer();
-        QVERIFY(server);
+        QVERIFY(f.serve());
         MessageRecorder recorder;
-        SmtpClient client;
-        SendRun run(f.config(server->port(), client), &client);
+        SendRun run(f.config(), &f.client);
         connect(&run, &SendRun::recordSent, this, [&f] { QFile::remove(f.dir.file("Grussformel.txt")); });
         QCOMPARE(runToEnd(run), SendRun::Outcome::LocalError);
-        QVERIFY(recorder.takeExpected(MsgKind::Error, "Die Datei " + f.dir.file("Grussformel.txt") +
-                                                          " kann nicht geöffnet werden!"));
+        QVERIFY(recorder.takeExpected(MsgKind::Error,
+                                      "Die Datei " + f.dir.file("Grussformel.txt") + " kann nicht geöffnet werden!"));
         QCOMPARE(f.selected(), (QStringList{"False", "True"}));
         QCOMPARE(column(f.table, "Invalid"), (QStringList{"False", "False"}));
     }
@@ -296,7 +285,8 @@ private slots:
         QTest::addColumn<bool>("salutations");
         QTest::addColumn<QString>("attachment");
         QTest::addColumn<QString>("error"); // the salutation table's path stands for "%1"
-        QTest::newRow("no salutation table") << false << "" << "Die Datei %1 kann nicht geöffnet werden!";
+        QTest::newRow("no salutation table") << false << ""
+                                             << "Die Datei %1 kann nicht geöffnet werden!";
         QTest::newRow("attachment gone") << true << "/nonexistent/anhang.pdf"
                                          << "Die Datei /nonexistent/anhang.pdf kann nicht geöffnet werden!";
     }
@@ -308,10 +298,9 @@ private slots:
         Fixture f({"a@example.net"});
         if (!salutations)
             QFile::remove(f.dir.file("Grussformel.txt"));
-        SmtpClient client;
-        SendRun::Config c = f.config(1, client);
+        SendRun::Config c = f.config();
         c.attachmentPath = attachment;
-        SendRun run(c, &client);
+        SendRun run(c, &f.client);
         QVERIFY(!run.start());
         QCOMPARE(run.errorText(), error.contains("%1") ? error.arg(f.dir.file("Grussformel.txt")) : error);
         QCOMPARE(f.selected(), QStringList{"True"});

@@ -52,10 +52,14 @@ private slots:
         QTest::newRow("two links") << "<a href=\"http://a.de\">1</a><a href=\"http://b.de\">2</a>"
                                    << "<a href=\"" + tracked(id, "http://a.de") + "\">1</a><a href=\"" +
                                           tracked(id, "http://b.de") + "\">2</a>";
-        QTest::newRow("mailto stays") << "<a href=\"mailto:a@b.de\">" << "<a href=\"mailto:a@b.de\">";
-        QTest::newRow("unquoted stays") << "<a href=http://a.de>" << "<a href=http://a.de>";
-        QTest::newRow("blanks around = stay") << "<a href = \"http://a.de\">" << "<a href = \"http://a.de\">";
-        QTest::newRow("no closing quote stays") << "<a href=\"http://a.de" << "<a href=\"http://a.de";
+        QTest::newRow("mailto stays") << "<a href=\"mailto:a@b.de\">"
+                                      << "<a href=\"mailto:a@b.de\">";
+        QTest::newRow("unquoted stays") << "<a href=http://a.de>"
+                                        << "<a href=http://a.de>";
+        QTest::newRow("blanks around = stay") << "<a href = \"http://a.de\">"
+                                              << "<a href = \"http://a.de\">";
+        QTest::newRow("no closing quote stays") << "<a href=\"http://a.de"
+                                                << "<a href=\"http://a.de";
     }
     void rewritesLinks()
     {

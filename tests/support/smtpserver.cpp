@@ -8,6 +8,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QTest>
 
 SmtpServer::SmtpServer(const Options &options) : m_options(options)
 {
@@ -63,6 +64,16 @@ QString SmtpServer::start()
         return QStringLiteral("smtpsink.py did not start: ") + QString::fromLocal8Bit(m_process.readAllStandardError());
     m_port = quint16(line.mid(5).toUInt());
     return {};
+}
+
+std::unique_ptr<SmtpServer> SmtpServer::startOrFail(const Options &options)
+{
+    auto server = std::make_unique<SmtpServer>(options);
+    const QString why = server->start();
+    if (why.isEmpty())
+        return server;
+    QTest::qFail(qPrintable(why), __FILE__, __LINE__);
+    return nullptr;
 }
 
 QList<SmtpServer::Received> SmtpServer::received() const
