@@ -1,9 +1,12 @@
 #include "forms.h"
 #include "crashreport.h"
+#include "grussformelform.h"
 #include "hostform.h"
 #include "logforms.h"
 #include "mailerform.h"
 #include "mainform.h"
+#include "mainstate.h"
+#include "productinfo.h"
 
 #include <QList>
 #include <QPointer>
@@ -16,6 +19,7 @@ namespace {
 QList<QPointer<QWidget>> g_made; // in the order made
 THostForm *g_hostForm = nullptr;
 TMainForm *g_mainForm = nullptr;
+TGrussformelForm *g_grussformelForm = nullptr;
 
 } // namespace
 
@@ -29,9 +33,26 @@ THostForm *HostForm()
     return FormInstance(g_hostForm, "THostForm.FormCreate");
 }
 
+THostForm *ExistingHostForm()
+{
+    return g_hostForm;
+}
+
 TMainForm *MainForm()
 {
     return FormInstance(g_mainForm, "TMainForm.FormCreate");
+}
+
+TGrussformelForm *GrussformelForm()
+{
+    if (!g_grussformelForm) {
+        // It works on the salutation table of the program folder the main window set.
+        g_grussformelForm = new TGrussformelForm(MainState().AppFolder);
+        if (!ProductInfo().HelpFile.isEmpty())
+            g_grussformelForm->setHelpFile(ProductInfo().HelpFile);
+        RememberForm(g_grussformelForm);
+    }
+    return g_grussformelForm;
 }
 
 void CreateWindowsInOrder()
@@ -52,7 +73,7 @@ void CreateWindowsInOrder()
     RememberForm(LogForm());       // 12 sent-log viewer
     RememberForm(ErrorMailForm()); // 13 list of rejected addresses
     // TBackupForm                  // 14 backup and restore
-    // TGrussformelForm             // 15 salutation table
+    GrussformelForm(); // 15 salutation table
     // TImportAccountsForm          // 16 picker of mail accounts to import
     // TPreviewForm                 // 17 preview of the personalised mail
     // TFilter2Form                 // 18 marking records by text
@@ -89,6 +110,7 @@ void DestroyWindows()
     g_made.clear();
     g_hostForm = nullptr;
     g_mainForm = nullptr;
+    g_grussformelForm = nullptr;
 }
 
 } // namespace vt

@@ -9,9 +9,13 @@ namespace vt {
 
 class THostForm;
 class TMainForm;
+class TGrussformelForm;
 
 THostForm *HostForm();
+// The host window when it has been made; never makes it.
+THostForm *ExistingHostForm();
 TMainForm *MainForm();
+TGrussformelForm *GrussformelForm();
 
 // The window in the slot, made and set up on first use. The slot is filled
 // before the set-up (FormCreate) runs, so a set-up that reaches for its own

@@ -1,20 +1,150 @@
 #pragma once
-// The main window of the program.
+// The main window of the program: the address grid of the open database and
+// every command of the program (menu, button bar, toolbar, the grid's context
+// menu and keys). Its state that other windows read lives in MainState(); the
+// window owns the widgets and follows that state.
+#include "mainstate.h"
+#include "programfolder.h"
+#include "wheelhook.h"
+
+#include <QHash>
 #include <QMainWindow>
+#include <QPixmap>
+
+#include <functional>
+
+class QAction;
+class QComboBox;
+class QLabel;
+class QMenu;
+class QPushButton;
+class QToolBar;
+class QToolButton;
 
 namespace vt {
 
-class TMainForm : public QMainWindow
+class TDBGrid;
+
+// What a command does while no database is open.
+enum class WithoutDatabase {
+    Ignore,    // it does not look at the open database
+    Silent,    // it does nothing
+    Refuse,    // "Zuerst Datenbank öffnen!"
+    RefuseWeb, // "Öffnen Sie zuerst eine Datenbank!"
+};
+// Whether the application's message hook stays while the command's dialog is shown.
+enum class HookRule { None, Removed, Kept };
+
+// One command of the main window. Its QAction carries the name as objectName;
+// the buttons of the command trigger that action.
+struct TMainCommand
 {
+    const char *name;
+    const char *caption;
+    const char *key; // shortcut, or nullptr
+    WithoutDatabase withoutDatabase;
+    HookRule hook;
+    bool changesTable; // refused while a send run is going
+    bool checkable;
+};
+// Every command, in the order of the menus.
+const QList<TMainCommand> &MainCommands();
+
+class TMainForm : public QMainWindow, public TMainWindowOps
+{
+    Q_OBJECT
 public:
     TMainForm();
+    ~TMainForm() override;
+
+    // Life cycle.
     void FormCreate();
+    void FormShow();
     // Runs when the window is shown and when the user comes back to it from
     // another modeless window of the program.
     void FormActivate();
+    // Closing: false when the window stays open (a value typed into the grid
+    // could not be saved and the user keeps it).
+    bool FormClose();
+    void FormDestroy();
+    // The application's message hook: the vertical wheel becomes cursor keys
+    // for the focused control. True when the event was dealt with.
+    bool AppMessage(QObject *receiver, QEvent *event);
+    // The start ended before the window could be shown (another user holds the data).
+    bool StartEnded() const { return m_startEnded; }
+
+    // Copies the templates of "Vorlagen" into the documents work folder.
+    void CopyTemplatesToDocuments();
+    // The documents work folder, ending in "/".
+    static QString DocumentsWorkFolder();
+    bool check_OL64Bit();
+
+    // Commands.
+    void MailBitBtnClick() override;
+    void BearbeitenimGrid1Click();
+    void TransactionlogwrdendesMailversandes1Click();
+    void NachdoppeltenEmailadressenprfen1Click();
+    void OutlookEMailBitBtnClick();
+    void CopyDBGridToClipboardClick();
+    void FirstButtonClick();
+    void LastButtonClick();
+    void ComboBox1Change(int index);
+    void DBGrid1TitleClick(int column);
+    void DBGrid1DblClick();
+    bool DBGrid1KeyDown(QKeyEvent *event);
+
+    // Runs a command by name with its database, send-run and hook rules; an
+    // unknown name or a command without a handler does nothing.
+    void RunCommand(const QString &name);
+    // The handler of a command (the windows that build its dialog set it).
+    void SetCommandHandler(const QString &name, std::function<void()> handler);
+    bool HasCommandHandler(const QString &name) const { return m_handlers.contains(name); }
+    QAction *CommandAction(const QString &name) const { return m_actions.value(name); }
+
+    // What lower layers call.
+    void StartMailer() override;
+    void ExportGridToExcel() override;
+    void SetColumnValue(const QString &fieldName, const QString &value, bool onlyMarked) override;
+    void DeleteSelectedDatabase() override;
+    void RefreshGrid() override;
+
+    TDBGrid *DBGrid1 = nullptr;
+    QPixmap TrueGlyph, FalseGlyph;
 
 protected:
+    void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
+
+private:
+    void buildWindow();
+    void buildMenus();
+    QWidget *buildToolbar();
+    QWidget *buildButtonBar();
+    QToolButton *toolButton(QToolBar *bar, const QString &name, const QString &command, const QString &hint, int icon);
+    void wireCommands();
+    void followState();
+    void applyGridEditMode();
+    void showMultiDatabaseCommands(bool on);
+    QPixmap loadPicture(const QString &path);
+    void writeConfigSwitch(const QString &key, bool on);
+    QString configFile() const;
+
+    QHash<QString, QAction *> m_actions;
+    QHash<QString, std::function<void()>> m_handlers;
+    QHash<QString, const TMainCommand *> m_commands;
+    QLabel *m_image = nullptr;
+    QLabel *m_versionLabel = nullptr;
+    QLabel *m_databaseLabel = nullptr;
+    QLabel *m_statusPanel = nullptr;
+    QLabel *m_statusText = nullptr;
+    QComboBox *m_comboBox = nullptr;
+    QPushButton *m_openModeBitBtn = nullptr;
+    QToolButton *m_openModeGlowButton = nullptr;
+    QMenu *m_gridPopup = nullptr;
+    DataFolderLock m_lock;
+    bool m_startEnded = false;
+    bool m_created = false;
+    WheelNotches m_wheelNotches;
 };
 
 } // namespace vt

@@ -2,6 +2,7 @@
 #include "crashreport.h"
 #include "forms.h"
 #include "hostform.h"
+#include "mainform.h"
 #include "singleinstance.h"
 #include "windowsinfo.h"
 
@@ -33,7 +34,9 @@ int RunApplication(int argc, char **argv)
     QApplication::restoreOverrideCursor();
 
     int rc = 0;
-    if (RequestedExit() == CrashExit::None) {
+    // When another workstation holds the data the start ends here, before the
+    // main window is ever shown.
+    if (RequestedExit() == CrashExit::None && !MainForm()->StartEnded()) {
         QTimer::singleShot(0, HostForm(), [] { Guard("THostForm.FormActivate", [] { HostForm()->FormActivate(); }); });
         rc = app.exec();
     }

@@ -737,6 +737,25 @@ bool AddressTable::setIndexName(const QString &name)
     return true;
 }
 
+bool AddressTable::refresh()
+{
+    if (!isOpen())
+        return fail(QStringLiteral("Die Tabelle ist nicht geöffnet."));
+    if (!checkBrowse())
+        return false;
+    const qint64 id = currentId();
+    const qint64 oldRow = m_row;
+    invalidateRows();
+    if (!ensureRows())
+        return false;
+    const qint64 r = id >= 0 ? rowOfId(id) : -1;
+    setRow(r >= 0 ? r : std::min<qint64>(oldRow, qint64(m_ids.size()) - 1));
+    m_bof = m_row <= 0;
+    m_eof = m_ids.empty();
+    notifyRowsReset();
+    return true;
+}
+
 bool AddressTable::setFilterText(const QString &text)
 {
     if (m_filtered && isOpen()) {

@@ -166,6 +166,11 @@ public:
     void rollbackTransaction();
     bool inTransaction() const { return m_txDepth > 0; }
 
+    // Reads the rows anew, for records changed through another connection to
+    // the file; the current record stays current while it is among them. A
+    // pending edit is posted first.
+    bool refresh();
+
     // While controls are disabled no signal is sent; enabling them again sends
     // one rowsReset() and, when records changed meanwhile, one afterBulkChange().
     void disableControls();

@@ -36,6 +36,19 @@ TMainState::~TMainState()
     deleteComponents(TableComponents);
 }
 
+QString TMainState::SendRunActiveText()
+{
+    return QStringLiteral("Während des Mailversands nicht möglich!\rBitte warten Sie, bis der Versand beendet ist.");
+}
+
+bool TMainState::CommandRefusedDuringSendRun() const
+{
+    if (!SendRunActive)
+        return false;
+    information(SendRunActiveText());
+    return true;
+}
+
 void TMainState::SetAppFolder(const QString &folder)
 {
     AppFolder = WithTrailingSlash(folder);

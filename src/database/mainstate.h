@@ -68,7 +68,8 @@ public:
     int CharsetIndex = 0;
     QString StatsUrl, StatsPassword, WebSettingsFile;
     int MarkedCount = 0;
-    bool SendRunActive = false; // a serial e-mail is being sent: the open table must not change
+    // A serial e-mail run is sending: commands that change the open table wait for its end.
+    bool SendRunActive = false;
     bool OutlookAvailable = false;
     bool Outlook64Bit = false;
 
@@ -90,6 +91,12 @@ public:
     bool NeueEintrageabholen1Enabled = false;
 
     TMainWindowOps *Ops = nullptr;
+
+    // The one check of every command that changes the open table (imports,
+    // deletes, bulk tools, opening another database, grid editing): while a send
+    // run is going it tells the user so and returns true, and the command stops.
+    bool CommandRefusedDuringSendRun() const;
+    static QString SendRunActiveText();
 
     // Sets AppFolder and the folders inside it; SystemTempFolder is the system's
     // temporary folder.

@@ -422,10 +422,7 @@ void TMailerForm::showAttachment(const QString &path)
 
 bool TMailerForm::refusedWhileSending()
 {
-    if (!m_runActive)
-        return false;
-    information(kSendRunActiveText);
-    return true;
+    return MainState().CommandRefusedDuringSendRun();
 }
 
 void TMailerForm::LoadMailTemplate(const QString &path, bool workCopy)
@@ -653,7 +650,7 @@ bool TMailerForm::BuildHtmlMail(QString *problem)
         return false;
     };
     if (m_runActive)
-        return fail(kSendRunActiveText);
+        return fail(TMainState::SendRunActiveText());
     if (!MailTable || !MailTable->isOpen())
         return fail(QStringLiteral("Zuerst Datenbank öffnen!"));
     const std::optional<QList<QVariant>> record = MailTable->readRecord(MailTable->currentId());

@@ -59,9 +59,6 @@ struct SendProgress
 };
 SendProgress SendProgressTexts(int sent, int failed, qint64 marked);
 
-// The box shown for a command that must wait until the run is over.
-inline const QString kSendRunActiveText = QStringLiteral("Während des Versands nicht möglich!");
-
 class TMailerForm : public QDialog
 {
     Q_OBJECT

@@ -54,7 +54,12 @@ void StartMailer()
         information(QStringLiteral("Zuerst Datenbank öffnen!"));
         return;
     }
-    const TStartWizardChoice &choice = StartWizardChoice();
+    TStartWizardChoice &choice = StartWizardChoice();
+    // Nothing chosen yet (no start wizard has run): a new text mail.
+    if (!choice.TextMailChosen && !choice.HtmlMailChosen && !choice.SampleTemplateChosen && !choice.ImportHtmlChosen) {
+        choice.NewMailChosen = true;
+        choice.TextMailChosen = true;
+    }
     w->ui->ToEdit->show();
     if (choice.TextMailChosen) {
         w->SetBusyCursor(true);

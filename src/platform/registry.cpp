@@ -6,6 +6,8 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
+#include <algorithm>
+
 namespace vt {
 
 namespace {
@@ -72,7 +74,12 @@ bool Registry::valueExists(const QString &key, const QString &name)
 
 bool Registry::keyExists(const QString &key)
 {
-    return IniFile(fileName()).sectionExists(key);
+    // A value written below a key makes every key above it, as in the registry.
+    const QString below = key + QLatin1Char('\\');
+    const QStringList sections = IniFile(fileName()).sections();
+    return std::any_of(sections.begin(), sections.end(), [&](const QString &s) {
+        return s.compare(key, Qt::CaseInsensitive) == 0 || s.startsWith(below, Qt::CaseInsensitive);
+    });
 }
 
 bool Registry::deleteValue(const QString &key, const QString &name)

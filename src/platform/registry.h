@@ -21,6 +21,7 @@ public:
     static bool writeString(const QString &key, const QString &name, const QString &value);
     static bool writeInteger(const QString &key, const QString &name, int value);
     static bool valueExists(const QString &key, const QString &name);
+    // True when the key or any key below it holds a value.
     static bool keyExists(const QString &key);
     static bool deleteValue(const QString &key, const QString &name);
 };

@@ -5,6 +5,7 @@
 #include "forms.h"
 #include "hostform.h"
 #include "mainform.h"
+#include "mainformfixture.h"
 #include "productinfo.h"
 
 #include <QApplication>
@@ -35,12 +36,16 @@ public:
 class TestStartup : public QObject
 {
     Q_OBJECT
+    QTemporaryDir m_home;
+    TestFolder m_programFolder{true};
+
 private slots:
     void initTestCase()
     {
-        // Keeps the branding folder away from the user's own.
-        QStandardPaths::setTestModeEnabled(true);
-        QApplication::setQuitOnLastWindowClosed(false);
+        // Keeps the branding folder, the documents and the registry store away
+        // from the user's own, and the main window on a copy of the shipped files.
+        UsePrivateHome(m_home);
+        SetProgramFolderOverride(m_programFolder.path());
     }
 
     void windowsAreMadeInOrderAndKept()

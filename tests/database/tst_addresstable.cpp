@@ -507,6 +507,41 @@ private slots:
         QCOMPARE(t.idAt(0), qint64(n));
     }
 
+    void refreshReadsWhatAnotherConnectionWrote()
+    {
+        AddressTable t;
+        QVERIFY(openNew(t, named({"a", "b", "c"})));
+        QVERIFY(t.setIndexName("Name"));
+        QVERIFY(t.moveTo(1));
+        t.textAt(0, t.fieldIndex(kName)); // rows and a page are held now
+        {
+            AddressTable other;
+            QVERIFY(other.open(t.fileName()));
+            QVERIFY(other.first() && other.edit() && other.setText(kName, "d") && other.post());
+            QVERIFY(other.append() && other.setText(kName, "0") && other.post());
+        }
+        QCOMPARE(t.recordCount(), 3);
+        QSignalSpy reset(&t, &AddressTable::rowsReset);
+        QVERIFY(t.refresh());
+        QCOMPARE(reset.count(), 1);
+        QCOMPARE(column(t, kName), QStringList({"0", "b", "c", "d"}));
+        QCOMPARE(t.text(kName), QStringLiteral("b")); // still on its record, now in row 1 of the new order
+        // A current record that went away leaves the cursor at its row.
+        QVERIFY(t.moveTo(3));
+        {
+            AddressTable other;
+            QVERIFY(other.open(t.fileName()));
+            QVERIFY(other.deleteWhere(Filter::parse("Name='d'")) == 1);
+        }
+        QVERIFY(t.refresh());
+        QCOMPARE(t.row(), 2);
+        // A pending edit is posted first.
+        QVERIFY(t.edit() && t.setText(kName, "e"));
+        QVERIFY(t.refresh());
+        QCOMPARE(t.state(), AddressTable::State::Browse);
+        QCOMPARE(column(t, kName), QStringList({"0", "b", "e"}));
+    }
+
     void signalsAndDetachedViews()
     {
         AddressTable t;

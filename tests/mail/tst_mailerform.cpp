@@ -11,6 +11,7 @@
 #include "mimeoracle.h"
 #include "modal.h"
 #include "smtpserver.h"
+#include "text.h"
 #include "tracking.h"
 #include "ui_mailerform.h"
 
@@ -281,7 +282,7 @@ private slots:
         QVERIFY(!w->ui->SendBitBtn->isEnabled());
         p.dir.write("t.mail", "[SUBJECT]\r\nx\r\n[TEXT]\r\n[ATTACHEMENT]\r\n\r\n");
         w->LoadMailTemplate(p.dir.file("t.mail"));
-        QVERIFY(boxes.takeExpected(MsgKind::Information, kSendRunActiveText));
+        QVERIFY(boxes.takeExpected(MsgKind::Information, CrToNewline(TMainState::SendRunActiveText())));
         QVERIFY(!w->BuildHtmlMail());
         QVERIFY(pauses.wait(10000));
         w->ui->AbortBitBtn->click();

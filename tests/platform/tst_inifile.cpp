@@ -272,6 +272,12 @@ private slots:
         QVERIFY(Registry::deleteValue(key, "Left"));
         QVERIFY(!Registry::valueExists(key, "Left"));
         QVERIFY(dir.read("config/registry.ini").startsWith("[Software\\Halvicor\\WindowPos]\r\n"));
+        // A key exists once anything below it holds a value; a key that only
+        // starts with the same letters is another key.
+        QVERIFY(!Registry::keyExists("Software\\Halvicor\\Other"));
+        QVERIFY(Registry::writeString("Software\\Halvicor\\Other\\Sub", "v", "1"));
+        QVERIFY(Registry::keyExists("software\\halvicor\\other"));
+        QVERIFY(!Registry::keyExists("Software\\Halvicor\\Oth"));
         Registry::setFileName(QString());
     }
 };
