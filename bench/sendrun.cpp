@@ -185,6 +185,7 @@ int main(int argc, char **argv)
                 << QStringLiteral("Mit freundlichen Grüßen") << QStringLiteral("Ihr Team");
 
     Figures text, html;
+    const long rssBefore = ProcessMemoryKb();
     config.mode = SendRun::Mode::Text;
     if (!runOnce(config, client, &text, &error))
         return fail(QStringLiteral("text run: ") + error);
@@ -206,6 +207,7 @@ int main(int argc, char **argv)
     std::printf("recipients: %d records\n", count);
     std::printf("text_mails_per_s: %.0f mails/s\n", text.mailsPerSecond);
     std::printf("html_mails_per_s: %.0f mails/s\n", html.mailsPerSecond);
+    std::printf("rss_before_runs: %.1f MiB\n", rssBefore / 1024.0);
     std::printf("rss_after_text_run: %.1f MiB\n", rssAfterText / 1024.0);
     std::printf("rss_after_html_run: %.1f MiB\n", rssAfterHtml / 1024.0);
     std::printf("peak_rss: %.1f MiB\n", ProcessMemoryKb("VmHWM:") / 1024.0);

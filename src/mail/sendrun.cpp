@@ -147,7 +147,10 @@ bool SendRun::start()
     m_started = true;
     m_outcome = Outcome::Running;
     enterRunJournal();
-    m_clientConnection = connect(m_client, &SmtpClient::sendFinished, this, &SendRun::onSendFinished);
+    // Handled from the event loop, not inside the socket's own signal: the handling
+    // may show a box (a loop of its own), during which the socket may go away.
+    m_clientConnection =
+        connect(m_client, &SmtpClient::sendFinished, this, &SendRun::onSendFinished, Qt::QueuedConnection);
     scheduleNext();
     return true;
 }
