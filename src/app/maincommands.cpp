@@ -8,6 +8,7 @@
 #include "forms.h"
 #include "grussformelform.h"
 #include "inifile.h"
+#include "logforms.h"
 #include "mainform.h"
 #include "messages.h"
 #include "modal.h"
@@ -348,6 +349,7 @@ void TMainForm::wireCommands()
     on("FirstButton", &TMainForm::FirstButtonClick);
     on("LastButton", &TMainForm::LastButtonClick);
     SetCommandHandler(QStringLiteral("Grussormel1"), [] { Modal::exec(GrussformelForm()); });
+    SetCommandHandler(QStringLiteral("LogDateimitzuletztversendetenEmails1"), [] { Modal::exec(LogForm()); });
 }
 
 void TMainForm::SetCommandHandler(const QString &name, std::function<void()> handler)

@@ -190,8 +190,11 @@ TMailerForm::TMailerForm()
 TMailerForm::~TMailerForm()
 {
     ActivationTracker::instance().remove(this);
-    if (m_run)
+    // A run still going ends now, while the SMTP component it uses still exists.
+    if (m_run) {
         m_run->disconnect(this);
+        delete m_run;
+    }
     SetBusyCursor(false);
     delete ui;
 }

@@ -5,6 +5,7 @@
 #include "dbgrid.h"
 #include "grussformelform.h"
 #include "inifile.h"
+#include "logforms.h"
 #include "mainformfixture.h"
 #include "modal.h"
 #include "shellrecorder.h"
@@ -351,6 +352,17 @@ private slots:
         Modal::setHandler({});
         QVERIFY(shown && !hookDuring);
         QVERIFY(TAppMessageHook::instance().isInstalled());
+        // So is the list of the addresses sent last.
+        shown = false;
+        hookDuring = true;
+        Modal::setHandler([&](QDialog *d) {
+            shown = d == LogForm();
+            hookDuring = TAppMessageHook::instance().isInstalled();
+            return int(QDialog::Accepted);
+        });
+        m.form->CommandAction("LogDateimitzuletztversendetenEmails1")->trigger();
+        Modal::setHandler({});
+        QVERIFY(shown && !hookDuring);
     }
 
     void commandsThatChangeTheTableWaitForASendRun()

@@ -459,6 +459,29 @@ private slots:
         QVERIFY(!w->isVisible());
     }
 
+    void previewMessage()
+    {
+        MailerProgram p;
+        p.records({{{"Mail", " erster@example.net "}, {"Name", "Erster"}}, {{"Mail", "zweiter@example.net"}}});
+        p.dir.write("m.eml", "Subject: s\r\nTo: alt@example.org\r\nContent-Type: text/html; charset=utf-8\r\n\r\n"
+                             "<p>Hallo $NAME</p>\r\n");
+        MessageRecorder boxes;
+        MailerProgram::chooseHtml(p.dir.file("m.eml"));
+        TMailerForm *w = MailerProgram::open();
+        w->ui->SubjectEdit->setText("Für $NAME");
+        // The message of the record the grid stands on, as the preview shows it.
+        QVERIFY(p.table().first());
+        QString error;
+        QVERIFY2(w->BuildHtmlMail(&error), qPrintable(error));
+        READ_BACK(mail, FileBytes(w->SendTempFolder + "/Sending.eml"));
+        QCOMPARE(mail.mailboxes("To"), QStringList{" <erster@example.net>"});
+        QCOMPARE(mail.subject(), QStringLiteral("Für Erster"));
+        QVERIFY(mail.part("text/html").value("text").toString().contains("<p>Hallo Erster</p>"));
+        // The work files are the program's own.
+        QCOMPARE(QFile::permissions(w->SendTempFolder) & (QFile::ReadOther | QFile::ReadGroup), QFile::Permissions());
+        w->AbortBitBtnClick();
+    }
+
     void placeholders_data()
     {
         QTest::addColumn<QStringList>("lines");
