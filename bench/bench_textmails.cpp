@@ -3,34 +3,14 @@
 // run does them. Prints the rate and how far memory grew after warming up.
 #include "personalize.h"
 #include "smtpclient.h"
+#include "smtpsink.h"
 #include "textfile.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QFile>
-#include <QProcess>
-#include <QTcpServer>
-#include <QTcpSocket>
 #include <QTemporaryDir>
-#include <QThread>
 
 #include <cstdio>
-#include <unistd.h>
-
-namespace {
-
-long residentKb()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n'))
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLong();
-    return -1;
-}
-
-} // namespace
 
 int main(int argc, char **argv)
 {
@@ -38,30 +18,13 @@ int main(int argc, char **argv)
     // bench_textmails [count] [--log]: --log writes the protocol log as a run does.
     const int count = argc > 1 ? std::atoi(argv[1]) : 5000;
     const bool withLog = argc > 2 && qstrcmp(argv[2], "--log") == 0;
-    const QString sinkPath = QStringLiteral("/usr/sbin/smtp-sink");
-    if (!QFile::exists(sinkPath)) {
-        std::fprintf(stderr, "smtp-sink is missing: install the Debian package postfix (scripts/setup)\n");
+    SmtpSink sink;
+    const QString problem = sink.start();
+    if (!problem.isEmpty()) {
+        std::fprintf(stderr, "%s\n", qPrintable(problem));
         return 2;
     }
-    quint16 port = 0;
-    {
-        QTcpServer probe;
-        probe.listen(QHostAddress::LocalHost, 0);
-        port = probe.serverPort();
-    }
-    QStringList args;
-    if (getuid() == 0)
-        args << QStringLiteral("-u") << QStringLiteral("nobody");
-    args << QStringLiteral("127.0.0.1:%1").arg(port) << QStringLiteral("256");
-    QProcess sink;
-    sink.start(sinkPath, args);
-    for (int i = 0; i < 200; ++i) {
-        QTcpSocket probe;
-        probe.connectToHost(QHostAddress::LocalHost, port);
-        if (probe.waitForConnected(100))
-            break;
-        QThread::msleep(25);
-    }
+    const quint16 port = sink.port();
 
     QTemporaryDir dir;
     const QString table = dir.path() + QStringLiteral("/Grussformel.txt");
@@ -117,15 +80,13 @@ int main(int argc, char **argv)
             return 1;
         }
         if (i + 1 == warmup) {
-            rssWarm = residentKb();
+            rssWarm = ProcessMemoryKb();
             warmMs = timer.elapsed();
         }
     }
     const qint64 totalMs = timer.elapsed();
-    const long rssEnd = residentKb();
+    const long rssEnd = ProcessMemoryKb();
     client.disconnectFromServer();
-    sink.terminate();
-    sink.waitForFinished(3000);
 
     const double measuredMs = double(totalMs - warmMs);
     std::printf("text_mails: %d mails%s\n", count, withLog ? " (with protocol log)" : "");

@@ -4,9 +4,13 @@
 #include "hostform.h"
 #include "importaccountsform.h"
 #include "importaccountsoutlookform.h"
+#include "logforms.h"
+#include "mailerform.h"
 #include "mainform.h"
 #include "mainstate.h"
+#include "newwizform.h"
 #include "optionsform.h"
+#include "previewform.h"
 #include "productinfo.h"
 #include "tryconnectionform.h"
 
@@ -26,6 +30,7 @@ TOptionsForm *g_optionsForm = nullptr;
 TImportAccountsForm *g_importAccountsForm = nullptr;
 TFImportAccountsOutlook *g_importAccountsOutlookForm = nullptr;
 TFTryconnection *g_tryconnectionForm = nullptr;
+TNewWizForm *g_newWizForm = nullptr;
 
 } // namespace
 
@@ -97,6 +102,15 @@ TFTryconnection *TryconnectionForm()
     return g_tryconnectionForm;
 }
 
+TNewWizForm *NewWizForm()
+{
+    if (g_newWizForm)
+        return g_newWizForm;
+    TNewWizForm *wizard = FormInstance(g_newWizForm, "TNewWizForm.FormCreate");
+    wizard->ShowPlaceholders = [] { MainForm()->RunCommand(QStringLiteral("Platzhalter")); };
+    return wizard;
+}
+
 void CreateWindowsInOrder()
 {
     // One line per window in the fixed order; a window not built yet keeps its
@@ -107,17 +121,17 @@ void CreateWindowsInOrder()
     // TEdForm                      //  4 record editor
     // TSelectDatabaseForm          //  5 choosing a database to open or delete
     // TDoUpdatesForm               //  6 hidden rule window of the record editor
-    // TMailerForm                  //  7 serial e-mail window
+    RememberForm(MailerForm()); //  7 serial e-mail window
     // TDoIDForm                    //  8 ID range dialog
     // TAboutBox                    //  9 about box
     OptionsForm(); // 10 mail-server options
     // TImportForm                  // 11 delimited text and table import
-    // TLogForm                     // 12 sent-log viewer
-    // TErrorMailForm               // 13 list of rejected addresses
+    RememberForm(LogForm());       // 12 sent-log viewer
+    RememberForm(ErrorMailForm()); // 13 list of rejected addresses
     // TBackupForm                  // 14 backup and restore
     GrussformelForm(); // 15 salutation table
     ImportAccountsForm(); // 16 picker of mail accounts to import
-    // TPreviewForm                 // 17 preview of the personalised mail
+    RememberForm(PreviewForm()); // 17 preview of the personalised mail
     // TFilter2Form                 // 18 marking records by text
     // TAsciiForm                   // 19 delimited text export
     // TWabForm                     // 20 address book import
@@ -142,7 +156,7 @@ void CreateWindowsInOrder()
     // TWMImport                    // 39 Windows Mail contacts import
     // THTMLImportForm              // 40 HTML import
     // TSelectiveDuplicateForm      // 41 selective duplicate removal
-    // TNewWizForm                  // 42 start wizard of a serial e-mail
+    NewWizForm(); // 42 start wizard of a serial e-mail
 }
 
 void DestroyWindows()
@@ -157,6 +171,7 @@ void DestroyWindows()
     g_importAccountsForm = nullptr;
     g_importAccountsOutlookForm = nullptr;
     g_tryconnectionForm = nullptr;
+    g_newWizForm = nullptr;
 }
 
 } // namespace vt

@@ -14,6 +14,7 @@ class TOptionsForm;
 class TImportAccountsForm;
 class TFImportAccountsOutlook;
 class TFTryconnection;
+class TNewWizForm;
 
 THostForm *HostForm();
 // The host window when it has been made; never makes it.
@@ -25,6 +26,7 @@ TImportAccountsForm *ImportAccountsForm();
 TFImportAccountsOutlook *ImportAccountsOutlookForm();
 // The connection test belongs to the options dialog, over which it is shown.
 TFTryconnection *TryconnectionForm();
+TNewWizForm *NewWizForm();
 
 // The window in the slot, made and set up on first use. The slot is filled
 // before the set-up (FormCreate) runs, so a set-up that reaches for its own

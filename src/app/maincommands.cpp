@@ -10,12 +10,15 @@
 #include "importaccountsform.h"
 #include "importaccountsoutlookform.h"
 #include "inifile.h"
+#include "logforms.h"
 #include "mainform.h"
 #include "messages.h"
 #include "modal.h"
+#include "newwizform.h"
 #include "optionsform.h"
 #include "paths.h"
 #include "shell.h"
+#include "startmailer.h"
 #include "text.h"
 
 #include <QAction>
@@ -355,6 +358,7 @@ void TMainForm::wireCommands()
         options->setPickers(ImportAccountsForm(), ImportAccountsOutlookForm());
         Modal::exec(options);
     });
+    SetCommandHandler(QStringLiteral("LogDateimitzuletztversendetenEmails1"), [] { Modal::exec(LogForm()); });
 }
 
 void TMainForm::SetCommandHandler(const QString &name, std::function<void()> handler)
@@ -422,15 +426,13 @@ void TMainForm::MailBitBtnClick()
                                    "\"Selected\" um Datensätze zu markieren!"));
         return;
     }
-    // The start wizard is shown here, with the hook taken away, once it exists;
-    // until then the mail goes straight to the serial e-mail window.
     const WheelHookSuspender hook;
-    StartMailer();
+    Modal::exec(NewWizForm());
 }
 
 void TMainForm::StartMailer()
 {
-    // The serial e-mail window fills this in: it lays itself out for the chosen mail and shows itself.
+    vt::StartMailer();
 }
 
 void TMainForm::ExportGridToExcel()

@@ -80,7 +80,7 @@ public:
     bool check_OL64Bit();
 
     // Commands.
-    void MailBitBtnClick();
+    void MailBitBtnClick() override;
     void BearbeitenimGrid1Click();
     void TransactionlogwrdendesMailversandes1Click();
     void NachdoppeltenEmailadressenprfen1Click();

@@ -34,6 +34,8 @@ public:
     virtual void DeleteSelectedDatabase() = 0;
     // Shows the table's records anew after others changed them.
     virtual void RefreshGrid() = 0;
+    // Counts the marked records and shows the start wizard of a serial e-mail again.
+    virtual void MailBitBtnClick() {}
 };
 
 // One table of the open database with the model that feeds the grid from it

@@ -2,13 +2,11 @@
 #include "msgconverter.h"
 #include "paths.h"
 #include "systools.h"
-#include "tempfolder.h"
+#include "workfolder.h"
 #include "windowsinfo.h"
 
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QRegularExpression>
 #include <QStringList>
 
 namespace vt {
@@ -49,6 +47,18 @@ void EnsureSampleMails(const QString &appFolder)
         QFile::copy(ResolveExisting(source, name), target + name);
 }
 
+QString FreshWorkPath(const QString &prefix, const QString &extension)
+{
+    const QString folder = MailWorkFolder();
+    if (folder.isEmpty())
+        return {};
+    QString path;
+    do {
+        path = folder + prefix + RandomString(10, kRandomAlphabet) + extension;
+    } while (QFileInfo::exists(path));
+    return path;
+}
+
 QString DialogFilter(const QString &pipeFilter)
 {
     const QStringList parts = pipeFilter.split(QLatin1Char('|'));
@@ -82,8 +92,8 @@ TakenMail CopyToWorkFile(const QString &source, const QString &extension)
         taken.error = QStringLiteral("Die Datei ") + source + QStringLiteral(" existiert nicht mehr!");
         return taken;
     }
-    const QString target = FreshTempPath(QString(), extension);
-    if (!QFile::copy(source, target)) {
+    const QString target = FreshWorkPath(QString(), extension);
+    if (target.isEmpty() || !QFile::copy(source, target)) {
         taken.error = QStringLiteral("Die Datei ") + source + QStringLiteral(" kann nicht kopiert werden!");
         return taken;
     }

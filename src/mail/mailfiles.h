@@ -19,6 +19,11 @@ void EnsureSampleMails(const QString &appFolder);
 // The names of the shipped sample mails.
 QStringList SampleMailNames();
 
+// A path in the mail work folder that names no existing file: the prefix, ten
+// random letters and digits, and the extension (with its dot, or empty). Empty
+// when the work folder cannot be made.
+QString FreshWorkPath(const QString &prefix, const QString &extension);
+
 // A filter written as "Name|*.a;*.b;|Name 2|*.c" in the form of the file dialogs.
 QString DialogFilter(const QString &pipeFilter);
 

@@ -1,7 +1,7 @@
 #include "msgconverter.h"
 #include "inputblocker.h"
 #include "mailmessage.h"
-#include "tempfolder.h"
+#include "mailfiles.h"
 #include "text.h"
 
 #include <QEventLoop>
@@ -79,7 +79,11 @@ MsgConversion MsgConverter::convert(const QString &msgPath)
         return result;
     }
 
-    const QString out = FreshTempPath(QStringLiteral("outlook_trans_"), QStringLiteral(".eml"));
+    const QString out = FreshWorkPath(QStringLiteral("outlook_trans_"), QStringLiteral(".eml"));
+    if (out.isEmpty()) {
+        result.error = failedText(msgPath, QStringLiteral("Der Arbeitsordner kann nicht angelegt werden."));
+        return result;
+    }
     QProcess process;
     process.setProgram(program());
     process.setArguments({QStringLiteral("--outfile"), out, msgPath});

@@ -1,7 +1,9 @@
 #include "newwizform.h"
+#include "ui_mailerform.h"
 #include "ui_newwizform.h"
 
 #include "filedialogs.h"
+#include "mailerform.h"
 #include "mailfiles.h"
 #include "mainstate.h"
 #include "messages.h"
@@ -9,6 +11,7 @@
 #include "optionpanel.h"
 #include "paths.h"
 #include "shell.h"
+#include "startmailer.h"
 #include "systools.h"
 
 #include <QFileInfo>
@@ -19,9 +22,12 @@
 namespace vt {
 
 TNewWizForm::TNewWizForm(QWidget *parent)
-    : QDialog(parent, Qt::Tool | Qt::WindowTitleHint | Qt::WindowCloseButtonHint), ui(new Ui::TNewWizForm)
+    : QDialog(parent, Qt::Tool | Qt::WindowTitleHint | Qt::WindowCloseButtonHint), Choice(StartWizardChoice()),
+      ui(new Ui::TNewWizForm)
 {
     ui->setupUi(this);
+    ui->FilenameEdit->setText(Choice.FileName);
+    connect(ui->FilenameEdit, &QLineEdit::textChanged, this, [this](const QString &t) { Choice.FileName = t; });
     m_timer.setInterval(500);
     connect(&m_timer, &QTimer::timeout, this, &TNewWizForm::Timer1Timer);
     const QList<QPair<WizardPanel, QStyle::StandardPixmap>> panels = {
@@ -121,6 +127,7 @@ void TNewWizForm::FormShow()
     // Without Outlook its button goes; the other one opens the shipped empty mail
     // with the desktop's mail program, which is there on every system.
     ui->OutlookBitbtn->setVisible(m.OutlookAvailable);
+    ui->ImportMailPanel->setVisible(bool(HtmlImport));
     Choice.MailClientStarted = false;
     Timer1Timer();
     m_timer.start();
@@ -220,6 +227,31 @@ void TNewWizForm::OEBitbtnClick()
     Timer1Timer();
 }
 
+void TNewWizForm::BitBtn3Click()
+{
+    if (ShowPlaceholders)
+        ShowPlaceholders();
+}
+
+void TNewWizForm::setOpenButtonVisible(bool on)
+{
+    MailerForm()->ui->OpenButton->setVisible(on);
+}
+
+void TNewWizForm::finish(bool textMail, const QString &path)
+{
+    TMailerForm *mailer = MailerForm();
+    if (textMail)
+        mailer->TextTemplatePath = path;
+    else
+        mailer->HtmlMailPath = path;
+    accept();
+    if (TMainWindowOps *ops = MainState().Ops)
+        ops->StartMailer();
+    else
+        StartMailer();
+}
+
 bool TNewWizForm::needsExistingFile(const QString &path)
 {
     // A file chosen in an earlier use of the wizard may be gone by now.
@@ -237,7 +269,8 @@ void TNewWizForm::WeiterButtonClick()
     case WizardAction::ImportHtml:
         setOpenButtonVisible(false);
         accept();
-        RunHtmlImport();
+        if (HtmlImport)
+            HtmlImport();
         return;
     case WizardAction::SampleMail:
         // The shipped sample itself; the mailing never writes to it.

@@ -8,6 +8,8 @@
 #include <QDialog>
 #include <QTimer>
 
+#include <functional>
+
 namespace Ui {
 class TNewWizForm;
 }
@@ -24,9 +26,16 @@ public:
     ~TNewWizForm() override;
     void FormCreate();
 
-    // The choices; they stay from one mailing to the next, except that the mail
-    // client counts as not started each time the wizard is shown.
-    WizardChoice Choice;
+    // The choices (the program's one set, StartWizardChoice()); they stay from one
+    // mailing to the next, except that the mail client counts as not started each
+    // time the wizard is shown.
+    TStartWizardChoice &Choice;
+    // The HTML import dialog, run modally for "HTML Datei öffnen"; it builds the
+    // mail and starts the serial e-mail window itself. Without it that choice is
+    // not offered.
+    std::function<void()> HtmlImport;
+    // The main window's list of placeholders ("Meine Platzhalter").
+    std::function<void()> ShowPlaceholders;
 
 public slots:
     void FormShow();
@@ -53,6 +62,7 @@ private:
     // Hands the mail over and opens the serial e-mail window.
     void finish(bool textMail, const QString &path);
     bool needsExistingFile(const QString &path);
+    void setOpenButtonVisible(bool on);
 
     Ui::TNewWizForm *ui;
     QTimer m_timer;

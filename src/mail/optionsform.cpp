@@ -228,6 +228,27 @@ Sender TOptionsForm::enteredSender() const
     return {Trimmed(ui->EmailEdit->text()), Trimmed(ui->NameEdit->text())};
 }
 
+TestMailValues TOptionsForm::testMailValues(const QString &recipient) const
+{
+    TestMailValues v;
+    v.smtpHost = SMTPHost;
+    v.smtpPort = SMTPPort;
+    v.authentication = Authentification;
+    v.userName = SMTPUserName;
+    v.password = SMTPPassword;
+    v.ssl = ui->SSLActiveCheckBox->isChecked();
+    v.charsetIndex = qMax(0, ui->ComboBox1->currentIndex());
+    v.popHost = POPHost;
+    v.popAccount = POPKonto;
+    v.popPassword = POPPassword;
+    v.popPort = POPPort;
+    v.popBeforeSmtp = POPvorSMTP;
+    v.senderAddress = ui->EmailEdit->text();
+    v.senderName = ui->NameEdit->text();
+    v.testRecipient = recipient;
+    return v;
+}
+
 void TOptionsForm::showEvent(QShowEvent *event)
 {
     QDialog::showEvent(event);

@@ -4,6 +4,7 @@
 // set, client identity, sender) and the proxy for web requests, saved for the
 // open database alone or as the general settings.
 #include "mailaccounts.h"
+#include "mailerform.h"
 #include "mailsettings.h"
 
 #include <QDialog>
@@ -55,6 +56,8 @@ public:
     MailSettings enteredSettings() const;
     ProxySettings proxySettings() const;
     Sender enteredSender() const;
+    // What the connection test sends with: the values entered now.
+    TestMailValues testMailValues(const QString &recipient) const;
 
     // The pickers and the connection test reached from here (the program's single
     // instances; tests may give their own).

@@ -3,17 +3,18 @@
 
 #include "activation.h"
 #include "addresstable.h"
+#include "crashreport.h"
 #include "mailtemplate.h"
 #include "textfile.h"
 
 #include <QFileInfo>
-#include <QShowEvent>
+#include <QHideEvent>
 #include <QUrl>
 
 namespace vt {
 
 TPreviewForm::TPreviewForm(QWidget *parent)
-    : QDialog(parent, Qt::Tool | Qt::WindowTitleHint | Qt::WindowCloseButtonHint), ui(new Ui::TPreviewForm)
+    : QDialog(parent, Qt::Tool | Qt::WindowStaysOnTopHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint), ui(new Ui::TPreviewForm)
 {
     ui->setupUi(this);
     connect(ui->PreviousButton, &QPushButton::clicked, this, &TPreviewForm::PreviousButtonClick);
@@ -25,6 +26,7 @@ TPreviewForm::TPreviewForm(QWidget *parent)
 
 TPreviewForm::~TPreviewForm()
 {
+    ActivationTracker::instance().remove(this);
     delete ui;
 }
 
@@ -41,16 +43,15 @@ void TPreviewForm::FormCreate()
         true);
 }
 
-void TPreviewForm::showEvent(QShowEvent *event)
+void TPreviewForm::BeginPreview(AddressTable *table)
 {
-    QDialog::showEvent(event);
-    if (event->spontaneous() || !MailTable || m_saved.active)
+    MailTable = table;
+    if (!MailTable || m_saved.active)
         return;
     m_saved.active = true;
     m_saved.filterText = MailTable->filterText();
     m_saved.filtered = MailTable->isFiltered();
     m_saved.currentId = MailTable->currentId();
-    // A marked record stays current; otherwise the first marked one becomes it.
     MailTable->setFilterText(QStringLiteral("Selected='True'"));
     MailTable->setFiltered(true);
     if (m_saved.currentId >= 0)
@@ -141,6 +142,20 @@ void TPreviewForm::RefreshBtnClick()
 void TPreviewForm::ClosebtnClick()
 {
     close();
+}
+
+} // namespace vt
+
+namespace vt {
+
+TPreviewForm *PreviewForm()
+{
+    static QPointer<TPreviewForm> form;
+    if (!form) {
+        form = new TPreviewForm;
+        Guard("TPreviewForm.FormCreate", [] { form->FormCreate(); });
+    }
+    return form;
 }
 
 } // namespace vt

@@ -24,8 +24,12 @@ public:
     ~TPreviewForm() override;
     void FormCreate();
 
-    // The table of the mailing (set before the preview is shown).
+    // The table of the mailing.
     QPointer<AddressTable> MailTable;
+    // Before the preview is shown: the table shows its marked records only, a
+    // marked current record stays current (otherwise the first marked one becomes
+    // it). Hiding the window, in whatever way, puts back filter and record.
+    void BeginPreview(AddressTable *table);
     // Renders the current record into this window: the serial e-mail window's "Vorschau".
     std::function<void()> Refresh;
 
@@ -47,7 +51,6 @@ public slots:
     void ClosebtnClick();
 
 protected:
-    void showEvent(QShowEvent *event) override;
     void hideEvent(QHideEvent *event) override;
 
 private:
@@ -62,5 +65,8 @@ private:
         qint64 currentId = -1;
     } m_saved;
 };
+
+// The one preview window of the program.
+TPreviewForm *PreviewForm();
 
 } // namespace vt

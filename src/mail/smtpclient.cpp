@@ -193,6 +193,10 @@ void SmtpClient::disconnectFromServer()
     if (isConnected() && m_ready) {
         m_pending = {Step::Quit};
         sendLine("QUIT");
+        // The session is over for us: a message sent before the server has answered
+        // goes over a new connection.
+        m_ready = false;
+        emit closed();
         return;
     }
     closeConnection();

@@ -1,6 +1,7 @@
 #include "tryconnectionform.h"
 #include "ui_tryconnectionform.h"
 
+#include "mailerform.h"
 #include "mainstate.h"
 #include "messages.h"
 #include "optionsform.h"
@@ -34,7 +35,7 @@ void TFTryconnection::HilfeBitBtnClick()
         if (Options->SaveSettings(Options->ownScopePossible())) {
             QApplication::setOverrideCursor(Qt::WaitCursor);
             TestRecipient = text;
-            const bool sent = SendTestMail && SendTestMail();
+            const bool sent = MailerForm()->SendTestMail(Options->testMailValues(TestRecipient));
             QApplication::restoreOverrideCursor();
             if (sent)
                 information(QStringLiteral("Test-E-Mail wurde gesendet!"));

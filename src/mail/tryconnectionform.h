@@ -4,8 +4,6 @@
 #include <QDialog>
 #include <QPointer>
 
-#include <functional>
-
 namespace Ui {
 class TFTryconnection;
 }
@@ -26,8 +24,6 @@ public:
     QString TestRecipient;
     // The dialog whose values are tested.
     QPointer<TOptionsForm> Options;
-    // Sends the test mail; true when the server took it.
-    std::function<bool()> SendTestMail;
 
 public slots:
     void HilfeBitBtnClick();

@@ -3,7 +3,13 @@
 
 namespace vt {
 
-int ChoosePanel(WizardChoice &c, WizardPanel panel)
+TStartWizardChoice &StartWizardChoice()
+{
+    static TStartWizardChoice choice;
+    return choice;
+}
+
+int ChoosePanel(TStartWizardChoice &c, WizardPanel panel)
 {
     switch (panel) {
     case WizardPanel::NeueMail:
@@ -27,7 +33,7 @@ int ChoosePanel(WizardChoice &c, WizardPanel panel)
     return 1;
 }
 
-bool PanelChosen(const WizardChoice &c, WizardPanel panel)
+bool PanelChosen(const TStartWizardChoice &c, WizardPanel panel)
 {
     switch (panel) {
     case WizardPanel::NeueMail: return c.NewMailChosen;
@@ -40,7 +46,7 @@ bool PanelChosen(const WizardChoice &c, WizardPanel panel)
     return false;
 }
 
-WizardView EvaluateWizard(const WizardChoice &c, const QString &fileName, const QString &sampleFileName)
+WizardView EvaluateWizard(const TStartWizardChoice &c, const QString &fileName, const QString &sampleFileName)
 {
     WizardView v;
     v.weiterEnabled = (c.HtmlMailChosen && !fileName.isEmpty()) || (c.TextMailChosen && !fileName.isEmpty()) ||
@@ -69,7 +75,7 @@ WizardView EvaluateWizard(const WizardChoice &c, const QString &fileName, const 
     return v;
 }
 
-WizardAction DecideWeiter(const WizardChoice &c)
+WizardAction DecideWeiter(const TStartWizardChoice &c)
 {
     if (c.ImportHtmlChosen)
         return WizardAction::ImportHtml;

@@ -7,7 +7,7 @@
 
 namespace vt {
 
-struct WizardChoice
+struct TStartWizardChoice
 {
     // Step 1: what to do (exclusive).
     bool NewMailChosen = false;
@@ -19,15 +19,21 @@ struct WizardChoice
     bool SampleTemplateChosen = false;
     // Step 3: the mail client was started to compose a new HTML mail.
     bool MailClientStarted = false;
+    // The text of the wizard's file name field.
+    QString FileName;
 };
+// The choices of the program's one start wizard. They stay from one mailing to the
+// next, as the wizard does; the main window's StartMailer and the serial e-mail
+// window read them.
+TStartWizardChoice &StartWizardChoice();
 
 enum class WizardPanel { NeueMail, VorlageOeffnen, ImportMail, TextMail, HtmlMail, VorlagenMail };
 
 // The flags a click on the panel sets and clears; returns the step (1 to 3) that
 // becomes current.
-int ChoosePanel(WizardChoice &choice, WizardPanel panel);
+int ChoosePanel(TStartWizardChoice &choice, WizardPanel panel);
 // Whether the panel's own flag is set.
-bool PanelChosen(const WizardChoice &choice, WizardPanel panel);
+bool PanelChosen(const TStartWizardChoice &choice, WizardPanel panel);
 
 // What the window shows for the choice and the two file fields.
 struct WizardView
@@ -41,7 +47,7 @@ struct WizardView
     bool htmlPanelVisible = false;
     bool samplePanelVisible = false;
 };
-WizardView EvaluateWizard(const WizardChoice &choice, const QString &fileName, const QString &sampleFileName);
+WizardView EvaluateWizard(const TStartWizardChoice &choice, const QString &fileName, const QString &sampleFileName);
 
 // What "Weiter" does: the first of these that applies, and only that one.
 enum class WizardAction {
@@ -53,7 +59,7 @@ enum class WizardAction {
     NewTextMail,      // an empty text mail
     NewHtmlMail,      // a mail saved from the mail client, chosen now
 };
-WizardAction DecideWeiter(const WizardChoice &choice);
+WizardAction DecideWeiter(const TStartWizardChoice &choice);
 
 // "Serien-E-Mail wird an ... gesendet."
 QString MarkedCountText(int markedCount);

@@ -5,6 +5,7 @@
 #include "dbgrid.h"
 #include "grussformelform.h"
 #include "inifile.h"
+#include "logforms.h"
 #include "mainformfixture.h"
 #include "modal.h"
 #include "shellrecorder.h"
@@ -267,6 +268,12 @@ private slots:
     void mailingCountsTheMarkedRecords()
     {
         ShownMain m;
+        // The count is made before the start wizard opens (closed here at once).
+        QStringList shown;
+        Modal::setHandler([&](QDialog *d) {
+            shown.append(d->objectName());
+            return int(QDialog::Rejected);
+        });
         m.goTo(3, "Mail");
         QTest::keyClick(m.form.get(), Qt::Key_F2);
         QCOMPARE(m.state().MarkedCount, 2);
@@ -277,6 +284,8 @@ private slots:
         QTest::mouseDClick(m.grid()->viewport(), Qt::LeftButton, {}, m.cell(0, "Selected"));
         QTest::mouseClick(m.child<QToolButton>("ToolButton3"), Qt::LeftButton);
         QCOMPARE(m.state().MarkedCount, 3);
+        Modal::setHandler({});
+        QCOMPARE(shown, (QStringList{"TNewWizForm", "TNewWizForm"}));
     }
 
     void commandsWithoutADatabase_data()
@@ -351,6 +360,17 @@ private slots:
         Modal::setHandler({});
         QVERIFY(shown && !hookDuring);
         QVERIFY(TAppMessageHook::instance().isInstalled());
+        // So is the list of the addresses sent last.
+        shown = false;
+        hookDuring = true;
+        Modal::setHandler([&](QDialog *d) {
+            shown = d == LogForm();
+            hookDuring = TAppMessageHook::instance().isInstalled();
+            return int(QDialog::Accepted);
+        });
+        m.form->CommandAction("LogDateimitzuletztversendetenEmails1")->trigger();
+        Modal::setHandler({});
+        QVERIFY(shown && !hookDuring);
     }
 
     void commandsThatChangeTheTableWaitForASendRun()

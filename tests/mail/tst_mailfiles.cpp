@@ -5,7 +5,7 @@
 #include "mailfiles.h"
 #include "mailmessage.h"
 #include "msgconverter.h"
-#include "tempfolder.h"
+#include "workfolder.h"
 #include "testfolder.h"
 
 #include <QCoreApplication>
@@ -37,7 +37,7 @@ bool makeMsg(const QString &path, const QString &subject, const QString &text, c
 
 QStringList conversions()
 {
-    return QDir(ProcessTempFolder()).entryList({QStringLiteral("outlook_trans_*")}, QDir::Files);
+    return QDir(MailWorkFolder()).entryList({QStringLiteral("outlook_trans_*")}, QDir::Files);
 }
 
 // A converter of our own: a shell script with the given body.
@@ -90,7 +90,7 @@ private slots:
 
         const TakenMail first = ConvertIfMsg(msg);
         QVERIFY2(first.ok, qPrintable(first.error));
-        QVERIFY(first.path.startsWith(ProcessTempFolder()));
+        QVERIFY(first.path.startsWith(MailWorkFolder()));
         MailMessage mail;
         QVERIFY(mail.loadFile(first.path));
         QCOMPARE(mail.subject(), QStringLiteral("Grüße aus Köln"));
@@ -190,10 +190,10 @@ private slots:
         const TakenMail two = CopyToWorkFile(source, QStringLiteral(".html"));
         QVERIFY(one.ok && two.ok);
         QVERIFY(one.path != two.path);
-        QCOMPARE(QFileInfo(one.path).dir().absolutePath() + QLatin1Char('/'), ProcessTempFolder());
+        QCOMPARE(QFileInfo(one.path).dir().absolutePath() + QLatin1Char('/'), MailWorkFolder());
         QVERIFY(QFileInfo(one.path).fileName().contains(QRegularExpression(QStringLiteral("^[A-Za-z0-9]{10}\\.html$"))));
         QVERIFY(QFile::exists(one.path) && QFile::exists(two.path));
-        QCOMPARE(QFile::permissions(QFileInfo(ProcessTempFolder()).absoluteFilePath()) & QFileDevice::ReadOther,
+        QCOMPARE(QFile::permissions(QFileInfo(MailWorkFolder()).absoluteFilePath()) & QFileDevice::ReadOther,
                  QFileDevice::Permissions());
 
         const TakenMail gone = CopyToWorkFile(m_work.filePath(QStringLiteral("weg.eml")), QString());

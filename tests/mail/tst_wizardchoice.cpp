@@ -13,9 +13,9 @@ Q_DECLARE_METATYPE(vt::WizardAction)
 
 namespace {
 
-WizardChoice clicked(const QList<WizardPanel> &panels)
+TStartWizardChoice clicked(const QList<WizardPanel> &panels)
 {
-    WizardChoice c;
+    TStartWizardChoice c;
     for (WizardPanel p : panels)
         ChoosePanel(c, p);
     return c;
@@ -74,7 +74,7 @@ private slots:
         QFETCH(bool, clientStarted);
         QFETCH(QString, file);
         QFETCH(QString, sample);
-        WizardChoice c = clicked(panels);
+        TStartWizardChoice c = clicked(panels);
         c.MailClientStarted = clientStarted;
         const WizardView v = EvaluateWizard(c, file, sample);
         QTEST(v.weiterEnabled, "weiter");
@@ -89,7 +89,7 @@ private slots:
 
     void clicksSetAndClearTheirGroupOnly()
     {
-        WizardChoice c;
+        TStartWizardChoice c;
         QCOMPARE(ChoosePanel(c, P::NeueMail), 2);
         QCOMPARE(ChoosePanel(c, P::HtmlMail), 3);
         c.MailClientStarted = true;
@@ -107,7 +107,7 @@ private slots:
 
     void hintOnlyForHtmlMails()
     {
-        WizardChoice c = clicked({P::VorlageOeffnen, P::HtmlMail});
+        TStartWizardChoice c = clicked({P::VorlageOeffnen, P::HtmlMail});
         QVERIFY(EvaluateWizard(c, {}, {}).extraOpenText.startsWith(
             QStringLiteral("Sie können hierzu .EML-Dateien (Windows Mail/Thunderbird)")));
         ChoosePanel(c, P::TextMail);

@@ -8,6 +8,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QTest>
 
 SmtpServer::SmtpServer(const Options &options) : m_options(options)
 {
@@ -49,6 +50,8 @@ QString SmtpServer::start()
         args << QStringLiteral("--reject-rcpt") << r;
     for (const QString &s : m_options.rejectSenders)
         args << QStringLiteral("--reject-sender") << s;
+    if (m_options.failMailAfter >= 0)
+        args << QStringLiteral("--fail-mail-after") << QString::number(m_options.failMailAfter);
     m_process.setProcessChannelMode(QProcess::SeparateChannels);
     m_process.start(python, args);
     if (!m_process.waitForStarted(10000))
@@ -61,6 +64,16 @@ QString SmtpServer::start()
         return QStringLiteral("smtpsink.py did not start: ") + QString::fromLocal8Bit(m_process.readAllStandardError());
     m_port = quint16(line.mid(5).toUInt());
     return {};
+}
+
+std::unique_ptr<SmtpServer> SmtpServer::startOrFail(const Options &options)
+{
+    auto server = std::make_unique<SmtpServer>(options);
+    const QString why = server->start();
+    if (why.isEmpty())
+        return server;
+    QTest::qFail(qPrintable(why), __FILE__, __LINE__);
+    return nullptr;
 }
 
 QList<SmtpServer::Received> SmtpServer::received() const

@@ -10,6 +10,8 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include <memory>
+
 class SmtpServer
 {
 public:
@@ -23,6 +25,7 @@ public:
         QStringList excludeAuth; // mechanisms not offered ("PLAIN", "LOGIN")
         QStringList rejectRecipients;
         QStringList rejectSenders;
+        int failMailAfter = -1; // MAIL answered with 421 once this many messages were accepted
     };
     struct Received
     {
@@ -38,6 +41,9 @@ public:
     ~SmtpServer();
     // Empty when the server listens; otherwise why not (naming a missing package).
     QString start();
+    // A listening server, or none after failing the current test with the reason.
+    static std::unique_ptr<SmtpServer> startOrFail(const Options &options);
+    static std::unique_ptr<SmtpServer> startOrFail() { return startOrFail(Options()); }
     quint16 port() const { return m_port; }
     QList<Received> received() const;
 

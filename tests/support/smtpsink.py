@@ -26,12 +26,16 @@ def main():
     p.add_argument("--exclude-auth", action="append", default=[])
     p.add_argument("--reject-rcpt", action="append", default=[])
     p.add_argument("--reject-sender", action="append", default=[])
+    p.add_argument("--fail-mail-after", type=int, default=-1,
+                   help="answer every MAIL with 421 once this many messages were accepted")
     args = p.parse_args()
 
     counter = {"n": 0}
 
     class Handler:
         async def handle_MAIL(self, server, session, envelope, address, options):
+            if 0 <= args.fail_mail_after <= counter["n"]:
+                return "421 4.3.2 Service shutting down"
             if address in args.reject_sender:
                 return "553 5.7.1 Sender address rejected"
             envelope.mail_from = address

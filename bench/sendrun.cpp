@@ -1,0 +1,215 @@
+// Send runs over a database of marked recipients to postfix's smtp-sink on
+// loopback, through the same run the serial e-mail window starts (no pause
+// between mails): first a personalised text run, then, with every record marked
+// again, a personalised HTML run with click tracking. Each record is updated and
+// committed as it goes and the sent log is written, as in the program.
+// Prints "name: value unit" lines; the peak memory last.
+//
+// bench_sendrun [recipients]   (10000 unless given)
+#include "sendrun.h"
+#include "addresstable.h"
+#include "connection.h"
+#include "definitionfiles.h"
+#include "mailmessage.h"
+#include "messages.h"
+#include "smtpclient.h"
+#include "smtpsink.h"
+#include "textfile.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <cstdio>
+
+using namespace vt;
+
+namespace {
+
+// A benchmark has nobody to answer a box: every box is printed and answered "No".
+class PrintedMessages : public Messages
+{
+public:
+    MsgButton show(MsgKind, const QString &text, const QList<MsgButton> &, MsgButton) override
+    {
+        std::fprintf(stderr, "bench_sendrun: box: %s\n", qPrintable(text));
+        return MsgButton::No;
+    }
+};
+
+int fail(const QString &what)
+{
+    std::fprintf(stderr, "bench_sendrun: %s\n", qPrintable(what));
+    return 1;
+}
+
+// The shipped template's header and fixed fields, the optional fields, two user columns.
+QStringList definitionLines()
+{
+    QStringList pro = ReadLines(QStringLiteral(VANTREL_RESOURCES_DIR "/Data/database.pro"));
+    for (int k = 1; k <= 2; ++k)
+        pro.append(UserColumnDefinitionLine(k, QStringLiteral("Spalte %1").arg(k)));
+    return pro;
+}
+
+bool fillTable(AddressTable &table, int count)
+{
+    TableAppender a(table);
+    const int selected = table.fieldIndex(QStringLiteral("Selected")),
+              invalid = table.fieldIndex(QStringLiteral("Invalid")), mail = table.fieldIndex(QStringLiteral("Mail")),
+              anrede = table.fieldIndex(QStringLiteral("Anrede")), name = table.fieldIndex(QStringLiteral("Name")),
+              ort = table.fieldIndex(QStringLiteral("Ort")), s1 = table.fieldIndex(QStringLiteral("Spalte1")),
+              s2 = table.fieldIndex(QStringLiteral("Spalte2"));
+    for (int i = 0; i < count; ++i) {
+        a.setValue(selected, true);
+        a.setValue(invalid, false);
+        a.setValue(mail, QStringLiteral("kunde%1@example.net").arg(i));
+        a.setValue(anrede, i % 2 ? QStringLiteral("Herr") : QStringLiteral("Frau"));
+        a.setValue(name, QStringLiteral("Muster%1").arg(i));
+        a.setValue(ort, QStringLiteral("Köln"));
+        a.setValue(s1, QString::number(i * 7));
+        a.setValue(s2, QStringLiteral("B"));
+        if (!a.append())
+            return false;
+    }
+    return a.commit();
+}
+
+// A newsletter of about 9 kB of HTML with ten links, and its plain-text part.
+bool writeHtmlMail(const QString &folder, const QString &path)
+{
+    QString html = QStringLiteral("<html><head><meta charset=\"utf-8\"><title>Newsletter</title></head><body>\n"
+                                  "<p>$ANREDE $NAME,</p>\n");
+    for (int i = 0; i < 10; ++i)
+        html += QStringLiteral("<h2>Angebot %1</h2>\n<p>Für unsere Kunden in $ORT: Grüße, Neuigkeiten und Preise "
+                               "rund um unser Sortiment. Ihr Kundenwert: $SPALTE1, Gruppe $SPALTE2. Lorem ipsum "
+                               "dolor sit amet, consectetur adipiscing elit, sed do eiusmod tempor incididunt ut "
+                               "labore et dolore magna aliqua. Ut enim ad minim veniam, quis nostrud exercitation "
+                               "ullamco laboris.</p>\n<p><a href=\"https://www.example.com/angebot/%1?quelle=news&amp;"
+                               "kunde=$SPALTE1\">Zum Angebot %1</a></p>\n")
+                    .arg(i);
+    html += QStringLiteral("<p>Mit freundlichen Grüßen<br>Ihr Team</p></body></html>\n");
+    const QString htmlFile = folder + QStringLiteral("/newsletter.html");
+    QString error;
+    if (!WriteTextFile(htmlFile, html, {TextEncoding::Utf8}, &error))
+        return false;
+    std::optional<MailMessage> mail = MailMessage::fromHtmlFile(htmlFile, &error);
+    if (!mail)
+        return false;
+    mail->setTextBody(QStringLiteral("$ANREDE $NAME,\n\nunser Newsletter für $ORT.\n"));
+    mail->setSubject(QStringLiteral("Newsletter"));
+    return mail->saveFile(path, &error);
+}
+
+struct Figures
+{
+    double mailsPerSecond = 0;
+    int sent = 0;
+};
+
+bool runOnce(SendRun::Config config, SmtpClient &client, Figures *out, QString *error)
+{
+    SendRun run(config, &client);
+    QEventLoop loop;
+    QObject::connect(&run, &SendRun::finished, &loop, &QEventLoop::quit);
+    QElapsedTimer timer;
+    timer.start();
+    if (!run.start()) {
+        *error = run.errorText();
+        return false;
+    }
+    loop.exec();
+    const double seconds = double(timer.nsecsElapsed()) / 1e9;
+    if (run.outcome() != SendRun::Outcome::Completed || run.sentCount() != run.total()) {
+        *error = QStringLiteral("the run ended after %1 of %2 mails").arg(run.sentCount()).arg(run.total());
+        return false;
+    }
+    out->sent = run.sentCount();
+    out->mailsPerSecond = out->sent / qMax(1e-9, seconds);
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    // Offscreen: the run needs no window, but the program's message boxes need an application.
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    PrintedMessages boxes;
+    Messages::setInstance(&boxes);
+    const int count = argc > 1 ? std::atoi(argv[1]) : 10000;
+    SmtpSink sink;
+    if (const QString problem = sink.start(); !problem.isEmpty())
+        return fail(problem);
+
+    QTemporaryDir dir;
+    const QString folder = dir.path();
+    const QString tablePath = folder + QStringLiteral("/Bench.DB");
+    const TableDefinition def = TableDefinitionFromLines(definitionLines());
+    QString error;
+    if (!def.ok() || !AddressTable::create(tablePath, def.fields, def.indexes, &error))
+        return fail(QStringLiteral("table not created: ") + def.error + error);
+    AddressTable table;
+    if (!table.open(tablePath) || !fillTable(table, count))
+        return fail(QStringLiteral("table not filled: ") + table.lastError());
+    const QString salutations = folder + QStringLiteral("/Grussformel.txt");
+    QFile::copy(QStringLiteral(VANTREL_RESOURCES_DIR "/Grussformel.txt"), salutations);
+    const QString htmlMail = folder + QStringLiteral("/newsletter.eml");
+    if (!writeHtmlMail(folder, htmlMail))
+        return fail(QStringLiteral("HTML mail not written"));
+
+    // The connection as a run sets it up from the settings: plain SMTP, no authentication.
+    ConnectionSettings settings;
+    settings.host = QStringLiteral("127.0.0.1");
+    settings.port = QString::number(sink.port());
+    SmtpClient client;
+    ConfigureSmtpClient(client, settings);
+    client.setLogFileName(folder + QStringLiteral("/Logfile.txt"));
+
+    SendRun::Config config;
+    config.table = &table;
+    config.salutationTable = salutations;
+    config.sentLog = folder + QStringLiteral("/Gesendete_Mails.log");
+    config.senderAddress = QStringLiteral("versand@example.com");
+    config.senderName = QStringLiteral("Vantrel Versand");
+    config.subject = QStringLiteral("Unser Angebot für $ANREDE $NAME");
+    config.body = QStringList{QStringLiteral("$ANREDE $NAME,"), QString(),
+                              QStringLiteral("wir freuen uns, Ihnen in $ORT unser neues Angebot vorzustellen.")};
+    for (int i = 0; i < 20; ++i)
+        config.body.append(
+            QStringLiteral("Zeile %1 des Rundschreibens mit etwas Text, Grüßen und Umlauten: äöü.").arg(i));
+    config.body << QStringLiteral("Ihr Kundenwert: $SPALTE1, Ihre Gruppe: $SPALTE2") << QString()
+                << QStringLiteral("Mit freundlichen Grüßen") << QStringLiteral("Ihr Team");
+
+    Figures text, html;
+    const long rssBefore = ProcessMemoryKb();
+    config.mode = SendRun::Mode::Text;
+    if (!runOnce(config, client, &text, &error))
+        return fail(QStringLiteral("text run: ") + error);
+    const long rssAfterText = ProcessMemoryKb();
+
+    if (table.updateWhere(Filter(), {{QStringLiteral("Selected"), QVariant(true)}}) != count)
+        return fail(QStringLiteral("records not marked again: ") + table.lastError());
+    QFile::remove(config.sentLog);
+    config.mode = SendRun::Mode::Html;
+    config.htmlMailPath = htmlMail;
+    config.html.tracking = true;
+    config.html.statsUrl = QStringLiteral("https://www.example.com/stats/");
+    config.html.mailingId = QStringLiteral("202401011200");
+    config.html.trackingKey = QByteArray(64, 'a');
+    if (!runOnce(config, client, &html, &error))
+        return fail(QStringLiteral("HTML run: ") + error);
+    const long rssAfterHtml = ProcessMemoryKb();
+
+    std::printf("recipients: %d records\n", count);
+    std::printf("text_mails_per_s: %.0f mails/s\n", text.mailsPerSecond);
+    std::printf("html_mails_per_s: %.0f mails/s\n", html.mailsPerSecond);
+    std::printf("rss_before_runs: %.1f MiB\n", rssBefore / 1024.0);
+    std::printf("rss_after_text_run: %.1f MiB\n", rssAfterText / 1024.0);
+    std::printf("rss_after_html_run: %.1f MiB\n", rssAfterHtml / 1024.0);
+    std::printf("peak_rss: %.1f MiB\n", ProcessMemoryKb("VmHWM:") / 1024.0);
+    return 0;
+}

@@ -1,0 +1,102 @@
+#include "connection.h"
+
+#include "checkedini.h"
+#include "inifile.h"
+#include "pop3client.h"
+#include "smtpclient.h"
+
+#include <optional>
+
+namespace vt {
+
+namespace {
+
+std::optional<QSslConfiguration> &sslOverride()
+{
+    static std::optional<QSslConfiguration> config;
+    return config;
+}
+
+// A POP3 server that accepts the connection and never answers must not hold the
+// run for the client's long default.
+constexpr int kPopConnectMs = 30000;
+constexpr int kPopReplyMs = 60000;
+
+} // namespace
+
+ConnectionSettings ReadConnectionSettings(const IniFile &ini)
+{
+    using namespace MailKeys;
+    const QString trueText = QStringLiteral("True");
+    const QString falseText = QStringLiteral("False");
+    ConnectionSettings s;
+    s.host = CheckedReadString(ini, SmtpSection, Host, {});
+    s.port = CheckedReadString(ini, SmtpSection, Port, {});
+    const bool authFirst = CheckedReadString(ini, AuthSection, Authentication, falseText) == trueText;
+    s.userName = CheckedReadString(ini, SmtpSection, UserName, {});
+    if (authFirst)
+        s.password = CheckedReadString(ini, SmtpSection, Password, {});
+    s.sslActive = ini.readBool(SslSection, SslActive, false);
+    s.charsetIndex = ini.readInteger(CodeSetSection, CodeSetIndex, 0);
+    if (s.charsetIndex < 0 || s.charsetIndex > 3)
+        s.charsetIndex = 0;
+    s.popHost = CheckedReadString(ini, PopSection, Host, {});
+    s.popAccount = CheckedReadString(ini, PopSection, PopAccount, {});
+    s.popPassword = CheckedReadString(ini, PopSection, Password, {});
+    s.popPort = CheckedReadString(ini, PopSection, Port, QStringLiteral("110"));
+    s.delaySeconds = qMax(0, CheckedReadInteger(ini, DelaySection, Delay, 0));
+    s.popBeforeSmtp = CheckedReadString(ini, PopBeforeSmtpSection, PopBeforeSmtp, falseText) == trueText;
+    s.authentication = CheckedReadString(ini, AuthSection, Authentication, falseText) == trueText;
+    if (!s.authentication)
+        s.password.clear();
+    // The identity chosen in the options is the one stored there.
+    s.xmailerType = ini.readInteger(XMailerSection, XMailerType, 0);
+    if (s.xmailerType < 0 || s.xmailerType > 5)
+        s.xmailerType = 0;
+    return s;
+}
+
+QSslConfiguration MailSslConfiguration()
+{
+    if (sslOverride())
+        return *sslOverride();
+    QSslConfiguration c = QSslConfiguration::defaultConfiguration();
+    c.setPeerVerifyMode(QSslSocket::VerifyPeer);
+    c.setProtocol(QSsl::TlsV1_2OrLater);
+    return c;
+}
+
+void SetMailSslConfiguration(const QSslConfiguration &config)
+{
+    sslOverride() = config;
+}
+
+bool PopBeforeSmtpLogon(const PopLogon &logon, QString *detail)
+{
+    Pop3Client pop;
+    pop.setServer(logon.host, PortNumber(logon.port));
+    pop.setCredentials(logon.account, logon.password);
+    pop.setTlsMode(logon.ssl ? TlsMode::Auto : TlsMode::Off);
+    pop.setSslConfiguration(MailSslConfiguration());
+    pop.setTimeouts(kPopConnectMs, kPopReplyMs);
+    const bool ok = pop.logon();
+    if (!ok && detail)
+        *detail = pop.lastErrorText();
+    return ok;
+}
+
+void ConfigureSmtpClient(SmtpClient &client, const ConnectionSettings &s)
+{
+    client.setServer(s.host, PortNumber(s.port));
+    client.setTlsMode(s.sslActive ? TlsMode::Auto : TlsMode::Off);
+    client.setSslConfiguration(MailSslConfiguration());
+    // The client authenticates exactly when it has both user name and password.
+    if (s.authentication)
+        client.setCredentials(s.userName, s.password);
+    else
+        client.setCredentials({}, {});
+    client.setMailerIdentity(MailerIdentity(s.xmailerType));
+    client.setCharsetIndex(s.charsetIndex);
+}
+
+} // namespace vt

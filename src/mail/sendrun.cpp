@@ -1,0 +1,436 @@
+#include "sendrun.h"
+
+#include "addresstable.h"
+#include "clock.h"
+#include "convert.h"
+#include "datasettools.h"
+#include "messages.h"
+#include "smtpclient.h"
+#include "text.h"
+#include "textfile.h"
+
+#include <QSqlQuery>
+#include <QVariant>
+
+#include <cmath>
+
+namespace vt {
+
+namespace {
+
+QStringList fieldNamesOf(const AddressTable *table)
+{
+    QStringList names;
+    if (table)
+        for (const FieldDef &f : table->fields())
+            names.append(f.name);
+    return names;
+}
+
+QString cannotWrite(const QString &path)
+{
+    return QStringLiteral("Die Datei ") + path + QStringLiteral(" kann nicht geschrieben werden!");
+}
+
+const QString kConnectionAbortText =
+    QStringLiteral("Fehler in Ihrer Verbindung! Versand wird abgebrochen. Bitte überprüfen Sie Ihre Verbindung "
+                   "zum SMTP-Server!\r\r");
+
+QString connectionQuestion(const QString &error)
+{
+    return QStringLiteral("Fehler in Ihrer Verbindung! Ihr SMTP-Server meldet folgenden Fehler: ") + error +
+           QStringLiteral("\r\r! Möchten Sie den Versand abbrechen?\r\r(Falls Sie diese Meldungen nicht mehr "
+                          "wünschen, setzen Sie den Haken \"Verbindungsprobleme ignorieren\")");
+}
+
+int priorityOf(int index)
+{
+    return index == 0 ? 1 : index == 2 ? 5 : 3;
+}
+
+} // namespace
+
+TableRecordValues::TableRecordValues(const AddressTable &table, const QStringList &names, const QList<QVariant> &record)
+    : m_names(names)
+{
+    for (int i = 0; i < table.fieldCount() && i < record.size() && i < names.size(); ++i)
+        m_values.insert(names.at(i), NaturalToText(table.field(i), record.at(i)));
+}
+
+bool LogAppender::append(const QString &text)
+{
+    if (!isOn())
+        return true;
+    if (!m_file.isOpen() && !m_file.open(QIODevice::WriteOnly | QIODevice::Append))
+        return false;
+    QString lines;
+    for (const QString &line : SplitLines(text))
+        lines += line + QStringLiteral("\r\n");
+    if (lines.isEmpty())
+        lines = QStringLiteral("\r\n");
+    // Written through at once: whatever happens to the process afterwards, the line is in the file.
+    return m_file.write(EncodeText(lines, TextEncoding::Win1252)) >= 0 && m_file.flush();
+}
+
+SendRun::SendRun(const Config &config, SmtpClient *client, QObject *parent)
+    : QObject(parent), m_config(config), m_client(client),
+      m_personalizer(fieldNamesOf(config.table), config.salutationTable), m_sentLog(config.sentLog),
+      m_transactionLog(config.transactionLog)
+{
+    m_fieldNames = fieldNamesOf(config.table);
+    m_wait.setSingleShot(true);
+    connect(&m_wait, &QTimer::timeout, this, &SendRun::nextRecord);
+    m_abortGuard.setSingleShot(true);
+    connect(&m_abortGuard, &QTimer::timeout, this, [this] {
+        if (m_sending)
+            m_client->abort();
+    });
+}
+
+SendRun::~SendRun()
+{
+    if (isRunning()) {
+        m_stop = true;
+        finish(Outcome::Aborted);
+    }
+}
+
+bool SendRun::start()
+{
+    AddressTable *table = m_config.table;
+    auto refuse = [this](const QString &text) {
+        m_error = text;
+        return false;
+    };
+    if (m_started)
+        return refuse(QStringLiteral("Der Versand läuft bereits."));
+    if (!table || !table->isOpen())
+        return refuse(QStringLiteral("Zuerst Datenbank öffnen!"));
+    m_selectedField = table->fieldIndex(QStringLiteral("Selected"));
+    m_invalidField = table->fieldIndex(QStringLiteral("Invalid"));
+    m_lastMailField = table->fieldIndex(QStringLiteral("LetztesMail"));
+    m_mailField = FindMailField(table);
+    m_idField = table->fieldIndex(QStringLiteral("ID"));
+    const QStringList needed = {QStringLiteral("Selected"), QStringLiteral("Invalid"), QStringLiteral("LetztesMail")};
+    for (const QString &name : needed)
+        if (table->fieldIndex(name) < 0)
+            return refuse(QStringLiteral("Die Tabelle hat kein Feld \"%1\"!").arg(name));
+    const QStringList missing = m_personalizer.missingRequiredFields();
+    if (!missing.isEmpty())
+        return refuse(QStringLiteral("Die Tabelle hat kein Feld \"%1\"!").arg(missing.first()));
+    bool readable = false;
+    SalutationTable::fromFile(m_config.salutationTable, &readable);
+    if (!readable)
+        return refuse(QStringLiteral("Die Datei ") + m_config.salutationTable +
+                      QStringLiteral(" kann nicht geöffnet werden!"));
+
+    // The run's own message parts, read once: the text mail's attachment is encoded
+    // once and goes with every message.
+    m_client->clearAttachments();
+    if (m_config.mode == Mode::Text && !m_config.attachmentPath.isEmpty()) {
+        QString error;
+        if (!m_client->addAttachment(m_config.attachmentPath, &error))
+            return refuse(error);
+    }
+    if (m_config.mode == Mode::Html) {
+        m_html = std::make_unique<HtmlMailBuilder>();
+        QString error;
+        if (!m_html->load(m_config.htmlMailPath, &error))
+            return refuse(error);
+        m_config.html.charsetIndex = m_config.charsetIndex;
+        m_config.html.priorityIndex = m_config.priorityIndex;
+        m_config.html.senderAddress = m_config.senderAddress;
+        m_config.html.senderName = m_config.senderName;
+    }
+
+    m_ids = table->ids(Filter::equals(QStringLiteral("Selected"), QVariant(true)), table->indexName());
+    m_started = true;
+    m_outcome = Outcome::Running;
+    enterRunJournal();
+    // Handled from the event loop, not inside the socket's own signal: the handling
+    // may show a box (a loop of its own), during which the socket may go away.
+    m_clientConnection =
+        connect(m_client, &SmtpClient::sendFinished, this, &SendRun::onSendFinished, Qt::QueuedConnection);
+    scheduleNext();
+    return true;
+}
+
+void SendRun::stop()
+{
+    if (!isRunning())
+        return;
+    m_stop = true;
+    if (m_sending) {
+        m_abortGuard.start(kAbortGraceMs);
+        return;
+    }
+    finish(Outcome::Aborted);
+}
+
+void SendRun::scheduleNext()
+{
+    // Between two records the event loop runs: the window repaints, "Abbrechen"
+    // and the main window answer.
+    if (m_config.delayMs > 0 && m_index > 0 && m_index < m_ids.size()) {
+        m_wait.start(m_config.delayMs);
+        emit pauseStarted(m_config.delayMs);
+    } else {
+        QMetaObject::invokeMethod(this, &SendRun::nextRecord, Qt::QueuedConnection);
+    }
+}
+
+void SendRun::nextRecord()
+{
+    if (!isRunning())
+        return;
+    if (m_stop)
+        return finish(Outcome::Aborted);
+    AddressTable *table = m_config.table;
+    if (!table->isOpen())
+        return finish(Outcome::LocalError, QStringLiteral("Die Tabelle ist nicht geöffnet."));
+    while (m_index < m_ids.size()) {
+        const qint64 id = m_ids.at(m_index++);
+        const std::optional<QList<QVariant>> record = table->readRecord(id);
+        // Deleted or unmarked since the run started: not this run's record any more.
+        if (!record || record->value(m_selectedField).toBool() != true ||
+            record->value(m_selectedField).typeId() != QMetaType::Bool) {
+            ++m_skipped;
+            continue;
+        }
+        return handleRecord(id, *record);
+    }
+    finish(Outcome::Completed);
+}
+
+QString SendRun::fieldText(const QList<QVariant> &record, int field) const
+{
+    if (field < 0 || field >= record.size())
+        return {};
+    return NaturalToText(m_config.table->field(field), record.at(field));
+}
+
+void SendRun::handleRecord(qint64 id, const QList<QVariant> &record)
+{
+    const bool html = m_config.mode == Mode::Html;
+    m_current = {};
+    m_current.id = id;
+    m_current.idText = m_idField >= 0 ? fieldText(record, m_idField) : QString::number(id);
+    m_current.storedMail = fieldText(record, m_mailField);
+    m_current.address = Trimmed(m_current.storedMail);
+    if (html)
+        m_current.address.remove(QChar(0xFF));
+    const bool invalid = record.value(m_invalidField).toBool();
+    m_current.sendable = IsValidEmailAddress(m_current.address) && (html || !invalid);
+
+    if (!AppendTransactionLog(QStringLiteral("--- START MAIL --- From: ") + m_config.senderAddress +
+                              QStringLiteral("  To: ") + m_current.address))
+        return;
+    if (!m_current.sendable)
+        return recordDone(Result::Failed);
+
+    const TableRecordValues values(*m_config.table, m_fieldNames, record);
+    QString error;
+    m_client->reset();
+    m_client->setFromAddr(m_config.senderAddress);
+    if (html) {
+        PlaceholderValues v;
+        if (!m_personalizer.values(values, v, &error))
+            return finish(Outcome::LocalError, error);
+        const QByteArray message = m_html->build(v, m_config.subject, m_current.address, m_config.html);
+        m_client->setMailFormat(SmtpClient::RawMail);
+        m_client->setFrom(m_config.senderName);
+        m_client->addRecipient(QString(), m_current.address);
+        m_client->setRawContent(message);
+        m_trafficKB = qMax(1, int(std::lround(message.size() / 1024.0)));
+    } else {
+        QString subject = m_config.subject;
+        QStringList body = m_config.body;
+        if (!m_personalizer.PersonalizeTextMail(values, subject, body, &error))
+            return finish(Outcome::LocalError, error);
+        m_client->setMailFormat(SmtpClient::TextMail);
+        m_client->setFrom(m_config.senderName);
+        m_client->setPriority(priorityOf(m_config.priorityIndex));
+        m_client->setSubject(subject.isEmpty() ? QStringLiteral("Kein Betreff") : subject);
+        m_client->addRecipient(m_current.address, m_current.address);
+        QString text;
+        qsizetype characters = 0;
+        for (const QString &line : std::as_const(body)) {
+            text += line + QStringLiteral("\r\n");
+            characters += line.size();
+        }
+        m_client->setBodyText(text);
+        m_client->setMailerIdentity(QStringLiteral("XMailer"));
+        m_client->setCharsetIndex(m_config.charsetIndex);
+        m_trafficKB = qMax(1, int(std::lround((m_trafficKB + characters) / 1024.0)));
+    }
+    emit trafficChanged(m_trafficKB);
+    m_sending = true;
+    m_client->sendAsync();
+}
+
+void SendRun::onSendFinished(int result)
+{
+    if (!m_sending)
+        return;
+    m_sending = false;
+    m_abortGuard.stop();
+    if (result == 0)
+        return recordDone(Result::Sent);
+    QString error = m_client->lastErrorText();
+    const qsizetype nul = error.indexOf(QChar(0));
+    if (nul >= 0)
+        error.truncate(nul);
+    if (!AppendTransactionLog(error))
+        return;
+    const SmtpErrorClass c = m_client->lastErrorClass();
+    if (c == SmtpErrorClass::Recipient)
+        return recordDone(Result::Failed);
+    if (c == SmtpErrorClass::Local)
+        return finish(Outcome::LocalError, error);
+    // The server or the connection failed, not the recipient: the record stays as it was.
+    if (m_stop)
+        return finish(Outcome::Aborted);
+    if (m_config.ignoreConnectionProblems)
+        return recordDone(Result::Unchanged);
+    if (m_config.mode == Mode::Html || m_config.sslActive) {
+        m_stop = true;
+        vt::error(kConnectionAbortText + error);
+        return finish(Outcome::ConnectionError);
+    }
+    if (question(connectionQuestion(error))) {
+        m_stop = true;
+        return finish(Outcome::ConnectionError);
+    }
+    recordDone(Result::Unchanged);
+}
+
+void SendRun::recordDone(Result result)
+{
+    AddressTable *table = m_config.table;
+    QString failedLine;
+    if (result == Result::Sent) {
+        const bool saved = table->updateFields(m_current.id, {{QStringLiteral("Selected"), QVariant(false)},
+                                                              {QStringLiteral("Invalid"), QVariant(false)},
+                                                              {QStringLiteral("LetztesMail"), Clock::today()}});
+        if (saved)
+            emit recordCommitted(++m_committed);
+        // The message has gone either way: the sent log lists it.
+        if (!m_sentLog.append(m_current.address))
+            return finish(Outcome::LocalError, cannotWrite(m_sentLog.fileName()));
+        if (!saved)
+            return finish(Outcome::LocalError, QStringLiteral("Der Datensatz %1 kann nicht gespeichert werden: %2")
+                                                   .arg(m_current.idText, table->lastError()));
+        ++m_sent;
+    } else if (result == Result::Failed && !MarkRecordInvalid(&failedLine)) {
+        return;
+    }
+    if (!AppendTransactionLog(QStringLiteral("--- END MAIL ---")) || !AppendTransactionLog(QStringLiteral(" ")))
+        return;
+    if (result == Result::Sent)
+        emit recordSent(m_current.id, m_current.address);
+    else if (result == Result::Failed)
+        emit recordFailed(m_current.id, failedLine);
+    // A receiver of the signals may have stopped the run.
+    if (!isRunning())
+        return;
+    if (m_stop)
+        return finish(Outcome::Aborted);
+    if (m_index >= m_ids.size())
+        return finish(Outcome::Completed);
+    scheduleNext();
+}
+
+bool SendRun::MarkRecordInvalid(QString *failedLine)
+{
+    AddressTable *table = m_config.table;
+    *failedLine = m_current.idText + QStringLiteral(": ") + m_current.storedMail;
+    if (!table->updateFields(m_current.id, {{QStringLiteral("Selected"), QVariant(false)},
+                                            {QStringLiteral("LetztesMail"), QVariant()},
+                                            {QStringLiteral("Invalid"), QVariant(true)}})) {
+        finish(Outcome::LocalError, QStringLiteral("Der Datensatz %1 kann nicht gespeichert werden: %2")
+                                        .arg(m_current.idText, table->lastError()));
+        return false;
+    }
+    ++m_failed;
+    emit recordCommitted(++m_committed);
+    return true;
+}
+
+bool SendRun::AppendTransactionLog(const QString &line)
+{
+    if (m_transactionLog.append(line))
+        return true;
+    finish(Outcome::LocalError, cannotWrite(m_transactionLog.fileName()));
+    return false;
+}
+
+void SendRun::finish(Outcome outcome, const QString &error)
+{
+    if (m_outcome != Outcome::Running)
+        return;
+    m_outcome = outcome;
+    m_error = error;
+    m_wait.stop();
+    m_abortGuard.stop();
+    disconnect(m_clientConnection);
+    if (m_sending) {
+        m_sending = false;
+        m_client->abort();
+    }
+    m_client->disconnectFromServer();
+    m_client->clearAttachments();
+    leaveRunJournal();
+    m_sentLog.close();
+    m_transactionLog.close();
+    if (outcome == Outcome::LocalError && !error.isEmpty())
+        vt::error(error);
+    emit finished(outcome);
+}
+
+void SendRun::enterRunJournal()
+{
+    // A committed record must survive the end of the process, but need not wait for
+    // the disk: with a write-ahead log and synchronous=NORMAL a commit is one write
+    // to the log, no sync. A power failure can cost the last commits (whose
+    // recipients would get the mail again), never the file. The connection holds the
+    // file exclusively meanwhile, so the log's index needs no shared memory, which a
+    // network drive could not give.
+    QSqlDatabase db = m_config.table->database();
+    QSqlQuery q(db);
+    if (q.exec(QStringLiteral("PRAGMA synchronous")) && q.next())
+        m_previousSynchronous = q.value(0).toString();
+    q.finish();
+    if (!q.exec(QStringLiteral("PRAGMA locking_mode=EXCLUSIVE")))
+        return;
+    q.finish();
+    if (q.exec(QStringLiteral("PRAGMA journal_mode=WAL")) && q.next() &&
+        q.value(0).toString().compare(QLatin1String("wal"), Qt::CaseInsensitive) == 0) {
+        q.finish();
+        q.exec(QStringLiteral("PRAGMA synchronous=NORMAL"));
+        m_journalChanged = true;
+        return;
+    }
+    q.finish();
+    // No write-ahead log here: everything stays as it was (every commit synced).
+    q.exec(QStringLiteral("PRAGMA locking_mode=NORMAL"));
+}
+
+void SendRun::leaveRunJournal()
+{
+    if (!m_journalChanged || !m_config.table->isOpen())
+        return;
+    m_journalChanged = false;
+    QSqlQuery q(m_config.table->database());
+    // Back to one file that can be copied whenever the table is closed.
+    q.exec(QStringLiteral("PRAGMA journal_mode=DELETE"));
+    q.finish();
+    q.exec(QStringLiteral("PRAGMA locking_mode=NORMAL"));
+    q.finish();
+    if (!m_previousSynchronous.isEmpty())
+        q.exec(QStringLiteral("PRAGMA synchronous=") + QString::number(m_previousSynchronous.toInt()));
+    q.finish();
+    // The exclusive lock goes with the next access.
+    q.exec(QStringLiteral("SELECT count(*) FROM sqlite_master"));
+}
+
+} // namespace vt

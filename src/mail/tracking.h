@@ -1,0 +1,54 @@
+#pragma once
+// Click tracking of HTML newsletters: the tracking keys of the open database's web
+// settings file, and the links of a mail rewritten so that each click passes
+// through the statistics script on the user's web server:
+//
+//     <StatsUrl>stats.php?nid=<mailing id>&url=<address, percent-encoded>&sig=<signature>
+//
+// The signature is the HMAC-SHA256, in lower-case hex, keyed with the text of the
+// database's key ([SETTINGS] StatsKey of the web settings file) over the UTF-8
+// bytes of the mailing id, a line feed and the link's address as the mail had it.
+// The statistics script redirects only to addresses whose signature it can check,
+// so it can never be used to send people to a site the user did not link to.
+#include <QByteArray>
+#include <QDateTime>
+#include <QString>
+
+namespace vt {
+
+class TMainState;
+
+inline const QString kWebSettingsSection = QStringLiteral("SETTINGS");
+inline const QString kStatsUrlKey = QStringLiteral("StatsURL");
+inline const QString kStatsPasswordKey = QStringLiteral("StatsPassword");
+inline const QString kStatsActiveKey = QStringLiteral("StatsActive");
+inline const QString kStatsKeyKey = QStringLiteral("StatsKey");
+
+// The web settings file of the open database: DataFolder + the definition file's
+// name up to its first "." + ".web".
+QString WebSettingsPath(const TMainState &state);
+
+// Sets WebSettingsFile, and from that file (when it exists) StatsUrl,
+// StatsPassword and TrackingActive.
+void LoadTrackingSettings(TMainState &state);
+
+// The signing key of the database's links: read from the web settings file, or
+// made (32 random bytes as hex) and written there when it has none. Empty, with the
+// reason, when it can be neither read nor written.
+QByteArray TrackingKey(const QString &webSettingsFile, QString *error = nullptr);
+
+QString TrackedLinkSignature(const QByteArray &key, const QString &mailingId, const QString &url);
+// The whole tracked address of one link.
+QString TrackedLink(const QString &statsUrl, const QString &mailingId, const QString &url, const QByteArray &key);
+
+// Rewrites every link written href="htt... or href='htt... (the letters in any
+// case) into its tracked address. Links without quotes, with blanks around "=",
+// or to addresses that do not start with "htt" (mailto:) stay as they are. The
+// replaced "href=" and "htt" take the lower case.
+QString RewriteTrackedLinks(const QString &html, const QString &statsUrl, const QString &mailingId,
+                            const QByteArray &key);
+
+// The identifier of a tracked run: the local date and time as "yyyyMMddHHmm".
+QString MailingIdAt(const QDateTime &when);
+
+} // namespace vt

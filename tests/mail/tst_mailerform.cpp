@@ -1,0 +1,575 @@
+// The serial e-mail window driven by its controls: runs of a text mail and of an
+// HTML mail with click tracking to aiosmtpd on loopback, a server that gives up in
+// the middle, "Abbrechen" in the middle, what the window refuses while a run goes
+// on, the checks before a run, the template file and the placeholders.
+#include "filedialogrecorder.h"
+#include "inifile.h"
+#include "logforms.h"
+#include "mailerfixture.h"
+#include "mailtemplate.h"
+#include "messagerecorder.h"
+#include "mimeoracle.h"
+#include "modal.h"
+#include "smtpserver.h"
+#include "text.h"
+#include "tracking.h"
+#include "ui_mailerform.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QMessageAuthenticationCode>
+#include <QSignalSpy>
+#include <QUrl>
+
+using namespace vt;
+
+namespace {
+
+const QString kSender = "versand@example.com <Versand Team>";
+
+// The five recipients: two good ones (one with blanks around its address), one
+// that fails the address check, one the server refuses, one marked invalid before;
+// and the server that refuses the one.
+std::unique_ptr<SmtpServer> fiveRecipients(MailerProgram &p)
+{
+    SmtpServer::Options o;
+    o.rejectRecipients = {"abgelehnt@example.net"};
+    p.records({
+        {{"Invalid", false}, {"Mail", "anna@example.net"}, {"Anrede", "Frau"}, {"Name", "Älm"}},
+        {{"Invalid", false}, {"Mail", "  bert@example.net "}, {"Anrede", "Herr"}, {"Name", "Berg"}},
+        {{"Invalid", false}, {"Mail", "kein-gültiger"}, {"Anrede", "Herr"}, {"Name", "Kurz"}},
+        {{"Invalid", false}, {"Mail", "abgelehnt@example.net"}, {"Anrede", ""}, {"Name", "Nein"}},
+        {{"Invalid", true}, {"Mail", "eva@example.net"}, {"Anrede", "Frau"}, {"Name", "Ernst"}},
+    });
+    return SmtpServer::startOrFail(o);
+}
+
+// Records the lines of the rejected-address list each time it is shown.
+struct RejectedList
+{
+    QList<QStringList> shown;
+    RejectedList()
+    {
+        Modal::setHandler([this](QDialog *d) {
+            if (d != ErrorMailForm())
+                return 0;
+            d->show(); // the list is filled when the window is shown
+            shown.append(ErrorMailForm()->lines());
+            d->hide();
+            return int(QDialog::Accepted);
+        });
+    }
+    ~RejectedList() { Modal::setHandler({}); }
+};
+
+QStringList ids(AddressTable &t)
+{
+    return column(t, "ID");
+}
+
+} // namespace
+
+class TestMailerForm : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        const QString missing = MissingProgram("/usr/bin/python3", "python3");
+        QVERIFY2(missing.isEmpty(), qPrintable(missing));
+    }
+
+    void textRun()
+    {
+        MailerProgram p;
+        auto server = fiveRecipients(p);
+        QVERIFY(server);
+        p.settings(server->port(), {{"CodeSet/Index", "1"}});
+        WriteLines(p.dir.file("Data/AbsenderMails.ini"), {kSender});
+        MainState().TransactionLogOn = true;
+        const QStringList id = ids(p.table());
+        MessageRecorder boxes;
+        FileDialogRecorder files;
+        RejectedList rejected;
+
+        MailerProgram::chooseText();
+        TMailerForm *w = MailerProgram::open();
+        // A new text mail starts with the two hints.
+        QCOMPARE(w->ui->SubjectEdit->text(), QStringLiteral("Hier bitte Ihren Betreff eingeben"));
+        QCOMPARE(w->BodyLines(), QStringList{"Hier bitte Ihren E-Mail-Text eingeben"});
+        QCOMPARE(w->ui->ComboBox1->currentText(), kSender);
+        w->ui->SubjectEdit->setText("Angebot für $NAME");
+        w->SetBodyLines({"$ANREDE $NAME,", "Preis: 5 €"});
+        files.answer(MailTestData("preise.pdf"));
+        w->ui->BitBtn1->click();
+        QCOMPARE(w->ui->FAttachmentListBox->item(0)->text(), QStringLiteral("preise.pdf"));
+
+        QVERIFY(MailerProgram::send(w));
+        QVERIFY(!w->isVisible());
+        QVERIFY(!MainState().SendRunActive);
+
+        // Two messages, each personalised, in Windows-1252, with the attachment.
+        const QList<SmtpServer::Received> got = server->received();
+        QCOMPARE(got.size(), 2);
+        QCOMPARE(got.at(0).rcptTo, QStringList{"anna@example.net"});
+        QCOMPARE(got.at(1).rcptTo, QStringList{"bert@example.net"});
+        QCOMPARE(got.at(0).mailFrom, QStringLiteral("versand@example.com"));
+        READ_BACK(first, got.at(0).data);
+        QCOMPARE(first.subject(), QStringLiteral("Angebot für Älm"));
+        QCOMPARE(first.mailboxes("From"), QStringList{"Versand Team <versand@example.com>"});
+        QCOMPARE(first.part("text/plain").value("charset").toString(), QStringLiteral("windows-1252"));
+        QCOMPARE(first.part("text/plain").value("text").toString(),
+                 QStringLiteral("Sehr geehrte Frau Älm,\r\nPreis: 5 €\r\n"));
+        QCOMPARE(
+            first.part("application/pdf").value("sha256").toString(),
+            QString::fromLatin1(
+                QCryptographicHash::hash(FileBytes(MailTestData("preise.pdf")), QCryptographicHash::Sha256).toHex()));
+        READ_BACK(second, got.at(1).data);
+        QCOMPARE(second.subject(), QStringLiteral("Angebot für Berg"));
+
+        // The records: sent ones finished, the others marked invalid, none still marked.
+        QCOMPARE(column(p.table(), "Selected"), QStringList(5, "False"));
+        QCOMPARE(column(p.table(), "Invalid"), (QStringList{"False", "False", "True", "True", "True"}));
+        const QString t = MailerProgram::today();
+        QCOMPARE(column(p.table(), "LetztesMail"), (QStringList{t, t, "", "", ""}));
+        // The lists and logs.
+        const QStringList failedLines{id.at(2) + ": kein-gültiger", id.at(3) + ": abgelehnt@example.net",
+                                      id.at(4) + ": eva@example.net"};
+        QCOMPARE(rejected.shown, QList<QStringList>{failedLines});
+        QCOMPARE(ReadLines(MainState().AppTempFolder + "Gesendete_Mails.log"),
+                 (QStringList{"anna@example.net", "bert@example.net"}));
+        QCOMPARE(w->ui->ListBox1->count(), 2);
+        QCOMPARE(w->ui->ListBox1->item(1)->text(), QStringLiteral("TO: bert@example.net"));
+        const QStringList log = ReadLines(p.dir.file("Transaction.log"));
+        auto block = [](const QString &to) {
+            return QStringList{"--- START MAIL --- From: versand@example.com  To: " + to, "--- END MAIL ---", " "};
+        };
+        QCOMPARE(log.size(), 16);
+        QCOMPARE(log.mid(0, 9), block("anna@example.net") + block("bert@example.net") + block("kein-gültiger"));
+        QCOMPARE(log.at(9), block("abgelehnt@example.net").at(0));
+        QVERIFY2(log.at(10).startsWith("RECIPIENT REJECTED: <abgelehnt@example.net>: 550"), qPrintable(log.at(10)));
+        QCOMPARE(log.mid(11), block("abgelehnt@example.net").mid(1) + block("eva@example.net"));
+        QVERIFY(QFile::exists(p.dir.file("Logfile.txt")));
+        QCOMPARE(ParseMailTemplate(ReadLines(MainState().LettersFolder + "_Zuletzt versande Email.mail")).subject,
+                 std::optional<QString>("Angebot für $NAME"));
+        QVERIFY(p.ops.refreshes > 0);
+        QVERIFY(boxes.isEmpty());
+
+        // The sent-log viewer shows the last run.
+        LogForm()->show();
+        QCOMPARE(LogForm()->lines(), (QStringList{"anna@example.net", "bert@example.net"}));
+        LogForm()->hide();
+    }
+
+    void htmlRunWithTracking()
+    {
+        MailerProgram p;
+        auto server = fiveRecipients(p);
+        QVERIFY(server);
+        p.settings(server->port(), {{"CodeSet/Index", "3"}, {"XMAILER/Type", "4"}});
+        p.dir.write("Data/Database.web", "[SETTINGS]\r\nStatsURL=https://stats.example.com/s/\r\n"
+                                         "StatsPassword=geheim\r\nStatsActive=1\r\n");
+        p.dir.write("news.eml", "Subject: Neuigkeiten für $NAME\r\nTo: alt@example.org\r\nMIME-Version: 1.0\r\n"
+                                "Content-Type: multipart/alternative; boundary=b\r\n\r\n--b\r\n"
+                                "Content-Type: text/plain; charset=utf-8\r\n\r\nHallo $NAME\r\n--b\r\n"
+                                "Content-Type: text/html; charset=utf-8\r\n\r\n<p>$ANREDE $NAME</p>"
+                                "<a href=\"https://shop.example.com/a?x=1&amp;y=2\">Shop</a> "
+                                "<a href=\"mailto:info@example.com\">M</a>\r\n--b--\r\n");
+        MessageRecorder boxes;
+        RejectedList rejected;
+        Clock::setFixed(QDateTime(QDate(2024, 3, 5), QTime(14, 30)));
+
+        MailerProgram::chooseHtml(p.dir.file("news.eml"));
+        TMailerForm *w = MailerProgram::open();
+        QVERIFY(w->ui->TrackingCheckBox->isChecked());
+        QVERIFY(w->ui->TrackingCheckBox->isEnabled());
+        QCOMPARE(w->ui->SubjectEdit->text(), QStringLiteral("Neuigkeiten für $NAME"));
+        QVERIFY(w->ui->AdvOfficeStatusBar1->text().startsWith("Anhänge: 0 | Gesamtgröße der E-Mail: "));
+        QVERIFY(MailerProgram::send(w));
+        Clock::setFixed({});
+        QVERIFY(!w->isVisible());
+
+        // The record marked invalid before gets the HTML mail, and is valid again.
+        const QList<SmtpServer::Received> got = server->received();
+        QCOMPARE(got.size(), 3);
+        QCOMPARE(got.at(2).rcptTo, QStringList{"eva@example.net"});
+        READ_BACK(first, got.at(0).data);
+        QCOMPARE(first.subject(), QStringLiteral("Neuigkeiten für Älm"));
+        QCOMPARE(first.mailboxes("To"), QStringList{" <anna@example.net>"});
+        QCOMPARE(first.headers("X-Mailer"), QStringList{"Microsoft Office Outlook 12.0"});
+        const QJsonObject html = first.part("text/html");
+        QCOMPARE(html.value("charset").toString(), QStringLiteral("utf-8"));
+        const QString text = html.value("text").toString();
+        QVERIFY(text.contains("<p>Sehr geehrte Frau Älm</p>"));
+        // The link goes through the statistics script, signed with the database's key.
+        const QByteArray key = TrackingKey(p.dir.file("Data/Database.web"));
+        const QString target = "https://shop.example.com/a?x=1&y=2";
+        const QString sig = QString::fromLatin1(
+            QMessageAuthenticationCode::hash(("202403051430\n" + target).toUtf8(), key, QCryptographicHash::Sha256)
+                .toHex());
+        QVERIFY2(text.contains("href=\"https://stats.example.com/s/stats.php?nid=202403051430&url=" +
+                               QUrl::toPercentEncoding(target) + "&sig=" + sig + "\""),
+                 qPrintable(text));
+        QVERIFY(text.contains("href=\"mailto:info@example.com\""));
+
+        const QStringList id = ids(p.table());
+        QCOMPARE(column(p.table(), "Selected"), QStringList(5, "False"));
+        QCOMPARE(column(p.table(), "Invalid"), (QStringList{"False", "False", "True", "True", "False"}));
+        const QString t = "05.03.2024"; // the day of the run
+        QCOMPARE(column(p.table(), "LetztesMail"), (QStringList{t, t, "", "", t}));
+        const QStringList failedLines{id.at(2) + ": kein-gültiger", id.at(3) + ": abgelehnt@example.net"};
+        QCOMPARE(rejected.shown, QList<QStringList>{failedLines});
+        QCOMPARE(w->ui->ListBox1->item(2)->text(), QStringLiteral("An: eva@example.net"));
+        QCOMPARE(ReadLines(MainState().AppTempFolder + "Gesendete_Mails.log"),
+                 (QStringList{"anna@example.net", "bert@example.net", "eva@example.net"}));
+        // No transaction log while the switch is off.
+        QVERIFY(!QFile::exists(p.dir.file("Transaction.log")));
+        QVERIFY(boxes.isEmpty());
+    }
+
+    void serverGivesUpInTheMiddle()
+    {
+        MailerProgram p;
+        SmtpServer::Options o;
+        o.failMailAfter = 2;
+        auto server = SmtpServer::startOrFail(o);
+        QVERIFY(server);
+        p.settings(server->port());
+        p.records({{{"Mail", "a@example.net"}},
+                   {{"Mail", "b@example.net"}},
+                   {{"Mail", "c@example.net"}},
+                   {{"Mail", "d@example.net"}}});
+        p.dir.write("m.eml", "Subject: s\r\nContent-Type: text/html\r\n\r\n<p>x</p>\r\n");
+        MessageRecorder boxes;
+        RejectedList rejected;
+        MailerProgram::chooseHtml(p.dir.file("m.eml"));
+        TMailerForm *w = MailerProgram::open();
+        QVERIFY(MailerProgram::send(w));
+        QCOMPARE(boxes.boxes().size(), 1);
+        QVERIFY(boxes.take().text.startsWith("Fehler in Ihrer Verbindung! Versand wird abgebrochen. Bitte überprüfen "
+                                             "Sie Ihre Verbindung zum SMTP-Server!\n\nERROR WITH CONNECTING SERVER: "));
+        QVERIFY(!w->isVisible());
+        // Two finished; the others keep their marks and are not called invalid.
+        QCOMPARE(column(p.table(), "Selected"), (QStringList{"False", "False", "True", "True"}));
+        QCOMPARE(column(p.table(), "Invalid"), (QStringList{"False", "False", "", ""}));
+        QVERIFY(rejected.shown.isEmpty());
+        QCOMPARE(server->received().size(), 2);
+    }
+
+    void abortInTheMiddle()
+    {
+        MailerProgram p;
+        auto server = SmtpServer::startOrFail({});
+        QVERIFY(server);
+        p.settings(server->port(), {{"DELAY/delay", "1"}});
+        p.records({{{"Mail", "a@example.net"}}, {{"Mail", "b@example.net"}}, {{"Mail", "c@example.net"}}});
+        MessageRecorder boxes;
+        TMailerForm *w = MailerProgram::openTextMail();
+        w->DelayUnitMs = 20;
+        w->ui->SendBitBtn->click();
+        QVERIFY(w->RunActive());
+        QVERIFY(MainState().SendRunActive);
+        // During the pause after the first mail: a second "Senden", coming back to
+        // the window and loading a template change nothing.
+        QSignalSpy pauses(w->CurrentRun(), &SendRun::pauseStarted);
+        QVERIFY(pauses.wait(10000));
+        w->ui->SubjectEdit->setText("anders");
+        w->SendBitBtnClick();
+        w->FormActivate();
+        QVERIFY(w->SendingFlag);
+        QCOMPARE(w->ui->SubjectEdit->text(), QStringLiteral("anders"));
+        QVERIFY(!w->ui->SendBitBtn->isEnabled());
+        p.dir.write("t.mail", "[SUBJECT]\r\nx\r\n[TEXT]\r\n[ATTACHEMENT]\r\n\r\n");
+        w->LoadMailTemplate(p.dir.file("t.mail"));
+        QVERIFY(boxes.takeExpected(MsgKind::Information, CrToNewline(TMainState::SendRunActiveText())));
+        QVERIFY(!w->BuildHtmlMail());
+        QVERIFY(pauses.wait(10000));
+        w->ui->AbortBitBtn->click();
+        // The window goes at once; so does the run.
+        QVERIFY(!w->isVisible());
+        QVERIFY(!w->RunActive());
+        QVERIFY(!MainState().SendRunActive);
+        QCOMPARE(column(p.table(), "Selected"), (QStringList{"False", "False", "True"}));
+        QCOMPARE(server->received().size(), 2);
+        QVERIFY(boxes.isEmpty());
+    }
+
+    void checksBeforeTheRun()
+    {
+        MailerProgram p;
+        auto server = SmtpServer::startOrFail({});
+        QVERIFY(server);
+        p.settings(server->port());
+        p.records({{{"Mail", "a@example.net"}}});
+        MessageRecorder boxes;
+        MailerProgram::chooseText();
+
+        // Two senders: the question, and No leaves everything as it was.
+        WriteLines(p.dir.file("Data/AbsenderMails.ini"), {kSender, "zwei@example.com <Zwei>"});
+        TMailerForm *w = MailerProgram::open();
+        w->ui->ComboBox1->setCurrentIndex(1);
+        boxes.answer(MsgButton::No);
+        w->ui->SendBitBtn->click();
+        QVERIFY(boxes.takeExpected(MsgKind::Question, "Wollen Sie die Email mit dem Absender: zwei@example.com "
+                                                      "<Zwei>versenden"));
+        QVERIFY(w->isVisible());
+        // Coming back to the window brings the default sender back.
+        w->FormActivate();
+        QCOMPARE(w->ui->ComboBox1->currentIndex(), 0);
+        WriteLines(p.dir.file("Data/AbsenderMails.ini"), {kSender});
+        w->FormActivate();
+
+        // No subject: the window stays open.
+        w->ui->SubjectEdit->setText("  ");
+        w->ui->SendBitBtn->click();
+        QVERIFY(boxes.takeExpected(MsgKind::Information, "Kein Betreff eingegeben! - E-Mail wird nicht versendet!"));
+        QVERIFY(w->isVisible());
+        QVERIFY(!w->RunActive());
+
+        // A typed sender that is no address.
+        w->ui->ComboBox1->setEditText("kein Absender");
+        w->ui->SendBitBtn->click();
+        QVERIFY(boxes.takeExpected(MsgKind::Error, "Absender-E-Mail-Adresse ungültig!"));
+        w->FormActivate();
+
+        // The account never set up: the window closes.
+        IniFile(p.dir.file("Vantrel.ini")).writeString("SMTP", "host", "Ihr SMTP Server");
+        w->ui->SubjectEdit->setText("s");
+        w->ui->SendBitBtn->click();
+        QVERIFY(boxes.takeExpected(MsgKind::Information, "Sie haben die Einstellungen noch nicht bearbeitet!\nBitte "
+                                                         "bearbeiten Sie diese im Menü unter Programm/Optionen!"));
+        QVERIFY(!w->isVisible());
+
+        // Settings never saved: the window closes too.
+        w = MailerProgram::open();
+        MainState().FirstSettingsDone = false;
+        w->ui->SendBitBtn->click();
+        QVERIFY(boxes.takeExpected(MsgKind::Information,
+                                   "Die Einstellungen für Ihr Mailkonto sind noch nicht durchgeführt worden. Gehen Sie "
+                                   "hierzu in den Menüpunkt \"Programm - Optionen\""));
+        QVERIFY(!w->isVisible());
+        QVERIFY(server->received().isEmpty());
+        QCOMPARE(column(p.table(), "Selected"), QStringList{"True"});
+        QVERIFY(!p.table().isFiltered());
+
+        // An HTML run without a marked record closes the window with its box.
+        MainState().FirstSettingsDone = true;
+        p.table().updateWhere(Filter(), {{"Selected", false}});
+        p.dir.write("m.eml", "Subject: s\r\nContent-Type: text/html\r\n\r\n<p>x</p>\r\n");
+        MailerProgram::chooseHtml(p.dir.file("m.eml"));
+        w = MailerProgram::open();
+        w->ui->SendBitBtn->click();
+        QVERIFY(boxes.takeExpected(MsgKind::Information, "Keine Datensätze zum Versenden markiert!"));
+        QVERIFY(!w->isVisible());
+    }
+
+    void templateWithAMissingAttachment()
+    {
+        MailerProgram p;
+        MessageRecorder boxes;
+        const QByteArray other = "[SUBJECT]\r\nanderer\r\n[TEXT]\r\n[ATTACHEMENT]\r\n/weg.pdf\r\n";
+        p.dir.write("Briefe/andere.mail", other);
+        p.dir.write("Briefe/vorlage.mail", "[SUBJECT]\r\nBetreff\r\n[TEXT]\r\nZeile\r\n[ATTACHEMENT]\r\n/weg.pdf\r\n");
+        MailerProgram::chooseText();
+        StartWizardChoice().NewMailChosen = false;
+        StartWizardChoice().OpenTemplateChosen = true;
+        MailerForm()->TextTemplatePath = p.dir.file("Briefe/vorlage.mail");
+        vt::StartMailer();
+        QVERIFY(boxes.takeExpected(MsgKind::Information, "Achtung! In der Vorlage haben Sie als Anhang die Datei "
+                                                         "/weg.pdf angegeben. \nDie Datei existiert aber nicht mehr!"));
+        TMailerForm *w = MailerForm();
+        QCOMPARE(w->ui->SubjectEdit->text(), QStringLiteral("Betreff"));
+        QCOMPARE(w->BodyLines(), QStringList{"Zeile"});
+        QVERIFY(w->AttachmentPath.isEmpty());
+        // The template is saved again without the attachment; another one is untouched.
+        QCOMPARE(p.dir.read("Briefe/vorlage.mail"), QByteArray("[SUBJECT]\r\nBetreff\r\n[TEXT]\r\nZeile\r\n"
+                                                               "[ATTACHEMENT]\r\n\r\n"));
+        QCOMPARE(p.dir.read("Briefe/andere.mail"), other);
+        // Removing an attachment saves the template at once, with the edits made since.
+        QTRY_COMPARE(w->CurrentTemplateFile, p.dir.file("Briefe/vorlage.mail"));
+        w->ui->SubjectEdit->setText("neu");
+        w->BitBtn2Click();
+        QVERIFY(p.dir.read("Briefe/vorlage.mail").startsWith("[SUBJECT]\r\nneu\r\n"));
+        w->AbortBitBtnClick();
+        QVERIFY(!w->isVisible());
+    }
+
+    void startMailerLayouts()
+    {
+        MailerProgram p;
+        MessageRecorder boxes;
+        TMailerForm *w = MailerForm();
+        // A text file chosen in the wizard becomes the body; the path is not kept.
+        p.dir.write("Briefe/brief.txt", "Erste Zeile\r\nZweite Zeile\r\n");
+        MailerProgram::chooseText();
+        StartWizardChoice().NewMailChosen = false;
+        StartWizardChoice().OpenTemplateChosen = true;
+        StartWizardChoice().FileName = "brief.txt";
+        w->TextTemplatePath = p.dir.file("Briefe/brief.txt");
+        MailerProgram::open();
+        QCOMPARE(w->BodyLines(), (QStringList{"Erste Zeile", "Zweite Zeile"}));
+        QVERIFY(w->TextTemplatePath.isEmpty());
+        QCOMPARE(w->MailMode, 0);
+        QCOMPARE(w->MailTable, MainState().CurrentTable);
+        QVERIFY(w->ui->MessageMemo->isEnabled());
+        QVERIFY(w->ui->SaveMailButton->isVisible());
+        QVERIFY(!w->ui->VorlagePanel->isVisible());
+        QVERIFY(w->ui->SelectVariablesPanel->isVisible());
+        QVERIFY(!w->ui->ToEdit->isVisible());
+        // Closing by the frame is refused while the window is in use.
+        QVERIFY(!w->close());
+        QVERIFY(w->isVisible());
+        w->AbortBitBtnClick();
+
+        // A template path left from an earlier choice is dropped unless a template was opened.
+        MailerProgram::chooseText();
+        w->TextTemplatePath = p.dir.file("Briefe/alt.mail");
+        MailerProgram::open();
+        QVERIFY(w->TextTemplatePath.isEmpty());
+        w->AbortBitBtnClick();
+
+        // An HTML mail: no body, the preview, no template buttons.
+        p.dir.write("m.eml", "Subject: Betreff der Mail\r\nContent-Type: text/html\r\n\r\n<p>Hallo</p>\r\n");
+        MailerProgram::chooseHtml(p.dir.file("m.eml"));
+        MailerProgram::open();
+        QCOMPARE(w->MailMode, 1);
+        QVERIFY(!w->ui->MessageMemo->isVisible());
+        QVERIFY(w->ui->VorlagePanel->isVisible());
+        QVERIFY(!w->ui->SaveMailButton->isVisible());
+        QVERIFY(!w->ui->TextBitbtn->isVisible());
+        QVERIFY(w->ui->WebBrowser1->toPlainText().contains("Hallo"));
+        QCOMPARE(w->ui->SubjectEdit->text(), QStringLiteral("Betreff der Mail"));
+        QCOMPARE(w->HtmlBody.trimmed(), QStringLiteral("<p>Hallo</p>"));
+        w->AbortBitBtnClick();
+        QVERIFY(!w->isVisible());
+
+        // The subject typed in the HTML import wins over the mail's own.
+        HtmlImportChoice().HtmlImported = true;
+        HtmlImportChoice().Subject = "  Aus dem Import ";
+        MailerProgram::open();
+        QCOMPARE(w->ui->SubjectEdit->text(), QStringLiteral("Aus dem Import"));
+        HtmlImportChoice() = {};
+        w->AbortBitBtnClick();
+
+        // Without an open database there is nothing to send to.
+        MainState().FreeTableComponents();
+        vt::StartMailer();
+        QVERIFY(boxes.takeExpected(MsgKind::Information, "Zuerst Datenbank öffnen!"));
+        QVERIFY(!w->isVisible());
+    }
+
+    void previewMessage()
+    {
+        MailerProgram p;
+        p.records({{{"Mail", " erster@example.net "}, {"Name", "Erster"}}, {{"Mail", "zweiter@example.net"}}});
+        p.dir.write("m.eml", "Subject: s\r\nTo: alt@example.org\r\nContent-Type: text/html; charset=utf-8\r\n\r\n"
+                             "<p>Hallo $NAME</p>\r\n");
+        MessageRecorder boxes;
+        MailerProgram::chooseHtml(p.dir.file("m.eml"));
+        TMailerForm *w = MailerProgram::open();
+        w->ui->SubjectEdit->setText("Für $NAME");
+        // The message of the record the grid stands on, as the preview shows it.
+        QVERIFY(p.table().first());
+        QString error;
+        QVERIFY2(w->BuildHtmlMail(&error), qPrintable(error));
+        READ_BACK(mail, FileBytes(w->SendTempFolder + "/Sending.eml"));
+        QCOMPARE(mail.mailboxes("To"), QStringList{" <erster@example.net>"});
+        QCOMPARE(mail.subject(), QStringLiteral("Für Erster"));
+        QVERIFY(mail.part("text/html").value("text").toString().contains("<p>Hallo Erster</p>"));
+        // The work files are the program's own.
+        QCOMPARE(QFile::permissions(w->SendTempFolder) & (QFile::ReadOther | QFile::ReadGroup), QFile::Permissions());
+        w->AbortBitBtnClick();
+    }
+
+    void placeholders_data()
+    {
+        QTest::addColumn<QStringList>("lines");
+        QTest::addColumn<int>("line");
+        QTest::addColumn<int>("column");
+        QTest::addColumn<QStringList>("expected");
+        QTest::newRow("empty body") << QStringList{} << 0 << 0 << QStringList{"$NAME"};
+        QTest::newRow("column 0") << QStringList{"  Hallo"} << 0 << 0 << QStringList{"$NAME Hallo"};
+        QTest::newRow("middle") << QStringList{"a", "Hallo  Welt"} << 1 << 6 << QStringList{"a", "Hallo $NAME Welt"};
+        QTest::newRow("end of line") << QStringList{"Hallo"} << 0 << 5 << QStringList{"Hallo $NAME "};
+        QTest::newRow("after the last line") << QStringList{"x"} << 3 << 0 << QStringList{"x", "$NAME"};
+    }
+    void placeholders()
+    {
+        QFETCH(QStringList, lines);
+        QFETCH(int, line);
+        QFETCH(int, column);
+        QTEST(InsertPlaceholder(lines, line, column, "$NAME"), "expected");
+    }
+
+    void placeholderList()
+    {
+        MailerProgram p;
+        const QStringList list = PlaceholderListLines(MainState().FieldDefinitions);
+        QCOMPARE(list.first(), QStringLiteral("$MAIL für E-Mail"));
+        QVERIFY(list.contains("$STR für Straße"));
+        QCOMPARE(list.last(), QStringLiteral("$DATUM"));
+        // The button inserts the word before " für" at the caret.
+        MessageRecorder boxes;
+        MailerProgram::chooseText();
+        TMailerForm *w = MailerProgram::open();
+        w->SetBodyLines({});
+        w->ui->VariablesListBox->clearSelection();
+        w->ui->VariableSpeedButton->click();
+        QVERIFY(boxes.takeExpected(MsgKind::Information, "Bitte markieren Sie zuerst einen Platzhalter zum einfügen!"));
+        w->ui->VariablesListBox->setCurrentRow(0);
+        w->ui->VariableSpeedButton->click();
+        QCOMPARE(w->BodyLines(), QStringList{"$MAIL"});
+        w->AbortBitBtnClick();
+    }
+
+    void progressTexts_data()
+    {
+        QTest::addColumn<int>("sent");
+        QTest::addColumn<int>("failed");
+        QTest::addColumn<QString>("total");
+        QTest::addColumn<QString>("sentText");
+        QTest::addColumn<QString>("failedText");
+        QTest::addColumn<int>("totalBar");
+        // The share of sent mails counts the one under way.
+        QTest::newRow("first mail under way") << 0 << 0 << "0 von 10"
+                                              << "10.00% (0 Stück)"
+                                              << "0.00% (0 Stück)" << 0;
+        QTest::newRow("some done") << 6 << 3 << "9 von 10"
+                                   << "70.00% (6 Stück)"
+                                   << "30.00% (3 Stück)" << 90;
+    }
+    void progressTexts()
+    {
+        QFETCH(int, sent);
+        QFETCH(int, failed);
+        const SendProgress p = SendProgressTexts(sent, failed, 10);
+        QTEST(p.total, "total");
+        QTEST(p.sent, "sentText");
+        QTEST(p.failed, "failedText");
+        QTEST(p.totalBar, "totalBar");
+    }
+
+    void trafficValueAbove100()
+    {
+        TMailerForm *w = MailerForm();
+        w->ui->Chart2->clear();
+        w->TrafficKB = 101;
+        w->TrafficTimerTimer();
+        QCOMPARE(w->ui->Chart2->points().last().value, 350);
+        w->TrafficKB = 100;
+        w->TrafficTimerTimer();
+        QCOMPARE(w->ui->Chart2->points().last().value, 100);
+        // Neighbouring bars differ in colour.
+        QVERIFY(w->ui->Chart2->points().at(0).color != w->ui->Chart2->points().at(1).color);
+    }
+};
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    TestMailerForm test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_mailerform.moc"

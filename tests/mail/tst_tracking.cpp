@@ -1,0 +1,137 @@
+// Click tracking: the links of an HTML mail rewritten and signed, the signing key
+// kept in the database's web settings, and the tracking settings read from there.
+#include "inifile.h"
+#include "mainstate.h"
+#include "testfolder.h"
+#include "tracking.h"
+
+#include <QFile>
+#include <QMessageAuthenticationCode>
+#include <QTest>
+#include <QUrl>
+
+using namespace vt;
+
+namespace {
+
+const QByteArray kKey = "0123456789abcdef0123456789abcdef";
+const QString kStats = QStringLiteral("https://stats.example.com/s/");
+
+// The tracked link as the statistics script will check it.
+QString tracked(const QString &nid, const QString &url)
+{
+    const QString sig = QString::fromLatin1(
+        QMessageAuthenticationCode::hash((nid + "\n" + url).toUtf8(), kKey, QCryptographicHash::Sha256).toHex());
+    return kStats + "stats.php?nid=" + nid + "&url=" + QString::fromLatin1(QUrl::toPercentEncoding(url)) +
+           "&sig=" + sig;
+}
+
+} // namespace
+
+class TestTracking : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void rewritesLinks_data()
+    {
+        QTest::addColumn<QString>("html");
+        QTest::addColumn<QString>("expected");
+        const QString id = "202403051230";
+        QTest::newRow("double quotes") << "<a href=\"http://a.de/x\">x</a>"
+                                       << "<a href=\"" + tracked(id, "http://a.de/x") + "\">x</a>";
+        QTest::newRow("single quotes, https") << "<a href='https://a.de/'>"
+                                              << "<a href='" + tracked(id, "https://a.de/") + "'>";
+        // The query of the target arrives whole, as one parameter.
+        QTest::newRow("query with &") << "<a href=\"http://a.de/x?p=1&q=2\">"
+                                      << "<a href=\"" + tracked(id, "http://a.de/x?p=1&q=2") + "\">";
+        QTest::newRow("&amp; in the attribute") << "<a href=\"http://a.de/x?p=1&amp;q=2\">"
+                                                << "<a href=\"" + tracked(id, "http://a.de/x?p=1&q=2") + "\">";
+        QTest::newRow("capitals") << "<A HREF=\"HTTP://A.DE\">"
+                                  << "<A href=\"" + tracked(id, "httP://A.DE") + "\">";
+        QTest::newRow("two links") << "<a href=\"http://a.de\">1</a><a href=\"http://b.de\">2</a>"
+                                   << "<a href=\"" + tracked(id, "http://a.de") + "\">1</a><a href=\"" +
+                                          tracked(id, "http://b.de") + "\">2</a>";
+        QTest::newRow("mailto stays") << "<a href=\"mailto:a@b.de\">"
+                                      << "<a href=\"mailto:a@b.de\">";
+        QTest::newRow("unquoted stays") << "<a href=http://a.de>"
+                                        << "<a href=http://a.de>";
+        QTest::newRow("blanks around = stay") << "<a href = \"http://a.de\">"
+                                              << "<a href = \"http://a.de\">";
+        QTest::newRow("no closing quote stays") << "<a href=\"http://a.de"
+                                                << "<a href=\"http://a.de";
+    }
+    void rewritesLinks()
+    {
+        QFETCH(QString, html);
+        QTEST(RewriteTrackedLinks(html, kStats, "202403051230", kKey), "expected");
+    }
+
+    void emptyMailingId()
+    {
+        // A run without tracking switched on for the database still rewrites ticked links.
+        const QString out = RewriteTrackedLinks("<a href=\"http://a.de\">", kStats, {}, kKey);
+        QVERIFY(out.contains("stats.php?nid=&url=http%3A%2F%2Fa.de&sig="));
+    }
+
+    void signatureDependsOnEveryPart()
+    {
+        const QString base = TrackedLinkSignature(kKey, "1", "http://a.de");
+        QCOMPARE(base.size(), 64);
+        QVERIFY(TrackedLinkSignature(kKey, "2", "http://a.de") != base);
+        QVERIFY(TrackedLinkSignature(kKey, "1", "http://b.de") != base);
+        QVERIFY(TrackedLinkSignature("other-key-other-key-other-key-xx", "1", "http://a.de") != base);
+    }
+
+    void keyIsMadeOnceAndKept()
+    {
+        TestFolder dir;
+        const QString web = dir.file("Kunden.web");
+        dir.write("Kunden.web", "[SETTINGS]\r\nStatsURL=https://x.de/\r\nOnlinePath=/web\r\n");
+        QString error;
+        const QByteArray key = TrackingKey(web, &error);
+        QVERIFY2(!key.isEmpty(), qPrintable(error));
+        QCOMPARE(key.size(), 64);
+        QCOMPARE(TrackingKey(web), key);
+        // The other keys of the file stay, and the secret is the owner's alone.
+        const IniFile ini(web);
+        QCOMPARE(ini.readString("SETTINGS", "OnlinePath"), QStringLiteral("/web"));
+        QCOMPARE(QFile::permissions(web) & (QFile::ReadGroup | QFile::ReadOther), QFile::Permissions());
+        // Another database gets a key of its own.
+        QVERIFY(TrackingKey(dir.file("Andere.web")) != key);
+    }
+
+    void keyThatCannotBeStored()
+    {
+        QString error;
+        QVERIFY(TrackingKey("/nonexistent-folder/x.web", &error).isEmpty());
+        QVERIFY(error.contains("kann nicht geschrieben werden"));
+    }
+
+    void loadsTheDatabasesSettings()
+    {
+        TestFolder dir;
+        TMainState st;
+        st.SetAppFolder(dir.path());
+        st.DatabaseIniName = "Kunden.ini";
+        st.StatsUrl = "alt";
+        LoadTrackingSettings(st);
+        // Without the file the values stay.
+        QCOMPARE(st.WebSettingsFile, dir.file("Data/Kunden.web"));
+        QCOMPARE(st.StatsUrl, QStringLiteral("alt"));
+        dir.write("Data/Kunden.web", "[SETTINGS]\r\nStatsURL=https://x.de/stats/\r\nStatsPassword=geheim\r\n"
+                                     "StatsActive=1\r\n");
+        LoadTrackingSettings(st);
+        QCOMPARE(st.StatsUrl, QStringLiteral("https://x.de/stats/"));
+        QCOMPARE(st.StatsPassword, QStringLiteral("geheim"));
+        QVERIFY(st.TrackingActive);
+    }
+
+    void mailingIdFormat()
+    {
+        QCOMPARE(MailingIdAt(QDateTime(QDate(2024, 3, 5), QTime(9, 7, 59))), QStringLiteral("202403050907"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestTracking)
+#include "tst_tracking.moc"
