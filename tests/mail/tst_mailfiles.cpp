@@ -5,6 +5,7 @@
 #include "mailfiles.h"
 #include "mailmessage.h"
 #include "msgconverter.h"
+#include "msgfile.h"
 #include "workfolder.h"
 #include "testfolder.h"
 
@@ -12,7 +13,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
@@ -20,20 +20,6 @@
 using namespace vt;
 
 namespace {
-
-// Writes an Outlook message file with the storage module of the converter's own
-// dependencies (tests/support/makemsg.pl).
-bool makeMsg(const QString &path, const QString &subject, const QString &text, const QString &html)
-{
-    QProcess perl;
-    perl.start(QStringLiteral("perl"), {TestFolder::resourcesDir() + QStringLiteral("../tests/support/makemsg.pl"),
-                                        path, subject, text, html});
-    if (!perl.waitForFinished(30000) || perl.exitCode() != 0) {
-        qWarning().noquote() << perl.readAllStandardError();
-        return false;
-    }
-    return QFileInfo(path).size() > 0;
-}
 
 QStringList conversions()
 {
@@ -84,7 +70,7 @@ private slots:
     {
         QVERIFY2(MsgConverter::available(), "msgconvert is missing: install libemail-outlook-message-perl");
         const QString msg = m_work.filePath(QStringLiteral("Angebot.MSG"));
-        QVERIFY2(makeMsg(msg, QStringLiteral("Grüße aus Köln"), QStringLiteral("Hallo $NAME"),
+        QVERIFY2(MakeMsgFile(msg, QStringLiteral("Grüße aus Köln"), QStringLiteral("Hallo $NAME"),
                          QStringLiteral("<html><body><p>Hallo <b>$NAME</b></p></body></html>")),
                  "cannot write a .msg file: install perl and libole-storage-lite-perl");
 
@@ -113,7 +99,7 @@ private slots:
         f.close();
         // A good conversion before the failure must not stand in for it.
         const QString good = m_work.filePath(QStringLiteral("gut.msg"));
-        QVERIFY(makeMsg(good, QStringLiteral("Alt"), QStringLiteral("alter Text"), {}));
+        QVERIFY(MakeMsgFile(good, QStringLiteral("Alt"), QStringLiteral("alter Text"), {}));
         QVERIFY(ConvertIfMsg(good).ok);
         const QStringList before = conversions();
 
