@@ -37,7 +37,8 @@ void TPreviewForm::FormCreate()
     ActivationTracker::instance().install(
         this,
         [this] {
-            if (Refresh)
+            // A late activation after the window was closed must not open it again.
+            if (isVisible() && Refresh)
                 Refresh();
         },
         true);
@@ -135,7 +136,7 @@ void TPreviewForm::NextButtonClick()
 
 void TPreviewForm::RefreshBtnClick()
 {
-    if (Refresh)
+    if (isVisible() && Refresh)
         Refresh();
 }
 
