@@ -32,6 +32,8 @@ QString SmtpServer::start()
         return QStringLiteral("aiosmtpd is missing: install the Debian package python3-aiosmtpd (scripts/setup)");
     QStringList args{QDir::cleanPath(TestFolder::resourcesDir() + QStringLiteral("../tests/support/smtpsink.py")),
                      QStringLiteral("--folder"), m_folder.path()};
+    if (m_options.port != 0)
+        args << QStringLiteral("--port") << QString::number(m_options.port);
     if (m_options.tls != Tls::Plain) {
         const TestCertificates &certs = TestCertificates::instance();
         if (!certs.error.isEmpty())

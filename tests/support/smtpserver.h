@@ -25,6 +25,7 @@ public:
         QStringList excludeAuth; // mechanisms not offered ("PLAIN", "LOGIN")
         QStringList rejectRecipients;
         QStringList rejectSenders;
+        quint16 port = 0; // 0: a free port
         int failMailAfter = -1; // MAIL answered with 421 once this many messages were accepted
     };
     struct Received

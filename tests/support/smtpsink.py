@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 """A loopback SMTP server for the tests, on aiosmtpd.
 
-Listens on 127.0.0.1 on a free port and prints "PORT <n>" once it listens.
+Listens on 127.0.0.1 on a free port (or the one given) and prints "PORT <n>" once it listens.
 Writes every message it accepts into the folder as <n>.eml (the data as
 received, dot-stuffing removed) and <n>.json (the envelope and the session)."""
 import argparse
@@ -17,6 +17,7 @@ from aiosmtpd.smtp import SMTP, AuthResult
 def main():
     p = argparse.ArgumentParser()
     p.add_argument("--folder", required=True)
+    p.add_argument("--port", type=int, default=0)
     p.add_argument("--tls", choices=["plain", "starttls", "implicit"], default="plain")
     p.add_argument("--cert")
     p.add_argument("--key")
@@ -89,7 +90,7 @@ def main():
     async def serve():
         loop = asyncio.get_running_loop()
         server = await loop.create_server(
-            factory, host="127.0.0.1", port=0, ssl=context if args.tls == "implicit" else None)
+            factory, host="127.0.0.1", port=args.port, ssl=context if args.tls == "implicit" else None)
         print("PORT %d" % server.sockets[0].getsockname()[1], flush=True)
         await server.serve_forever()
 
