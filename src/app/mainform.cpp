@@ -194,6 +194,7 @@ void TMainForm::showEvent(QShowEvent *event)
 
 void TMainForm::FormShow()
 {
+    fitButtonCaptions();
     TAppMessageHook::instance().install(
         [this](QObject *receiver, QEvent *event) { return AppMessage(receiver, event); });
 }
@@ -309,10 +310,22 @@ void TMainForm::followState()
     });
 }
 
+void TMainForm::fitButtonCaptions()
+{
+    // Wider than designed where the font needs more room for the captions of the buttons shown.
+    const QWidget *buttons = findChild<QWidget *>(QStringLiteral("BottomButtonsPanel"));
+    // A window as narrow as it may be stays so.
+    const bool atMinimum = width() == minimumWidth();
+    setMinimumWidth(std::max(994, buttons->minimumSizeHint().width()));
+    if (atMinimum)
+        resize(minimumWidth(), height());
+}
+
 void TMainForm::showMultiDatabaseCommands(bool on)
 {
     m_openModeBitBtn->setVisible(on);
     m_openModeGlowButton->setVisible(on);
+    fitButtonCaptions();
     for (const char *name : {"Datenbankffnen2", "Datenbanklschen2", "Datentransfer1"})
         CommandAction(QLatin1String(name))->setEnabled(on);
 }

@@ -120,6 +120,7 @@ private:
     void buildMenus();
     QWidget *buildToolbar();
     QWidget *buildButtonBar();
+    void fitButtonCaptions();
     QToolButton *toolButton(QToolBar *bar, const QString &name, const QString &command, const QString &hint, int icon);
     void wireCommands();
     void followState();

@@ -2,7 +2,9 @@
 // A main window started over a private program folder (a copy of the shipped
 // files), with the user's home, documents and registry store in a temporary
 // folder, and every message box recorded.
+#include "addressmodel.h"
 #include "addresstable.h"
+#include "dbgrid.h"
 #include "mainform.h"
 #include "mainstate.h"
 #include "messagerecorder.h"
@@ -14,6 +16,8 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QHeaderView>
+#include <QLabel>
 #include <QLockFile>
 #include <QProcess>
 #include <QStandardPaths>
@@ -97,4 +101,37 @@ public:
     MessageRecorder boxes; // made first, gone last
     TestFolder dir{true};
     std::unique_ptr<vt::TMainForm> form;
+};
+
+// A started window with the given records, shown and active, the grid focused;
+// with the grid's cells and titles found by field name.
+struct MainOnScreen : StartedMain
+{
+    explicit MainOnScreen(const QList<vt::FieldValues> &records, const std::function<void(TestFolder &)> &prepare = {})
+        : StartedMain(prepare)
+    {
+        add(records);
+        form->show();
+        form->activateWindow(); // a display without a window manager activates nothing by itself
+        QVERIFY(QTest::qWaitForWindowActive(form.get()));
+        form->DBGrid1->setFocus();
+    }
+    vt::TDBGrid *grid() const { return form->DBGrid1; }
+    int column(const char *field) const { return state().CurrentDataSource->columnOfField(field); }
+    QPoint cell(int row, const char *field) const
+    {
+        return grid()->visualRect(grid()->model()->index(row, column(field))).center();
+    }
+    void goTo(int row, const char *field) const { grid()->setCurrentIndex(grid()->model()->index(row, column(field))); }
+    QPoint title(const char *field) const
+    {
+        QHeaderView *h = grid()->horizontalHeader();
+        const int l = column(field);
+        return QPoint(h->sectionViewportPosition(l) + h->sectionSize(l) / 2, h->height() / 2);
+    }
+    void clickTitle(const char *field) const
+    {
+        QTest::mouseClick(grid()->horizontalHeader()->viewport(), Qt::LeftButton, {}, title(field));
+    }
+    QString statusPanel() const { return child<QLabel>("StatusPanel")->text(); }
 };

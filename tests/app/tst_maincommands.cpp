@@ -25,42 +25,16 @@ using namespace vt;
 namespace {
 
 // Four addresses; two of them marked.
-void addAddresses(const StartedMain &m)
-{
-    m.add({{{"Mail", "Anna.Zorn@Example.DE"}, {"Name", "Zorn"}},
-           {{"Mail", "bert@example.de"}, {"Name", "Adler"}, {"Selected", true}},
-           {{"Mail", "carl@example.de"}, {"Name", "Maier"}, {"Selected", true}, {"Invalid", true}},
-           {{"Mail", "dora@example.de"}, {"Name", "Berg"}, {"Selected", false}}});
-}
+const QList<FieldValues> kFourAddresses = {
+    {{"Mail", "Anna.Zorn@Example.DE"}, {"Name", "Zorn"}},
+    {{"Mail", "bert@example.de"}, {"Name", "Adler"}, {"Selected", true}},
+    {{"Mail", "carl@example.de"}, {"Name", "Maier"}, {"Selected", true}, {"Invalid", true}},
+    {{"Mail", "dora@example.de"}, {"Name", "Berg"}, {"Selected", false}}};
 
 // A started window with the four addresses, shown and active, the grid focused.
-struct ShownMain : StartedMain
+struct ShownMain : MainOnScreen
 {
-    explicit ShownMain(const std::function<void(TestFolder &)> &prepare = {}) : StartedMain(prepare)
-    {
-        addAddresses(*this);
-        form->show();
-        QVERIFY(QTest::qWaitForWindowActive(form.get()));
-        form->DBGrid1->setFocus();
-    }
-    TDBGrid *grid() const { return form->DBGrid1; }
-    int column(const char *field) const { return state().CurrentDataSource->columnOfField(field); }
-    QPoint cell(int row, const char *field) const
-    {
-        return grid()->visualRect(grid()->model()->index(row, column(field))).center();
-    }
-    void goTo(int row, const char *field) const { grid()->setCurrentIndex(grid()->model()->index(row, column(field))); }
-    QPoint title(const char *field) const
-    {
-        QHeaderView *h = grid()->horizontalHeader();
-        const int l = column(field);
-        return QPoint(h->sectionViewportPosition(l) + h->sectionSize(l) / 2, h->height() / 2);
-    }
-    void clickTitle(const char *field) const
-    {
-        QTest::mouseClick(grid()->horizontalHeader()->viewport(), Qt::LeftButton, {}, title(field));
-    }
-    QString statusPanel() const { return child<QLabel>("StatusPanel")->text(); }
+    explicit ShownMain(const std::function<void(TestFolder &)> &prepare = {}) : MainOnScreen(kFourAddresses, prepare) {}
 };
 
 // Records whether a command ran and whether the message hook was in place then.
