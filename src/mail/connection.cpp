@@ -56,6 +56,27 @@ ConnectionSettings ReadConnectionSettings(const IniFile &ini)
     return s;
 }
 
+ConnectionSettings ConnectionSettingsOf(const MailSettings &m)
+{
+    ConnectionSettings s;
+    s.host = m.smtpHost;
+    s.port = m.smtpPort;
+    s.authentication = m.authentication;
+    s.userName = m.smtpUserName;
+    if (m.authentication)
+        s.password = m.smtpPassword;
+    s.sslActive = m.sslActive;
+    s.charsetIndex = (m.charsetIndex < 0 || m.charsetIndex > 3) ? 0 : m.charsetIndex;
+    s.popHost = m.popHost;
+    s.popAccount = m.popAccount;
+    s.popPassword = m.popPassword;
+    s.popPort = m.popPort;
+    s.delaySeconds = qMax(0, m.delaySeconds);
+    s.popBeforeSmtp = m.popBeforeSmtp;
+    s.xmailerType = (m.xmailerType < 0 || m.xmailerType > 5) ? 0 : m.xmailerType;
+    return s;
+}
+
 QSslConfiguration MailSslConfiguration()
 {
     if (sslOverride())

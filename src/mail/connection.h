@@ -35,6 +35,8 @@ inline const QString kUnsetSmtpHost = QStringLiteral("Ihr SMTP Server");
 // missing section or key, in the reading order); SSL, CodeSet and XMAILER are read
 // plainly. The second reading of [AUT] decides whether the run authenticates.
 ConnectionSettings ReadConnectionSettings(const IniFile &ini);
+// The same from settings held in memory (the values entered in the options).
+ConnectionSettings ConnectionSettingsOf(const MailSettings &m);
 
 // The TLS configuration of the program's mail connections: the system's
 // authorities unless a test added its own.

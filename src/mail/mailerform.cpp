@@ -623,23 +623,16 @@ bool TMailerForm::SendTestMail(const TestMailValues &v)
     const MailSettingsFiles files(st.AppFolder, st.DataFolder, st.DatabaseIniName);
     if (!files.generalFileExists())
         error(files.missingGeneralFileText());
-    st.SslActive = v.ssl;
-    st.CharsetIndex = v.charsetIndex;
+    const ConnectionSettings &s = v.account;
+    st.SslActive = s.sslActive;
+    st.CharsetIndex = s.charsetIndex;
     bool result = true;
-    if (v.popBeforeSmtp && !PopBeforeSmtpLogon({v.popHost, v.popPort, v.popAccount, v.popPassword, v.ssl})) {
+    if (s.popBeforeSmtp && !PopBeforeSmtpLogon({s.popHost, s.popPort, s.popAccount, s.popPassword, s.sslActive})) {
         error(kPopLogonFailedText);
         result = false;
     }
     // A client of its own: a test from the options never touches a run's connection.
     SmtpClient client;
-    ConnectionSettings s;
-    s.host = v.smtpHost;
-    s.port = v.smtpPort;
-    s.authentication = v.authentication;
-    s.userName = v.userName;
-    s.password = v.authentication ? v.password : QString();
-    s.sslActive = v.ssl;
-    s.charsetIndex = qBound(0, v.charsetIndex, 3);
     ConfigureSmtpClient(client, s);
     client.setMailerIdentity({});
     client.setMailFormat(SmtpClient::TextMail);
@@ -647,8 +640,8 @@ bool TMailerForm::SendTestMail(const TestMailValues &v)
     client.setSubject(QStringLiteral("Vantrel Test-E-Mail"));
     client.setBodyText(QStringLiteral("Dies ist eine Test-E-Mail versendet mit Vantrel! Wenn Sie diese E-Mail erhalten "
                                       "haben ist der Verbindungstest erfolgreich durchgeführt worden."));
-    client.setFromAddr(v.senderAddress);
-    client.setFrom(v.senderName);
+    client.setFromAddr(v.sender.address);
+    client.setFrom(v.sender.name);
     const int prio = ui->PrioComobox->currentIndex();
     client.setPriority(prio == 0 ? 1 : prio == 2 ? 5 : 3);
     if (client.send() != 0)

@@ -33,14 +33,8 @@ class AddressTable;
 // What the options dialog's connection test passes in: the values entered there.
 struct TestMailValues
 {
-    QString smtpHost, smtpPort;
-    bool authentication = false;
-    QString userName, password; // the password counts only with authentication
-    bool ssl = false;
-    int charsetIndex = 0;
-    QString popHost, popAccount, popPassword, popPort = QStringLiteral("110");
-    bool popBeforeSmtp = false;
-    QString senderAddress, senderName; // "E-Mail-Adresse" and "Name" of the options
+    ConnectionSettings account;
+    Sender sender; // "E-Mail-Adresse" and "Name" of the options
     QString testRecipient;
 };
 

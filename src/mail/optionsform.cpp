@@ -64,9 +64,8 @@ TOptionsForm::TOptionsForm(QWidget *parent)
     connect(ui->OutlookImport, &QPushButton::clicked, this, &TOptionsForm::OutlookImportClick);
     connect(ui->TryConnetionButton, &QPushButton::clicked, this, &TOptionsForm::connectionTestRequested);
     const QList<QPair<QPushButton *, const char *>> providers = {
-        {ui->GMXBitBtn, "gmx.html"},         {ui->WEBBitBtn, "web.html"},
-        {ui->TOnlineBitBtn, "t-online.html"}, {ui->PuretecBitBtn, "puretec.html"},
-        {ui->StratoBitBtn, "strato.html"},
+        {ui->GMXBitBtn, "gmx.html"},         {ui->WEBBitBtn, "web.html"},       {ui->TOnlineBitBtn, "t-online.html"},
+        {ui->PuretecBitBtn, "puretec.html"}, {ui->StratoBitBtn, "strato.html"},
     };
     for (const auto &[button, page] : providers) {
         const QString name = QString::fromLatin1(page);
@@ -230,23 +229,7 @@ Sender TOptionsForm::enteredSender() const
 
 TestMailValues TOptionsForm::testMailValues(const QString &recipient) const
 {
-    TestMailValues v;
-    v.smtpHost = SMTPHost;
-    v.smtpPort = SMTPPort;
-    v.authentication = Authentification;
-    v.userName = SMTPUserName;
-    v.password = SMTPPassword;
-    v.ssl = ui->SSLActiveCheckBox->isChecked();
-    v.charsetIndex = qMax(0, ui->ComboBox1->currentIndex());
-    v.popHost = POPHost;
-    v.popAccount = POPKonto;
-    v.popPassword = POPPassword;
-    v.popPort = POPPort;
-    v.popBeforeSmtp = POPvorSMTP;
-    v.senderAddress = ui->EmailEdit->text();
-    v.senderName = ui->NameEdit->text();
-    v.testRecipient = recipient;
-    return v;
+    return {ConnectionSettingsOf(enteredSettings()), enteredSender(), recipient};
 }
 
 void TOptionsForm::showEvent(QShowEvent *event)
@@ -319,8 +302,7 @@ void TOptionsForm::FormActivate()
 
     // Offered only where there is a mail program to take the account from.
     if (!m.FirstSettingsDone && InternetAccountsAvailable() &&
-        question(QStringLiteral("Postfacheinstellungen von Outlook Express übernehmen? (empfohlen)"),
-                 MsgButton::Yes))
+        question(QStringLiteral("Postfacheinstellungen von Outlook Express übernehmen? (empfohlen)"), MsgButton::Yes))
         ShowAccountPicker();
 }
 
