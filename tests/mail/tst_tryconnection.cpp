@@ -16,6 +16,7 @@
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTcpServer>
 
 using namespace vt;
 
@@ -96,8 +97,15 @@ private slots:
             o.password = QStringLiteral("Geheim1");
             o.requireAuth = true;
         }
+        if (port != 0) {
+            // Below 1024 a port may need privileges this user lacks.
+            QTcpServer probe;
+            if (!probe.listen(QHostAddress::LocalHost, port) &&
+                probe.serverError() == QAbstractSocket::SocketAccessError)
+                QSKIP("this user may not listen on port 465");
+        }
         auto server = SmtpServer::startOrFail(o);
-        QVERIFY2(server, port ? "port 465 on 127.0.0.1 must be free and may be bound" : "");
+        QVERIFY2(server, port ? "port 465 on 127.0.0.1 must be free" : "");
         Dialogs d;
         MessageRecorder boxes;
         d.program.dir.write("Transaction.log", "alt\r\n");
