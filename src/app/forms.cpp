@@ -23,14 +23,15 @@ namespace vt {
 namespace {
 
 QList<QPointer<QWidget>> g_made; // in the order made
-THostForm *g_hostForm = nullptr;
-TMainForm *g_mainForm = nullptr;
-TGrussformelForm *g_grussformelForm = nullptr;
-TOptionsForm *g_optionsForm = nullptr;
-TImportAccountsForm *g_importAccountsForm = nullptr;
-TFImportAccountsOutlook *g_importAccountsOutlookForm = nullptr;
-TFTryconnection *g_tryconnectionForm = nullptr;
-TNewWizForm *g_newWizForm = nullptr;
+// Each slot empties itself when its window is destroyed.
+QPointer<THostForm> g_hostForm;
+QPointer<TMainForm> g_mainForm;
+QPointer<TGrussformelForm> g_grussformelForm;
+QPointer<TOptionsForm> g_optionsForm;
+QPointer<TImportAccountsForm> g_importAccountsForm;
+QPointer<TFImportAccountsOutlook> g_importAccountsOutlookForm;
+QPointer<TFTryconnection> g_tryconnectionForm;
+QPointer<TNewWizForm> g_newWizForm;
 
 } // namespace
 
@@ -129,8 +130,8 @@ void CreateWindowsInOrder()
     RememberForm(LogForm());       // 12 sent-log viewer
     RememberForm(ErrorMailForm()); // 13 list of rejected addresses
     // TBackupForm                  // 14 backup and restore
-    GrussformelForm(); // 15 salutation table
-    ImportAccountsForm(); // 16 picker of mail accounts to import
+    GrussformelForm();           // 15 salutation table
+    ImportAccountsForm();        // 16 picker of mail accounts to import
     RememberForm(PreviewForm()); // 17 preview of the personalised mail
     // TFilter2Form                 // 18 marking records by text
     // TAsciiForm                   // 19 delimited text export
@@ -164,14 +165,6 @@ void DestroyWindows()
     for (qsizetype i = g_made.size() - 1; i >= 0; --i)
         delete g_made.at(i).data();
     g_made.clear();
-    g_hostForm = nullptr;
-    g_mainForm = nullptr;
-    g_grussformelForm = nullptr;
-    g_optionsForm = nullptr;
-    g_importAccountsForm = nullptr;
-    g_importAccountsOutlookForm = nullptr;
-    g_tryconnectionForm = nullptr;
-    g_newWizForm = nullptr;
 }
 
 } // namespace vt

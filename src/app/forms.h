@@ -3,6 +3,8 @@
 // accessor, made on first use and kept until the program ends.
 #include "crashreport.h"
 
+#include <QPointer>
+
 class QWidget;
 
 namespace vt {
@@ -32,10 +34,10 @@ TNewWizForm *NewWizForm();
 // before the set-up (FormCreate) runs, so a set-up that reaches for its own
 // window through the accessor finds it; a set-up that fails is reported and
 // leaves the window in place, set up as far as it got.
-template <class T> T *FormInstance(T *&slot, const char *setupName);
+template <class T> T *FormInstance(QPointer<T> &slot, const char *setupName);
 void RememberForm(QWidget *window);
 
-template <class T> T *FormInstance(T *&slot, const char *setupName)
+template <class T> T *FormInstance(QPointer<T> &slot, const char *setupName)
 {
     if (!slot) {
         slot = new T;

@@ -70,7 +70,7 @@ private slots:
     void failingSetUpIsReportedAndTheWindowStays()
     {
         CrashDialogRecorder dialogs;
-        FailingForm *slot = nullptr;
+        QPointer<FailingForm> slot;
         FailingForm *made = FormInstance(slot, "FailingForm.FormCreate");
         QVERIFY(made && slot == made && made->reached);
         QCOMPARE(FormInstance(slot, "FailingForm.FormCreate"), made); // not made again
