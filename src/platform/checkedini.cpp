@@ -2,19 +2,16 @@
 #include "inifile.h"
 #include "messages.h"
 #include "text.h"
-#include "textfile.h"
 
 namespace vt {
 
 void CheckIniEntry(const IniFile &ini, const QString &section, const QString &key)
 {
-    bool ok = false;
-    const QStringList lines = ReadLines(ini.fileName(), &ok);
-    if (!ok)
+    if (!ini.fileExisted())
         return;
     const QString marker = QLatin1Char('[') + section + QLatin1Char(']');
     bool sectionFound = false, keyFound = false;
-    for (const QString &line : lines) {
+    for (const QString &line : ini.lines()) {
         if (!sectionFound && line.contains(marker))
             sectionFound = true;
         if (sectionFound) {

@@ -20,6 +20,8 @@ public:
     QString fileName() const { return m_path; }
     // Whether the file existed and could be read when this object was made.
     bool fileExisted() const { return m_existed; }
+    // The file's lines as read, with the changes made through this object.
+    const QStringList &lines() const { return m_lines; }
 
     QString readString(const QString &section, const QString &key, const QString &def = {}) const;
     int readInteger(const QString &section, const QString &key, int def = 0) const;
@@ -47,7 +49,8 @@ public:
     static int parseInteger(const QString &text, int def, bool *ok = nullptr);
 
 private:
-    struct Found {
+    struct Found
+    {
         qsizetype sectionLine = -1; // index of the "[section]" line
         qsizetype keyLine = -1;     // index of the "key=value" line
         qsizetype endLine = -1;     // first line after the section
