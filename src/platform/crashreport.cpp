@@ -10,7 +10,6 @@
 
 #include <QCheckBox>
 #include <QDialog>
-#include <QDialogButtonBox>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -282,6 +281,12 @@ const QString kContactKey = QStringLiteral("Software\\Halvicor\\Vantrel\\BugRepo
 const QString kVersionField = QStringLiteral("Programm Version");
 const QString kNoVersion = QStringLiteral("No Version Information found");
 
+// The version a report carries (SetupCrashReport keeps it trimmed).
+QString versionForReport()
+{
+    return g_reportVersion.isEmpty() ? kNoVersion : g_reportVersion;
+}
+
 // ---------------------------------------------------------------------------
 // The report of a fatal signal. The handler may only use async-signal-safe
 // calls, so everything it writes is prepared here beforehand.
@@ -301,8 +306,7 @@ void copyToBuffer(char *buffer, size_t size, const QByteArray &bytes)
 void prepareSignalReport()
 {
     copyToBuffer(g_signalFile, sizeof g_signalFile, QFile::encodeName(BugReportFile()));
-    const QString version = Trimmed(g_reportVersion).isEmpty() ? kNoVersion : g_reportVersion;
-    copyToBuffer(g_signalVersion, sizeof g_signalVersion, version.toUtf8());
+    copyToBuffer(g_signalVersion, sizeof g_signalVersion, versionForReport().toUtf8());
 }
 
 struct SignalText
@@ -314,21 +318,16 @@ struct SignalText
         while (*s && length < sizeof data)
             data[length++] = *s++;
     }
-    void addNumber(long long v, int minDigits = 1)
+    void addNumber(unsigned long long u, int minDigits = 1)
     {
         char digits[24];
         int n = 0;
-        const bool negative = v < 0;
-        unsigned long long u =
-            negative ? 0ULL - static_cast<unsigned long long>(v) : static_cast<unsigned long long>(v);
         do {
             digits[n++] = char('0' + u % 10);
             u /= 10;
         } while (u && n < 24);
         while (n < minDigits && n < 24)
             digits[n++] = '0';
-        if (negative)
-            add("-");
         while (n > 0 && length < sizeof data)
             data[length++] = digits[--n];
     }
@@ -804,8 +803,7 @@ void SetupCrashReport(int language, const QString &version)
 
 void AddVersionField(BugReport &report)
 {
-    const QString v = Trimmed(g_reportVersion);
-    report.addField(kVersionField, v.isEmpty() ? kNoVersion : g_reportVersion);
+    report.addField(kVersionField, versionForReport());
 }
 
 void TranslateAssistant(Assistant &assistant, const CrashReportSettings &)
@@ -933,12 +931,10 @@ void ReportException(const QString &where, std::exception_ptr error)
 
     const CrashReportSettings settings = g_settings;
     BugReport report = BuildBugReport(where, cls, message);
-    if (settings.AutoSave)
+    // An error inside the error dialog is kept in any case; nothing more is shown.
+    if (settings.AutoSave || g_reporting > 0)
         autoSave(report, settings);
     if (g_reporting > 0) {
-        // An error inside the error dialog: keep the report, show nothing more.
-        if (!settings.AutoSave)
-            autoSave(report, settings);
         qWarning("%s", qPrintable(report.text()));
         return;
     }
