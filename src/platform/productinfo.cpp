@@ -14,8 +14,6 @@ namespace {
 
 TProductInfo g_info;
 
-const QString kMakerSite = QStringLiteral("www.halvicor.example");
-
 QString page(const QString &site, const QString &path)
 {
     return QStringLiteral("https://") + site + path;
@@ -40,6 +38,7 @@ struct Brand
 const Brand kMakerBrand = {nullptr, "Halvicor", "support@halvicor.example", "www.halvicor.example", "/opt/vantrel"};
 const Brand kResellerBrand = {"Qentra-Vantrel", "Qentra", "support@qentra.example", "www.qentra.example",
                               "/opt/qentra-vantrel-professional"};
+const QString kMakerSite = QString::fromLatin1(kMakerBrand.site);
 
 void applyBrand(TProductInfo &p, const Brand &b)
 {
@@ -51,14 +50,6 @@ void applyBrand(TProductInfo &p, const Brand &b)
     p.DesignerPageUrl = page(p.MakerWebSite, QStringLiteral("/layoutwerk/"));
     p.ClientSetupUrl = page(p.MakerWebSite, QStringLiteral("/download/vantrel-client.tar.gz"));
     p.DefaultInstallDir = QString::fromLatin1(b.installDir);
-}
-
-void applyResellerId(TProductInfo &p, const QString &id)
-{
-    applyBrand(p, kMakerBrand);
-    p.ResellerId = id;
-    p.ProductPageUrl = withResellerId(page(kMakerSite, QStringLiteral("/reseller/vantrel.php")), id);
-    p.DesignerPageUrl = withResellerId(page(kMakerSite, QStringLiteral("/reseller/layoutwerk.php")), id);
 }
 
 } // namespace
@@ -80,12 +71,16 @@ TProductInfo MakeProductInfo(const QString &exePath, const QString &brandingFold
     p.ExcelHelpPage = QStringLiteral("excel.html");
     p.DatabasesHelpPage = QStringLiteral("datenbanken.html");
 
-    applyBrand(p, p.BrandCode == kResellerBrandCode ? kResellerBrand : kMakerBrand);
-
-    if (!brandingFolder.isEmpty()) {
-        const QString id = AsciiLower(Trimmed(ReadFirstLine(PathJoin(brandingFolder, kResellerIdFileName))));
-        if (!id.isEmpty())
-            applyResellerId(p, id);
+    // A reseller id gives the maker's brand whatever the executable's name, with
+    // the maker's reseller pages for that id.
+    const QString id = brandingFolder.isEmpty()
+                           ? QString()
+                           : AsciiLower(Trimmed(ReadFirstLine(PathJoin(brandingFolder, kResellerIdFileName))));
+    applyBrand(p, p.BrandCode == kResellerBrandCode && id.isEmpty() ? kResellerBrand : kMakerBrand);
+    if (!id.isEmpty()) {
+        p.ResellerId = id;
+        p.ProductPageUrl = withResellerId(page(kMakerSite, QStringLiteral("/reseller/vantrel.php")), id);
+        p.DesignerPageUrl = withResellerId(page(kMakerSite, QStringLiteral("/reseller/layoutwerk.php")), id);
     }
 
     p.VersionText = ReadFirstLine(p.ProgramDir + QStringLiteral("ver.ini"));
