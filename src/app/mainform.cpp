@@ -6,6 +6,7 @@
 #include "forms.h"
 #include "hostform.h"
 #include "inifile.h"
+#include "mailfiles.h"
 #include "mailsettings.h"
 #include "messages.h"
 #include "outlook.h"
@@ -70,8 +71,7 @@ QString TMainForm::configFile() const
 
 QString TMainForm::DocumentsWorkFolder()
 {
-    const QString documents = WindowsInfo().DocumentsDir;
-    return documents.isEmpty() ? QString() : WithTrailingSlash(PathJoin(documents, QStringLiteral("Vantrel")));
+    return WindowsInfo().DocumentsDir.isEmpty() ? QString() : vt::DocumentsWorkFolder();
 }
 
 QPixmap TMainForm::loadPicture(const QString &path)

@@ -1,5 +1,4 @@
 #include "windowplacement.h"
-#include "inifile.h"
 #include "registry.h"
 
 #include <QCoreApplication>
@@ -13,12 +12,6 @@ namespace vt {
 namespace {
 
 const QString kWindowPosKey = QStringLiteral("Software\\Halvicor\\WindowPos");
-
-// A stored number; the default when the value is missing or no number.
-int storedInteger(const QString &key, const QString &name, int def)
-{
-    return IniFile::parseInteger(Registry::readString(key, name), def);
-}
 
 QScreen *screenOf(const QRect &rect)
 {
@@ -74,12 +67,12 @@ bool RestoreWindowPlacement(QWidget *window)
         const QRect now = window->normalGeometry().isValid() ? window->normalGeometry() : window->geometry();
         // Top falls back to 0, not to the present top: a window stored only for
         // another resolution keeps its other edges and moves to the top.
-        const int top = storedInteger(sub, QStringLiteral("Top"), 0);
-        const int left = storedInteger(sub, QStringLiteral("Left"), now.left());
-        const int right = storedInteger(sub, QStringLiteral("Right"), now.left() + now.width());
-        const int bottom = storedInteger(sub, QStringLiteral("Bottom"), now.top() + now.height());
+        const int top = Registry::readInteger(sub, QStringLiteral("Top"), 0);
+        const int left = Registry::readInteger(sub, QStringLiteral("Left"), now.left());
+        const int right = Registry::readInteger(sub, QStringLiteral("Right"), now.left() + now.width());
+        const int bottom = Registry::readInteger(sub, QStringLiteral("Bottom"), now.top() + now.height());
         window->setGeometry(QRect(QPoint(left, top), QPoint(right - 1, bottom - 1)));
-        const int state = storedInteger(sub, QStringLiteral("FormState"), before & Qt::WindowMaximized ? 2 : 0);
+        const int state = Registry::readInteger(sub, QStringLiteral("FormState"), before & Qt::WindowMaximized ? 2 : 0);
         if (state == 2)
             window->setWindowState((before & ~Qt::WindowMinimized) | Qt::WindowMaximized);
         else if (state == 0)
@@ -104,11 +97,11 @@ void SaveWindowPlacement(QWidget *window)
     const Qt::WindowStates s = window->windowState();
     const int state = s & Qt::WindowMinimized ? 1 : s & Qt::WindowMaximized ? 2 : 0;
     const QRect r = window->normalGeometry().isValid() ? window->normalGeometry() : window->geometry();
-    Registry::writeString(sub, QStringLiteral("FormState"), QString::number(state));
-    Registry::writeString(sub, QStringLiteral("Top"), QString::number(r.top()));
-    Registry::writeString(sub, QStringLiteral("Left"), QString::number(r.left()));
-    Registry::writeString(sub, QStringLiteral("Right"), QString::number(r.left() + r.width()));
-    Registry::writeString(sub, QStringLiteral("Bottom"), QString::number(r.top() + r.height()));
+    Registry::writeInteger(sub, QStringLiteral("FormState"), state);
+    Registry::writeInteger(sub, QStringLiteral("Top"), r.top());
+    Registry::writeInteger(sub, QStringLiteral("Left"), r.left());
+    Registry::writeInteger(sub, QStringLiteral("Right"), r.left() + r.width());
+    Registry::writeInteger(sub, QStringLiteral("Bottom"), r.top() + r.height());
 }
 
 } // namespace vt

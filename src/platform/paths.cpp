@@ -36,10 +36,9 @@ QString ResolveExisting(const QString &folder, const QString &name)
     if (QFileInfo::exists(exact))
         return exact;
     // Only the last element is matched without regard to case.
-    const QString joined = exact;
-    const qsizetype slash = joined.lastIndexOf(QLatin1Char('/'));
-    const QString dirPath = slash >= 0 ? joined.left(slash + 1) : QString();
-    const QString base = slash >= 0 ? joined.mid(slash + 1) : joined;
+    const qsizetype slash = exact.lastIndexOf(QLatin1Char('/'));
+    const QString dirPath = slash >= 0 ? exact.left(slash + 1) : QString();
+    const QString base = slash >= 0 ? exact.mid(slash + 1) : exact;
     QDir dir(dirPath.isEmpty() ? QStringLiteral(".") : dirPath);
     const QStringList entries = dir.entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
     for (const QString &e : entries)
