@@ -19,8 +19,6 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDate>
-#include <QDir>
-#include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
@@ -117,14 +115,7 @@ protected:
 // The shipped files, and the benchmark's table as the database used last.
 void makeProgramFolder(const QString &folder, const QStringList &pro)
 {
-    const QString from = QStringLiteral(VANTREL_RESOURCES_DIR);
-    QDirIterator it(from, QDir::Files, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString src = it.next();
-        const QString dst = PathJoin(folder, QDir(from).relativeFilePath(src));
-        EnsureFolder(QFileInfo(dst).absolutePath());
-        QFile::copy(src, dst);
-    }
+    SeedProgramFolder(QStringLiteral(VANTREL_RESOURCES_DIR), folder);
     const QString data = PathJoin(folder, QStringLiteral("Data/"));
     WriteLines(data + QStringLiteral("Bench.pro"), pro);
     QFile::copy(data + QStringLiteral("database.fil"), data + QStringLiteral("Bench.fil"));
