@@ -69,15 +69,10 @@ QString ProgramFolder()
     return copy;
 }
 
-DataFolderLock::~DataFolderLock()
-{
-    release();
-}
-
 DataFolderLock::Result DataFolderLock::acquire(const QString &dataFolder)
 {
     release();
-    m_lock = new QLockFile(PathJoin(dataFolder, LockFileName()));
+    m_lock = std::make_unique<QLockFile>(PathJoin(dataFolder, LockFileName()));
     // Held for the whole run: never stale by age, only when its process is gone.
     m_lock->setStaleLockTime(0);
     if (m_lock->tryLock(0))
@@ -89,10 +84,8 @@ DataFolderLock::Result DataFolderLock::acquire(const QString &dataFolder)
 
 void DataFolderLock::release()
 {
-    if (m_lock)
-        m_lock->unlock();
-    delete m_lock;
-    m_lock = nullptr;
+    // The lock file goes with its object.
+    m_lock.reset();
 }
 
 bool DataFolderLock::isLocked() const

@@ -3,9 +3,10 @@
 // the folder of the executable with every shipped file (several workstations
 // may share it). When the program may not write there (an installation in a
 // system folder), each user works in a copy of it, made from the shipped files.
+#include <QLockFile>
 #include <QString>
 
-class QLockFile;
+#include <memory>
 
 namespace vt {
 
@@ -37,7 +38,6 @@ public:
     static QString LockFileName() { return QStringLiteral("Vantrel.lck"); }
 
     DataFolderLock() = default;
-    ~DataFolderLock();
     DataFolderLock(const DataFolderLock &) = delete;
     DataFolderLock &operator=(const DataFolderLock &) = delete;
 
@@ -49,7 +49,7 @@ public:
     bool isLocked() const;
 
 private:
-    QLockFile *m_lock = nullptr;
+    std::unique_ptr<QLockFile> m_lock;
 };
 
 } // namespace vt
