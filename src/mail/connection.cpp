@@ -81,10 +81,7 @@ QSslConfiguration MailSslConfiguration()
 {
     if (sslOverride())
         return *sslOverride();
-    QSslConfiguration c = QSslConfiguration::defaultConfiguration();
-    c.setPeerVerifyMode(QSslSocket::VerifyPeer);
-    c.setProtocol(QSsl::TlsV1_2OrLater);
-    return c;
+    return DefaultMailSslConfiguration();
 }
 
 void SetMailSslConfiguration(const QSslConfiguration &config)
