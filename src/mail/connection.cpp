@@ -113,7 +113,6 @@ void ConfigureSmtpClient(SmtpClient &client, const ConnectionSettings &s)
         client.setCredentials(s.userName, s.password);
     else
         client.setCredentials({}, {});
-    client.setMailerIdentity(MailerIdentity(s.xmailerType));
     client.setCharsetIndex(s.charsetIndex);
 }
 
