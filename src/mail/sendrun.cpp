@@ -43,6 +43,11 @@ QString connectionQuestion(const QString &error)
                           "wünschen, setzen Sie den Haken \"Verbindungsprobleme ignorieren\")");
 }
 
+QString notSaved(const QString &idText, const QString &reason)
+{
+    return QStringLiteral("Der Datensatz %1 kann nicht gespeichert werden: %2").arg(idText, reason);
+}
+
 int priorityOf(int index)
 {
     return index == 0 ? 1 : index == 2 ? 5 : 3;
@@ -321,8 +326,7 @@ void SendRun::recordDone(Result result)
         if (!m_sentLog.append(m_current.address))
             return finish(Outcome::LocalError, cannotWrite(m_sentLog.fileName()));
         if (!saved)
-            return finish(Outcome::LocalError, QStringLiteral("Der Datensatz %1 kann nicht gespeichert werden: %2")
-                                                   .arg(m_current.idText, table->lastError()));
+            return finish(Outcome::LocalError, notSaved(m_current.idText, table->lastError()));
         ++m_sent;
     } else if (result == Result::Failed && !MarkRecordInvalid(&failedLine)) {
         return;
@@ -350,8 +354,7 @@ bool SendRun::MarkRecordInvalid(QString *failedLine)
     if (!table->updateFields(m_current.id, {{QStringLiteral("Selected"), QVariant(false)},
                                             {QStringLiteral("LetztesMail"), QVariant()},
                                             {QStringLiteral("Invalid"), QVariant(true)}})) {
-        finish(Outcome::LocalError, QStringLiteral("Der Datensatz %1 kann nicht gespeichert werden: %2")
-                                        .arg(m_current.idText, table->lastError()));
+        finish(Outcome::LocalError, notSaved(m_current.idText, table->lastError()));
         return false;
     }
     ++m_failed;
