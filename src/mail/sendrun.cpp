@@ -236,12 +236,12 @@ void SendRun::handleRecord(qint64 id, const QList<QVariant> &record)
     if (html)
         m_current.address.remove(QChar(0xFF));
     const bool invalid = record.value(m_invalidField).toBool();
-    m_current.sendable = IsValidEmailAddress(m_current.address) && (html || !invalid);
+    const bool sendable = IsValidEmailAddress(m_current.address) && (html || !invalid);
 
     if (!AppendTransactionLog(QStringLiteral("--- START MAIL --- From: ") + m_config.senderAddress +
                               QStringLiteral("  To: ") + m_current.address))
         return;
-    if (!m_current.sendable)
+    if (!sendable)
         return recordDone(Result::Failed);
 
     const TableRecordValues values(*m_config.table, m_fieldNames, record);

@@ -140,7 +140,6 @@ private:
     {
         qint64 id = -1;
         QString idText, storedMail, address;
-        bool sendable = false;
     };
 
     void nextRecord();
