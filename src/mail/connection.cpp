@@ -81,10 +81,7 @@ QSslConfiguration MailSslConfiguration()
 {
     if (sslOverride())
         return *sslOverride();
-    QSslConfiguration c = QSslConfiguration::defaultConfiguration();
-    c.setPeerVerifyMode(QSslSocket::VerifyPeer);
-    c.setProtocol(QSsl::TlsV1_2OrLater);
-    return c;
+    return DefaultMailSslConfiguration();
 }
 
 void SetMailSslConfiguration(const QSslConfiguration &config)
@@ -116,7 +113,6 @@ void ConfigureSmtpClient(SmtpClient &client, const ConnectionSettings &s)
         client.setCredentials(s.userName, s.password);
     else
         client.setCredentials({}, {});
-    client.setMailerIdentity(MailerIdentity(s.xmailerType));
     client.setCharsetIndex(s.charsetIndex);
 }
 

@@ -53,7 +53,8 @@ struct PopLogon
 bool PopBeforeSmtpLogon(const PopLogon &logon, QString *detail = nullptr);
 
 // Server, port, TLS ("SSL": implicit TLS on port 465, STARTTLS on any other) and,
-// while authentication is on, the credentials; the client identity.
+// while authentication is on, the credentials; the character set. The client
+// identity is the caller's: a text run announces its own, a test mail none.
 void ConfigureSmtpClient(SmtpClient &client, const ConnectionSettings &settings);
 
 } // namespace vt

@@ -23,16 +23,17 @@ QDateTime UtcNow()
 
 bool HtmlMailBuilder::load(const QString &path, QString *error)
 {
-    if (!m_message.loadFile(path, error))
-        return false;
-    m_html = m_message.htmlBody();
-    m_text = m_message.textBody();
-    return true;
+    return keepBodies(m_message.loadFile(path, error));
 }
 
 bool HtmlMailBuilder::loadBytes(const QByteArray &bytes, QString *error)
 {
-    if (!m_message.loadBytes(bytes, error))
+    return keepBodies(m_message.loadBytes(bytes, error));
+}
+
+bool HtmlMailBuilder::keepBodies(bool loaded)
+{
+    if (!loaded)
         return false;
     m_html = m_message.htmlBody();
     m_text = m_message.textBody();

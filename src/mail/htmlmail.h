@@ -49,6 +49,9 @@ public:
                      const HtmlMailOptions &options);
 
 private:
+    // After a load: the bodies as loaded, when it succeeded.
+    bool keepBodies(bool loaded);
+
     MailMessage m_message;
     QString m_html, m_text;
 };

@@ -95,14 +95,6 @@ bool isText(GMimeObject *object, const char *subtype)
            g_mime_content_type_is_type(g_mime_object_get_content_type(object), "text", subtype);
 }
 
-// Line ends as LF; the writer turns them into CR LF.
-QString lfText(const QString &text)
-{
-    QString t = text;
-    t.replace(QLatin1String("\r\n"), QLatin1String("\n")).replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    return t;
-}
-
 // The <meta> declaration of an HTML text follows the set it is written in, so that
 // readers that believe the tag decode it correctly.
 QString withMetaCharset(const QString &html, const QString &charset)
@@ -167,7 +159,8 @@ void setPartContent(GMimePart *part, const QByteArray &bytes, GMimeContentEncodi
 // character references.
 void setPartText(GMimeObject *object, const QString &text, bool html, const QString &charset)
 {
-    QString t = lfText(text);
+    // Line ends as LF; the writer turns them into CR LF.
+    QString t = LfLineEnds(text);
     QString cs = charset;
     if (html)
         t = withMetaCharset(WithCharacterReferences(charset, t), charset);
@@ -183,7 +176,7 @@ void setPartText(GMimeObject *object, const QString &text, bool html, const QStr
 QString partText(GMimeObject *object)
 {
     GString text(g_mime_text_part_get_text(GMIME_TEXT_PART(object)));
-    return lfText(fromUtf8(text.get()));
+    return LfLineEnds(fromUtf8(text.get()));
 }
 
 QByteArray decodedContent(GMimeObject *object)
@@ -619,18 +612,6 @@ QString MailMessage::header(const QString &name) const
     const QByteArray n = headerName(name);
     GMimeHeader *h = g_mime_header_list_get_header(g_mime_object_get_header_list(d->object()), n.constData());
     return h ? fromUtf8(g_mime_header_get_value(h)) : QString();
-}
-
-int MailMessage::headerCount(const QString &name) const
-{
-    flush();
-    const QByteArray n = headerName(name);
-    GMimeHeaderList *headers = g_mime_object_get_header_list(d->object());
-    int count = 0;
-    for (int i = 0; i < g_mime_header_list_get_count(headers); ++i)
-        if (qstricmp(g_mime_header_get_name(g_mime_header_list_get_header_at(headers, i)), n.constData()) == 0)
-            ++count;
-    return count;
 }
 
 void MailMessage::clearTo()

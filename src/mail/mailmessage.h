@@ -72,7 +72,6 @@ public:
     void removeHeader(const QString &name);
     // The decoded value of the first field of the name, empty when there is none.
     QString header(const QString &name) const;
-    int headerCount(const QString &name) const;
 
     void clearTo();
     void clearCc();

@@ -36,11 +36,6 @@ const QStringList &programFiles()
     return names;
 }
 
-QString readText(const IniFile &ini, const QString &section, const QString &key, const QString &def = {})
-{
-    return ini.readString(section, key, def);
-}
-
 int inRange(int value, int low, int high)
 {
     return value < low || value > high ? low : value;
@@ -167,17 +162,14 @@ QString MailSettingsFiles::databaseSenderList() const
 
 bool MailSettingsFiles::databaseSettingsInForce() const
 {
-    return canHaveOwnSettings() && IsFile(databaseFile());
+    // databaseFile() is empty for a database that cannot have settings of its own.
+    return IsFile(databaseFile());
 }
 
 QString MailSettingsFiles::settingsFileInForce() const
 {
-    return databaseSettingsInForce() ? databaseFile() : generalFile();
-}
-
-QString MailSettingsFiles::senderListInForce() const
-{
-    return databaseSettingsInForce() ? databaseSenderList() : generalSenderList();
+    const QString own = databaseFile();
+    return IsFile(own) ? own : generalFile();
 }
 
 bool MailSettingsFiles::generalFileExists() const
@@ -194,22 +186,22 @@ MailSettings MailSettingsFiles::readFrom(const IniFile &ini)
 {
     using namespace MailKeys;
     MailSettings s;
-    s.smtpHost = readText(ini, SmtpSection, Host);
-    s.smtpPort = readText(ini, SmtpSection, Port);
-    s.smtpUserName = readText(ini, SmtpSection, UserName);
-    s.smtpPassword = readText(ini, SmtpSection, Password);
-    s.popHost = readText(ini, PopSection, Host);
-    s.popAccount = readText(ini, PopSection, PopAccount);
-    s.popPassword = readText(ini, PopSection, Password);
-    s.popPort = readText(ini, PopSection, Port, QStringLiteral("110"));
+    s.smtpHost = ini.readString(SmtpSection, Host);
+    s.smtpPort = ini.readString(SmtpSection, Port);
+    s.smtpUserName = ini.readString(SmtpSection, UserName);
+    s.smtpPassword = ini.readString(SmtpSection, Password);
+    s.popHost = ini.readString(PopSection, Host);
+    s.popAccount = ini.readString(PopSection, PopAccount);
+    s.popPassword = ini.readString(PopSection, Password);
+    s.popPort = ini.readString(PopSection, Port, QStringLiteral("110"));
     // The options dialog only ever writes list indexes; anything else is the first entry.
     s.xmailerType = inRange(ini.readInteger(XMailerSection, XMailerType, 0), 0, 5);
     s.sslActive = ini.readBool(SslSection, SslActive, false);
     s.charsetIndex = inRange(ini.readInteger(CodeSetSection, CodeSetIndex, 0), 0, 3);
-    s.popBeforeSmtp = readText(ini, PopBeforeSmtpSection, PopBeforeSmtp) == QLatin1String("True");
-    s.authentication = readText(ini, AuthSection, Authentication) == QLatin1String("True");
+    s.popBeforeSmtp = ini.readString(PopBeforeSmtpSection, PopBeforeSmtp) == QLatin1String("True");
+    s.authentication = ini.readString(AuthSection, Authentication) == QLatin1String("True");
     s.delaySeconds = qMax(0, ini.readInteger(DelaySection, Delay, 0));
-    s.firstSettingsDone = readText(ini, FirstSettingsSection, FirstSettingsDone) == QLatin1String("Done");
+    s.firstSettingsDone = ini.readString(FirstSettingsSection, FirstSettingsDone) == QLatin1String("Done");
     return s;
 }
 
@@ -229,10 +221,10 @@ ProxySettings MailSettingsFiles::readProxy() const
     const IniFile ini(proxyFile());
     ProxySettings p;
     p.basicAuthentication = ini.readBool(ProxySection, QStringLiteral("BasicAuthentification"), false);
-    p.server = readText(ini, ProxySection, QStringLiteral("ProxyServer"));
-    p.port = readText(ini, ProxySection, QStringLiteral("ProxyPort"));
-    p.userName = readText(ini, ProxySection, QStringLiteral("ProxyUsername"));
-    p.password = readText(ini, ProxySection, QStringLiteral("ProxyPassword"));
+    p.server = ini.readString(ProxySection, QStringLiteral("ProxyServer"));
+    p.port = ini.readString(ProxySection, QStringLiteral("ProxyPort"));
+    p.userName = ini.readString(ProxySection, QStringLiteral("ProxyUsername"));
+    p.password = ini.readString(ProxySection, QStringLiteral("ProxyPassword"));
     return p;
 }
 

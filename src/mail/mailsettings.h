@@ -112,7 +112,6 @@ public:
     // the base database and its file exists; otherwise the general file.
     bool databaseSettingsInForce() const;
     QString settingsFileInForce() const;
-    QString senderListInForce() const;
 
     bool generalFileExists() const;
     // "Inifile <AppFolder>Vantrel.ini not found!"

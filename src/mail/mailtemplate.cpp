@@ -7,15 +7,6 @@ namespace vt {
 MailTemplateContent ParseMailTemplate(const QStringList &lines)
 {
     enum class Section { None, Subject, Text, Attachment };
-    auto markerOf = [](Section s) {
-        switch (s) {
-        case Section::Subject: return kTemplateSubjectMarker;
-        case Section::Text: return kTemplateTextMarker;
-        case Section::Attachment: return kTemplateAttachmentMarker;
-        case Section::None: break;
-        }
-        return QString();
-    };
     MailTemplateContent out;
     Section section = Section::None;
     for (const QString &line : lines) {
@@ -26,7 +17,8 @@ MailTemplateContent ParseMailTemplate(const QStringList &lines)
             marked = Section::Text;
         else if (line == kTemplateAttachmentMarker)
             marked = Section::Attachment;
-        if (marked != Section::None && line != markerOf(section)) {
+        // The marker of the section it stands in is content.
+        if (marked != Section::None && marked != section) {
             section = marked;
             continue;
         }

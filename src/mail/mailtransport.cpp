@@ -30,10 +30,16 @@ TlsMode ResolveTlsMode(TlsMode mode, quint16 port, quint16 implicitPort)
     return port == implicitPort ? TlsMode::Implicit : TlsMode::StartTls;
 }
 
-MailTransport::MailTransport(QObject *parent) : QObject(parent), m_ssl(QSslConfiguration::defaultConfiguration())
+QSslConfiguration DefaultMailSslConfiguration()
 {
-    m_ssl.setPeerVerifyMode(QSslSocket::VerifyPeer);
-    m_ssl.setProtocol(QSsl::TlsV1_2OrLater);
+    QSslConfiguration c = QSslConfiguration::defaultConfiguration();
+    c.setPeerVerifyMode(QSslSocket::VerifyPeer);
+    c.setProtocol(QSsl::TlsV1_2OrLater);
+    return c;
+}
+
+MailTransport::MailTransport(QObject *parent) : QObject(parent), m_ssl(DefaultMailSslConfiguration())
+{
     m_timer.setSingleShot(true);
     connect(&m_timer, &QTimer::timeout, this, &MailTransport::onTimeout);
 }

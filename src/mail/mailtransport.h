@@ -24,6 +24,9 @@ enum class TlsMode { Off, Auto, StartTls, Implicit };
 // Auto resolved for a port.
 TlsMode ResolveTlsMode(TlsMode mode, quint16 port, quint16 implicitPort);
 
+// The system's authorities, TLS 1.2 or later, and the peer always verified.
+QSslConfiguration DefaultMailSslConfiguration();
+
 class MailTransport : public QObject
 {
     Q_OBJECT

@@ -37,18 +37,15 @@ const QList<QPair<QString, QString>> &fixedPlaceholders()
     return list;
 }
 
-// The orders in which a text mail replaces them. "$STRASSE" always comes before
-// "$STR", so it is never taken for "$STR" followed by "ASSE".
-const QStringList kSubjectOrder = {
-    QStringLiteral("$ANREDE"),  QStringLiteral("$NAME"),
-    QStringLiteral("$VORNAME"), QStringLiteral("$ANSPRECHPARTNER"),
-    QStringLiteral("$LAND"),    QStringLiteral("$KATEGORIE"),
-    QStringLiteral("$BETREFF"), QStringLiteral("$STRASSE"),
-    QStringLiteral("$STR"),     QStringLiteral("$PLZ"),
-    QStringLiteral("$ORT"),     QStringLiteral("$TEL"),
-    QStringLiteral("$FAX"),     QStringLiteral("$MAIL"),
-    QStringLiteral("$DATUM"),   QStringLiteral("$FIRMA"),
-};
+// The orders in which a text mail replaces them. The subject takes them in the
+// order of the list above. "$STRASSE" always comes before "$STR", so it is never
+// taken for "$STR" followed by "ASSE".
+const QStringList kSubjectOrder = [] {
+    QStringList order;
+    for (const auto &entry : fixedPlaceholders())
+        order.append(entry.first);
+    return order;
+}();
 const QStringList kBodyOrder = {
     QStringLiteral("$ANREDE"),  QStringLiteral("$NAME"),    QStringLiteral("$KATEGORIE"),
     QStringLiteral("$BETREFF"), QStringLiteral("$STRASSE"), QStringLiteral("$STR"),
@@ -57,19 +54,13 @@ const QStringList kBodyOrder = {
     QStringLiteral("$FIRMA"),   QStringLiteral("$VORNAME"), QStringLiteral("$ANSPRECHPARTNER"),
     QStringLiteral("$LAND"),
 };
-// An HTML mail replaces "$NAME" a second time after "$FIRMA", so a salutation such
-// as "Sehr geehrter Herr $NAME" is filled in too.
-const QStringList kHtmlOrder = {
-    QStringLiteral("$ANREDE"),    QStringLiteral("$NAME"),
-    QStringLiteral("$KATEGORIE"), QStringLiteral("$BETREFF"),
-    QStringLiteral("$STRASSE"),   QStringLiteral("$STR"),
-    QStringLiteral("$PLZ"),       QStringLiteral("$ORT"),
-    QStringLiteral("$TEL"),       QStringLiteral("$FAX"),
-    QStringLiteral("$MAIL"),      QStringLiteral("$DATUM"),
-    QStringLiteral("$FIRMA"),     QStringLiteral("$NAME"),
-    QStringLiteral("$VORNAME"),   QStringLiteral("$ANSPRECHPARTNER"),
-    QStringLiteral("$LAND"),
-};
+// An HTML mail takes the body's order and replaces "$NAME" a second time after
+// "$FIRMA", so a salutation such as "Sehr geehrter Herr $NAME" is filled in too.
+const QStringList kHtmlOrder = [] {
+    QStringList order = kBodyOrder;
+    order.insert(order.indexOf(QStringLiteral("$FIRMA")) + 1, QStringLiteral("$NAME"));
+    return order;
+}();
 
 inline char16_t asciiUpper(char16_t c)
 {

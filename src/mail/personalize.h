@@ -60,7 +60,6 @@ public:
     static SalutationTable fromFile(const QString &path, bool *ok = nullptr);
 
     QString map(const QString &anrede) const;
-    const QList<Entry> &entries() const { return m_entries; }
 
 private:
     QList<Entry> m_entries;

@@ -43,6 +43,11 @@ QString connectionQuestion(const QString &error)
                           "wünschen, setzen Sie den Haken \"Verbindungsprobleme ignorieren\")");
 }
 
+QString notSaved(const QString &idText, const QString &reason)
+{
+    return QStringLiteral("Der Datensatz %1 kann nicht gespeichert werden: %2").arg(idText, reason);
+}
+
 int priorityOf(int index)
 {
     return index == 0 ? 1 : index == 2 ? 5 : 3;
@@ -73,11 +78,10 @@ bool LogAppender::append(const QString &text)
 }
 
 SendRun::SendRun(const Config &config, SmtpClient *client, QObject *parent)
-    : QObject(parent), m_config(config), m_client(client),
-      m_personalizer(fieldNamesOf(config.table), config.salutationTable), m_sentLog(config.sentLog),
+    : QObject(parent), m_config(config), m_client(client), m_fieldNames(fieldNamesOf(config.table)),
+      m_personalizer(m_fieldNames, config.salutationTable), m_sentLog(config.sentLog),
       m_transactionLog(config.transactionLog)
 {
-    m_fieldNames = fieldNamesOf(config.table);
     m_wait.setSingleShot(true);
     connect(&m_wait, &QTimer::timeout, this, &SendRun::nextRecord);
     m_abortGuard.setSingleShot(true);
@@ -141,6 +145,18 @@ bool SendRun::start()
         m_config.html.priorityIndex = m_config.priorityIndex;
         m_config.html.senderAddress = m_config.senderAddress;
         m_config.html.senderName = m_config.senderName;
+    }
+
+    // What every message of the run shares; reset() between two messages keeps it.
+    m_client->setFromAddr(m_config.senderAddress);
+    m_client->setFrom(m_config.senderName);
+    if (m_config.mode == Mode::Html) {
+        m_client->setMailFormat(SmtpClient::RawMail);
+    } else {
+        m_client->setMailFormat(SmtpClient::TextMail);
+        m_client->setPriority(priorityOf(m_config.priorityIndex));
+        m_client->setMailerIdentity(QStringLiteral("XMailer"));
+        m_client->setCharsetIndex(m_config.charsetIndex);
     }
 
     m_ids = table->ids(Filter::equals(QStringLiteral("Selected"), QVariant(true)), table->indexName());
@@ -220,25 +236,22 @@ void SendRun::handleRecord(qint64 id, const QList<QVariant> &record)
     if (html)
         m_current.address.remove(QChar(0xFF));
     const bool invalid = record.value(m_invalidField).toBool();
-    m_current.sendable = IsValidEmailAddress(m_current.address) && (html || !invalid);
+    const bool sendable = IsValidEmailAddress(m_current.address) && (html || !invalid);
 
     if (!AppendTransactionLog(QStringLiteral("--- START MAIL --- From: ") + m_config.senderAddress +
                               QStringLiteral("  To: ") + m_current.address))
         return;
-    if (!m_current.sendable)
+    if (!sendable)
         return recordDone(Result::Failed);
 
     const TableRecordValues values(*m_config.table, m_fieldNames, record);
     QString error;
     m_client->reset();
-    m_client->setFromAddr(m_config.senderAddress);
     if (html) {
         PlaceholderValues v;
         if (!m_personalizer.values(values, v, &error))
             return finish(Outcome::LocalError, error);
         const QByteArray message = m_html->build(v, m_config.subject, m_current.address, m_config.html);
-        m_client->setMailFormat(SmtpClient::RawMail);
-        m_client->setFrom(m_config.senderName);
         m_client->addRecipient(QString(), m_current.address);
         m_client->setRawContent(message);
         m_trafficKB = qMax(1, int(std::lround(message.size() / 1024.0)));
@@ -247,9 +260,6 @@ void SendRun::handleRecord(qint64 id, const QList<QVariant> &record)
         QStringList body = m_config.body;
         if (!m_personalizer.PersonalizeTextMail(values, subject, body, &error))
             return finish(Outcome::LocalError, error);
-        m_client->setMailFormat(SmtpClient::TextMail);
-        m_client->setFrom(m_config.senderName);
-        m_client->setPriority(priorityOf(m_config.priorityIndex));
         m_client->setSubject(subject.isEmpty() ? QStringLiteral("Kein Betreff") : subject);
         m_client->addRecipient(m_current.address, m_current.address);
         QString text;
@@ -259,8 +269,6 @@ void SendRun::handleRecord(qint64 id, const QList<QVariant> &record)
             characters += line.size();
         }
         m_client->setBodyText(text);
-        m_client->setMailerIdentity(QStringLiteral("XMailer"));
-        m_client->setCharsetIndex(m_config.charsetIndex);
         m_trafficKB = qMax(1, int(std::lround((m_trafficKB + characters) / 1024.0)));
     }
     emit trafficChanged(m_trafficKB);
@@ -318,8 +326,7 @@ void SendRun::recordDone(Result result)
         if (!m_sentLog.append(m_current.address))
             return finish(Outcome::LocalError, cannotWrite(m_sentLog.fileName()));
         if (!saved)
-            return finish(Outcome::LocalError, QStringLiteral("Der Datensatz %1 kann nicht gespeichert werden: %2")
-                                                   .arg(m_current.idText, table->lastError()));
+            return finish(Outcome::LocalError, notSaved(m_current.idText, table->lastError()));
         ++m_sent;
     } else if (result == Result::Failed && !MarkRecordInvalid(&failedLine)) {
         return;
@@ -347,8 +354,7 @@ bool SendRun::MarkRecordInvalid(QString *failedLine)
     if (!table->updateFields(m_current.id, {{QStringLiteral("Selected"), QVariant(false)},
                                             {QStringLiteral("LetztesMail"), QVariant()},
                                             {QStringLiteral("Invalid"), QVariant(true)}})) {
-        finish(Outcome::LocalError, QStringLiteral("Der Datensatz %1 kann nicht gespeichert werden: %2")
-                                        .arg(m_current.idText, table->lastError()));
+        finish(Outcome::LocalError, notSaved(m_current.idText, table->lastError()));
         return false;
     }
     ++m_failed;

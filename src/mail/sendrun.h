@@ -140,7 +140,6 @@ private:
     {
         qint64 id = -1;
         QString idText, storedMail, address;
-        bool sendable = false;
     };
 
     void nextRecord();
@@ -158,6 +157,7 @@ private:
 
     Config m_config;
     SmtpClient *m_client;
+    QStringList m_fieldNames;
     Personalizer m_personalizer;
     std::unique_ptr<HtmlMailBuilder> m_html;
     LogAppender m_sentLog, m_transactionLog;
@@ -167,7 +167,6 @@ private:
     int m_sent = 0, m_failed = 0, m_committed = 0;
     int m_trafficKB = 0;
     int m_selectedField = -1, m_invalidField = -1, m_lastMailField = -1, m_mailField = -1, m_idField = -1;
-    QStringList m_fieldNames;
     Current m_current;
     bool m_started = false;
     bool m_stop = false;

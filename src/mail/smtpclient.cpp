@@ -1,6 +1,5 @@
 #include "smtpclient.h"
 
-#include <QFile>
 #include <QSslSocket>
 
 namespace vt {
@@ -102,24 +101,12 @@ bool SmtpClient::addAttachment(const QString &path, QString *error)
     return true;
 }
 
-bool SmtpClient::loadMessageFile(const QString &path)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) {
-        m_loaded.clear();
-        return false;
-    }
-    m_loaded = f.readAll();
-    return true;
-}
-
 void SmtpClient::reset()
 {
     m_recipients.clear();
     m_mail.subject.clear();
     m_mail.body.clear();
     m_raw.clear();
-    m_loaded.clear();
 }
 
 bool SmtpClient::sessionMatches() const
@@ -154,7 +141,7 @@ void SmtpClient::sendAsync()
     }
     QByteArray message;
     if (m_format == RawMail) {
-        message = m_raw.isEmpty() ? m_loaded : m_raw;
+        message = m_raw;
         if (message.isEmpty())
             return refuse(SmtpErrorClass::Local, QStringLiteral("no message"));
     } else {
@@ -254,10 +241,7 @@ void SmtpClient::lineReceived(const QByteArray &line)
         return;
     Reply reply = m_partial;
     m_partial = {};
-    QList<QByteArray> texts;
-    for (const QByteArray &l : reply.lines)
-        texts.append(l);
-    reply.text = texts.join(" / ");
+    reply.text = reply.lines.join(" / ");
 
     if (m_pending.isEmpty()) {
         // Unasked: a server that ends an idle connection says 421 first.

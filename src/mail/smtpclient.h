@@ -85,9 +85,7 @@ public:
     // Attachments of text mails: read and encoded once, kept across reset().
     bool addAttachment(const QString &path, QString *error = nullptr);
     void clearAttachments() { m_attachments.clear(); }
-    // A MIME file, read whole (messageText() gives it back), and raw content to send.
-    bool loadMessageFile(const QString &path);
-    QByteArray messageText() const { return m_loaded; }
+    // The raw MIME content to send.
     void setRawContent(const QByteArray &content) { m_raw = content; }
     // The previous message's recipients and contents are gone; server, sender,
     // priority, identity, character set and attachments stay.
@@ -170,7 +168,7 @@ private:
     vt::TextMail m_mail;
     QList<MailRecipient> m_recipients;
     QList<MimeAttachment> m_attachments;
-    QByteArray m_loaded, m_raw;
+    QByteArray m_raw;
     // session
     struct Session
     {

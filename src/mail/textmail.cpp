@@ -35,10 +35,7 @@ QByteArray fileNameParameter(const QString &param, const QString &fileName)
 // LF, CR LF and a lone CR all become CR LF.
 QString crlfLines(const QString &body)
 {
-    QString text = body;
-    text.replace(QLatin1String("\r\n"), QLatin1String("\n")).replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    text.replace(QLatin1Char('\n'), QLatin1String("\r\n"));
-    return text;
+    return LfLineEnds(body).replace(QLatin1Char('\n'), QLatin1String("\r\n"));
 }
 
 } // namespace
@@ -65,6 +62,13 @@ MimeAttachment MimeAttachment::fromFile(const QString &path, QString *error)
     part += Base64Lines(data);
     a.m_part = part;
     return a;
+}
+
+QString LfLineEnds(const QString &text)
+{
+    QString t = text;
+    t.replace(QLatin1String("\r\n"), QLatin1String("\n")).replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    return t;
 }
 
 QString NewMessageId(const QString &senderAddress)

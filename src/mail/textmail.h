@@ -52,6 +52,8 @@ struct TextMail
 
 QByteArray ComposeTextMail(const TextMail &mail, const QList<MimeAttachment> &attachments = {});
 
+// LF, CR LF and a lone CR all become LF.
+QString LfLineEnds(const QString &text);
 // "<random.time@domain>" with the domain of the sender address.
 QString NewMessageId(const QString &senderAddress);
 // The date as a header value, e.g. "05 Mar 2024 09:30:01 +0100".
