@@ -220,6 +220,8 @@ private:
     QList<int> orderFields(const QString &indexName) const;
     bool compile(const Filter &where, const QString &indexName, Source *src, CompiledFilter *cf, QString *orderBy,
                  const QList<int> &readFields = {});
+    // Whether the filter can be applied to this table; lastError says why not.
+    bool checkFilter(const Filter &where);
     bool loadIds(const Filter &where, const QString &indexName, std::vector<qint64> *out, QList<int> *fields);
     bool runSimple(const QString &sql);
     std::optional<QList<QVariant>> readStored(qint64 id);
@@ -228,11 +230,17 @@ private:
     void invalidatePages();
     const Page *page(qint64 pageNo);
     qint64 heldRowOfId(qint64 id) const;
+    // After the rows were read anew: the row of record id, or when it is gone
+    // the row fallback, kept within the rows (-1 when there are none).
+    qint64 keptRow(qint64 id, qint64 fallback);
     QVariant storedAt(qint64 row, int field);
     QVariant naturalOf(int field, const QVariant &stored) const;
     QString textOf(int field, const QVariant &stored) const;
     QVariant currentStored(int field);
     bool setStored(int field, const QVariant &stored);
+    // The field a write names, with its value in the stored form; -1 (and
+    // lastError) when the field cannot be written or the value does not fit.
+    int writableField(const QString &name, const QVariant &value, QVariant *stored);
     bool checkRecord(qint64 id, const QList<QVariant> &stored, const QList<bool> &changed);
     bool writeRecord(qint64 *id, const QList<QVariant> &stored, const QList<bool> &changed, bool ownTransaction);
     bool touchesRowSet(const QList<bool> &changed) const;
@@ -256,7 +264,8 @@ private:
     QString m_keyColumn; // quoted rowid column of "address"
     int m_keyField = -1; // the AutoInc field, -1 when there is none
     bool m_hasFlags = false;
-    QString m_insertMainSql, m_insertFlagsSql;
+    // Statements that depend only on the fields, built when the table is opened.
+    QString m_insertMainSql, m_insertFlagsSql, m_readSql, m_pageSql;
 
     QString m_indexName;
     QString m_filterText;
@@ -279,7 +288,7 @@ private:
 
     int m_txDepth = 0;
     int m_controlsOff = 0;
-    bool m_resetPending = false, m_changedPending = false;
+    bool m_changedPending = false;
 };
 
 // A transaction on a table; rolled back unless committed.
