@@ -1037,13 +1037,6 @@ bool AddressTable::append()
     return true;
 }
 
-bool AddressTable::setStored(int field, const QVariant &stored)
-{
-    m_buffer[field] = stored;
-    m_modified[field] = true;
-    return true;
-}
-
 bool AddressTable::setValue(int field, const QVariant &value)
 {
     if (m_state != State::Edit && m_state != State::Insert)
@@ -1056,7 +1049,9 @@ bool AddressTable::setValue(int field, const QVariant &value)
     QString err;
     if (!NaturalToStored(m_fields.at(field), value, &stored, &err))
         return fail(err);
-    return setStored(field, stored);
+    m_buffer[field] = stored;
+    m_modified[field] = true;
+    return true;
 }
 
 bool AddressTable::setValue(const QString &name, const QVariant &value)

@@ -175,7 +175,6 @@ public:
     // one rowsReset() and, when records changed meanwhile, one afterBulkChange().
     void disableControls();
     void enableControls();
-    bool controlsDisabled() const { return m_controlsOff > 0; }
 
     // How often rows were read from the file (pages), and how many are held now.
     int pageFetches() const { return m_pageFetches; }
@@ -237,7 +236,6 @@ private:
     QVariant naturalOf(int field, const QVariant &stored) const;
     QString textOf(int field, const QVariant &stored) const;
     QVariant currentStored(int field);
-    bool setStored(int field, const QVariant &stored);
     // The field a write names, with its value in the stored form; -1 (and
     // lastError) when the field cannot be written or the value does not fit.
     int writableField(const QString &name, const QVariant &value, QVariant *stored);
