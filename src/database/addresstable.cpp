@@ -582,14 +582,12 @@ QList<int> AddressTable::orderFields(const QString &indexName) const
 bool AddressTable::compile(const Filter &where, const QString &indexName, Source *src, CompiledFilter *cf,
                            QString *orderBy, const QList<int> &readFields)
 {
-    if (!m_db)
-        return fail(QStringLiteral("Die Tabelle ist nicht geöffnet."));
-    const QList<int> order = orderFields(indexName);
     // First only to learn which fields the filter reads, then for real.
-    const CompiledFilter probe = CompileFilter(where, m_fields, [](int) { return QStringLiteral("x"); });
-    if (!probe.ok())
-        return fail(probe.error);
-    *src = sourceFor(probe.fields + order + readFields);
+    QList<int> filterFields;
+    if (!checkFilter(where, &filterFields))
+        return false;
+    const QList<int> order = orderFields(indexName);
+    *src = sourceFor(filterFields + order + readFields);
     *cf = CompileFilter(where, m_fields, [this, src](int i) { return columnRef(i, *src); });
     cf->fields += order;
     if (orderBy) {
@@ -602,13 +600,17 @@ bool AddressTable::compile(const Filter &where, const QString &indexName, Source
     return true;
 }
 
-bool AddressTable::checkFilter(const Filter &where)
+bool AddressTable::checkFilter(const Filter &where, QList<int> *fields)
 {
     if (!m_db)
         return fail(QStringLiteral("Die Tabelle ist nicht geöffnet."));
     // Whether it compiles does not depend on the columns it is compiled for.
     const CompiledFilter probe = CompileFilter(where, m_fields, [](int) { return QStringLiteral("x"); });
-    return probe.ok() || fail(probe.error);
+    if (!probe.ok())
+        return fail(probe.error);
+    if (fields)
+        *fields = probe.fields;
+    return true;
 }
 
 bool AddressTable::loadIds(const Filter &where, const QString &indexName, std::vector<qint64> *out, QList<int> *fields)

@@ -219,8 +219,9 @@ private:
     QList<int> orderFields(const QString &indexName) const;
     bool compile(const Filter &where, const QString &indexName, Source *src, CompiledFilter *cf, QString *orderBy,
                  const QList<int> &readFields = {});
-    // Whether the filter can be applied to this table; lastError says why not.
-    bool checkFilter(const Filter &where);
+    // Whether the filter can be applied to this table (lastError says why not),
+    // and which fields it reads.
+    bool checkFilter(const Filter &where, QList<int> *fields = nullptr);
     bool loadIds(const Filter &where, const QString &indexName, std::vector<qint64> *out, QList<int> *fields);
     bool runSimple(const QString &sql);
     std::optional<QList<QVariant>> readStored(qint64 id);
