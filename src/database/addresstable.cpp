@@ -288,6 +288,11 @@ bool AddressTable::fail(const QString &message)
     return false;
 }
 
+bool AddressTable::checkOpen()
+{
+    return m_db || fail(QStringLiteral("Die Tabelle ist nicht geöffnet."));
+}
+
 bool AddressTable::failSql(const QString &what)
 {
     const int code = m_db ? sqlite3_extended_errcode(m_db) : 0;
@@ -389,10 +394,8 @@ QSqlDatabase AddressTable::database() const
 
 Stmt AddressTable::prepare(const QString &sql)
 {
-    if (!m_db) {
-        fail(QStringLiteral("Die Tabelle ist nicht geöffnet."));
+    if (!checkOpen())
         return {};
-    }
     sqlite3_stmt *cached = m_statements.value(sql);
     if (cached && !sqlite3_stmt_busy(cached)) {
         sqlite3_reset(cached);
@@ -425,8 +428,8 @@ Stmt AddressTable::prepare(const QString &sql)
 bool AddressTable::exec(const QString &sql)
 {
     QString e;
-    if (!m_db)
-        return fail(QStringLiteral("Die Tabelle ist nicht geöffnet."));
+    if (!checkOpen())
+        return false;
     if (execOn(m_db, sql, &e))
         return true;
     return failSql(QStringLiteral("Datenbankfehler"));
@@ -602,8 +605,8 @@ bool AddressTable::compile(const Filter &where, const QString &indexName, Source
 
 bool AddressTable::checkFilter(const Filter &where, QList<int> *fields)
 {
-    if (!m_db)
-        return fail(QStringLiteral("Die Tabelle ist nicht geöffnet."));
+    if (!checkOpen())
+        return false;
     // Whether it compiles does not depend on the columns it is compiled for.
     const CompiledFilter probe = CompileFilter(where, m_fields, [](int) { return QStringLiteral("x"); });
     if (!probe.ok())
@@ -756,8 +759,8 @@ QVariant AddressTable::currentStored(int field)
 
 bool AddressTable::setIndexName(const QString &name)
 {
-    if (!isOpen())
-        return fail(QStringLiteral("Die Tabelle ist nicht geöffnet."));
+    if (!checkOpen())
+        return false;
     if (!name.isEmpty() &&
         std::none_of(m_indexes.begin(), m_indexes.end(), [&](const IndexDef &x) { return EqualsNoCase(x.name, name); }))
         return fail(QStringLiteral("Den Index \"%1\" gibt es in der Tabelle nicht.").arg(name));
@@ -776,8 +779,8 @@ bool AddressTable::setIndexName(const QString &name)
 
 bool AddressTable::refresh()
 {
-    if (!isOpen())
-        return fail(QStringLiteral("Die Tabelle ist nicht geöffnet."));
+    if (!checkOpen())
+        return false;
     if (!checkBrowse())
         return false;
     const qint64 id = currentId();
@@ -1015,8 +1018,8 @@ bool AddressTable::edit()
 {
     if (m_state == State::Edit || m_state == State::Insert)
         return true;
-    if (!isOpen())
-        return fail(QStringLiteral("Die Tabelle ist nicht geöffnet."));
+    if (!checkOpen())
+        return false;
     if (m_row < 0)
         return fail(QStringLiteral("Es ist kein Datensatz zum Bearbeiten vorhanden."));
     m_buffer.clear();
@@ -1029,8 +1032,8 @@ bool AddressTable::edit()
 
 bool AddressTable::append()
 {
-    if (!isOpen())
-        return fail(QStringLiteral("Die Tabelle ist nicht geöffnet."));
+    if (!checkOpen())
+        return false;
     if (!checkBrowse())
         return false;
     m_buffer = QList<QVariant>(fieldCount());
@@ -1247,8 +1250,8 @@ bool AddressTable::remove()
         return true;
     }
     cancel();
-    if (!isOpen())
-        return fail(QStringLiteral("Die Tabelle ist nicht geöffnet."));
+    if (!checkOpen())
+        return false;
     const qint64 id = currentId();
     if (id < 0)
         return fail(QStringLiteral("Es ist kein Datensatz zum Löschen vorhanden."));
@@ -1350,10 +1353,8 @@ std::optional<QList<QVariant>> AddressTable::readRecord(qint64 id)
 
 std::optional<QList<QVariant>> AddressTable::readStored(qint64 id)
 {
-    if (!isOpen()) {
-        fail(QStringLiteral("Die Tabelle ist nicht geöffnet."));
+    if (!checkOpen())
         return std::nullopt;
-    }
     Stmt s = prepare(m_readSql);
     if (!s)
         return std::nullopt;
@@ -1390,10 +1391,8 @@ bool AddressTable::updateFields(qint64 id, const FieldValues &values)
 
 qint64 AddressTable::updateWhere(const Filter &where, const FieldValues &values)
 {
-    if (!isOpen()) {
-        fail(QStringLiteral("Die Tabelle ist nicht geöffnet."));
+    if (!checkOpen())
         return -1;
-    }
     QStringList mainSets, flagSets;
     QList<QVariant> mainValues, flagValues;
     QList<bool> changed(fieldCount(), false);
@@ -1474,10 +1473,8 @@ qint64 AddressTable::updateWhere(const Filter &where, const FieldValues &values)
 
 qint64 AddressTable::deleteWhere(const Filter &where)
 {
-    if (!isOpen()) {
-        fail(QStringLiteral("Die Tabelle ist nicht geöffnet."));
+    if (!checkOpen())
         return -1;
-    }
     if (m_state == State::Edit || m_state == State::Insert)
         cancel();
     Source src;
@@ -1546,8 +1543,8 @@ bool AddressTable::runSimple(const QString &sql)
 
 bool AddressTable::beginTransaction()
 {
-    if (!isOpen())
-        return fail(QStringLiteral("Die Tabelle ist nicht geöffnet."));
+    if (!checkOpen())
+        return false;
     // Inner transactions are savepoints: a part that fails can be undone alone.
     if (!runSimple(m_txDepth == 0 ? QStringLiteral("BEGIN IMMEDIATE")
                                   : QStringLiteral("SAVEPOINT vt_%1").arg(m_txDepth)))

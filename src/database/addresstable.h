@@ -209,6 +209,8 @@ private:
 
     bool fail(const QString &message);
     bool failSql(const QString &what);
+    // False (and lastError) while no table is open.
+    bool checkOpen();
     Stmt prepare(const QString &sql);
     bool exec(const QString &sql);
     bool readSchema();
