@@ -23,21 +23,18 @@ AddressModel::AddressModel(AddressTable *table, QObject *parent) : QAbstractTabl
         resetColumns();
 }
 
-void AddressModel::mapColumns()
-{
-    m_fieldOfColumn.clear();
-    for (const GridColumn &c : std::as_const(m_columns))
-        m_fieldOfColumn.append(m_table ? m_table->fieldIndex(c.field) : -1);
-}
-
 void AddressModel::setColumns(const QList<GridColumn> &columns)
 {
     beginResetModel();
     m_columns.clear();
-    for (const GridColumn &c : columns)
-        if (m_table && m_table->fieldIndex(c.field) >= 0)
+    m_fieldOfColumn.clear();
+    for (const GridColumn &c : columns) {
+        const int field = m_table ? m_table->fieldIndex(c.field) : -1;
+        if (field >= 0) {
             m_columns.append(c);
-    mapColumns();
+            m_fieldOfColumn.append(field);
+        }
+    }
     endResetModel();
 }
 

@@ -65,8 +65,6 @@ signals:
     void editFailed(const QString &message);
 
 private:
-    void mapColumns();
-
     QPointer<AddressTable> m_table;
     QList<GridColumn> m_columns;
     QList<int> m_fieldOfColumn;

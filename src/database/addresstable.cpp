@@ -288,6 +288,11 @@ bool AddressTable::fail(const QString &message)
     return false;
 }
 
+bool AddressTable::checkOpen()
+{
+    return m_db || fail(QStringLiteral("Die Tabelle ist nicht geöffnet."));
+}
+
 bool AddressTable::failSql(const QString &what)
 {
     const int code = m_db ? sqlite3_extended_errcode(m_db) : 0;
@@ -364,6 +369,8 @@ void AddressTable::close()
     m_indexes.clear();
     m_insertMainSql.clear();
     m_insertFlagsSql.clear();
+    m_readSql.clear();
+    m_pageSql.clear();
     m_ids.clear();
     m_rowsValid = false;
     m_pages.clear();
@@ -387,10 +394,8 @@ QSqlDatabase AddressTable::database() const
 
 Stmt AddressTable::prepare(const QString &sql)
 {
-    if (!m_db) {
-        fail(QStringLiteral("Die Tabelle ist nicht geöffnet."));
+    if (!checkOpen())
         return {};
-    }
     sqlite3_stmt *cached = m_statements.value(sql);
     if (cached && !sqlite3_stmt_busy(cached)) {
         sqlite3_reset(cached);
@@ -423,8 +428,8 @@ Stmt AddressTable::prepare(const QString &sql)
 bool AddressTable::exec(const QString &sql)
 {
     QString e;
-    if (!m_db)
-        return fail(QStringLiteral("Die Tabelle ist nicht geöffnet."));
+    if (!checkOpen())
+        return false;
     if (execOn(m_db, sql, &e))
         return true;
     return failSql(QStringLiteral("Datenbankfehler"));
@@ -477,6 +482,33 @@ bool AddressTable::readSchema()
             m_hasFlags = true;
     }
     m_keyColumn = m_keyField >= 0 ? quoted(m_fields.at(m_keyField).name) : kFlagKey;
+
+    // Every insert names every column, every read of records every field.
+    const Source full = wholeRecords();
+    QStringList cols, mainCols, flagCols{kFlagKey};
+    for (int i = 0; i < m_fields.size(); ++i) {
+        cols.append(columnRef(i, full));
+        if (i != m_keyField)
+            (m_fields.at(i).type == FieldType::Boolean ? flagCols : mainCols).append(quoted(m_fields.at(i).name));
+    }
+    auto marks = [](qsizetype n) {
+        QStringList out;
+        for (qsizetype k = 0; k < n; ++k)
+            out.append(QStringLiteral("?"));
+        return out;
+    };
+    m_insertMainSql = mainCols.isEmpty() ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(kMain)
+                                         : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                                               .arg(kMain, mainCols.join(QStringLiteral(", ")),
+                                                    marks(mainCols.size()).join(QStringLiteral(", ")));
+    m_insertFlagsSql =
+        QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+            .arg(kFlags, flagCols.join(QStringLiteral(", ")), marks(flagCols.size()).join(QStringLiteral(", ")));
+    m_readSql =
+        QStringLiteral("SELECT %1 FROM %2 WHERE %3 = ?").arg(cols.join(QStringLiteral(", ")), full.from, full.key);
+    m_pageSql = QStringLiteral("SELECT %1 FROM %2 WHERE %3 IN (%4)")
+                    .arg((QStringList{full.key} + cols).join(QStringLiteral(", ")), full.from, full.key,
+                         marks(kPageRows).join(QLatin1Char(',')));
     return true;
 }
 
@@ -553,14 +585,12 @@ QList<int> AddressTable::orderFields(const QString &indexName) const
 bool AddressTable::compile(const Filter &where, const QString &indexName, Source *src, CompiledFilter *cf,
                            QString *orderBy, const QList<int> &readFields)
 {
-    if (!m_db)
-        return fail(QStringLiteral("Die Tabelle ist nicht geöffnet."));
-    const QList<int> order = orderFields(indexName);
     // First only to learn which fields the filter reads, then for real.
-    const CompiledFilter probe = CompileFilter(where, m_fields, [](int) { return QStringLiteral("x"); });
-    if (!probe.ok())
-        return fail(probe.error);
-    *src = sourceFor(probe.fields + order + readFields);
+    QList<int> filterFields;
+    if (!checkFilter(where, &filterFields))
+        return false;
+    const QList<int> order = orderFields(indexName);
+    *src = sourceFor(filterFields + order + readFields);
     *cf = CompileFilter(where, m_fields, [this, src](int i) { return columnRef(i, *src); });
     cf->fields += order;
     if (orderBy) {
@@ -570,6 +600,19 @@ bool AddressTable::compile(const Filter &where, const QString &indexName, Source
         parts.append(src->key);
         *orderBy = parts.join(QStringLiteral(", "));
     }
+    return true;
+}
+
+bool AddressTable::checkFilter(const Filter &where, QList<int> *fields)
+{
+    if (!checkOpen())
+        return false;
+    // Whether it compiles does not depend on the columns it is compiled for.
+    const CompiledFilter probe = CompileFilter(where, m_fields, [](int) { return QStringLiteral("x"); });
+    if (!probe.ok())
+        return fail(probe.error);
+    if (fields)
+        *fields = probe.fields;
     return true;
 }
 
@@ -644,6 +687,12 @@ qint64 AddressTable::heldRowOfId(qint64 id) const
     return -1;
 }
 
+qint64 AddressTable::keptRow(qint64 id, qint64 fallback)
+{
+    const qint64 r = rowOfId(id);
+    return r >= 0 ? r : std::min<qint64>(fallback, qint64(m_ids.size()) - 1);
+}
+
 int AddressTable::cachedRowCount() const
 {
     return int(m_pages.size()) * kPageRows;
@@ -662,17 +711,9 @@ const AddressTable::Page *AddressTable::page(qint64 pageNo)
     if (begin >= end)
         return nullptr;
     const int nf = fieldCount();
-    const Source full = wholeRecords();
-    QStringList cols{full.key};
-    for (int i = 0; i < nf; ++i)
-        cols.append(columnRef(i, full));
-    QStringList marks;
-    for (int i = 0; i < kPageRows; ++i)
-        marks.append(QStringLiteral("?"));
     Page p;
     p.values.resize(size_t(end - begin) * size_t(nf));
-    Stmt s = prepare(QStringLiteral("SELECT %1 FROM %2 WHERE %3 IN (%4)")
-                         .arg(cols.join(QStringLiteral(", ")), full.from, full.key, marks.join(QLatin1Char(','))));
+    Stmt s = prepare(m_pageSql);
     if (s) {
         QHash<qint64, qint64> rowOf;
         for (qint64 r = begin; r < end; ++r) {
@@ -718,8 +759,8 @@ QVariant AddressTable::currentStored(int field)
 
 bool AddressTable::setIndexName(const QString &name)
 {
-    if (!isOpen())
-        return fail(QStringLiteral("Die Tabelle ist nicht geöffnet."));
+    if (!checkOpen())
+        return false;
     if (!name.isEmpty() &&
         std::none_of(m_indexes.begin(), m_indexes.end(), [&](const IndexDef &x) { return EqualsNoCase(x.name, name); }))
         return fail(QStringLiteral("Den Index \"%1\" gibt es in der Tabelle nicht.").arg(name));
@@ -729,8 +770,7 @@ bool AddressTable::setIndexName(const QString &name)
     m_indexName = name;
     invalidateRows();
     ensureRows();
-    const qint64 r = id >= 0 ? rowOfId(id) : -1;
-    m_row = r >= 0 ? r : (m_ids.empty() ? -1 : 0);
+    m_row = keptRow(id, 0);
     m_bof = m_row <= 0;
     m_eof = m_ids.empty();
     notifyRowsReset();
@@ -739,8 +779,8 @@ bool AddressTable::setIndexName(const QString &name)
 
 bool AddressTable::refresh()
 {
-    if (!isOpen())
-        return fail(QStringLiteral("Die Tabelle ist nicht geöffnet."));
+    if (!checkOpen())
+        return false;
     if (!checkBrowse())
         return false;
     const qint64 id = currentId();
@@ -748,8 +788,7 @@ bool AddressTable::refresh()
     invalidateRows();
     if (!ensureRows())
         return false;
-    const qint64 r = id >= 0 ? rowOfId(id) : -1;
-    setRow(r >= 0 ? r : std::min<qint64>(oldRow, qint64(m_ids.size()) - 1));
+    setRow(keptRow(id, oldRow));
     m_bof = m_row <= 0;
     m_eof = m_ids.empty();
     notifyRowsReset();
@@ -758,12 +797,8 @@ bool AddressTable::refresh()
 
 bool AddressTable::setFilterText(const QString &text)
 {
-    if (m_filtered && isOpen()) {
-        Source src;
-        CompiledFilter cf;
-        if (!compile(Filter::parse(text), QString(), &src, &cf, nullptr))
-            return false;
-    }
+    if (m_filtered && isOpen() && !checkFilter(Filter::parse(text)))
+        return false;
     m_filterText = text;
     if (m_filtered) {
         m_useBuiltFilter = false;
@@ -776,14 +811,8 @@ bool AddressTable::setFilterText(const QString &text)
 
 bool AddressTable::setFiltered(bool on)
 {
-    if (on) {
-        if (!isOpen())
-            return fail(QStringLiteral("Die Tabelle ist nicht geöffnet."));
-        Source src;
-        CompiledFilter cf;
-        if (!compile(Filter::parse(m_filterText), QString(), &src, &cf, nullptr))
-            return false;
-    }
+    if (on && !checkFilter(Filter::parse(m_filterText)))
+        return false;
     if (!checkBrowse())
         return false;
     if (on == m_filtered && !m_useBuiltFilter)
@@ -800,9 +829,7 @@ bool AddressTable::setFiltered(bool on)
 
 bool AddressTable::setFilter(const Filter &filter)
 {
-    Source src;
-    CompiledFilter cf;
-    if (!compile(filter, QString(), &src, &cf, nullptr) || !checkBrowse())
+    if (!checkFilter(filter) || !checkBrowse())
         return false;
     m_builtFilter = filter;
     m_useBuiltFilter = true;
@@ -991,8 +1018,8 @@ bool AddressTable::edit()
 {
     if (m_state == State::Edit || m_state == State::Insert)
         return true;
-    if (!isOpen())
-        return fail(QStringLiteral("Die Tabelle ist nicht geöffnet."));
+    if (!checkOpen())
+        return false;
     if (m_row < 0)
         return fail(QStringLiteral("Es ist kein Datensatz zum Bearbeiten vorhanden."));
     m_buffer.clear();
@@ -1005,20 +1032,13 @@ bool AddressTable::edit()
 
 bool AddressTable::append()
 {
-    if (!isOpen())
-        return fail(QStringLiteral("Die Tabelle ist nicht geöffnet."));
+    if (!checkOpen())
+        return false;
     if (!checkBrowse())
         return false;
     m_buffer = QList<QVariant>(fieldCount());
     m_modified = QList<bool>(fieldCount(), false);
     setState(State::Insert);
-    return true;
-}
-
-bool AddressTable::setStored(int field, const QVariant &stored)
-{
-    m_buffer[field] = stored;
-    m_modified[field] = true;
     return true;
 }
 
@@ -1034,7 +1054,9 @@ bool AddressTable::setValue(int field, const QVariant &value)
     QString err;
     if (!NaturalToStored(m_fields.at(field), value, &stored, &err))
         return fail(err);
-    return setStored(field, stored);
+    m_buffer[field] = stored;
+    m_modified[field] = true;
+    return true;
 }
 
 bool AddressTable::setValue(const QString &name, const QVariant &value)
@@ -1043,6 +1065,20 @@ bool AddressTable::setValue(const QString &name, const QVariant &value)
     if (f < 0)
         return fail(QStringLiteral("Das Feld \"%1\" gibt es in der Tabelle nicht.").arg(name));
     return setValue(f, value);
+}
+
+int AddressTable::writableField(const QString &name, const QVariant &value, QVariant *stored)
+{
+    const int f = fieldIndex(name);
+    QString err;
+    if (f < 0)
+        err = QStringLiteral("Das Feld \"%1\" gibt es in der Tabelle nicht.").arg(name);
+    else if (f == m_keyField)
+        err = QStringLiteral("Das Feld \"%1\" vergibt die Tabelle selbst.").arg(name);
+    else if (NaturalToStored(m_fields.at(f), value, stored, &err))
+        return f;
+    fail(err);
+    return -1;
 }
 
 bool AddressTable::checkRecord(qint64 id, const QList<QVariant> &stored, const QList<bool> &changed)
@@ -1092,18 +1128,16 @@ bool AddressTable::writeRecord(qint64 *id, const QList<QVariant> &stored, const 
                                bool ownTransaction)
 {
     const bool insert = *id < 0;
-    QStringList mainCols, flagCols;
+    QStringList mainSets, flagSets;
     QList<QVariant> mainValues, flagValues;
     for (int i = 0; i < fieldCount(); ++i) {
         if (i == m_keyField || (!insert && !changed.value(i)))
             continue;
-        if (m_fields.at(i).type == FieldType::Boolean) {
-            flagCols.append(quoted(m_fields.at(i).name));
-            flagValues.append(stored.value(i));
-        } else {
-            mainCols.append(quoted(m_fields.at(i).name));
-            mainValues.append(stored.value(i));
-        }
+        const bool flag = m_fields.at(i).type == FieldType::Boolean;
+        (flag ? flagValues : mainValues).append(stored.value(i));
+        // An insert names every column in the statement made at opening.
+        if (!insert)
+            (flag ? flagSets : mainSets).append(quoted(m_fields.at(i).name) + QStringLiteral(" = ?"));
     }
     // Appending many records runs inside the appender's transaction; a savepoint
     // per record would copy every page it touches into a sub-journal.
@@ -1127,41 +1161,19 @@ bool AddressTable::writeRecord(qint64 *id, const QList<QVariant> &stored, const 
         return true;
     };
     if (insert) {
-        if (m_insertMainSql.isEmpty()) {
-            // Every insert names every column: built once per open table.
-            QStringList marks;
-            for (int k = 0; k < mainCols.size(); ++k)
-                marks.append(QStringLiteral("?"));
-            m_insertMainSql = mainCols.isEmpty() ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(kMain)
-                                                 : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                                                       .arg(kMain, mainCols.join(QStringLiteral(", ")),
-                                                            marks.join(QStringLiteral(", ")));
-            QStringList fm{QStringLiteral("?")};
-            for (int k = 0; k < flagCols.size(); ++k)
-                fm.append(QStringLiteral("?"));
-            m_insertFlagsSql = QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                                   .arg(kFlags, (QStringList{kFlagKey} + flagCols).join(QStringLiteral(", ")),
-                                        fm.join(QStringLiteral(", ")));
-        }
         if (!run(m_insertMainSql, mainValues, -1))
             return false;
         *id = sqlite3_last_insert_rowid(m_db);
         if (m_hasFlags && !run(m_insertFlagsSql, QList<QVariant>{*id} + flagValues, -1))
             return false;
     } else {
-        auto sets = [](const QStringList &cols) {
-            QStringList out;
-            for (const QString &c : cols)
-                out.append(c + QStringLiteral(" = ?"));
-            return out.join(QStringLiteral(", "));
-        };
-        if (!mainCols.isEmpty() &&
-            !run(QStringLiteral("UPDATE %1 SET %2 WHERE %3 = ?").arg(kMain, sets(mainCols), m_keyColumn), mainValues,
-                 *id))
+        if (!mainSets.isEmpty() && !run(QStringLiteral("UPDATE %1 SET %2 WHERE %3 = ?")
+                                            .arg(kMain, mainSets.join(QStringLiteral(", ")), m_keyColumn),
+                                        mainValues, *id))
             return false;
-        if (!flagCols.isEmpty() &&
-            !run(QStringLiteral("UPDATE %1 SET %2 WHERE %3 = ?").arg(kFlags, sets(flagCols), kFlagKey), flagValues,
-                 *id))
+        if (!flagSets.isEmpty() && !run(QStringLiteral("UPDATE %1 SET %2 WHERE %3 = ?")
+                                            .arg(kFlags, flagSets.join(QStringLiteral(", ")), kFlagKey),
+                                        flagValues, *id))
             return false;
     }
     return !tx || tx->commit() || failSql(QStringLiteral("Schreibfehler"));
@@ -1201,8 +1213,7 @@ void AddressTable::recordWritten(qint64 id, qint64 stayOn, bool reload)
         const qint64 oldRow = m_row;
         invalidateRows();
         ensureRows();
-        const qint64 r = rowOfId(stayOn);
-        setRow(r >= 0 ? r : std::min<qint64>(oldRow, qint64(m_ids.size()) - 1));
+        setRow(keptRow(stayOn, oldRow));
         if (m_ids.empty())
             m_bof = m_eof = true;
         notifyRowsReset();
@@ -1239,8 +1250,8 @@ bool AddressTable::remove()
         return true;
     }
     cancel();
-    if (!isOpen())
-        return fail(QStringLiteral("Die Tabelle ist nicht geöffnet."));
+    if (!checkOpen())
+        return false;
     const qint64 id = currentId();
     if (id < 0)
         return fail(QStringLiteral("Es ist kein Datensatz zum Löschen vorhanden."));
@@ -1342,16 +1353,9 @@ std::optional<QList<QVariant>> AddressTable::readRecord(qint64 id)
 
 std::optional<QList<QVariant>> AddressTable::readStored(qint64 id)
 {
-    if (!isOpen()) {
-        fail(QStringLiteral("Die Tabelle ist nicht geöffnet."));
+    if (!checkOpen())
         return std::nullopt;
-    }
-    const Source full = wholeRecords();
-    QStringList cols;
-    for (int i = 0; i < fieldCount(); ++i)
-        cols.append(columnRef(i, full));
-    Stmt s = prepare(
-        QStringLiteral("SELECT %1 FROM %2 WHERE %3 = ?").arg(cols.join(QStringLiteral(", ")), full.from, full.key));
+    Stmt s = prepare(m_readSql);
     if (!s)
         return std::nullopt;
     sqlite3_bind_int64(s.get(), 1, id);
@@ -1372,14 +1376,11 @@ bool AddressTable::updateFields(qint64 id, const FieldValues &values)
         return false;
     QList<bool> changed(fieldCount(), false);
     for (const auto &[name, value] : values) {
-        const int f = fieldIndex(name);
+        QVariant v;
+        const int f = writableField(name, value, &v);
         if (f < 0)
-            return fail(QStringLiteral("Das Feld \"%1\" gibt es in der Tabelle nicht.").arg(name));
-        if (f == m_keyField)
-            return fail(QStringLiteral("Das Feld \"%1\" vergibt die Tabelle selbst.").arg(name));
-        QString err;
-        if (!NaturalToStored(m_fields.at(f), value, &(*stored)[f], &err))
-            return fail(err);
+            return false;
+        (*stored)[f] = v;
         changed[f] = true;
     }
     if (!checkRecord(id, *stored, changed) || !writeRecord(&id, *stored, changed, true))
@@ -1390,26 +1391,16 @@ bool AddressTable::updateFields(qint64 id, const FieldValues &values)
 
 qint64 AddressTable::updateWhere(const Filter &where, const FieldValues &values)
 {
-    if (!isOpen()) {
-        fail(QStringLiteral("Die Tabelle ist nicht geöffnet."));
+    if (!checkOpen())
         return -1;
-    }
     QStringList mainSets, flagSets;
     QList<QVariant> mainValues, flagValues;
     QList<bool> changed(fieldCount(), false);
     for (const auto &[name, value] : values) {
-        const int f = fieldIndex(name);
-        if (f < 0 || f == m_keyField) {
-            fail(f < 0 ? QStringLiteral("Das Feld \"%1\" gibt es in der Tabelle nicht.").arg(name)
-                       : QStringLiteral("Das Feld \"%1\" vergibt die Tabelle selbst.").arg(name));
-            return -1;
-        }
         QVariant stored;
-        QString err;
-        if (!NaturalToStored(m_fields.at(f), value, &stored, &err)) {
-            fail(err);
+        const int f = writableField(name, value, &stored);
+        if (f < 0)
             return -1;
-        }
         if (m_fields.at(f).required && vt::isBlank(stored)) {
             fail(QStringLiteral("Feld \"%1\" muss einen Wert haben.").arg(m_fields.at(f).name));
             return -1;
@@ -1472,8 +1463,7 @@ qint64 AddressTable::updateWhere(const Filter &where, const FieldValues &values)
         const qint64 current = currentId();
         invalidateRows();
         ensureRows();
-        const qint64 r = rowOfId(current);
-        m_row = r >= 0 ? r : std::min<qint64>(m_row, qint64(m_ids.size()) - 1);
+        m_row = keptRow(current, m_row);
     }
     invalidatePages();
     notifyRowsReset();
@@ -1483,10 +1473,8 @@ qint64 AddressTable::updateWhere(const Filter &where, const FieldValues &values)
 
 qint64 AddressTable::deleteWhere(const Filter &where)
 {
-    if (!isOpen()) {
-        fail(QStringLiteral("Die Tabelle ist nicht geöffnet."));
+    if (!checkOpen())
         return -1;
-    }
     if (m_state == State::Edit || m_state == State::Insert)
         cancel();
     Source src;
@@ -1537,8 +1525,7 @@ qint64 AddressTable::deleteWhere(const Filter &where)
     const qint64 oldRow = m_row;
     invalidateRows();
     ensureRows();
-    const qint64 r = rowOfId(current);
-    m_row = r >= 0 ? r : std::min<qint64>(oldRow, qint64(m_ids.size()) - 1);
+    m_row = keptRow(current, oldRow);
     m_bof = m_eof = m_ids.empty();
     notifyRowsReset();
     notifyChanged();
@@ -1556,8 +1543,8 @@ bool AddressTable::runSimple(const QString &sql)
 
 bool AddressTable::beginTransaction()
 {
-    if (!isOpen())
-        return fail(QStringLiteral("Die Tabelle ist nicht geöffnet."));
+    if (!checkOpen())
+        return false;
     // Inner transactions are savepoints: a part that fails can be undone alone.
     if (!runSimple(m_txDepth == 0 ? QStringLiteral("BEGIN IMMEDIATE")
                                   : QStringLiteral("SAVEPOINT vt_%1").arg(m_txDepth)))
@@ -1609,7 +1596,7 @@ void AddressTable::enableControls()
     if (m_controlsOff == 0 || --m_controlsOff > 0)
         return;
     const bool changed = m_changedPending;
-    m_resetPending = m_changedPending = false;
+    m_changedPending = false;
     emit rowsReset();
     if (changed)
         emit afterBulkChange();
@@ -1617,17 +1604,14 @@ void AddressTable::enableControls()
 
 void AddressTable::notifyRowsReset()
 {
-    if (m_controlsOff)
-        m_resetPending = true;
-    else
+    // enableControls() sends the one reset for all that happened meanwhile.
+    if (!m_controlsOff)
         emit rowsReset();
 }
 
 void AddressTable::notifyRowChanged(qint64 row)
 {
-    if (m_controlsOff)
-        m_resetPending = true;
-    else if (row >= 0)
+    if (!m_controlsOff && row >= 0)
         emit rowChanged(row);
 }
 

@@ -175,7 +175,6 @@ public:
     // one rowsReset() and, when records changed meanwhile, one afterBulkChange().
     void disableControls();
     void enableControls();
-    bool controlsDisabled() const { return m_controlsOff > 0; }
 
     // How often rows were read from the file (pages), and how many are held now.
     int pageFetches() const { return m_pageFetches; }
@@ -210,6 +209,8 @@ private:
 
     bool fail(const QString &message);
     bool failSql(const QString &what);
+    // False (and lastError) while no table is open.
+    bool checkOpen();
     Stmt prepare(const QString &sql);
     bool exec(const QString &sql);
     bool readSchema();
@@ -220,6 +221,9 @@ private:
     QList<int> orderFields(const QString &indexName) const;
     bool compile(const Filter &where, const QString &indexName, Source *src, CompiledFilter *cf, QString *orderBy,
                  const QList<int> &readFields = {});
+    // Whether the filter can be applied to this table (lastError says why not),
+    // and which fields it reads.
+    bool checkFilter(const Filter &where, QList<int> *fields = nullptr);
     bool loadIds(const Filter &where, const QString &indexName, std::vector<qint64> *out, QList<int> *fields);
     bool runSimple(const QString &sql);
     std::optional<QList<QVariant>> readStored(qint64 id);
@@ -228,11 +232,16 @@ private:
     void invalidatePages();
     const Page *page(qint64 pageNo);
     qint64 heldRowOfId(qint64 id) const;
+    // After the rows were read anew: the row of record id, or when it is gone
+    // the row fallback, kept within the rows (-1 when there are none).
+    qint64 keptRow(qint64 id, qint64 fallback);
     QVariant storedAt(qint64 row, int field);
     QVariant naturalOf(int field, const QVariant &stored) const;
     QString textOf(int field, const QVariant &stored) const;
     QVariant currentStored(int field);
-    bool setStored(int field, const QVariant &stored);
+    // The field a write names, with its value in the stored form; -1 (and
+    // lastError) when the field cannot be written or the value does not fit.
+    int writableField(const QString &name, const QVariant &value, QVariant *stored);
     bool checkRecord(qint64 id, const QList<QVariant> &stored, const QList<bool> &changed);
     bool writeRecord(qint64 *id, const QList<QVariant> &stored, const QList<bool> &changed, bool ownTransaction);
     bool touchesRowSet(const QList<bool> &changed) const;
@@ -256,7 +265,8 @@ private:
     QString m_keyColumn; // quoted rowid column of "address"
     int m_keyField = -1; // the AutoInc field, -1 when there is none
     bool m_hasFlags = false;
-    QString m_insertMainSql, m_insertFlagsSql;
+    // Statements that depend only on the fields, built when the table is opened.
+    QString m_insertMainSql, m_insertFlagsSql, m_readSql, m_pageSql;
 
     QString m_indexName;
     QString m_filterText;
@@ -279,7 +289,7 @@ private:
 
     int m_txDepth = 0;
     int m_controlsOff = 0;
-    bool m_resetPending = false, m_changedPending = false;
+    bool m_changedPending = false;
 };
 
 // A transaction on a table; rolled back unless committed.
