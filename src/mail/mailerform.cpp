@@ -39,7 +39,6 @@ namespace vt {
 
 namespace {
 
-const QString kMissingAttachmentText = QStringLiteral("Achtung! In der Vorlage haben Sie als Anhang die Datei ");
 const QString kAttachmentFilter = QStringLiteral(
     "Dokumente (*.xls *.ppt *.pps *.doc *.xlt *.xlsx *.docx *.pptx *.odt *.ods *.txt *.sxc *.stc *.ots *.pdf);;"
     "Bilder (*.tif *.jpg *.jpeg *.gif *.png *.tiff *.bmp *.cdr *.psd);;"
@@ -63,6 +62,12 @@ QString protocolLogPath()
 QString withoutSlash(const QString &folder)
 {
     return folder.endsWith(QLatin1Char('/')) ? folder.chopped(1) : folder;
+}
+
+void sayAttachmentMissing(const QString &path)
+{
+    information(QStringLiteral("Achtung! In der Vorlage haben Sie als Anhang die Datei ") + path +
+                QStringLiteral(" angegeben. \rDie Datei existiert aber nicht mehr!"));
 }
 
 // The lines of a file, or nothing after telling the user it cannot be read.
@@ -170,14 +175,10 @@ TMailerForm::TMailerForm()
     connect(ui->CheckBox1, &QCheckBox::toggled, this, &TMailerForm::CheckBox1Click);
     connect(ui->WebBrowser1, &QTextBrowser::sourceChanged, this, &TMailerForm::WebBrowser1NavigateComplete2);
     // The status texts of the SMTP component.
-    connect(&IdSMTP1, &SmtpClient::connected, this, [this] {
-        ui->AdvOfficeStatusBar1->setText(QStringLiteral("Connected"));
-        SmtpConnected = true;
-    });
-    connect(&IdSMTP1, &SmtpClient::closed, this, [this] {
-        ui->AdvOfficeStatusBar1->setText(QStringLiteral("Disconnected"));
-        SmtpConnected = false;
-    });
+    connect(&IdSMTP1, &SmtpClient::connected, this,
+            [this] { ui->AdvOfficeStatusBar1->setText(QStringLiteral("Connected")); });
+    connect(&IdSMTP1, &SmtpClient::closed, this,
+            [this] { ui->AdvOfficeStatusBar1->setText(QStringLiteral("Disconnected")); });
     connect(&IdSMTP1, &SmtpClient::sending, this,
             [this] { ui->AdvOfficeStatusBar1->setText(QStringLiteral("Sending")); });
     // Every failed send is in the protocol; the run itself decides whether to ask.
@@ -294,10 +295,8 @@ void TMailerForm::RenderHtmlMail(bool activated)
         ui->WebBrowser1->setPlainText(ReadTextFile(shown));
         WebBrowser1NavigateComplete2();
     }
-    if (MailObject.loadFile(HtmlMailPath)) {
-        HtmlBody = MailObject.htmlBody();
-        TextBody = MailObject.textBody();
-    }
+    // The character set only changes how the mail is written out, not its bodies.
+    HtmlBody = mail.htmlBody();
 }
 
 QString TMailerForm::WritePreviewPages(const MailMessage &mail)
@@ -388,7 +387,6 @@ void TMailerForm::resetProgress()
     ui->ProgressBar1->setValue(0);
     ui->ProgressBar2->setValue(0);
     ui->ProgressBar3->setValue(0);
-    FailedCount = 0;
     ui->eMailsLabel->setText(QStringLiteral("0"));
     ui->InvalidMailsLabel->setText(QStringLiteral("0"));
     ui->TotalLabel->setText(QStringLiteral("0"));
@@ -411,7 +409,6 @@ void TMailerForm::ResetSendDisplay()
         SetBodyLines({QStringLiteral("Hier bitte Ihren E-Mail-Text eingeben")});
         ui->SubjectEdit->setText(QStringLiteral("Hier bitte Ihren Betreff eingeben"));
     }
-    MailFieldIndex = FindMailField(MailTable);
     SetBusyCursor(false);
 }
 
@@ -457,8 +454,7 @@ void TMailerForm::LoadMailTemplate(const QString &path, bool workCopy)
             continue;
         }
         showAttachment({});
-        information(kMissingAttachmentText + attachment +
-                    QStringLiteral(" angegeben. \rDie Datei existiert aber nicht mehr!"));
+        sayAttachmentMissing(attachment);
         const QString target = workCopy ? CurrentTemplateFile : path;
         if (!target.isEmpty())
             SaveMailTemplate(target);
@@ -549,7 +545,7 @@ void TMailerForm::ProgressTimerTimer()
     if (!ProgressOn)
         return;
     const qint64 marked = m_run ? m_run->total() : MainState().MarkedCount;
-    const SendProgress p = SendProgressTexts(ui->ListBox1->count(), FailedCount, marked);
+    const SendProgress p = SendProgressTexts(ui->ListBox1->count(), int(FailedList.size()), marked);
     ui->TotalLabel->setText(p.total);
     ui->ProgressBar3->setValue(p.totalBar);
     ui->eMailsLabel->setText(p.sent);
@@ -602,7 +598,6 @@ bool TMailerForm::PrepareConnection()
     }
     st.SslActive = m_settings.sslActive;
     st.CharsetIndex = m_settings.charsetIndex;
-    SendDelaySeconds = m_settings.delaySeconds;
     bool result = true;
     if (m_settings.popBeforeSmtp) {
         const PopLogon logon{m_settings.popHost, m_settings.popPort, m_settings.popAccount, m_settings.popPassword,
@@ -676,6 +671,22 @@ bool TMailerForm::BuildHtmlMail(QString *problem)
     HtmlMailBuilder builder;
     if (!builder.load(HtmlMailPath, &text))
         return fail(text);
+    const std::optional<HtmlMailOptions> o = htmlOptions(&text);
+    if (!o)
+        return fail(text);
+    const int mailField = FindMailField(MailTable);
+    const QString address =
+        mailField >= 0 ? Trimmed(NaturalToText(MailTable->field(mailField), record->at(mailField))) : QString();
+    const QByteArray message = builder.build(values, ui->SubjectEdit->text(), address, *o);
+    QFile out(SendTempFolder + QStringLiteral("/Sending.eml"));
+    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate) || out.write(message) != message.size())
+        return fail(QStringLiteral("Die Datei ") + out.fileName() + QStringLiteral(" kann nicht geschrieben werden!"));
+    return true;
+}
+
+std::optional<HtmlMailOptions> TMailerForm::htmlOptions(QString *problem) const
+{
+    const TMainState &st = MainState();
     HtmlMailOptions o;
     o.charsetIndex = st.CharsetIndex;
     o.priorityIndex = ui->PrioComobox->currentIndex();
@@ -686,18 +697,11 @@ bool TMailerForm::BuildHtmlMail(QString *problem)
     o.statsUrl = st.StatsUrl;
     o.mailingId = MailingId;
     if (o.tracking) {
-        o.trackingKey = TrackingKey(st.WebSettingsFile.isEmpty() ? WebSettingsPath(st) : st.WebSettingsFile, &text);
+        o.trackingKey = TrackingKey(st.WebSettingsFile.isEmpty() ? WebSettingsPath(st) : st.WebSettingsFile, problem);
         if (o.trackingKey.isEmpty())
-            return fail(text);
+            return std::nullopt;
     }
-    const int mailField = FindMailField(MailTable);
-    const QString address =
-        mailField >= 0 ? Trimmed(NaturalToText(MailTable->field(mailField), record->at(mailField))) : QString();
-    const QByteArray message = builder.build(values, ui->SubjectEdit->text(), address, o);
-    QFile out(SendTempFolder + QStringLiteral("/Sending.eml"));
-    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate) || out.write(message) != message.size())
-        return fail(QStringLiteral("Die Datei ") + out.fileName() + QStringLiteral(" kann nicht geschrieben werden!"));
-    return true;
+    return o;
 }
 
 void TMailerForm::SendBitBtnClick()
@@ -707,7 +711,6 @@ void TMailerForm::SendBitBtnClick()
         return;
     setRunActive(true);
     TMainState &st = MainState();
-    SmtpConnected = false;
     QFile::remove(st.AppFolder + QStringLiteral("Transaction.log"));
     FailedList.clear();
     if (ui->ComboBox1->count() > 1) {
@@ -760,7 +763,7 @@ SendRun::Config TMailerForm::runConfig(SendRun::Mode mode)
     c.charsetIndex = st.CharsetIndex;
     c.sslActive = st.SslActive;
     c.ignoreConnectionProblems = ui->IngoreConnecProb->isChecked() || ui->IngoreConnecProb2->isChecked();
-    c.delayMs = SendDelaySeconds * DelayUnitMs;
+    c.delayMs = m_settings.delaySeconds * DelayUnitMs;
     return c;
 }
 
@@ -792,8 +795,7 @@ void TMailerForm::SendTextMails()
     if (!AttachmentPath.isEmpty() && !IsFile(AttachmentPath)) {
         const QString missing = AttachmentPath;
         showAttachment({});
-        information(kMissingAttachmentText + missing +
-                    QStringLiteral(" angegeben. \rDie Datei existiert aber nicht mehr!"));
+        sayAttachmentMissing(missing);
         if (!CurrentTemplateFile.isEmpty())
             SaveMailTemplate(CurrentTemplateFile);
     }
@@ -837,19 +839,13 @@ void TMailerForm::SendHtmlMails()
     MailingId = st.TrackingActive ? MailingIdAt(Clock::now()) : QString();
     SendRun::Config c = runConfig(SendRun::Mode::Html);
     c.htmlMailPath = HtmlMailPath;
-    c.html.xmailerType = m_settings.xmailerType;
-    c.html.tracking = ui->TrackingCheckBox->isChecked();
-    c.html.statsUrl = st.StatsUrl;
-    c.html.mailingId = MailingId;
-    if (c.html.tracking) {
-        QString problem;
-        c.html.trackingKey =
-            TrackingKey(st.WebSettingsFile.isEmpty() ? WebSettingsPath(st) : st.WebSettingsFile, &problem);
-        if (c.html.trackingKey.isEmpty()) {
-            error(problem);
-            return endBeforeStart(false);
-        }
+    QString problem;
+    const std::optional<HtmlMailOptions> options = htmlOptions(&problem);
+    if (!options) {
+        error(problem);
+        return endBeforeStart(false);
     }
+    c.html = *options;
     startRun(c);
 }
 
@@ -863,10 +859,7 @@ bool TMailerForm::startRun(SendRun::Config config)
         if (html)
             ui->ListBox1->setCurrentRow(ui->ListBox1->count() - 1);
     });
-    connect(run, &SendRun::recordFailed, this, [this](qint64, const QString &line) {
-        FailedList.append(line);
-        ++FailedCount;
-    });
+    connect(run, &SendRun::recordFailed, this, [this](qint64, const QString &line) { FailedList.append(line); });
     connect(run, &SendRun::trafficChanged, this, [this](int kb) { TrafficKB = kb; });
     connect(run, &SendRun::finished, this, [this](SendRun::Outcome outcome) {
         Guard("TMailerForm.SendBitBtnClick", [this, outcome] { onRunFinished(outcome); });
