@@ -49,11 +49,6 @@ const QString kAttachmentFilter = QStringLiteral(
 const QColor kTrafficColors[2] = {QColor(0xDB, 0xE9, 0xF9), QColor(0xA6, 0xC7, 0xF0)};
 constexpr int kTimer1Ticks = 5;
 
-QString sentLogPath()
-{
-    return MainState().AppTempFolder + QStringLiteral("Gesendete_Mails.log");
-}
-
 QString protocolLogPath()
 {
     return MainState().AppFolder + QStringLiteral("Logfile.txt");
@@ -87,6 +82,21 @@ int percentBar(double part, qint64 whole)
 }
 
 } // namespace
+
+QString SentMailsLogPath()
+{
+    return MainState().AppTempFolder + QStringLiteral("Gesendete_Mails.log");
+}
+
+QString TransactionLogPath()
+{
+    return MainState().AppFolder + QStringLiteral("Transaction.log");
+}
+
+QString SalutationTablePath()
+{
+    return MainState().AppFolder + QStringLiteral("Grussformel.txt");
+}
 
 QStringList InsertPlaceholder(const QStringList &lines, int caretLine, int caretColumn, const QString &placeholder)
 {
@@ -542,7 +552,7 @@ void TMailerForm::CheckBox1Click()
 
 void TMailerForm::ProgressTimerTimer()
 {
-    if (!ProgressOn)
+    if (!ProgressTimer.isActive())
         return;
     const qint64 marked = m_run ? m_run->total() : MainState().MarkedCount;
     const SendProgress p = SendProgressTexts(ui->ListBox1->count(), int(FailedList.size()), marked);
@@ -659,11 +669,10 @@ bool TMailerForm::BuildHtmlMail(QString *problem)
     const std::optional<QList<QVariant>> record = MailTable->readRecord(MailTable->currentId());
     if (!record)
         return fail(MailTable->lastError());
-    TMainState &st = MainState();
     QStringList names;
     for (const FieldDef &f : MailTable->fields())
         names.append(f.name);
-    const Personalizer personalizer(names, st.AppFolder + QStringLiteral("Grussformel.txt"));
+    const Personalizer personalizer(names, SalutationTablePath());
     PlaceholderValues values;
     QString text;
     if (!personalizer.values(TableRecordValues(*MailTable, names, *record), values, &text))
@@ -711,7 +720,7 @@ void TMailerForm::SendBitBtnClick()
         return;
     setRunActive(true);
     TMainState &st = MainState();
-    QFile::remove(st.AppFolder + QStringLiteral("Transaction.log"));
+    QFile::remove(TransactionLogPath());
     FailedList.clear();
     if (ui->ComboBox1->count() > 1) {
         const int i = ui->ComboBox1->currentIndex();
@@ -752,10 +761,10 @@ SendRun::Config TMailerForm::runConfig(SendRun::Mode mode)
     SendRun::Config c;
     c.mode = mode;
     c.table = MailTable;
-    c.salutationTable = st.AppFolder + QStringLiteral("Grussformel.txt");
-    c.sentLog = sentLogPath();
+    c.salutationTable = SalutationTablePath();
+    c.sentLog = SentMailsLogPath();
     if (st.TransactionLogOn)
-        c.transactionLog = st.AppFolder + QStringLiteral("Transaction.log");
+        c.transactionLog = TransactionLogPath();
     c.senderAddress = SenderAddress;
     c.senderName = SenderName;
     c.subject = ui->SubjectEdit->text();
@@ -802,7 +811,7 @@ void TMailerForm::SendTextMails()
     SaveMailTemplate(work + QStringLiteral("temp.mail"));
     EnsureFolder(st.LettersFolder);
     SaveMailTemplate(st.LettersFolder + QStringLiteral("_Zuletzt versande Email.mail"));
-    QFile::remove(sentLogPath());
+    QFile::remove(SentMailsLogPath());
     QFile::remove(protocolLogPath());
     if (Trimmed(ui->SubjectEdit->text()).isEmpty()) {
         information(QStringLiteral("Kein Betreff eingegeben! - E-Mail wird nicht versendet!"));
@@ -826,7 +835,7 @@ void TMailerForm::SendHtmlMails()
         return endBeforeStart(false);
     }
     ui->SelectVariablesPanel->hide();
-    QFile::remove(sentLogPath());
+    QFile::remove(SentMailsLogPath());
     QFile::remove(protocolLogPath());
     SetBusyCursor(true);
     if (!MailTable || MailTable->count(Filter::equals(QStringLiteral("Selected"), QVariant(true))) <= 0) {
@@ -872,7 +881,6 @@ bool TMailerForm::startRun(SendRun::Config config)
         endBeforeStart(false);
         return false;
     }
-    ProgressOn = true;
     ProgressTimer.start();
     return true;
 }
@@ -881,7 +889,6 @@ void TMailerForm::onRunFinished(SendRun::Outcome outcome)
 {
     ProgressTimerTimer();
     ProgressTimer.stop();
-    ProgressOn = false;
     TrafficTimer.stop();
     SetBusyCursor(false);
     CanCloseFlag = true;

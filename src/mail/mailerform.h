@@ -76,7 +76,6 @@ public:
     QString CurrentTemplateFile;
     QString HtmlBody; // the HTML body of the mail file shown
     int PreviewFileIndex = 0;
-    bool ProgressOn = false;
     int TrafficTick = 0;
     int TrafficKB = 0;
     QStringList FailedList;
@@ -181,6 +180,12 @@ private:
     ConnectionSettings m_settings;
     QString m_mailSubject; // the subject of the HTML mail file
 };
+
+// Files of the program's folders that a run writes or reads: the mails sent by the
+// last run, the SMTP dialogue when it is logged, and the salutation table.
+QString SentMailsLogPath();
+QString TransactionLogPath();
+QString SalutationTablePath();
 
 // The one serial e-mail window of the program.
 TMailerForm *MailerForm();
