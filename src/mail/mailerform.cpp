@@ -76,6 +76,20 @@ std::optional<QStringList> readOrSay(const QString &path)
     return std::nullopt;
 }
 
+// Puts the account's SSL and character set into force and logs on to the POP3
+// server for "POP vor SMTP"; false after the message when that logon fails.
+bool takeAccount(const ConnectionSettings &s)
+{
+    TMainState &st = MainState();
+    st.SslActive = s.sslActive;
+    st.CharsetIndex = s.charsetIndex;
+    if (s.popBeforeSmtp && !PopBeforeSmtpLogon({s.popHost, s.popPort, s.popAccount, s.popPassword, s.sslActive})) {
+        error(kPopLogonFailedText);
+        return false;
+    }
+    return true;
+}
+
 int percentBar(double part, qint64 whole)
 {
     return int(qBound(0L, std::lround(part / double(whole) * 100.0), 100L));
@@ -606,18 +620,9 @@ bool TMailerForm::PrepareConnection()
         const IniFile ini(files.settingsFileInForce());
         m_settings = ReadConnectionSettings(ini);
     }
-    st.SslActive = m_settings.sslActive;
-    st.CharsetIndex = m_settings.charsetIndex;
-    bool result = true;
-    if (m_settings.popBeforeSmtp) {
-        const PopLogon logon{m_settings.popHost, m_settings.popPort, m_settings.popAccount, m_settings.popPassword,
-                             m_settings.sslActive};
-        if (!PopBeforeSmtpLogon(logon)) {
-            error(kPopLogonFailedText);
-            CanCloseFlag = true;
-            result = false;
-        }
-    }
+    const bool result = takeAccount(m_settings);
+    if (!result)
+        CanCloseFlag = true;
     ConfigureSmtpClient(IdSMTP1, m_settings);
     return result;
 }
@@ -629,13 +634,7 @@ bool TMailerForm::SendTestMail(const TestMailValues &v)
     if (!files.generalFileExists())
         error(files.missingGeneralFileText());
     const ConnectionSettings &s = v.account;
-    st.SslActive = s.sslActive;
-    st.CharsetIndex = s.charsetIndex;
-    bool result = true;
-    if (s.popBeforeSmtp && !PopBeforeSmtpLogon({s.popHost, s.popPort, s.popAccount, s.popPassword, s.sslActive})) {
-        error(kPopLogonFailedText);
-        result = false;
-    }
+    bool result = takeAccount(s);
     // A client of its own: a test from the options never touches a run's connection.
     SmtpClient client;
     ConfigureSmtpClient(client, s);
