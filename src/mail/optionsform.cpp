@@ -373,9 +373,7 @@ void TOptionsForm::UebernehmenButtonClick()
     if (answer == MsgButton::Yes) {
         saved = SaveSettings(true);
     } else if (answer == MsgButton::No) {
-        if (!files().deleteDatabaseSettings())
-            error(QStringLiteral("Die Einstellungen der Datenbank ") + MainState().OpenDatabaseCaption +
-                  QStringLiteral(" konnten nicht gelöscht werden!"));
+        deleteDatabaseSettings();
         saved = SaveSettings(false);
     }
     // Abort, and a question closed without an answer, save nothing. The dialog
@@ -403,10 +401,15 @@ void TOptionsForm::DBSettingsButtonClick()
                   MainState().OpenDatabaseCaption +
                   QStringLiteral(" löschen und die allgemeinen Einstellungen verwenden?")))
         return;
+    deleteDatabaseSettings();
+    reject();
+}
+
+void TOptionsForm::deleteDatabaseSettings()
+{
     if (!files().deleteDatabaseSettings())
         error(QStringLiteral("Die Einstellungen der Datenbank ") + MainState().OpenDatabaseCaption +
               QStringLiteral(" konnten nicht gelöscht werden!"));
-    reject();
 }
 
 void TOptionsForm::openHelpPage(const QString &page)

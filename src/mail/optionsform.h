@@ -98,6 +98,8 @@ protected:
 
 private:
     MailSettingsFiles files() const;
+    // Drops the open database's own settings; says so when they cannot be deleted.
+    void deleteDatabaseSettings();
     void putFieldsIntoControls(const MailSettings &s, const ProxySettings &p);
     void openHelpPage(const QString &page);
     void wireFields();
