@@ -26,7 +26,28 @@ QString NoAccountsFoundText()
     return QStringLiteral("ACHTUNG! Es wurden keine Konten, die benutzt werden können, gefunden!");
 }
 
-TImportAccountsForm::TImportAccountsForm(QWidget *parent) : QDialog(parent), ui(new Ui::TImportAccountsForm)
+void AccountPicker::reject()
+{
+    if (CanCloseFlag)
+        QDialog::reject();
+}
+
+void AccountPicker::closeEvent(QCloseEvent *event)
+{
+    if (CanCloseFlag)
+        QDialog::closeEvent(event);
+    else
+        event->ignore();
+}
+
+void AccountPicker::cancel()
+{
+    CanCloseFlag = true;
+    SelectedAccount.clear();
+    QDialog::reject();
+}
+
+TImportAccountsForm::TImportAccountsForm(QWidget *parent) : AccountPicker(parent), ui(new Ui::TImportAccountsForm)
 {
     ui->setupUi(this);
     connect(ui->OkBitBtn, &QPushButton::clicked, this, &TImportAccountsForm::OkBitBtnClick);
@@ -65,9 +86,8 @@ void TImportAccountsForm::FormActivate()
 void TImportAccountsForm::OkBitBtnClick()
 {
     const int row = ui->ListBox1->currentRow();
-    SelectedAccount = row >= 0 && row < AccountKeys.size() && ui->ListBox1->item(row)->isSelected()
-                          ? AccountKeys.at(row)
-                          : QString();
+    SelectedAccount =
+        row >= 0 && row < AccountKeys.size() && ui->ListBox1->item(row)->isSelected() ? AccountKeys.at(row) : QString();
     if (SelectedAccount.isEmpty()) {
         information(NoAccountSelectedText());
         CanCloseFlag = false;
@@ -82,23 +102,7 @@ void TImportAccountsForm::OkBitBtnClick()
 
 void TImportAccountsForm::AbordBitBtnClick()
 {
-    CanCloseFlag = true;
-    SelectedAccount.clear();
-    QDialog::reject();
-}
-
-void TImportAccountsForm::reject()
-{
-    if (CanCloseFlag)
-        QDialog::reject();
-}
-
-void TImportAccountsForm::closeEvent(QCloseEvent *event)
-{
-    if (CanCloseFlag)
-        QDialog::closeEvent(event);
-    else
-        event->ignore();
+    cancel();
 }
 
 } // namespace vt

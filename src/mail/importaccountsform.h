@@ -13,15 +13,14 @@ namespace vt {
 
 class TOptionsForm;
 
-class TImportAccountsForm : public QDialog
+// What both account pickers share: the chosen account, the dialog it goes into,
+// and a window that closes through its buttons only.
+class AccountPicker : public QDialog
 {
     Q_OBJECT
 public:
-    explicit TImportAccountsForm(QWidget *parent = nullptr);
-    ~TImportAccountsForm() override;
-    void FormCreate() {}
+    using QDialog::QDialog;
 
-    QStringList AccountKeys; // the account keys, parallel to the list lines
     QString SelectedAccount;
     // The answer to closing the window; set by the buttons only, so the window
     // cannot be closed by its frame before one of them was used.
@@ -30,14 +29,31 @@ public:
     QPointer<TOptionsForm> Options;
 
 public slots:
-    void FormActivate();
-    void OkBitBtnClick();
-    void AbordBitBtnClick();
     void reject() override;
 
 protected:
-    void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
+    // The cancel button: closes without an account.
+    void cancel();
+};
+
+class TImportAccountsForm : public AccountPicker
+{
+    Q_OBJECT
+public:
+    explicit TImportAccountsForm(QWidget *parent = nullptr);
+    ~TImportAccountsForm() override;
+    void FormCreate() {}
+
+    QStringList AccountKeys; // the account keys, parallel to the list lines
+
+public slots:
+    void FormActivate();
+    void OkBitBtnClick();
+    void AbordBitBtnClick();
+
+protected:
+    void showEvent(QShowEvent *event) override;
 
 private:
     Ui::TImportAccountsForm *ui;

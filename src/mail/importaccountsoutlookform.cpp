@@ -1,18 +1,16 @@
 #include "importaccountsoutlookform.h"
 #include "ui_importaccountsoutlookform.h"
 
-#include "importaccountsform.h"
 #include "messages.h"
 #include "optionsform.h"
 #include "text.h"
 
-#include <QCloseEvent>
 #include <QShowEvent>
 
 namespace vt {
 
 TFImportAccountsOutlook::TFImportAccountsOutlook(QWidget *parent)
-    : QDialog(parent), ui(new Ui::TFImportAccountsOutlook)
+    : AccountPicker(parent), ui(new Ui::TFImportAccountsOutlook)
 {
     ui->setupUi(this);
     connect(ui->OkButton, &QPushButton::clicked, this, &TFImportAccountsOutlook::OkButtonClick);
@@ -57,8 +55,8 @@ void TFImportAccountsOutlook::OkButtonClick()
     CanCloseFlag = true;
     for (const OutlookAccount &a : std::as_const(OutlookAccounts))
         if (a.Name == SelectedAccount)
-            AccountType = a.AccountTypeStr.contains(QLatin1String("IMAP")) ? QStringLiteral("IMAP")
-                                                                           : QStringLiteral("POP");
+            AccountType =
+                a.AccountTypeStr.contains(QLatin1String("IMAP")) ? QStringLiteral("IMAP") : QStringLiteral("POP");
     // Several accounts of one name: each is taken over in turn, so the last one wins.
     if (Options)
         for (const OutlookAccount &a : std::as_const(OutlookAccounts))
@@ -71,23 +69,7 @@ void TFImportAccountsOutlook::OkButtonClick()
 
 void TFImportAccountsOutlook::CancelbtnClick()
 {
-    CanCloseFlag = true;
-    SelectedAccount.clear();
-    QDialog::reject();
-}
-
-void TFImportAccountsOutlook::reject()
-{
-    if (CanCloseFlag)
-        QDialog::reject();
-}
-
-void TFImportAccountsOutlook::closeEvent(QCloseEvent *event)
-{
-    if (CanCloseFlag)
-        QDialog::closeEvent(event);
-    else
-        event->ignore();
+    cancel();
 }
 
 } // namespace vt

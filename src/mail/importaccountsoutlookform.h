@@ -1,10 +1,8 @@
 #pragma once
 // The picker "Konto auswählen" of the Outlook library's mail accounts: the chosen
 // POP or IMAP account is taken over into the options dialog.
+#include "importaccountsform.h"
 #include "mailaccounts.h"
-
-#include <QDialog>
-#include <QPointer>
 
 namespace Ui {
 class TFImportAccountsOutlook;
@@ -12,9 +10,7 @@ class TFImportAccountsOutlook;
 
 namespace vt {
 
-class TOptionsForm;
-
-class TFImportAccountsOutlook : public QDialog
+class TFImportAccountsOutlook : public AccountPicker
 {
     Q_OBJECT
 public:
@@ -23,20 +19,15 @@ public:
     void FormCreate() {}
 
     QList<OutlookAccount> OutlookAccounts;
-    QString SelectedAccount;
     QString AccountType; // "POP" or "IMAP"
-    bool CanCloseFlag = false;
-    QPointer<TOptionsForm> Options;
 
 public slots:
     void FormShow();
     void OkButtonClick();
     void CancelbtnClick();
-    void reject() override;
 
 protected:
     void showEvent(QShowEvent *event) override;
-    void closeEvent(QCloseEvent *event) override;
 
 private:
     Ui::TFImportAccountsOutlook *ui;

@@ -5,7 +5,6 @@
 #include "crashreport.h"
 #include "filedialogs.h"
 #include "mailerform.h"
-#include "mainstate.h"
 #include "messages.h"
 #include "textfile.h"
 
@@ -119,8 +118,7 @@ void TListWindow::SpeichernBitBtnClick()
     const QStringList memo = lines();
     WriteOptions options;
     options.encoding = EncodingForExport(memo.join(QLatin1Char('\n')));
-    QString reason;
-    if (!WriteLines(path, memo, options, &reason))
+    if (!WriteLines(path, memo, options))
         error(QStringLiteral("Die Datei ") + path + QStringLiteral(" kann nicht geschrieben werden!"));
 }
 
@@ -145,7 +143,7 @@ TLogForm::TLogForm()
 void TLogForm::FormActivate()
 {
     bool ok = false;
-    const QStringList sent = ReadLines(MainState().AppTempFolder + QStringLiteral("Gesendete_Mails.log"), &ok);
+    const QStringList sent = ReadLines(SentMailsLogPath(), &ok);
     setLines(ok ? sent : QStringList());
 }
 

@@ -39,7 +39,6 @@ namespace vt {
 
 namespace {
 
-const QString kMissingAttachmentText = QStringLiteral("Achtung! In der Vorlage haben Sie als Anhang die Datei ");
 const QString kAttachmentFilter = QStringLiteral(
     "Dokumente (*.xls *.ppt *.pps *.doc *.xlt *.xlsx *.docx *.pptx *.odt *.ods *.txt *.sxc *.stc *.ots *.pdf);;"
     "Bilder (*.tif *.jpg *.jpeg *.gif *.png *.tiff *.bmp *.cdr *.psd);;"
@@ -50,11 +49,6 @@ const QString kAttachmentFilter = QStringLiteral(
 const QColor kTrafficColors[2] = {QColor(0xDB, 0xE9, 0xF9), QColor(0xA6, 0xC7, 0xF0)};
 constexpr int kTimer1Ticks = 5;
 
-QString sentLogPath()
-{
-    return MainState().AppTempFolder + QStringLiteral("Gesendete_Mails.log");
-}
-
 QString protocolLogPath()
 {
     return MainState().AppFolder + QStringLiteral("Logfile.txt");
@@ -63,6 +57,12 @@ QString protocolLogPath()
 QString withoutSlash(const QString &folder)
 {
     return folder.endsWith(QLatin1Char('/')) ? folder.chopped(1) : folder;
+}
+
+void sayAttachmentMissing(const QString &path)
+{
+    information(QStringLiteral("Achtung! In der Vorlage haben Sie als Anhang die Datei ") + path +
+                QStringLiteral(" angegeben. \rDie Datei existiert aber nicht mehr!"));
 }
 
 // The lines of a file, or nothing after telling the user it cannot be read.
@@ -76,12 +76,41 @@ std::optional<QStringList> readOrSay(const QString &path)
     return std::nullopt;
 }
 
+// Puts the account's SSL and character set into force and logs on to the POP3
+// server for "POP vor SMTP"; false after the message when that logon fails.
+bool takeAccount(const ConnectionSettings &s)
+{
+    TMainState &st = MainState();
+    st.SslActive = s.sslActive;
+    st.CharsetIndex = s.charsetIndex;
+    if (s.popBeforeSmtp && !PopBeforeSmtpLogon({s.popHost, s.popPort, s.popAccount, s.popPassword, s.sslActive})) {
+        error(kPopLogonFailedText);
+        return false;
+    }
+    return true;
+}
+
 int percentBar(double part, qint64 whole)
 {
     return int(qBound(0L, std::lround(part / double(whole) * 100.0), 100L));
 }
 
 } // namespace
+
+QString SentMailsLogPath()
+{
+    return MainState().AppTempFolder + QStringLiteral("Gesendete_Mails.log");
+}
+
+QString TransactionLogPath()
+{
+    return MainState().AppFolder + QStringLiteral("Transaction.log");
+}
+
+QString SalutationTablePath()
+{
+    return MainState().AppFolder + QStringLiteral("Grussformel.txt");
+}
 
 QStringList InsertPlaceholder(const QStringList &lines, int caretLine, int caretColumn, const QString &placeholder)
 {
@@ -170,14 +199,10 @@ TMailerForm::TMailerForm()
     connect(ui->CheckBox1, &QCheckBox::toggled, this, &TMailerForm::CheckBox1Click);
     connect(ui->WebBrowser1, &QTextBrowser::sourceChanged, this, &TMailerForm::WebBrowser1NavigateComplete2);
     // The status texts of the SMTP component.
-    connect(&IdSMTP1, &SmtpClient::connected, this, [this] {
-        ui->AdvOfficeStatusBar1->setText(QStringLiteral("Connected"));
-        SmtpConnected = true;
-    });
-    connect(&IdSMTP1, &SmtpClient::closed, this, [this] {
-        ui->AdvOfficeStatusBar1->setText(QStringLiteral("Disconnected"));
-        SmtpConnected = false;
-    });
+    connect(&IdSMTP1, &SmtpClient::connected, this,
+            [this] { ui->AdvOfficeStatusBar1->setText(QStringLiteral("Connected")); });
+    connect(&IdSMTP1, &SmtpClient::closed, this,
+            [this] { ui->AdvOfficeStatusBar1->setText(QStringLiteral("Disconnected")); });
     connect(&IdSMTP1, &SmtpClient::sending, this,
             [this] { ui->AdvOfficeStatusBar1->setText(QStringLiteral("Sending")); });
     // Every failed send is in the protocol; the run itself decides whether to ask.
@@ -294,10 +319,8 @@ void TMailerForm::RenderHtmlMail(bool activated)
         ui->WebBrowser1->setPlainText(ReadTextFile(shown));
         WebBrowser1NavigateComplete2();
     }
-    if (MailObject.loadFile(HtmlMailPath)) {
-        HtmlBody = MailObject.htmlBody();
-        TextBody = MailObject.textBody();
-    }
+    // The character set only changes how the mail is written out, not its bodies.
+    HtmlBody = mail.htmlBody();
 }
 
 QString TMailerForm::WritePreviewPages(const MailMessage &mail)
@@ -388,7 +411,6 @@ void TMailerForm::resetProgress()
     ui->ProgressBar1->setValue(0);
     ui->ProgressBar2->setValue(0);
     ui->ProgressBar3->setValue(0);
-    FailedCount = 0;
     ui->eMailsLabel->setText(QStringLiteral("0"));
     ui->InvalidMailsLabel->setText(QStringLiteral("0"));
     ui->TotalLabel->setText(QStringLiteral("0"));
@@ -411,7 +433,6 @@ void TMailerForm::ResetSendDisplay()
         SetBodyLines({QStringLiteral("Hier bitte Ihren E-Mail-Text eingeben")});
         ui->SubjectEdit->setText(QStringLiteral("Hier bitte Ihren Betreff eingeben"));
     }
-    MailFieldIndex = FindMailField(MailTable);
     SetBusyCursor(false);
 }
 
@@ -457,8 +478,7 @@ void TMailerForm::LoadMailTemplate(const QString &path, bool workCopy)
             continue;
         }
         showAttachment({});
-        information(kMissingAttachmentText + attachment +
-                    QStringLiteral(" angegeben. \rDie Datei existiert aber nicht mehr!"));
+        sayAttachmentMissing(attachment);
         const QString target = workCopy ? CurrentTemplateFile : path;
         if (!target.isEmpty())
             SaveMailTemplate(target);
@@ -546,10 +566,10 @@ void TMailerForm::CheckBox1Click()
 
 void TMailerForm::ProgressTimerTimer()
 {
-    if (!ProgressOn)
+    if (!ProgressTimer.isActive())
         return;
     const qint64 marked = m_run ? m_run->total() : MainState().MarkedCount;
-    const SendProgress p = SendProgressTexts(ui->ListBox1->count(), FailedCount, marked);
+    const SendProgress p = SendProgressTexts(ui->ListBox1->count(), int(FailedList.size()), marked);
     ui->TotalLabel->setText(p.total);
     ui->ProgressBar3->setValue(p.totalBar);
     ui->eMailsLabel->setText(p.sent);
@@ -600,19 +620,9 @@ bool TMailerForm::PrepareConnection()
         const IniFile ini(files.settingsFileInForce());
         m_settings = ReadConnectionSettings(ini);
     }
-    st.SslActive = m_settings.sslActive;
-    st.CharsetIndex = m_settings.charsetIndex;
-    SendDelaySeconds = m_settings.delaySeconds;
-    bool result = true;
-    if (m_settings.popBeforeSmtp) {
-        const PopLogon logon{m_settings.popHost, m_settings.popPort, m_settings.popAccount, m_settings.popPassword,
-                             m_settings.sslActive};
-        if (!PopBeforeSmtpLogon(logon)) {
-            error(kPopLogonFailedText);
-            CanCloseFlag = true;
-            result = false;
-        }
-    }
+    const bool result = takeAccount(m_settings);
+    if (!result)
+        CanCloseFlag = true;
     ConfigureSmtpClient(IdSMTP1, m_settings);
     return result;
 }
@@ -624,13 +634,7 @@ bool TMailerForm::SendTestMail(const TestMailValues &v)
     if (!files.generalFileExists())
         error(files.missingGeneralFileText());
     const ConnectionSettings &s = v.account;
-    st.SslActive = s.sslActive;
-    st.CharsetIndex = s.charsetIndex;
-    bool result = true;
-    if (s.popBeforeSmtp && !PopBeforeSmtpLogon({s.popHost, s.popPort, s.popAccount, s.popPassword, s.sslActive})) {
-        error(kPopLogonFailedText);
-        result = false;
-    }
+    bool result = takeAccount(s);
     // A client of its own: a test from the options never touches a run's connection.
     SmtpClient client;
     ConfigureSmtpClient(client, s);
@@ -664,11 +668,10 @@ bool TMailerForm::BuildHtmlMail(QString *problem)
     const std::optional<QList<QVariant>> record = MailTable->readRecord(MailTable->currentId());
     if (!record)
         return fail(MailTable->lastError());
-    TMainState &st = MainState();
     QStringList names;
     for (const FieldDef &f : MailTable->fields())
         names.append(f.name);
-    const Personalizer personalizer(names, st.AppFolder + QStringLiteral("Grussformel.txt"));
+    const Personalizer personalizer(names, SalutationTablePath());
     PlaceholderValues values;
     QString text;
     if (!personalizer.values(TableRecordValues(*MailTable, names, *record), values, &text))
@@ -676,6 +679,22 @@ bool TMailerForm::BuildHtmlMail(QString *problem)
     HtmlMailBuilder builder;
     if (!builder.load(HtmlMailPath, &text))
         return fail(text);
+    const std::optional<HtmlMailOptions> o = htmlOptions(&text);
+    if (!o)
+        return fail(text);
+    const int mailField = FindMailField(MailTable);
+    const QString address =
+        mailField >= 0 ? Trimmed(NaturalToText(MailTable->field(mailField), record->at(mailField))) : QString();
+    const QByteArray message = builder.build(values, ui->SubjectEdit->text(), address, *o);
+    QFile out(SendTempFolder + QStringLiteral("/Sending.eml"));
+    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate) || out.write(message) != message.size())
+        return fail(QStringLiteral("Die Datei ") + out.fileName() + QStringLiteral(" kann nicht geschrieben werden!"));
+    return true;
+}
+
+std::optional<HtmlMailOptions> TMailerForm::htmlOptions(QString *problem) const
+{
+    const TMainState &st = MainState();
     HtmlMailOptions o;
     o.charsetIndex = st.CharsetIndex;
     o.priorityIndex = ui->PrioComobox->currentIndex();
@@ -686,18 +705,11 @@ bool TMailerForm::BuildHtmlMail(QString *problem)
     o.statsUrl = st.StatsUrl;
     o.mailingId = MailingId;
     if (o.tracking) {
-        o.trackingKey = TrackingKey(st.WebSettingsFile.isEmpty() ? WebSettingsPath(st) : st.WebSettingsFile, &text);
+        o.trackingKey = TrackingKey(st.WebSettingsFile.isEmpty() ? WebSettingsPath(st) : st.WebSettingsFile, problem);
         if (o.trackingKey.isEmpty())
-            return fail(text);
+            return std::nullopt;
     }
-    const int mailField = FindMailField(MailTable);
-    const QString address =
-        mailField >= 0 ? Trimmed(NaturalToText(MailTable->field(mailField), record->at(mailField))) : QString();
-    const QByteArray message = builder.build(values, ui->SubjectEdit->text(), address, o);
-    QFile out(SendTempFolder + QStringLiteral("/Sending.eml"));
-    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate) || out.write(message) != message.size())
-        return fail(QStringLiteral("Die Datei ") + out.fileName() + QStringLiteral(" kann nicht geschrieben werden!"));
-    return true;
+    return o;
 }
 
 void TMailerForm::SendBitBtnClick()
@@ -707,8 +719,7 @@ void TMailerForm::SendBitBtnClick()
         return;
     setRunActive(true);
     TMainState &st = MainState();
-    SmtpConnected = false;
-    QFile::remove(st.AppFolder + QStringLiteral("Transaction.log"));
+    QFile::remove(TransactionLogPath());
     FailedList.clear();
     if (ui->ComboBox1->count() > 1) {
         const int i = ui->ComboBox1->currentIndex();
@@ -749,10 +760,10 @@ SendRun::Config TMailerForm::runConfig(SendRun::Mode mode)
     SendRun::Config c;
     c.mode = mode;
     c.table = MailTable;
-    c.salutationTable = st.AppFolder + QStringLiteral("Grussformel.txt");
-    c.sentLog = sentLogPath();
+    c.salutationTable = SalutationTablePath();
+    c.sentLog = SentMailsLogPath();
     if (st.TransactionLogOn)
-        c.transactionLog = st.AppFolder + QStringLiteral("Transaction.log");
+        c.transactionLog = TransactionLogPath();
     c.senderAddress = SenderAddress;
     c.senderName = SenderName;
     c.subject = ui->SubjectEdit->text();
@@ -760,7 +771,7 @@ SendRun::Config TMailerForm::runConfig(SendRun::Mode mode)
     c.charsetIndex = st.CharsetIndex;
     c.sslActive = st.SslActive;
     c.ignoreConnectionProblems = ui->IngoreConnecProb->isChecked() || ui->IngoreConnecProb2->isChecked();
-    c.delayMs = SendDelaySeconds * DelayUnitMs;
+    c.delayMs = m_settings.delaySeconds * DelayUnitMs;
     return c;
 }
 
@@ -792,15 +803,14 @@ void TMailerForm::SendTextMails()
     if (!AttachmentPath.isEmpty() && !IsFile(AttachmentPath)) {
         const QString missing = AttachmentPath;
         showAttachment({});
-        information(kMissingAttachmentText + missing +
-                    QStringLiteral(" angegeben. \rDie Datei existiert aber nicht mehr!"));
+        sayAttachmentMissing(missing);
         if (!CurrentTemplateFile.isEmpty())
             SaveMailTemplate(CurrentTemplateFile);
     }
     SaveMailTemplate(work + QStringLiteral("temp.mail"));
     EnsureFolder(st.LettersFolder);
     SaveMailTemplate(st.LettersFolder + QStringLiteral("_Zuletzt versande Email.mail"));
-    QFile::remove(sentLogPath());
+    QFile::remove(SentMailsLogPath());
     QFile::remove(protocolLogPath());
     if (Trimmed(ui->SubjectEdit->text()).isEmpty()) {
         information(QStringLiteral("Kein Betreff eingegeben! - E-Mail wird nicht versendet!"));
@@ -824,7 +834,7 @@ void TMailerForm::SendHtmlMails()
         return endBeforeStart(false);
     }
     ui->SelectVariablesPanel->hide();
-    QFile::remove(sentLogPath());
+    QFile::remove(SentMailsLogPath());
     QFile::remove(protocolLogPath());
     SetBusyCursor(true);
     if (!MailTable || MailTable->count(Filter::equals(QStringLiteral("Selected"), QVariant(true))) <= 0) {
@@ -837,19 +847,13 @@ void TMailerForm::SendHtmlMails()
     MailingId = st.TrackingActive ? MailingIdAt(Clock::now()) : QString();
     SendRun::Config c = runConfig(SendRun::Mode::Html);
     c.htmlMailPath = HtmlMailPath;
-    c.html.xmailerType = m_settings.xmailerType;
-    c.html.tracking = ui->TrackingCheckBox->isChecked();
-    c.html.statsUrl = st.StatsUrl;
-    c.html.mailingId = MailingId;
-    if (c.html.tracking) {
-        QString problem;
-        c.html.trackingKey =
-            TrackingKey(st.WebSettingsFile.isEmpty() ? WebSettingsPath(st) : st.WebSettingsFile, &problem);
-        if (c.html.trackingKey.isEmpty()) {
-            error(problem);
-            return endBeforeStart(false);
-        }
+    QString problem;
+    const std::optional<HtmlMailOptions> options = htmlOptions(&problem);
+    if (!options) {
+        error(problem);
+        return endBeforeStart(false);
     }
+    c.html = *options;
     startRun(c);
 }
 
@@ -863,10 +867,7 @@ bool TMailerForm::startRun(SendRun::Config config)
         if (html)
             ui->ListBox1->setCurrentRow(ui->ListBox1->count() - 1);
     });
-    connect(run, &SendRun::recordFailed, this, [this](qint64, const QString &line) {
-        FailedList.append(line);
-        ++FailedCount;
-    });
+    connect(run, &SendRun::recordFailed, this, [this](qint64, const QString &line) { FailedList.append(line); });
     connect(run, &SendRun::trafficChanged, this, [this](int kb) { TrafficKB = kb; });
     connect(run, &SendRun::finished, this, [this](SendRun::Outcome outcome) {
         Guard("TMailerForm.SendBitBtnClick", [this, outcome] { onRunFinished(outcome); });
@@ -879,7 +880,6 @@ bool TMailerForm::startRun(SendRun::Config config)
         endBeforeStart(false);
         return false;
     }
-    ProgressOn = true;
     ProgressTimer.start();
     return true;
 }
@@ -888,7 +888,6 @@ void TMailerForm::onRunFinished(SendRun::Outcome outcome)
 {
     ProgressTimerTimer();
     ProgressTimer.stop();
-    ProgressOn = false;
     TrafficTimer.stop();
     SetBusyCursor(false);
     CanCloseFlag = true;

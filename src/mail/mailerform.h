@@ -20,7 +20,7 @@
 #include <QStringList>
 #include <QTimer>
 
-#include <memory>
+#include <optional>
 
 namespace Ui {
 class TMailerForm;
@@ -71,21 +71,15 @@ public:
     bool CanCloseFlag = true;
     bool SendingFlag = false;
     QString SenderAddress, SenderName;
-    int SendDelaySeconds = 0;
     QString SendTempFolder; // the private work folder, without its closing "/"
-    int MailFieldIndex = -1;
     QString AttachmentPath;
     QString CurrentTemplateFile;
-    MailMessage MailObject;
-    QString HtmlBody, TextBody;
+    QString HtmlBody; // the HTML body of the mail file shown
     int PreviewFileIndex = 0;
-    bool ProgressOn = false;
-    int FailedCount = 0;
     int TrafficTick = 0;
     int TrafficKB = 0;
     QStringList FailedList;
     QString MailingId;
-    bool SmtpConnected = false;
     SmtpClient IdSMTP1;
 
     // The pause of a run in milliseconds per second of SendDelaySeconds (tests shorten it).
@@ -170,6 +164,9 @@ private:
     void endBeforeStart(bool closeWindow);
     void setRunActive(bool on);
     SendRun::Config runConfig(SendRun::Mode mode);
+    // The mail options of an HTML mail as the window holds them now; nothing (with
+    // the reason) when tracking is on and its key cannot be read.
+    std::optional<HtmlMailOptions> htmlOptions(QString *problem) const;
     void resetProgress();
     void showAttachment(const QString &path);
     // Refuses (with a box) what must wait for the end of a run; true when refused.
@@ -183,6 +180,12 @@ private:
     ConnectionSettings m_settings;
     QString m_mailSubject; // the subject of the HTML mail file
 };
+
+// Files of the program's folders that a run writes or reads: the mails sent by the
+// last run, the SMTP dialogue when it is logged, and the salutation table.
+QString SentMailsLogPath();
+QString TransactionLogPath();
+QString SalutationTablePath();
 
 // The one serial e-mail window of the program.
 TMailerForm *MailerForm();

@@ -55,7 +55,8 @@ void TMailerForm::OpenButtonClick()
               problem);
         return;
     }
-    const TakenMail copy = CopyToWorkFile(mime.path, IsMsgFile(chosen) ? QStringLiteral(".msg") : QStringLiteral(".html"));
+    const TakenMail copy =
+        CopyToWorkFile(mime.path, IsMsgFile(chosen) ? QStringLiteral(".msg") : QStringLiteral(".html"));
     if (!copy.ok) {
         error(copy.error);
         return;
@@ -105,11 +106,10 @@ void TMailerForm::PreviewBitBtnClick()
         QStringList names;
         for (const FieldDef &f : MailTable->fields())
             names.append(f.name);
-        const Personalizer personalizer(names, st.AppFolder + QStringLiteral("Grussformel.txt"));
+        const Personalizer personalizer(names, SalutationTablePath());
         QString subject = ui->SubjectEdit->text();
         QStringList body = BodyLines();
-        if (!personalizer.PersonalizeTextMail(TableRecordValues(*MailTable, names, *record), subject, body,
-                                              &problem)) {
+        if (!personalizer.PersonalizeTextMail(TableRecordValues(*MailTable, names, *record), subject, body, &problem)) {
             error(problem);
             return;
         }

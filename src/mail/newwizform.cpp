@@ -136,13 +136,14 @@ void TNewWizForm::FormShow()
 void TNewWizForm::setStep(int step)
 {
     const QList<QFrame *> frames = {ui->Step1Frame, ui->Step2Frame, ui->Step3Frame};
-    for (int i = 0; i < frames.size(); ++i)
-        frames[i]->setStyleSheet(i + 1 == step ? QStringLiteral("QFrame#%1 { background: #fde591; border: 1px solid "
-                                                                "#f1dc58; border-radius: 4px; }")
-                                                     .arg(frames[i]->objectName())
-                                               : QStringLiteral("QFrame#%1 { background: #ecf4fc; border: 1px "
-                                                                "solid #9fb2c7; border-radius: 4px; }")
-                                                     .arg(frames[i]->objectName()));
+    // The current step in the colours of a selected option panel, the others in those of a normal one.
+    for (int i = 0; i < frames.size(); ++i) {
+        const OptionPanel::Colors c =
+            OptionPanel::colorsFor(i + 1 == step ? OptionPanel::State::Selected : OptionPanel::State::Normal);
+        frames[i]->setStyleSheet(
+            QStringLiteral("QFrame#%1 { background: %2; border: 1px solid %3; border-radius: 4px; }")
+                .arg(frames[i]->objectName(), c.color.name(), c.border.name()));
+    }
     setProperty("currentStep", step);
 }
 

@@ -105,8 +105,6 @@ void TOptionsForm::wireFields()
     text(ui->Edit9, &ProxyPort, true);
     text(ui->Edit4, &ProxyUsername, true);
     text(ui->MaskEdit1, &ProxyPassword, true);
-    text(ui->EmailEdit, &SenderAddress, false);
-    text(ui->NameEdit, &SenderName, false);
     connect(ui->DelayEdit, &QLineEdit::textChanged, this,
             [this](const QString &t) { DelaySeconds = IsDigitsOnly(t) ? t.toInt() : 0; });
     connect(ui->AuthentificationCheckBox, &QCheckBox::toggled, this, [this](bool on) {
@@ -122,22 +120,29 @@ void TOptionsForm::wireFields()
 
     // The number rules apply when a field is left, so that clearing a field to
     // type a new number does not put the default in front of the digits.
-    const QList<QPair<QLineEdit *, QString (*)(const QString &)>> numbers = {
+    for (const auto &[edit, rule] : numberFields()) {
+        QLineEdit *e = edit;
+        auto r = rule;
+        connect(e, &QLineEdit::editingFinished, this, [this, e, r] { applyNumberRule(e, r); });
+    }
+}
+
+QList<QPair<QLineEdit *, TOptionsForm::NumberRule>> TOptionsForm::numberFields() const
+{
+    return {
         {ui->SMTPPortEdit, &SmtpPortRule},
         {ui->POPPortEdit, &PopPortRule},
         {ui->DelayEdit, &DelayRule},
         {ui->Edit9, &ProxyPortRule},
     };
-    for (const auto &[edit, rule] : numbers) {
-        QLineEdit *e = edit;
-        auto r = rule;
-        connect(e, &QLineEdit::editingFinished, this, [this, e, r] {
-            const QString ruled = r(e->text());
-            if (ruled != e->text())
-                e->setText(ruled);
-            checkRange(e, e != ui->DelayEdit);
-        });
-    }
+}
+
+bool TOptionsForm::applyNumberRule(QLineEdit *edit, NumberRule rule)
+{
+    const QString ruled = rule(edit->text());
+    if (ruled != edit->text())
+        edit->setText(ruled);
+    return checkRange(edit, edit != ui->DelayEdit);
 }
 
 bool TOptionsForm::checkRange(QLineEdit *edit, bool isPort)
@@ -161,17 +166,8 @@ bool TOptionsForm::checkRange(QLineEdit *edit, bool isPort)
 
 bool TOptionsForm::CheckNumbers()
 {
-    const QList<QPair<QLineEdit *, QString (*)(const QString &)>> numbers = {
-        {ui->SMTPPortEdit, &SmtpPortRule},
-        {ui->POPPortEdit, &PopPortRule},
-        {ui->DelayEdit, &DelayRule},
-        {ui->Edit9, &ProxyPortRule},
-    };
-    for (const auto &[edit, rule] : numbers) {
-        const QString ruled = rule(edit->text());
-        if (ruled != edit->text())
-            edit->setText(ruled);
-        if (!checkRange(edit, edit != ui->DelayEdit)) {
+    for (const auto &[edit, rule] : numberFields()) {
+        if (!applyNumberRule(edit, rule)) {
             edit->setFocus();
             edit->selectAll();
             return false;
@@ -377,9 +373,7 @@ void TOptionsForm::UebernehmenButtonClick()
     if (answer == MsgButton::Yes) {
         saved = SaveSettings(true);
     } else if (answer == MsgButton::No) {
-        if (!files().deleteDatabaseSettings())
-            error(QStringLiteral("Die Einstellungen der Datenbank ") + MainState().OpenDatabaseCaption +
-                  QStringLiteral(" konnten nicht gelöscht werden!"));
+        deleteDatabaseSettings();
         saved = SaveSettings(false);
     }
     // Abort, and a question closed without an answer, save nothing. The dialog
@@ -407,10 +401,15 @@ void TOptionsForm::DBSettingsButtonClick()
                   MainState().OpenDatabaseCaption +
                   QStringLiteral(" löschen und die allgemeinen Einstellungen verwenden?")))
         return;
+    deleteDatabaseSettings();
+    reject();
+}
+
+void TOptionsForm::deleteDatabaseSettings()
+{
     if (!files().deleteDatabaseSettings())
         error(QStringLiteral("Die Einstellungen der Datenbank ") + MainState().OpenDatabaseCaption +
               QStringLiteral(" konnten nicht gelöscht werden!"));
-    reject();
 }
 
 void TOptionsForm::openHelpPage(const QString &page)

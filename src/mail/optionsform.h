@@ -30,8 +30,7 @@ public:
     void FormCreate() {}
 
     // The values behind the controls, kept in step by the controls' change
-    // handlers. They live as long as the program: the connection set-up reads
-    // XMailerType and web requests read the proxy values, saved or not.
+    // handlers; what is entered is taken from them, saved or not.
     QString SMTPHost;
     QString SMTPPort;
     bool Authentification = false;
@@ -49,8 +48,6 @@ public:
     QString ProxyPort;
     QString ProxyUsername;
     QString ProxyPassword;
-    QString SenderAddress;
-    QString SenderName;
 
     // The settings as they are entered now (SSL and character set from their controls).
     MailSettings enteredSettings() const;
@@ -101,10 +98,17 @@ protected:
 
 private:
     MailSettingsFiles files() const;
+    // Drops the open database's own settings; says so when they cannot be deleted.
+    void deleteDatabaseSettings();
     void putFieldsIntoControls(const MailSettings &s, const ProxySettings &p);
     void openHelpPage(const QString &page);
     void wireFields();
     bool checkRange(QLineEdit *edit, bool isPort);
+    using NumberRule = QString (*)(const QString &);
+    // The number fields with their rules, in the order they are checked.
+    QList<QPair<QLineEdit *, NumberRule>> numberFields() const;
+    // Puts the field's rule into force; false after a message when out of range.
+    bool applyNumberRule(QLineEdit *edit, NumberRule rule);
 
     Ui::TOptionsForm *ui;
     QPointer<TImportAccountsForm> m_accountPicker;

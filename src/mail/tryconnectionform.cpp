@@ -2,7 +2,6 @@
 #include "ui_tryconnectionform.h"
 
 #include "mailerform.h"
-#include "mainstate.h"
 #include "messages.h"
 #include "optionsform.h"
 
@@ -30,7 +29,7 @@ void TFTryconnection::HilfeBitBtnClick()
     } else if (!text.contains(QLatin1Char('@')) || !text.contains(QLatin1Char('.'))) {
         plain(QStringLiteral("Bitte geben Sie eine gültige Emailadresse ein"));
     } else if (Options && Options->CheckNumbers()) {
-        QFile::remove(MainState().AppFolder + QStringLiteral("Transaction.log"));
+        QFile::remove(TransactionLogPath());
         // Saved without asking: for the open database when it may have settings of its own.
         if (Options->SaveSettings(Options->ownScopePossible())) {
             QApplication::setOverrideCursor(Qt::WaitCursor);
