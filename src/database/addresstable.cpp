@@ -963,6 +963,15 @@ QVariant AddressTable::naturalOf(int field, const QVariant &stored) const
     return field >= 0 && field < fieldCount() ? StoredToNatural(m_fields.at(field), stored) : QVariant();
 }
 
+QStringList AddressTable::fieldNames() const
+{
+    QStringList names;
+    names.reserve(m_fields.size());
+    for (const FieldDef &f : m_fields)
+        names.append(f.name);
+    return names;
+}
+
 QString AddressTable::textOf(int field, const QVariant &stored) const
 {
     return field >= 0 && field < fieldCount() ? StoredToText(m_fields.at(field), stored) : QString();

@@ -71,6 +71,8 @@ public:
 
     // Fields, in the order of the field definition file.
     const QList<FieldDef> &fields() const { return m_fields; }
+    // The field names in the table's order.
+    QStringList fieldNames() const;
     int fieldCount() const { return int(m_fields.size()); }
     const FieldDef &field(int i) const { return m_fields.at(i); }
     // Without regard to case; -1 when there is none.

@@ -46,7 +46,7 @@ void TGrussformelForm::FormActivate()
     bool ok = false;
     const QStringList lines = ReadLines(tableFile(), &ok);
     if (!ok)
-        error(QStringLiteral("Die Datei ") + tableFile() + QStringLiteral(" kann nicht geöffnet werden!"));
+        error(CannotOpenFileText(tableFile()));
     // A table shorter than eight lines leaves the remaining rows empty.
     for (int k = 0; k < kRows; ++k) {
         const QString line = k < lines.size() ? lines.at(k) : QString();
@@ -63,8 +63,7 @@ void TGrussformelForm::OKBitBtnClick()
     QString reason;
     if (!WriteLines(tableFile(), lines, {}, &reason)) {
         // The dialog stays open so that nothing typed is lost.
-        error(QStringLiteral("Die Datei ") + tableFile() + QStringLiteral(" kann nicht geschrieben werden!\r") +
-              reason);
+        error(CannotWriteFileText(tableFile()) + QStringLiteral("\r") + reason);
         return;
     }
     accept();

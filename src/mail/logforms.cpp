@@ -119,7 +119,7 @@ void TListWindow::SpeichernBitBtnClick()
     WriteOptions options;
     options.encoding = EncodingForExport(memo.join(QLatin1Char('\n')));
     if (!WriteLines(path, memo, options))
-        error(QStringLiteral("Die Datei ") + path + QStringLiteral(" kann nicht geschrieben werden!"));
+        error(CannotWriteFileText(path));
 }
 
 void TListWindow::DruckenBitBtnClick()

@@ -72,7 +72,7 @@ std::optional<QStringList> readOrSay(const QString &path)
     QStringList lines = ReadLines(path, &ok);
     if (ok)
         return lines;
-    error(QStringLiteral("Die Datei ") + path + QStringLiteral(" kann nicht geöffnet werden!"));
+    error(CannotOpenFileText(path));
     return std::nullopt;
 }
 
@@ -668,9 +668,7 @@ bool TMailerForm::BuildHtmlMail(QString *problem)
     const std::optional<QList<QVariant>> record = MailTable->readRecord(MailTable->currentId());
     if (!record)
         return fail(MailTable->lastError());
-    QStringList names;
-    for (const FieldDef &f : MailTable->fields())
-        names.append(f.name);
+    const QStringList names = MailTable->fieldNames();
     const Personalizer personalizer(names, SalutationTablePath());
     PlaceholderValues values;
     QString text;
@@ -688,7 +686,7 @@ bool TMailerForm::BuildHtmlMail(QString *problem)
     const QByteArray message = builder.build(values, ui->SubjectEdit->text(), address, *o);
     QFile out(SendTempFolder + QStringLiteral("/Sending.eml"));
     if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate) || out.write(message) != message.size())
-        return fail(QStringLiteral("Die Datei ") + out.fileName() + QStringLiteral(" kann nicht geschrieben werden!"));
+        return fail(CannotWriteFileText(out.fileName()));
     return true;
 }
 

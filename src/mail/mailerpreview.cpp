@@ -103,9 +103,7 @@ void TMailerForm::PreviewBitBtnClick()
         SaveMailTemplate(work + QStringLiteral("temp.mail"));
         TextTemplatePath = work + QStringLiteral("temp.mail");
         // The recipient's mail is made from copies: the window keeps the mail as typed.
-        QStringList names;
-        for (const FieldDef &f : MailTable->fields())
-            names.append(f.name);
+        const QStringList names = MailTable->fieldNames();
         const Personalizer personalizer(names, SalutationTablePath());
         QString subject = ui->SubjectEdit->text();
         QStringList body = BodyLines();

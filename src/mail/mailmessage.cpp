@@ -402,7 +402,7 @@ bool MailMessage::loadFile(const QString &path, QString *error)
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly)) {
         if (error)
-            *error = QStringLiteral("Die Datei ") + path + QStringLiteral(" kann nicht geöffnet werden!");
+            *error = CannotOpenFileText(path);
         return false;
     }
     return loadBytes(f.readAll(), error);
@@ -464,7 +464,7 @@ bool MailMessage::saveFile(const QString &path, QString *error) const
     QSaveFile f(path);
     if (!f.open(QIODevice::WriteOnly) || f.write(toBytes()) < 0 || !f.commit()) {
         if (error)
-            *error = QStringLiteral("Die Datei ") + path + QStringLiteral(" kann nicht geschrieben werden!");
+            *error = CannotWriteFileText(path);
         return false;
     }
     return true;
@@ -540,7 +540,7 @@ QString MailMessage::addFileAttachment(const QString &path, QString *error)
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly)) {
         if (error)
-            *error = QStringLiteral("Die Datei ") + path + QStringLiteral(" kann nicht geöffnet werden!");
+            *error = CannotOpenFileText(path);
         return {};
     }
     flush();
@@ -714,8 +714,7 @@ bool MailMessage::unpackHtml(const QString &folder, const QString &htmlFileName,
         QFile out(PathJoin(partsDir, name));
         if (!out.open(QIODevice::WriteOnly) || out.write(decodedContent(l.object)) < 0) {
             if (error)
-                *error =
-                    QStringLiteral("Die Datei ") + out.fileName() + QStringLiteral(" kann nicht geschrieben werden!");
+                *error = CannotWriteFileText(out.fileName());
             return false;
         }
         const QString target = safeFileName(partsFolderName) + QLatin1Char('/') + name;
@@ -729,8 +728,7 @@ bool MailMessage::unpackHtml(const QString &folder, const QString &htmlFileName,
     QString reason;
     if (!WriteTextFile(PathJoin(folder, htmlFileName), withMetaCharset(html, QStringLiteral("utf-8")), utf8, &reason)) {
         if (error)
-            *error = QStringLiteral("Die Datei ") + PathJoin(folder, htmlFileName) +
-                     QStringLiteral(" kann nicht geschrieben werden!");
+            *error = CannotWriteFileText(PathJoin(folder, htmlFileName));
         return false;
     }
     return true;
@@ -742,7 +740,7 @@ std::optional<MailMessage> MailMessage::fromHtmlFile(const QString &path, QStrin
     QString html = ReadTextFile(path, &ok);
     if (!ok) {
         if (error)
-            *error = QStringLiteral("Die Datei ") + path + QStringLiteral(" kann nicht geöffnet werden!");
+            *error = CannotOpenFileText(path);
         return std::nullopt;
     }
     MailMessage m;

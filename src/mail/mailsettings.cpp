@@ -48,15 +48,10 @@ QString trueFalse(bool on)
 
 QString cannotWrite(const QString &path, const QString &reason)
 {
-    QString text = QStringLiteral("Die Datei ") + path + QStringLiteral(" kann nicht geschrieben werden!");
+    QString text = CannotWriteFileText(path);
     if (!reason.isEmpty())
         text += QStringLiteral("\r") + reason;
     return text;
-}
-
-QString cannotOpen(const QString &path)
-{
-    return QStringLiteral("Die Datei ") + path + QStringLiteral(" kann nicht geöffnet werden!");
 }
 
 } // namespace
@@ -237,7 +232,7 @@ MailSettingsFiles::SenderList MailSettingsFiles::readSenderList() const
         if (!IsFile(path)) {
             // QFile::copy never replaces a file, so nothing else can be overwritten.
             if (!IsFile(generalSenderList())) {
-                result.error = cannotOpen(generalSenderList());
+                result.error = CannotOpenFileText(generalSenderList());
                 return result;
             }
             if (!QFile::copy(generalSenderList(), path)) {
@@ -250,7 +245,7 @@ MailSettingsFiles::SenderList MailSettingsFiles::readSenderList() const
     result.lines = ReadLines(path, &ok);
     result.ok = ok;
     if (!ok)
-        result.error = cannotOpen(path);
+        result.error = CannotOpenFileText(path);
     return result;
 }
 

@@ -222,7 +222,7 @@ bool Personalizer::values(const RecipientValues &record, PlaceholderValues &out,
     out.fixed.insert(QStringLiteral("$ANREDE"), MapSalutation(m_tablePath, fieldValue(m_anredeField), &ok));
     if (!ok) {
         if (error)
-            *error = QStringLiteral("Die Datei ") + m_tablePath + QStringLiteral(" kann nicht geöffnet werden!");
+            *error = CannotOpenFileText(m_tablePath);
         return false;
     }
     for (const auto &[ph, field] : m_fixedFields)

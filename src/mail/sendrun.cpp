@@ -18,20 +18,6 @@ namespace vt {
 
 namespace {
 
-QStringList fieldNamesOf(const AddressTable *table)
-{
-    QStringList names;
-    if (table)
-        for (const FieldDef &f : table->fields())
-            names.append(f.name);
-    return names;
-}
-
-QString cannotWrite(const QString &path)
-{
-    return QStringLiteral("Die Datei ") + path + QStringLiteral(" kann nicht geschrieben werden!");
-}
-
 const QString kConnectionAbortText =
     QStringLiteral("Fehler in Ihrer Verbindung! Versand wird abgebrochen. Bitte überprüfen Sie Ihre Verbindung "
                    "zum SMTP-Server!\r\r");
@@ -78,7 +64,8 @@ bool LogAppender::append(const QString &text)
 }
 
 SendRun::SendRun(const Config &config, SmtpClient *client, QObject *parent)
-    : QObject(parent), m_config(config), m_client(client), m_fieldNames(fieldNamesOf(config.table)),
+    : QObject(parent), m_config(config), m_client(client),
+      m_fieldNames(config.table ? config.table->fieldNames() : QStringList()),
       m_personalizer(m_fieldNames, config.salutationTable), m_sentLog(config.sentLog),
       m_transactionLog(config.transactionLog)
 {
@@ -125,8 +112,7 @@ bool SendRun::start()
     bool readable = false;
     SalutationTable::fromFile(m_config.salutationTable, &readable);
     if (!readable)
-        return refuse(QStringLiteral("Die Datei ") + m_config.salutationTable +
-                      QStringLiteral(" kann nicht geöffnet werden!"));
+        return refuse(CannotOpenFileText(m_config.salutationTable));
 
     // The run's own message parts, read once: the text mail's attachment is encoded
     // once and goes with every message.
@@ -324,7 +310,7 @@ void SendRun::recordDone(Result result)
             emit recordCommitted(++m_committed);
         // The message has gone either way: the sent log lists it.
         if (!m_sentLog.append(m_current.address))
-            return finish(Outcome::LocalError, cannotWrite(m_sentLog.fileName()));
+            return finish(Outcome::LocalError, CannotWriteFileText(m_sentLog.fileName()));
         if (!saved)
             return finish(Outcome::LocalError, notSaved(m_current.idText, table->lastError()));
         ++m_sent;
@@ -366,7 +352,7 @@ bool SendRun::AppendTransactionLog(const QString &line)
 {
     if (m_transactionLog.append(line))
         return true;
-    finish(Outcome::LocalError, cannotWrite(m_transactionLog.fileName()));
+    finish(Outcome::LocalError, CannotWriteFileText(m_transactionLog.fileName()));
     return false;
 }
 

@@ -2,6 +2,7 @@
 
 #include "clock.h"
 #include "mailcharset.h"
+#include "textfile.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -46,7 +47,7 @@ MimeAttachment MimeAttachment::fromFile(const QString &path, QString *error)
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly)) {
         if (error)
-            *error = QStringLiteral("Die Datei ") + path + QStringLiteral(" kann nicht geöffnet werden!");
+            *error = CannotOpenFileText(path);
         return a;
     }
     const QByteArray data = f.readAll();

@@ -4,6 +4,7 @@
 #include "inifile.h"
 #include "mainstate.h"
 #include "paths.h"
+#include "textfile.h"
 
 #include <QMessageAuthenticationCode>
 #include <QRandomGenerator>
@@ -114,7 +115,7 @@ QByteArray TrackingKey(const QString &webSettingsFile, QString *error)
     ini.setOwnerOnly(true);
     if (!ini.writeString(kWebSettingsSection, kStatsKeyKey, QString::fromLatin1(key))) {
         if (error)
-            *error = QStringLiteral("Die Datei ") + webSettingsFile + QStringLiteral(" kann nicht geschrieben werden!");
+            *error = CannotWriteFileText(webSettingsFile);
         return {};
     }
     return key;

@@ -59,6 +59,16 @@ QStringList ReadLines(const QString &path, bool *ok)
     return SplitLines(ReadTextFile(path, ok));
 }
 
+QString CannotOpenFileText(const QString &path)
+{
+    return QStringLiteral("Die Datei ") + path + QStringLiteral(" kann nicht geöffnet werden!");
+}
+
+QString CannotWriteFileText(const QString &path)
+{
+    return QStringLiteral("Die Datei ") + path + QStringLiteral(" kann nicht geschrieben werden!");
+}
+
 QString ReadFirstLine(const QString &path)
 {
     const QStringList lines = ReadLines(path);
@@ -68,12 +78,9 @@ QString ReadFirstLine(const QString &path)
 QByteArray EncodeText(const QString &text, TextEncoding encoding)
 {
     switch (encoding) {
-    case TextEncoding::Win1252:
-        return EncodeWin1252(text);
-    case TextEncoding::Utf8:
-        return text.toUtf8();
-    case TextEncoding::Utf8Bom:
-        return QByteArray("\xEF\xBB\xBF") + text.toUtf8();
+    case TextEncoding::Win1252: return EncodeWin1252(text);
+    case TextEncoding::Utf8: return text.toUtf8();
+    case TextEncoding::Utf8Bom: return QByteArray("\xEF\xBB\xBF") + text.toUtf8();
     }
     return {};
 }
@@ -125,9 +132,8 @@ bool AppendLines(const QString &path, const QStringList &lines, TextEncoding enc
             *error = f.errorString();
         return false;
     }
-    QByteArray bytes = EncodeText(joinLines(lines), encoding == TextEncoding::Utf8Bom && !isNew
-                                                        ? TextEncoding::Utf8
-                                                        : encoding);
+    QByteArray bytes =
+        EncodeText(joinLines(lines), encoding == TextEncoding::Utf8Bom && !isNew ? TextEncoding::Utf8 : encoding);
     if (f.write(bytes) != bytes.size()) {
         if (error)
             *error = f.errorString();

@@ -14,7 +14,8 @@ namespace vt {
 
 enum class TextEncoding { Win1252, Utf8, Utf8Bom };
 
-struct WriteOptions {
+struct WriteOptions
+{
     TextEncoding encoding = TextEncoding::Win1252;
     bool ownerOnly = false; // files holding passwords: mode 0600
 };
@@ -31,14 +32,16 @@ QString ReadFirstLine(const QString &path);
 
 QByteArray EncodeText(const QString &text, TextEncoding encoding);
 // Writes the lines, each followed by CR LF, replacing the file atomically.
-bool WriteLines(const QString &path, const QStringList &lines, const WriteOptions &opt = {},
-                QString *error = nullptr);
+bool WriteLines(const QString &path, const QStringList &lines, const WriteOptions &opt = {}, QString *error = nullptr);
 // Writes the text as it stands (no line ends added), replacing the file atomically.
-bool WriteTextFile(const QString &path, const QString &text, const WriteOptions &opt = {},
-                   QString *error = nullptr);
+bool WriteTextFile(const QString &path, const QString &text, const WriteOptions &opt = {}, QString *error = nullptr);
 // Appends the lines, each followed by CR LF; creates the file when missing.
-bool AppendLines(const QString &path, const QStringList &lines,
-                 TextEncoding encoding = TextEncoding::Win1252, QString *error = nullptr);
+bool AppendLines(const QString &path, const QStringList &lines, TextEncoding encoding = TextEncoding::Win1252,
+                 QString *error = nullptr);
+
+// The messages for a file that cannot be read or written, as the program says them.
+QString CannotOpenFileText(const QString &path);
+QString CannotWriteFileText(const QString &path);
 
 // Windows-1252 when every character fits, UTF-8 with a byte order mark otherwise.
 TextEncoding EncodingForExport(const QString &text);
