@@ -54,11 +54,6 @@ QString protocolLogPath()
     return MainState().AppFolder + QStringLiteral("Logfile.txt");
 }
 
-QString withoutSlash(const QString &folder)
-{
-    return folder.endsWith(QLatin1Char('/')) ? folder.chopped(1) : folder;
-}
-
 void sayAttachmentMissing(const QString &path)
 {
     information(QStringLiteral("Achtung! In der Vorlage haben Sie als Anhang die Datei ") + path +
@@ -229,7 +224,7 @@ TMailerForm::~TMailerForm()
 
 void TMailerForm::FormCreate()
 {
-    SendTempFolder = withoutSlash(MailWorkFolder());
+    SendTempFolder = WithoutTrailingSlash(MailWorkFolder());
 }
 
 void TMailerForm::showEvent(QShowEvent *event)
@@ -237,7 +232,7 @@ void TMailerForm::showEvent(QShowEvent *event)
     QDialog::showEvent(event);
     if (event->spontaneous())
         return;
-    SendTempFolder = withoutSlash(MailWorkFolder());
+    SendTempFolder = WithoutTrailingSlash(MailWorkFolder());
     ui->SelectVariablesPanel->setVisible(MailMode == 0);
     m_timer1Ticks = 0;
     Timer1.start();
@@ -638,7 +633,6 @@ bool TMailerForm::SendTestMail(const TestMailValues &v)
     // A client of its own: a test from the options never touches a run's connection.
     SmtpClient client;
     ConfigureSmtpClient(client, s);
-    client.setMailerIdentity({});
     client.setMailFormat(SmtpClient::TextMail);
     client.addRecipient(v.testRecipient, v.testRecipient);
     client.setSubject(QStringLiteral("Vantrel Test-E-Mail"));
@@ -646,8 +640,7 @@ bool TMailerForm::SendTestMail(const TestMailValues &v)
                                       "haben ist der Verbindungstest erfolgreich durchgeführt worden."));
     client.setFromAddr(v.sender.address);
     client.setFrom(v.sender.name);
-    const int prio = ui->PrioComobox->currentIndex();
-    client.setPriority(prio == 0 ? 1 : prio == 2 ? 5 : 3);
+    client.setPriority(SmtpClient::priorityOfChoice(ui->PrioComobox->currentIndex()));
     if (client.send() != 0)
         result = false;
     client.disconnectFromServer();

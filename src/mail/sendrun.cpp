@@ -34,11 +34,6 @@ QString notSaved(const QString &idText, const QString &reason)
     return QStringLiteral("Der Datensatz %1 kann nicht gespeichert werden: %2").arg(idText, reason);
 }
 
-int priorityOf(int index)
-{
-    return index == 0 ? 1 : index == 2 ? 5 : 3;
-}
-
 } // namespace
 
 TableRecordValues::TableRecordValues(const AddressTable &table, const QStringList &names, const QList<QVariant> &record)
@@ -140,7 +135,7 @@ bool SendRun::start()
         m_client->setMailFormat(SmtpClient::RawMail);
     } else {
         m_client->setMailFormat(SmtpClient::TextMail);
-        m_client->setPriority(priorityOf(m_config.priorityIndex));
+        m_client->setPriority(SmtpClient::priorityOfChoice(m_config.priorityIndex));
         m_client->setMailerIdentity(QStringLiteral("XMailer"));
         m_client->setCharsetIndex(m_config.charsetIndex);
     }

@@ -79,6 +79,8 @@ public:
     void setBodyText(const QString &body) { m_mail.body = body; }
     void setMailFormat(int format) { m_format = format == RawMail ? RawMail : TextMail; }
     void setPriority(int priority) { m_mail.priority = priority; } // 1 high, 3 normal, 5 low
+    // The priority of the choice "Hoch", "Normal", "Niedrig" (0 to 2).
+    static int priorityOfChoice(int index) { return index == 0 ? 1 : index == 2 ? 5 : 3; }
     void setMailerIdentity(const QString &identity) { m_mail.mailer = identity; }
     void setCharsetIndex(int index) { m_mail.charsetIndex = index; }
     void addRecipient(const QString &name, const QString &address, RecipientKind kind = RecipientKind::To);

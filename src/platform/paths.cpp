@@ -13,6 +13,13 @@ static QString normalised(QString p)
     return p;
 }
 
+QString WithoutTrailingSlash(QString folder)
+{
+    while (folder.size() > 1 && folder.endsWith(QLatin1Char('/')))
+        folder.chop(1);
+    return folder;
+}
+
 QString WithTrailingSlash(const QString &folder)
 {
     if (folder.isEmpty())

@@ -8,6 +8,8 @@ namespace vt {
 
 // A folder path ending in exactly one "/" (an empty path stays empty).
 QString WithTrailingSlash(const QString &folder);
+// The folder path without trailing "/" (the root "/" stays as it is).
+QString WithoutTrailingSlash(QString folder);
 // Joins a folder and a relative fragment; backslashes become slashes and doubled
 // separators collapse.
 QString PathJoin(const QString &folder, const QString &fragment);

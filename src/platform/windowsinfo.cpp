@@ -6,17 +6,10 @@
 
 namespace vt {
 
-static QString withoutSlash(QString p)
-{
-    while (p.size() > 1 && p.endsWith(QLatin1Char('/')))
-        p.chop(1);
-    return p;
-}
-
 TWindowsInfo::TWindowsInfo()
 {
-    DocumentsDir = withoutSlash(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
-    AppDataDir = withoutSlash(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation));
+    DocumentsDir = WithoutTrailingSlash(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
+    AppDataDir = WithoutTrailingSlash(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation));
     TempDir = WithTrailingSlash(QDir::tempPath());
 }
 
