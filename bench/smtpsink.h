@@ -1,6 +1,8 @@
 #pragma once
 // postfix's smtp-sink on a free loopback port, for the mail benchmarks: it takes
 // every message and throws it away.
+#include "procmemory.h"
+
 #include <QFile>
 #include <QProcess>
 #include <QTcpServer>
@@ -48,15 +50,3 @@ private:
     QProcess m_process;
     quint16 m_port = 0;
 };
-
-// Resident memory now and at its peak, in kB, from the kernel's view of the process.
-inline long ProcessMemoryKb(const char *field = "VmRSS:")
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n'))
-        if (line.startsWith(field))
-            return line.mid(int(qstrlen(field))).trimmed().split(' ').value(0).toLong();
-    return -1;
-}

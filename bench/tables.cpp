@@ -11,6 +11,7 @@
 #include "definitionfiles.h"
 #include "mainform.h"
 #include "paths.h"
+#include "procmemory.h"
 #include "productinfo.h"
 #include "programfolder.h"
 #include "registry.h"
@@ -66,17 +67,6 @@ void print(const char *name, double value, const char *unit)
 {
     std::printf("%s: %.4f %s\n", name, value, unit);
     std::fflush(stdout);
-}
-
-double peakMiB()
-{
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray &line : f.readAll().split('\n'))
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').first().toDouble() / 1024.0;
-    return 0;
 }
 
 // Reads every cell of the first screen through the grid's model.
@@ -299,6 +289,6 @@ int main(int argc, char **argv)
         form.FormClose();
     }
     std::printf("file_size: %.1f MiB\n", double(QFile(path).size()) / (1024.0 * 1024.0));
-    std::printf("peak_memory: %.1f MiB\n", peakMiB());
+    std::printf("peak_memory: %.1f MiB\n", ProcessMemoryKb("VmHWM:") / 1024.0);
     return ok ? 0 : 1;
 }
