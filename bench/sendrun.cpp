@@ -16,7 +16,7 @@
 #include "smtpsink.h"
 #include "textfile.h"
 
-#include <QApplication>
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
@@ -137,7 +137,7 @@ int main(int argc, char **argv)
 {
     // Offscreen: the run needs no window, but the program's message boxes need an application.
     qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
+    QCoreApplication app(argc, argv);
     PrintedMessages boxes;
     Messages::setInstance(&boxes);
     const int count = argc > 1 ? std::atoi(argv[1]) : 10000;

@@ -7,8 +7,8 @@
 // application class runs every event through the guard. A fatal signal appends
 // a short report to the same file before the process ends.
 //
-// The dialog is a replaceable service, like the message boxes, so tests answer it.
-#include <QApplication>
+// The dialog is a replaceable service, like the message boxes, so tests answer it;
+// its windows and the application class live in the widget library (crashdialogs.h).
 #include <QDateTime>
 #include <QList>
 #include <QMap>
@@ -118,6 +118,13 @@ void TranslateAssistant(Assistant &assistant, const CrashReportSettings &setting
 QString ReportVersion();
 int ReportLanguage();
 
+// What the user gave in the send assistant for a report mail.
+struct CrashSendDetails
+{
+    QString name, email, description;
+    QString screenshot; // the picture saved beside the report file, or empty
+};
+
 // What the error dialog can do with the report it shows.
 class CrashReportSession
 {
@@ -128,9 +135,9 @@ public:
     QString title() const;
     QString message() const;
     QString button(const QString &text) const { return FillReportPlaceholders(text, m_report); }
-    // Runs the send assistant (through Modal, so tests answer it) and then opens
-    // the user's mail program with the subject, the body text and the report.
-    bool send();
+    // Opens the user's mail program with the subject, the body text (with what
+    // the user gave in the send assistant) and the report.
+    bool send(const CrashSendDetails &details);
     // Asks for a file and writes the report to it.
     bool save();
     bool sent() const { return m_sent; }
@@ -152,6 +159,9 @@ public:
     static CrashDialogs &instance();
     // Replaces the dialog (tests); returns the previous one. nullptr restores the default.
     static CrashDialogs *setInstance(CrashDialogs *dialogs);
+    // The dialog used when no test replaced it: without windows the report goes to
+    // the error output and the program goes on; the widget library installs the dialog.
+    static void setDefault(CrashDialogs *dialogs);
 };
 
 // Runs the handler; whatever it throws is reported. True when it ran to its end.
@@ -163,13 +173,5 @@ void ReportException(const QString &where, std::exception_ptr error);
 enum class CrashExit { None, Close, Restart };
 CrashExit RequestedExit();
 void ClearRequestedExit();
-
-// The program's application object: every event is delivered inside the guard.
-class GuardedApplication : public QApplication
-{
-public:
-    GuardedApplication(int &argc, char **argv);
-    bool notify(QObject *receiver, QEvent *event) override;
-};
 
 } // namespace vt

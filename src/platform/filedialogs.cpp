@@ -1,45 +1,37 @@
 #include "filedialogs.h"
-
-#include <QFileDialog>
+#include "service.h"
 
 namespace vt {
 
 namespace {
 
-class QtFileDialogs final : public FileDialogs
+// Without windows nobody can choose: every dialog is cancelled.
+class CancelledFileDialogs final : public FileDialogs
 {
 public:
-    QString openFile(QWidget *parent, const QString &caption, const QString &folder,
-                     const QString &filter) override
-    {
-        return QFileDialog::getOpenFileName(parent, caption, folder, filter);
-    }
-    QString saveFile(QWidget *parent, const QString &caption, const QString &pathProposed,
-                     const QString &filter) override
-    {
-        return QFileDialog::getSaveFileName(parent, caption, pathProposed, filter);
-    }
-    QString folder(QWidget *parent, const QString &caption, const QString &folder) override
-    {
-        return QFileDialog::getExistingDirectory(parent, caption, folder);
-    }
+    QString openFile(QWidget *, const QString &, const QString &, const QString &) override { return {}; }
+    QString saveFile(QWidget *, const QString &, const QString &, const QString &) override { return {}; }
+    QString folder(QWidget *, const QString &, const QString &) override { return {}; }
 };
 
-QtFileDialogs g_dialogs;
-FileDialogs *g_current = nullptr;
+CancelledFileDialogs g_cancelled;
+ServiceSlot<FileDialogs> g_slot(&g_cancelled);
 
 } // namespace
 
 FileDialogs &FileDialogs::instance()
 {
-    return g_current ? *g_current : static_cast<FileDialogs &>(g_dialogs);
+    return g_slot.get();
 }
 
 FileDialogs *FileDialogs::setInstance(FileDialogs *d)
 {
-    FileDialogs *prev = g_current;
-    g_current = d;
-    return prev;
+    return g_slot.replace(d);
+}
+
+void FileDialogs::setDefault(FileDialogs *d)
+{
+    g_slot.setDefault(d ? d : &g_cancelled);
 }
 
 } // namespace vt

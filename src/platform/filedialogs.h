@@ -11,14 +11,16 @@ class FileDialogs
 public:
     virtual ~FileDialogs() = default;
     // Each returns the chosen path, or an empty text when the user cancelled.
-    virtual QString openFile(QWidget *parent, const QString &caption, const QString &folder,
-                             const QString &filter) = 0;
+    virtual QString openFile(QWidget *parent, const QString &caption, const QString &folder, const QString &filter) = 0;
     virtual QString saveFile(QWidget *parent, const QString &caption, const QString &pathProposed,
                              const QString &filter) = 0;
     virtual QString folder(QWidget *parent, const QString &caption, const QString &folder) = 0;
 
     static FileDialogs &instance();
     static FileDialogs *setInstance(FileDialogs *d);
+    // The service used when no test replaced it: without windows every dialog is
+    // cancelled; the widget library installs Qt's dialogs.
+    static void setDefault(FileDialogs *d);
 };
 
 } // namespace vt

@@ -20,6 +20,10 @@ public:
     static Messages &instance();
     // Replaces the service (tests); returns the previous one. nullptr restores the default.
     static Messages *setInstance(Messages *m);
+    // The service used when no test replaced it: without windows every box is
+    // written to the error output and answered with its default button; the
+    // widget library installs real boxes.
+    static void setDefault(Messages *m);
 };
 
 // Shorthands in the words of the program's message kinds.

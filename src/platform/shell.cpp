@@ -2,9 +2,9 @@
 #include "inputblocker.h"
 #include "messages.h"
 #include "paths.h"
+#include "service.h"
 
 #include <QCoreApplication>
-#include <QDesktopServices>
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
@@ -18,20 +18,8 @@ namespace vt {
 
 namespace {
 
-class DesktopBackend final : public ShellBackend
-{
-public:
-    bool openUrl(const QUrl &url) override { return QDesktopServices::openUrl(url); }
-    bool startBrowser(const QString &argument) override
-    {
-        // Debian's chooser of the user's browser ($BROWSER, then the system's choice).
-        const QString browser = QStandardPaths::findExecutable(QStringLiteral("sensible-browser"));
-        return !browser.isEmpty() && QProcess::startDetached(browser, {argument});
-    }
-};
-
-DesktopBackend g_desktop;
-ShellBackend *g_backend = nullptr;
+XdgShellBackend g_xdg;
+ServiceSlot<ShellBackend> g_slot(&g_xdg);
 bool g_quitSeen = false;
 
 bool hasScheme(const QString &target, const char *scheme)
@@ -55,16 +43,32 @@ public:
 
 } // namespace
 
+bool XdgShellBackend::openUrl(const QUrl &url)
+{
+    const QString opener = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
+    return !opener.isEmpty() && QProcess::startDetached(opener, {url.toString(QUrl::FullyEncoded)});
+}
+
+bool XdgShellBackend::startBrowser(const QString &argument)
+{
+    // Debian's chooser of the user's browser ($BROWSER, then the system's choice).
+    const QString browser = QStandardPaths::findExecutable(QStringLiteral("sensible-browser"));
+    return !browser.isEmpty() && QProcess::startDetached(browser, {argument});
+}
+
 ShellBackend &ShellBackend::instance()
 {
-    return g_backend ? *g_backend : static_cast<ShellBackend &>(g_desktop);
+    return g_slot.get();
 }
 
 ShellBackend *ShellBackend::setInstance(ShellBackend *backend)
 {
-    ShellBackend *prev = g_backend;
-    g_backend = backend;
-    return prev;
+    return g_slot.replace(backend);
+}
+
+void ShellBackend::setDefault(ShellBackend *backend)
+{
+    g_slot.setDefault(backend ? backend : &g_xdg);
 }
 
 QUrl MailToUrl(const QString &address, const QString &subject, const QString &body)

@@ -22,6 +22,18 @@ public:
     static ShellBackend &instance();
     // Replaces the backend (tests); returns the previous one. nullptr restores the default.
     static ShellBackend *setInstance(ShellBackend *backend);
+    // The backend used when no test replaced it: the freedesktop opener without
+    // windows; the widget library installs the desktop services of Qt.
+    static void setDefault(ShellBackend *backend);
+};
+
+// The freedesktop way: "xdg-open" hands a URL to the desktop's program for its
+// kind, "sensible-browser" is the user's browser.
+class XdgShellBackend : public ShellBackend
+{
+public:
+    bool openUrl(const QUrl &url) override;
+    bool startBrowser(const QString &argument) override;
 };
 
 // The URL a target stands for: web and file URLs as they are, "mailto:" followed

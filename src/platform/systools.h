@@ -5,7 +5,6 @@
 // delimiters separates like one, delimiters at either end separate nothing, and
 // words are not trimmed. Words are numbered from 1. Every '|' list file is read
 // this way; SplitToList is the one splitter that keeps empty parts.
-#include <QColor>
 #include <QString>
 #include <QStringList>
 
@@ -31,9 +30,6 @@ QString FormatFixed(double value, int width, int decimals);
 QString AddTrailingBackslash(const QString &path);
 QString ExtractDirectoryPart(const QString &path);
 
-// The colour of a vertical two-colour gradient of the given height at a row.
-QColor GradientColorAt(const QColor &start, const QColor &end, int position, int height);
-
 // System checks. The Windows versions are those of a current system: the
 // program's Windows-7 and pre-Vista branches never apply here.
 bool IsVistaOrLater();
@@ -43,7 +39,6 @@ bool IsDigitsOnly(const QString &text);
 
 // A text of the given length drawn uniformly from the alphabet.
 QString RandomString(int length, const QString &alphabet);
-inline const QString kRandomAlphabet =
-    QStringLiteral("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789");
+inline const QString kRandomAlphabet = QStringLiteral("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789");
 
 } // namespace vt

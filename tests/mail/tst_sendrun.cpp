@@ -12,7 +12,7 @@
 #include "testfolder.h"
 #include "textfile.h"
 
-#include <QApplication>
+#include <QCoreApplication>
 #include <QFile>
 #include <QProcess>
 #include <QSignalSpy>
@@ -310,10 +310,10 @@ private slots:
 int main(int argc, char **argv)
 {
     if (argc == 4 && qstrcmp(argv[1], "--crash-child") == 0) {
-        QApplication app(argc, argv);
+        QCoreApplication app(argc, argv);
         return crashChild(QString::fromLocal8Bit(argv[2]), quint16(QByteArray(argv[3]).toUInt()));
     }
-    QApplication app(argc, argv);
+    QCoreApplication app(argc, argv);
     TestSendRun test;
     return QTest::qExec(&test, argc, argv);
 }

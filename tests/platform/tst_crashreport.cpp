@@ -1,7 +1,7 @@
 // The error reporter: version field, texts per language, the send assistant,
 // the guard, the dialog, the report file and the report of a fatal signal.
 #include "crashdialogrecorder.h"
-#include "crashreport.h"
+#include "crashdialogs.h"
 #include "filedialogrecorder.h"
 #include "modal.h"
 #include "registry.h"
@@ -320,7 +320,7 @@ private slots:
         });
         CrashDialogRecorder dialogs;
         bool sent = false;
-        dialogs.onShow([&](CrashReportSession &s) { sent = s.send(); });
+        dialogs.onShow([&](CrashReportSession &s) { sent = RunSendAssistant(s); });
         Guard("send", [] { throw std::runtime_error("Fehler & mehr"); });
         Modal::setHandler({});
         QVERIFY(sent);

@@ -4,7 +4,7 @@
 #include "singleinstance.h"
 #include "testfolder.h"
 
-#include <QApplication>
+#include <QCoreApplication>
 #include <QFile>
 #include <QProcess>
 #include <QTest>
@@ -97,7 +97,7 @@ int main(int argc, char **argv)
 {
     if (argc >= 2 && (std::strcmp(argv[1], "--hold") == 0 || std::strcmp(argv[1], "--crash") == 0))
         return runAsOtherCopy(argc, argv);
-    QApplication app(argc, argv);
+    QCoreApplication app(argc, argv);
     TestSingleInstance test;
     return QTest::qExec(&test, argc, argv);
 }

@@ -1,5 +1,5 @@
 #include "startup.h"
-#include "crashreport.h"
+#include "crashdialogs.h"
 #include "forms.h"
 #include "hostform.h"
 #include "mainform.h"

@@ -1,0 +1,109 @@
+#include "widgetservices.h"
+#include "crashdialogs.h"
+#include "filedialogs.h"
+#include "messages.h"
+#include "shell.h"
+#include "text.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QMessageBox>
+
+namespace vt {
+
+namespace {
+
+QMessageBox::StandardButton toStd(MsgButton b)
+{
+    switch (b) {
+    case MsgButton::Ok: return QMessageBox::Ok;
+    case MsgButton::Yes: return QMessageBox::Yes;
+    case MsgButton::No: return QMessageBox::No;
+    case MsgButton::Cancel: return QMessageBox::Cancel;
+    case MsgButton::None: break;
+    }
+    return QMessageBox::NoButton;
+}
+
+MsgButton fromStd(int b)
+{
+    switch (b) {
+    case QMessageBox::Ok: return MsgButton::Ok;
+    case QMessageBox::Yes: return MsgButton::Yes;
+    case QMessageBox::No: return MsgButton::No;
+    case QMessageBox::Cancel: return MsgButton::Cancel;
+    default: return MsgButton::None;
+    }
+}
+
+class BoxMessages final : public Messages
+{
+public:
+    MsgButton show(MsgKind kind, const QString &text, const QList<MsgButton> &buttons, MsgButton defaultButton) override
+    {
+        QMessageBox box(QApplication::activeWindow());
+        box.setWindowTitle(QApplication::applicationDisplayName().isEmpty() ? QStringLiteral("Vantrel")
+                                                                            : QApplication::applicationDisplayName());
+        box.setText(CrToNewline(text));
+        switch (kind) {
+        case MsgKind::Information: box.setIcon(QMessageBox::Information); break;
+        case MsgKind::Warning: box.setIcon(QMessageBox::Warning); break;
+        case MsgKind::Error: box.setIcon(QMessageBox::Critical); break;
+        case MsgKind::Question: box.setIcon(QMessageBox::Question); break;
+        case MsgKind::Plain: box.setIcon(QMessageBox::NoIcon); break;
+        }
+        QMessageBox::StandardButtons set;
+        for (MsgButton b : buttons)
+            set |= toStd(b);
+        box.setStandardButtons(set);
+        if (defaultButton != MsgButton::None)
+            box.setDefaultButton(toStd(defaultButton));
+        const int r = box.exec();
+        const MsgButton pressed = fromStd(r);
+        if (pressed == MsgButton::None) // closed by the window's close box or Escape
+            return buttons.contains(MsgButton::Cancel) ? MsgButton::Cancel
+                   : buttons.contains(MsgButton::No)   ? MsgButton::No
+                                                       : MsgButton::Ok;
+        return pressed;
+    }
+};
+
+class QtFileDialogs final : public FileDialogs
+{
+public:
+    QString openFile(QWidget *parent, const QString &caption, const QString &folder, const QString &filter) override
+    {
+        return QFileDialog::getOpenFileName(parent, caption, folder, filter);
+    }
+    QString saveFile(QWidget *parent, const QString &caption, const QString &pathProposed,
+                     const QString &filter) override
+    {
+        return QFileDialog::getSaveFileName(parent, caption, pathProposed, filter);
+    }
+    QString folder(QWidget *parent, const QString &caption, const QString &folder) override
+    {
+        return QFileDialog::getExistingDirectory(parent, caption, folder);
+    }
+};
+
+class DesktopBackend final : public XdgShellBackend
+{
+public:
+    bool openUrl(const QUrl &url) override { return QDesktopServices::openUrl(url); }
+};
+
+} // namespace
+
+void InstallWidgetServices()
+{
+    static BoxMessages boxes;
+    static QtFileDialogs dialogs;
+    static DesktopBackend desktop;
+    Messages::setDefault(&boxes);
+    FileDialogs::setDefault(&dialogs);
+    ShellBackend::setDefault(&desktop);
+    CrashDialogs::setDefault(WidgetCrashDialogs());
+}
+
+} // namespace vt
