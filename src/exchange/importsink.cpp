@@ -1,0 +1,246 @@
+#include "importsink.h"
+
+#include "fieldtypes.h"
+
+#include <QSqlDriver>
+#include <QStringList>
+
+#include <sqlite3.h>
+
+namespace vt {
+
+void ImportOutcome::skip(qint64 line, const QString &reason)
+{
+    ++skipped;
+    if (firstSkipReason.isEmpty())
+        firstSkipReason = reason;
+    if (line > 0 && skippedLines.size() < kListedLines)
+        skippedLines.append(line);
+}
+
+void ImportOutcome::shorten(qint64 line)
+{
+    ++shortened;
+    if (line > 0 && shortenedLines.size() < kListedLines)
+        shortenedLines.append(line);
+}
+
+namespace {
+
+QString lineList(const QList<qint64> &lines, qint64 count)
+{
+    if (lines.isEmpty())
+        return {};
+    QStringList numbers;
+    for (qint64 l : lines)
+        numbers.append(QString::number(l));
+    QString text = (lines.size() == 1 ? QStringLiteral(" (Zeile ") : QStringLiteral(" (Zeilen ")) +
+                   numbers.join(QStringLiteral(", "));
+    if (count > lines.size())
+        text += QStringLiteral(", ...");
+    return text + QLatin1Char(')');
+}
+
+} // namespace
+
+QString ImportNotesText(const ImportOutcome &o)
+{
+    QStringList notes;
+    if (o.skipped > 0) {
+        QString s = o.skipped == 1 ? QStringLiteral("1 Datensatz konnte nicht gelesen werden")
+                                   : QStringLiteral("%1 Datensätze konnten nicht gelesen werden").arg(o.skipped);
+        s += lineList(o.skippedLines, o.skipped) + QLatin1Char('.');
+        if (!o.firstSkipReason.isEmpty())
+            s += QLatin1Char('\r') + o.firstSkipReason;
+        notes.append(s);
+    }
+    if (o.shortened > 0) {
+        QString s = o.shortened == 1
+                        ? QStringLiteral("In 1 Datensatz war ein Wert länger als sein Feld und wurde gekürzt")
+                        : QStringLiteral("In %1 Datensätzen war ein Wert länger als sein Feld und wurde gekürzt")
+                              .arg(o.shortened);
+        notes.append(s + lineList(o.shortenedLines, o.shortened) + QLatin1Char('.'));
+    }
+    return notes.join(QLatin1Char('\r'));
+}
+
+ImportSink::ImportSink(AddressTable &table) : m_table(table)
+{
+    if (!table.isOpen()) {
+        m_outcome.failed = true;
+        m_outcome.error = QStringLiteral("Zuerst Datenbank öffnen!");
+        return;
+    }
+    m_appender = std::make_unique<TableAppender>(table);
+    if (!m_appender->isValid()) {
+        m_outcome.failed = true;
+        m_outcome.error = m_appender->lastError();
+        m_appender.reset();
+        return;
+    }
+    m_open = true;
+    m_texts = QList<QString>(table.fieldCount());
+    m_set = QList<bool>(table.fieldCount(), false);
+    m_selected = table.fieldIndex(QStringLiteral("Selected"));
+    m_invalid = table.fieldIndex(QStringLiteral("Invalid"));
+}
+
+ImportSink::~ImportSink() = default;
+
+bool ImportSink::isValid() const
+{
+    return m_open;
+}
+
+QString ImportSink::error() const
+{
+    return m_outcome.error;
+}
+
+int ImportSink::field(const QString &name) const
+{
+    return m_table.fieldIndex(name);
+}
+
+void ImportSink::setText(int field, const QString &text)
+{
+    if (!m_open || field < 0 || field >= m_texts.size())
+        return;
+    if (!m_set[field]) {
+        m_set[field] = true;
+        m_touched.append(field);
+    }
+    m_texts[field] = text;
+}
+
+bool ImportSink::post(qint64 line)
+{
+    if (!m_open)
+        return false;
+    // The record's values are checked before any of them reaches the appender,
+    // so a refused row leaves nothing behind for the next one.
+    QString refusal;
+    bool shortened = false;
+    for (int f : std::as_const(m_touched)) {
+        const FieldDef &def = m_table.field(f);
+        const QString &text = m_texts.at(f);
+        if (def.type == FieldType::String) {
+            if (def.size > 0 && text.size() > def.size)
+                shortened = true;
+        } else if (!IsTextType(def.type)) {
+            QVariant stored;
+            QString why;
+            if (!TextToStored(def, text, &stored, &why)) {
+                refusal = QStringLiteral("%1 (Feld \"%2\")").arg(why, def.name);
+                break;
+            }
+        }
+    }
+    bool ok = refusal.isEmpty();
+    bool handedOver = false;
+    if (ok) {
+        handedOver = true;
+        if (m_selected >= 0)
+            m_appender->setValue(m_selected, true);
+        if (m_invalid >= 0)
+            m_appender->setValue(m_invalid, false);
+        for (int f : std::as_const(m_touched))
+            if (f != m_selected && f != m_invalid && !m_appender->setText(f, m_texts.at(f))) {
+                ok = false;
+                refusal = m_appender->lastError();
+                break;
+            }
+    }
+    if (!ok && handedOver) {
+        // Values handed over already would stay for the next record.
+        for (int f : std::as_const(m_touched))
+            m_appender->setValue(f, QVariant());
+        if (m_selected >= 0)
+            m_appender->setValue(m_selected, QVariant());
+        if (m_invalid >= 0)
+            m_appender->setValue(m_invalid, QVariant());
+    }
+    for (int f : std::as_const(m_touched)) {
+        m_set[f] = false;
+        m_texts[f].clear();
+    }
+    m_touched.clear();
+    if (!ok) {
+        m_outcome.skip(line, refusal);
+        return false;
+    }
+    if (!m_appender->append()) {
+        if (!m_appender->isValid() || tableFailed()) {
+            abandon(m_appender->lastError());
+            return false;
+        }
+        m_outcome.skip(line, m_appender->lastError());
+        return false;
+    }
+    ++m_outcome.imported;
+    if (shortened)
+        m_outcome.shorten(line);
+    return true;
+}
+
+bool ImportSink::tableFailed() const
+{
+    // A record the table refuses (a key it holds already, a required field left
+    // empty) is skipped; anything else (a full disk, a damaged or locked file)
+    // ends the import.
+    const QVariant h = m_table.database().driver()->handle();
+    if (!h.isValid() || qstrcmp(h.typeName(), "sqlite3*") != 0)
+        return true;
+    sqlite3 *db = *static_cast<sqlite3 *const *>(h.constData());
+    const int code = db ? sqlite3_errcode(db) & 0xFF : SQLITE_ERROR;
+    return code != SQLITE_OK && code != SQLITE_DONE && code != SQLITE_ROW && code != SQLITE_CONSTRAINT;
+}
+
+bool ImportSink::commit()
+{
+    if (!m_open)
+        return false;
+    m_open = false;
+    if (!m_appender->commit()) {
+        m_outcome.failed = true;
+        m_outcome.error = m_appender->lastError();
+        m_outcome.imported = 0;
+        m_appender.reset();
+        return false;
+    }
+    m_appender.reset();
+    return true;
+}
+
+void ImportSink::abandon(const QString &error)
+{
+    m_outcome.failed = true;
+    m_outcome.error = error;
+    m_outcome.imported = 0;
+    m_open = false;
+    m_appender.reset(); // rolls back
+}
+
+void ImportProgress::report(qint64 index, qint64 count)
+{
+    if (!m_show)
+        return;
+    if (m_since.isValid() && m_since.elapsed() < 100)
+        return;
+    m_since.start();
+    m_show(text(index, count));
+}
+
+void ImportProgress::clear()
+{
+    m_since.invalidate();
+    if (m_show)
+        m_show(QString());
+}
+
+QString ImportProgress::text(qint64 index, qint64 count)
+{
+    return QStringLiteral("Import: %1 von %2").arg(index).arg(count);
+}
+
+} // namespace vt
