@@ -11,7 +11,10 @@
 #include <QTime>
 
 #include <cmath>
+// The library's header declares its functions for C only.
+extern "C" {
 #include <paradox.h>
+}
 #include <shapefil.h>
 
 namespace vt {

@@ -7,6 +7,7 @@
 #include "testfolder.h"
 #include "textfile.h"
 
+#include <QFile>
 #include <QProcess>
 #include <QTest>
 
@@ -66,8 +67,10 @@ struct ImportTable
 // with the package to install when Python or a module is missing.
 inline bool runPython(const QString &script, const QStringList &args = {})
 {
+    // Debian's interpreter, which sees the modules of Debian's python3-* packages.
+    const QString python = QFile::exists("/usr/bin/python3") ? "/usr/bin/python3" : "python3";
     QProcess p;
-    p.start("python3", QStringList{"-c", script} + args);
+    p.start(python, QStringList{"-c", script} + args);
     if (!p.waitForFinished(60000) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0) {
         QTest::qFail(qPrintable("python3 failed (scripts/setup installs python3 and python3-dbf): " +
                                 QString::fromLocal8Bit(p.readAllStandardError())),
