@@ -4,15 +4,20 @@
 #include "hostform.h"
 #include "importaccountsform.h"
 #include "importaccountsoutlookform.h"
+#include "importform.h"
 #include "logforms.h"
 #include "mailerform.h"
 #include "mainform.h"
 #include "mainstate.h"
 #include "newwizform.h"
 #include "optionsform.h"
+#include "outlookimportform.h"
 #include "previewform.h"
 #include "productinfo.h"
 #include "tryconnectionform.h"
+#include "wabform.h"
+#include "wizardimportform.h"
+#include "wmimportform.h"
 
 #include <QList>
 #include <QPointer>
@@ -32,6 +37,11 @@ QPointer<TImportAccountsForm> g_importAccountsForm;
 QPointer<TFImportAccountsOutlook> g_importAccountsOutlookForm;
 QPointer<TFTryconnection> g_tryconnectionForm;
 QPointer<TNewWizForm> g_newWizForm;
+QPointer<TWizardImportForm> g_wizardImportForm;
+QPointer<TImportForm> g_importForm;
+QPointer<TWabForm> g_wabForm;
+QPointer<TOutlookImportForm> g_outlookImportForm;
+QPointer<TWMImport> g_wmImportForm;
 
 } // namespace
 
@@ -112,6 +122,38 @@ TNewWizForm *NewWizForm()
     return wizard;
 }
 
+TWizardImportForm *WizardImportForm()
+{
+    if (g_wizardImportForm)
+        return g_wizardImportForm;
+    TWizardImportForm *wizard = FormInstance(g_wizardImportForm, "TWizardImportForm.FormCreate");
+    wizard->WabDialog = [] { return WabForm(); };
+    wizard->OutlookDialog = [] { return OutlookImportForm(); };
+    wizard->WindowsMailDialog = [] { return WMImportForm(); };
+    wizard->TextDialog = [] { return ImportForm(); };
+    return wizard;
+}
+
+TImportForm *ImportForm()
+{
+    return FormInstance(g_importForm, "TImportForm.FormCreate");
+}
+
+TWabForm *WabForm()
+{
+    return FormInstance(g_wabForm, "TWabForm.FormCreate");
+}
+
+TOutlookImportForm *OutlookImportForm()
+{
+    return FormInstance(g_outlookImportForm, "TOutlookImportForm.FormCreate");
+}
+
+TWMImport *WMImportForm()
+{
+    return FormInstance(g_wmImportForm, "TWMImport.FormCreate");
+}
+
 void CreateWindowsInOrder()
 {
     // One line per window in the fixed order; a window not built yet keeps its
@@ -125,8 +167,8 @@ void CreateWindowsInOrder()
     RememberForm(MailerForm()); //  7 serial e-mail window
     // TDoIDForm                    //  8 ID range dialog
     // TAboutBox                    //  9 about box
-    OptionsForm(); // 10 mail-server options
-    // TImportForm                  // 11 delimited text and table import
+    OptionsForm();                 // 10 mail-server options
+    ImportForm();                  // 11 delimited text and table import
     RememberForm(LogForm());       // 12 sent-log viewer
     RememberForm(ErrorMailForm()); // 13 list of rejected addresses
     // TBackupForm                  // 14 backup and restore
@@ -135,8 +177,8 @@ void CreateWindowsInOrder()
     RememberForm(PreviewForm()); // 17 preview of the personalised mail
     // TFilter2Form                 // 18 marking records by text
     // TAsciiForm                   // 19 delimited text export
-    // TWabForm                     // 20 address book import
-    // TWizardImportForm            // 21 import wizard
+    WabForm();          // 20 address book import
+    WizardImportForm(); // 21 import wizard
     // TExportWizzard1Form          // 22 export wizard
     // TDeleteAdressesWizardForm    // 23 duplicate removal options
     // TNewDatabaseForm             // 24 new database
@@ -146,7 +188,7 @@ void CreateWindowsInOrder()
     // TEnterpriseLinksForm         // 28 web information links
     // TMehrplatzForm               // 29 multi-user instructions
     // TMigrationForm               // 30 record transfer between databases
-    // TOutlookImportForm           // 31 Outlook contacts import
+    OutlookImportForm();         // 31 Outlook contacts import
     ImportAccountsOutlookForm(); // 32 picker of Outlook mail accounts
     // TWerbungForm                 // 33 tips window shown at close
     TryconnectionForm(); // 34 connection test
@@ -154,7 +196,7 @@ void CreateWindowsInOrder()
     // TOnlineUpdate                // 36 owner of the update check
     // TDeleteColumnForm            // 37 setting or clearing a column
     // THVL_DB_SearchForm           // 38 record search
-    // TWMImport                    // 39 Windows Mail contacts import
+    WMImportForm(); // 39 Windows Mail contacts import
     // THTMLImportForm              // 40 HTML import
     // TSelectiveDuplicateForm      // 41 selective duplicate removal
     NewWizForm(); // 42 start wizard of a serial e-mail

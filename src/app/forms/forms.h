@@ -17,6 +17,11 @@ class TImportAccountsForm;
 class TFImportAccountsOutlook;
 class TFTryconnection;
 class TNewWizForm;
+class TWizardImportForm;
+class TImportForm;
+class TWabForm;
+class TOutlookImportForm;
+class TWMImport;
 
 THostForm *HostForm();
 // The host window when it has been made; never makes it.
@@ -29,6 +34,12 @@ TFImportAccountsOutlook *ImportAccountsOutlookForm();
 // The connection test belongs to the options dialog, over which it is shown.
 TFTryconnection *TryconnectionForm();
 TNewWizForm *NewWizForm();
+// The import wizard opens the four importers' dialogs.
+TWizardImportForm *WizardImportForm();
+TImportForm *ImportForm();
+TWabForm *WabForm();
+TOutlookImportForm *OutlookImportForm();
+TWMImport *WMImportForm();
 
 // The window in the slot, made and set up on first use. The slot is filled
 // before the set-up (FormCreate) runs, so a set-up that reaches for its own

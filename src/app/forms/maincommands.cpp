@@ -20,6 +20,7 @@
 #include "shell.h"
 #include "startmailer.h"
 #include "text.h"
+#include "wizardimportform.h"
 
 #include <QAction>
 #include <QApplication>
@@ -359,6 +360,7 @@ void TMainForm::wireCommands()
         Modal::exec(options);
     });
     SetCommandHandler(QStringLiteral("LogDateimitzuletztversendetenEmails1"), [] { Modal::exec(LogForm()); });
+    SetCommandHandler(QStringLiteral("DatenstzeImportieren1"), [] { Modal::exec(WizardImportForm()); });
 }
 
 void TMainForm::SetCommandHandler(const QString &name, std::function<void()> handler)

@@ -1,0 +1,56 @@
+#include "importrun.h"
+
+#include "inputblocker.h"
+#include "mainstate.h"
+#include "messages.h"
+#include "paths.h"
+#include "shell.h"
+
+#include <QApplication>
+
+namespace vt {
+
+ImportRun::ImportRun()
+    : m_blocker(std::make_unique<InputBlocker>()), m_progress([](const QString &text) {
+          MainState().SetStatusText(text);
+          // Lets the status bar repaint; the blocker keeps clicks and keys away.
+          QCoreApplication::processEvents();
+      })
+{
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    MainState().SetStatusText(QString());
+}
+
+ImportRun::~ImportRun()
+{
+    MainState().SetStatusText(QString());
+    QApplication::restoreOverrideCursor();
+}
+
+bool FinishImport(const ImportOutcome &outcome, bool keepPosition)
+{
+    TMainState &s = MainState();
+    if (AddressTable *t = s.CurrentTable) {
+        t->refresh();
+        if (!keepPosition)
+            t->first();
+    }
+    s.ShowRecordCount();
+    if (s.Ops)
+        s.Ops->RefreshGrid();
+    if (outcome.failed) {
+        error(outcome.error + QStringLiteral("\rEs wurde nichts importiert."));
+        return false;
+    }
+    const QString notes = ImportNotesText(outcome);
+    if (!notes.isEmpty())
+        warning(notes);
+    return true;
+}
+
+void OpenHelpPage(const QString &page)
+{
+    ShellOpen(PathJoin(MainState().AppFolder, QStringLiteral("help/") + page));
+}
+
+} // namespace vt

@@ -1,0 +1,38 @@
+#pragma once
+// What every import window does around the import itself.
+#include "importsink.h"
+
+#include <QString>
+
+#include <memory>
+
+namespace vt {
+
+class InputBlocker;
+
+// One import run: the hourglass, user input held back while the status bar of
+// the main window shows the progress, and everything cleared at the end.
+class ImportRun
+{
+public:
+    ImportRun();
+    ~ImportRun();
+    ImportProgress &progress() { return m_progress; }
+    ImportRun(const ImportRun &) = delete;
+    ImportRun &operator=(const ImportRun &) = delete;
+
+private:
+    std::unique_ptr<InputBlocker> m_blocker;
+    ImportProgress m_progress;
+};
+
+// After an import: a failure is said (nothing was imported), rows skipped or
+// shortened are said, and the open table is read anew so the grid shows the
+// new records, on the record it stood on (or on its first record).
+// True when the import was kept.
+bool FinishImport(const ImportOutcome &outcome, bool keepPosition = true);
+
+// Opens a page of the program's help folder.
+void OpenHelpPage(const QString &page);
+
+} // namespace vt
