@@ -83,6 +83,24 @@ private slots:
         QCOMPARE(targets.size(), t.fields.size() - 1);
     }
 
+    // The store of this system reads Outlook data files; anything else is refused with a message.
+    void dataFileRefused()
+    {
+        TestFolder dir;
+        dir.write("kontakte.pst", QByteArray("!BDN") + QByteArray(600, '\x5a'));
+        dir.write("leer.pst", "");
+        ContactStore &store = DefaultContactStore();
+        QVERIFY(store.available() && store.needsFile());
+        for (const QString name : {"kontakte.pst", "leer.pst", "fehlt.pst"}) {
+            QString error;
+            QVERIFY(!store.setFile(dir.file(name), &error));
+            QCOMPARE(error, "Die Datei \"" + dir.file(name) + "\" ist keine lesbare Outlook-Datendatei.");
+            QVERIFY(store.subfolderNames().isEmpty());
+            QList<OutlookItem> items;
+            QVERIFY(!store.items({}, &items, &error));
+        }
+    }
+
     void propValueToText_data()
     {
         QTest::addColumn<quint32>("tag");

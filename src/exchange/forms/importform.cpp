@@ -123,23 +123,30 @@ void TImportForm::BuildFieldEditors()
     FixedEntryFields.clear();
     ui->FixedEntryComboBox->clear();
     QWidget *box = ui->ScrollBox1Contents;
+    // The boxes stand right of the longest label.
+    int labelWidth = 148;
+    for (const ImportField &f : std::as_const(m_fields))
+        labelWidth = std::max(labelWidth, box->fontMetrics().horizontalAdvance(QLatin1Char('"') + f.displayName +
+                                                                               QStringLiteral("\" ist in Spalte")) +
+                                              4);
+    const int editLeft = 20 + labelWidth + 2;
     for (qsizetype k = 0; k < m_fields.size(); ++k) {
         const ImportField &f = m_fields.at(k);
         ui->FixedEntryComboBox->addItem(f.displayName);
         FixedEntryFields.append(f.name);
         auto *edit = new QLineEdit(QStringLiteral("0"), box);
         edit->setObjectName(QStringLiteral("Edit_") + f.name);
-        edit->setGeometry(170, 10 + 20 * int(k), 100, 20);
+        edit->setGeometry(editLeft, 10 + 20 * int(k), 100, 20);
         connect(edit, &QLineEdit::textChanged, this, &TImportForm::previewSoon);
         edit->show();
         auto *label = new QLabel(QLatin1Char('"') + f.displayName + QStringLiteral("\" ist in Spalte"), box);
         label->setObjectName(QStringLiteral("Label_") + f.name);
-        label->setGeometry(20, 12 + 20 * int(k), 148, 18);
+        label->setGeometry(20, 12 + 20 * int(k), labelWidth, 18);
         label->show();
         m_columnEdits.append(edit);
         ui->StringGrid1->setHorizontalHeaderItem(int(k), new QTableWidgetItem(f.displayName));
     }
-    box->resize(290, 20 + 20 * int(m_fields.size()));
+    box->resize(editLeft + 120, 20 + 20 * int(m_fields.size()));
     ui->FixedEntryComboBox->setCurrentIndex(chosen >= 0 && chosen < ui->FixedEntryComboBox->count() ? chosen : 0);
 }
 
