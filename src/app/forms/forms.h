@@ -17,6 +17,11 @@ class TImportAccountsForm;
 class TFImportAccountsOutlook;
 class TFTryconnection;
 class TNewWizForm;
+class TAboutBox;
+class TNoLayoutwerkForm;
+class TMehrplatzForm;
+class TWerbungForm;
+class TOnlineUpdate;
 
 THostForm *HostForm();
 // The host window when it has been made; never makes it.
@@ -29,6 +34,11 @@ TFImportAccountsOutlook *ImportAccountsOutlookForm();
 // The connection test belongs to the options dialog, over which it is shown.
 TFTryconnection *TryconnectionForm();
 TNewWizForm *NewWizForm();
+TAboutBox *AboutBox();
+TNoLayoutwerkForm *NoLayoutwerkForm();
+TMehrplatzForm *MehrplatzForm();
+TWerbungForm *WerbungForm();
+TOnlineUpdate *OnlineUpdate();
 
 // The window in the slot, made and set up on first use. The slot is filled
 // before the set-up (FormCreate) runs, so a set-up that reaches for its own
