@@ -24,7 +24,7 @@ public:
     void MailLabelClick();
     void UpdateButtonClick();
 
-    // The main window's command "Jetzt auf Updates überprüfen".
+    // The check of "Jetzt auf Updates überprüfen".
     std::function<void()> CheckForUpdate;
     // The maker's page on a social network, behind the small picture.
     static const QString SocialPageUrl;

@@ -127,7 +127,8 @@ TAboutBox *AboutBox()
     if (g_aboutBox)
         return g_aboutBox;
     TAboutBox *box = FormInstance(g_aboutBox, "TAboutBox.FormCreate");
-    box->CheckForUpdate = [] { MainForm()->RunCommand(QStringLiteral("Update1")); };
+    // What "Jetzt auf Updates überprüfen" of the main window does.
+    box->CheckForUpdate = [] { OnlineUpdate()->CheckForUpdate(true); };
     return box;
 }
 
