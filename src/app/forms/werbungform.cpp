@@ -56,6 +56,7 @@ TWerbungForm::TWerbungForm(QWidget *parent) : QDialog(parent), ui(new Ui::TWerbu
     // The gradient of the window shows through the scroll box.
     ui->ScrollBox1->viewport()->setAutoFillBackground(false);
     ui->ScrollContent->setAutoFillBackground(false);
+    ui->CheckBox1->setBackgroundRole(QPalette::Window);
     ui->CheckBox1->setAutoFillBackground(true);
     connect(ui->CloseButton, &QPushButton::clicked, this, &QDialog::accept);
 

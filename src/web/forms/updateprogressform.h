@@ -3,6 +3,7 @@
 // to, how far it is, and "Abbrechen", which asks before it stops the download.
 #include <QDialog>
 #include <QElapsedTimer>
+#include <QTimer>
 
 namespace Ui {
 class TUpdateProgressForm;
@@ -31,8 +32,14 @@ signals:
     void cancelConfirmed();
 
 private:
+    void showTimes();
+
     Ui::TUpdateProgressForm *ui;
     QElapsedTimer m_clock;
+    // The times go on while a slow server sends nothing.
+    QTimer m_ticker;
+    qint64 m_received = 0;
+    qint64 m_total = 0;
     bool m_finished = false;
 };
 
