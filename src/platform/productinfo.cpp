@@ -70,6 +70,9 @@ TProductInfo MakeProductInfo(const QString &exePath, const QString &brandingFold
     p.TextImportHelpPage = QStringLiteral("textimport.html");
     p.ExcelHelpPage = QStringLiteral("excel.html");
     p.DatabasesHelpPage = QStringLiteral("datenbanken.html");
+    // Updates and the repair tool come from the maker under either brand.
+    p.UpdateServer = kMakerSite;
+    p.RepairToolPageUrl = page(kMakerSite, QStringLiteral("/mendora/"));
 
     // A reseller id gives the maker's brand whatever the executable's name, with
     // the maker's reseller pages for that id.

@@ -33,6 +33,8 @@ struct TProductInfo
     QString DatabasesHelpPage;
     QString BrandCode;
     QString DefaultInstallDir;
+    QString UpdateServer;      // host name of the update server
+    QString RepairToolPageUrl; // the maker's page about the database repair tool
     bool operator==(const TProductInfo &) const = default;
 };
 

@@ -201,4 +201,18 @@ bool RunAndWait(const QString &workFolder, const QString &program, const QString
     return true;
 }
 
+QString StartDetached(const QString &program, const QStringList &arguments, const QString &workFolder)
+{
+    QProcess process;
+    process.setProgram(program);
+    process.setArguments(arguments);
+    if (!workFolder.isEmpty())
+        process.setWorkingDirectory(workFolder);
+    process.setStandardInputFile(QProcess::nullDevice());
+    if (process.startDetached())
+        return {};
+    const QString why = process.errorString();
+    return why.isEmpty() ? QStringLiteral("unbekannter Fehler") : why;
+}
+
 } // namespace vt

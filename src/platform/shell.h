@@ -6,6 +6,7 @@
 // The desktop side is a replaceable backend, so tests record what would have
 // been opened instead of starting a browser or a mail program.
 #include <QString>
+#include <QStringList>
 #include <QUrl>
 
 namespace vt {
@@ -63,6 +64,11 @@ bool DeleteFilesByMask(const QString &maskPath);
 // command line (quotes group words) but never passed to a shell.
 // Returns true when the program was started.
 bool RunAndWait(const QString &workFolder, const QString &program, const QString &params);
+
+// Starts a program that goes on running on its own (also after this program
+// has ended), in the work folder, with its arguments as a list. Returns an empty
+// text when it runs, otherwise why it could not be started.
+QString StartDetached(const QString &program, const QStringList &arguments, const QString &workFolder);
 
 // Whether the application has been told to quit (or is being destroyed).
 bool ApplicationQuitting();

@@ -12,6 +12,7 @@
 #include "programfolder.h"
 #include "registry.h"
 #include "testfolder.h"
+#include "werbungform.h"
 #include "windowsinfo.h"
 
 #include <QApplication>
@@ -75,6 +76,9 @@ public:
         vt::SetProductInfo(vt::MakeProductInfo(dir.file(QStringLiteral("vantrel")), vt::BrandingFolder()));
         form = std::make_unique<vt::TMainForm>();
         form->FormCreate();
+        // Closing shows no tips window unless a test takes the marker away.
+        QFile marker(vt::NoTipsFile());
+        QVERIFY(marker.open(QIODevice::WriteOnly));
     }
     ~StartedMain()
     {

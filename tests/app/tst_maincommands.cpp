@@ -302,6 +302,7 @@ private slots:
     void commandsWithoutAHandlerDoNothing()
     {
         StartedMain m;
+        m.form->SetCommandHandler("NachUpdatessuchen1", {});
         QAction *update = m.form->CommandAction("NachUpdatessuchen1");
         QVERIFY(update->isCheckable() && !update->isChecked());
         update->trigger();

@@ -6,9 +6,11 @@
 #include "hostform.h"
 #include "mainform.h"
 #include "mainformfixture.h"
+#include "modal.h"
 #include "productinfo.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QDir>
 #include <QStandardPaths>
 #include <QTest>
@@ -92,10 +94,18 @@ private slots:
     // Last: it ends the event loop.
     void closingTheMainWindowEndsTheRun()
     {
+        // The tips window comes on the way out.
+        QStringList shown;
+        Modal::setHandler([&](QDialog *d) {
+            shown << d->metaObject()->className();
+            return int(QDialog::Accepted);
+        });
         QTimer::singleShot(0, MainForm(), [] { MainForm()->close(); });
         // Should the chain break, the run is ended with another code instead of hanging.
         QTimer::singleShot(30000, qApp, [] { QCoreApplication::exit(99); });
         QCOMPARE(QApplication::exec(), 0);
+        Modal::setHandler({});
+        QCOMPARE(shown, QStringList{"vt::TWerbungForm"});
         QVERIFY(!MainForm()->isVisible());
         DestroyWindows();
     }

@@ -1,4 +1,5 @@
 #include "forms.h"
+#include "aboutbox.h"
 #include "crashreport.h"
 #include "grussformelform.h"
 #include "hostform.h"
@@ -9,13 +10,17 @@
 #include "mailerform.h"
 #include "mainform.h"
 #include "mainstate.h"
+#include "mehrplatzform.h"
 #include "newwizform.h"
+#include "nolayoutwerkform.h"
+#include "onlineupdate.h"
 #include "optionsform.h"
 #include "outlookimportform.h"
 #include "previewform.h"
 #include "productinfo.h"
 #include "tryconnectionform.h"
 #include "wabform.h"
+#include "werbungform.h"
 #include "wizardimportform.h"
 #include "wmimportform.h"
 
@@ -42,6 +47,11 @@ QPointer<TImportForm> g_importForm;
 QPointer<TWabForm> g_wabForm;
 QPointer<TOutlookImportForm> g_outlookImportForm;
 QPointer<TWMImport> g_wmImportForm;
+QPointer<TAboutBox> g_aboutBox;
+QPointer<TNoLayoutwerkForm> g_noLayoutwerkForm;
+QPointer<TMehrplatzForm> g_mehrplatzForm;
+QPointer<TWerbungForm> g_werbungForm;
+QPointer<TOnlineUpdate> g_onlineUpdate;
 
 } // namespace
 
@@ -154,6 +164,36 @@ TWMImport *WMImportForm()
     return FormInstance(g_wmImportForm, "TWMImport.FormCreate");
 }
 
+TAboutBox *AboutBox()
+{
+    if (g_aboutBox)
+        return g_aboutBox;
+    TAboutBox *box = FormInstance(g_aboutBox, "TAboutBox.FormCreate");
+    // What "Jetzt auf Updates überprüfen" of the main window does.
+    box->CheckForUpdate = [] { OnlineUpdate()->CheckForUpdate(true); };
+    return box;
+}
+
+TNoLayoutwerkForm *NoLayoutwerkForm()
+{
+    return FormInstance(g_noLayoutwerkForm, "TNoLayoutwerkForm.FormCreate");
+}
+
+TMehrplatzForm *MehrplatzForm()
+{
+    return FormInstance(g_mehrplatzForm, "TMehrplatzForm.FormCreate");
+}
+
+TWerbungForm *WerbungForm()
+{
+    return FormInstance(g_werbungForm, "TWerbungForm.FormCreate");
+}
+
+TOnlineUpdate *OnlineUpdate()
+{
+    return FormInstance(g_onlineUpdate, "TOnlineUpdate.FormCreate");
+}
+
 void CreateWindowsInOrder()
 {
     // One line per window in the fixed order; a window not built yet keeps its
@@ -166,7 +206,7 @@ void CreateWindowsInOrder()
     // TDoUpdatesForm               //  6 hidden rule window of the record editor
     RememberForm(MailerForm()); //  7 serial e-mail window
     // TDoIDForm                    //  8 ID range dialog
-    // TAboutBox                    //  9 about box
+    AboutBox();                    //  9 about box
     OptionsForm();                 // 10 mail-server options
     ImportForm();                  // 11 delimited text and table import
     RememberForm(LogForm());       // 12 sent-log viewer
@@ -182,18 +222,18 @@ void CreateWindowsInOrder()
     // TExportWizzard1Form          // 22 export wizard
     // TDeleteAdressesWizardForm    // 23 duplicate removal options
     // TNewDatabaseForm             // 24 new database
-    // TNoLayoutwerkForm            // 25 notice about the separate design application
+    NoLayoutwerkForm(); // 25 notice about the separate design application
     // TSuscribeForm                // 26 fetching subscriptions and unsubscriptions
     // TEnterpriseOptionsForm       // 27 web settings and page generator
     // TEnterpriseLinksForm         // 28 web information links
-    // TMehrplatzForm               // 29 multi-user instructions
+    MehrplatzForm(); // 29 multi-user instructions
     // TMigrationForm               // 30 record transfer between databases
     OutlookImportForm();         // 31 Outlook contacts import
     ImportAccountsOutlookForm(); // 32 picker of Outlook mail accounts
-    // TWerbungForm                 // 33 tips window shown at close
-    TryconnectionForm(); // 34 connection test
+    WerbungForm();               // 33 tips window shown at close
+    TryconnectionForm();         // 34 connection test
     // TStatsForm                   // 35 click-tracking set-up
-    // TOnlineUpdate                // 36 owner of the update check
+    OnlineUpdate(); // 36 owner of the update check
     // TDeleteColumnForm            // 37 setting or clearing a column
     // THVL_DB_SearchForm           // 38 record search
     WMImportForm(); // 39 Windows Mail contacts import

@@ -22,6 +22,11 @@ class TImportForm;
 class TWabForm;
 class TOutlookImportForm;
 class TWMImport;
+class TAboutBox;
+class TNoLayoutwerkForm;
+class TMehrplatzForm;
+class TWerbungForm;
+class TOnlineUpdate;
 
 THostForm *HostForm();
 // The host window when it has been made; never makes it.
@@ -40,6 +45,11 @@ TImportForm *ImportForm();
 TWabForm *WabForm();
 TOutlookImportForm *OutlookImportForm();
 TWMImport *WMImportForm();
+TAboutBox *AboutBox();
+TNoLayoutwerkForm *NoLayoutwerkForm();
+TMehrplatzForm *MehrplatzForm();
+TWerbungForm *WerbungForm();
+TOnlineUpdate *OnlineUpdate();
 
 // The window in the slot, made and set up on first use. The slot is filled
 // before the set-up (FormCreate) runs, so a set-up that reaches for its own

@@ -15,6 +15,7 @@
 #include "messages.h"
 #include "modal.h"
 #include "newwizform.h"
+#include "onlineupdate.h"
 #include "optionsform.h"
 #include "paths.h"
 #include "shell.h"
@@ -361,6 +362,15 @@ void TMainForm::wireCommands()
     });
     SetCommandHandler(QStringLiteral("LogDateimitzuletztversendetenEmails1"), [] { Modal::exec(LogForm()); });
     SetCommandHandler(QStringLiteral("DatenstzeImportieren1"), [] { Modal::exec(WizardImportForm()); });
+    on("Info1", &TMainForm::Info1Click);
+    on("Hilfedatei1", &TMainForm::Hilfedatei1Click);
+    on("Newsletterdesignen1", &TMainForm::ExeClick);
+    on("BetriebsanleitungMehrplatzversion1", &TMainForm::BetriebsanleitungMehrplatzversion1Click);
+    on("DatenbankWartung1", &TMainForm::DatenbankWartung1Click);
+    SetCommandHandler(QStringLiteral("NachUpdatessuchen1"), [this] {
+        OnlineUpdate()->SetCheckAtStart(CommandAction(QStringLiteral("NachUpdatessuchen1"))->isChecked());
+    });
+    SetCommandHandler(QStringLiteral("Update1"), [] { OnlineUpdate()->CheckForUpdate(true); });
 }
 
 void TMainForm::SetCommandHandler(const QString &name, std::function<void()> handler)

@@ -9,9 +9,12 @@
 #include "mailfiles.h"
 #include "mailsettings.h"
 #include "messages.h"
+#include "modal.h"
+#include "onlineupdate.h"
 #include "outlook.h"
 #include "paths.h"
 #include "productinfo.h"
+#include "werbungform.h"
 #include "wheelhook.h"
 #include "windowplacement.h"
 #include "windowsinfo.h"
@@ -26,6 +29,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
+#include <QPointer>
 #include <QPushButton>
 #include <QScreen>
 #include <QStatusBar>
@@ -197,6 +201,15 @@ void TMainForm::FormShow()
     fitButtonCaptions();
     TAppMessageHook::instance().install(
         [this](QObject *receiver, QEvent *event) { return AppMessage(receiver, event); });
+    if (!m_updateSetUp) {
+        m_updateSetUp = true;
+        TOnlineUpdate *update = OnlineUpdate();
+        update->CloseProgram = [main = QPointer<TMainForm>(this)] { return main && main->CloseForHandOver(); };
+        update->SetupUpdate(
+            ProductInfo().VersionText, ResolveExisting(MainState().AppFolder, QStringLiteral("Update.ini")),
+            ProductInfo().UpdateServer + QStringLiteral("/downloads/inf/"), QStringLiteral("vantrel_update.inf"), 1);
+        CommandAction(QStringLiteral("NachUpdatessuchen1"))->setChecked(update->CheckAtStartIfEnabled(true));
+    }
 }
 
 void TMainForm::FormActivate()
@@ -261,8 +274,17 @@ bool TMainForm::FormClose()
     }
     IniFile(configFile()).writeBool(kDatabaseSection, QStringLiteral("Checkdoublettes"), s.CheckNewAddresses);
     s.SaveOpenDatabase();
-    // The tips window (shown unless UserDataFolder holds "NoWer.ini") comes here once it exists.
+    if (!m_handOver && !QFile::exists(NoTipsFile()))
+        Modal::exec(WerbungForm());
     return true;
+}
+
+bool TMainForm::CloseForHandOver()
+{
+    m_handOver = true;
+    const bool closed = close();
+    m_handOver = false;
+    return closed;
 }
 
 void TMainForm::FormDestroy()

@@ -92,6 +92,16 @@ public:
     void DBGrid1TitleClick(int column);
     void DBGrid1DblClick();
     bool DBGrid1KeyDown(QKeyEvent *event);
+    // The information windows and the outside programs.
+    void Info1Click();
+    void Hilfedatei1Click();
+    void ExeClick();
+    void LayoutwerkDownload1Click();
+    void BetriebsanleitungMehrplatzversion1Click();
+    void DatenbankWartung1Click();
+    // Closes the window for a program that takes over (the updater, the repair
+    // tool): the normal close without the tips window. False when it stayed open.
+    bool CloseForHandOver();
 
     // Runs a command by name with its database, send-run and hook rules; an
     // unknown name or a command without a handler does nothing.
@@ -145,6 +155,8 @@ private:
     DataFolderLock m_lock;
     bool m_startEnded = false;
     bool m_created = false;
+    bool m_updateSetUp = false;
+    bool m_handOver = false;
     WheelNotches m_wheelNotches;
 };
 
