@@ -1,0 +1,75 @@
+#include "exportrows.h"
+#include "text.h"
+#include "textfile.h"
+
+#include <QElapsedTimer>
+
+namespace vt {
+
+ExportSelection ShownRecords(const AddressTable &table)
+{
+    return {table.activeFilter(), table.indexName()};
+}
+
+int MarkedField(const AddressTable &table)
+{
+    const int exact = table.fieldIndex(QStringLiteral("Selected"));
+    if (exact >= 0)
+        return exact;
+    for (int i = table.fieldCount() - 1; i >= 0; --i)
+        if (AsciiUpper(table.field(i).name).contains(QLatin1String("SELECTED")))
+            return i;
+    return -1;
+}
+
+std::optional<ExportSelection> MarkedRecords(const AddressTable &table)
+{
+    const int marked = MarkedField(table);
+    if (marked < 0)
+        return std::nullopt;
+    return ExportSelection{Filter::compare(table.field(marked).name, CompareOp::Equal, QStringLiteral("True")),
+                           table.indexName()};
+}
+
+bool ScanTexts(AddressTable &table, const ExportSelection &selection, const QList<int> &fields,
+               const std::function<bool(const QStringList &)> &record, const ExportProgress &progress, qint64 total,
+               QString *error)
+{
+    QList<const FieldDef *> defs;
+    for (int f : fields)
+        defs.append(&table.field(f));
+    QStringList texts(fields.size());
+    qint64 done = 0;
+    QElapsedTimer clock;
+    clock.start();
+    const bool ok =
+        table.scan(selection.where, selection.indexName, fields, [&](qint64, const QList<QVariant> &values) {
+            for (qsizetype k = 0; k < values.size(); ++k) {
+                const QVariant &v = values.at(k);
+                // A string is its own text; a table may hold one longer than
+                // its field's size today, and the export keeps it whole.
+                texts[k] = v.metaType().id() == QMetaType::QString ? v.toString() : NaturalToText(*defs.at(k), v);
+            }
+            if (!record(texts))
+                return false;
+            ++done;
+            if (progress && (done & 255) == 0 && clock.elapsed() >= 100) {
+                progress(done, total);
+                clock.restart();
+            }
+            return true;
+        });
+    if (!ok && error)
+        *error = table.lastError();
+    return ok;
+}
+
+QString ExportWriteFailedText(const QString &path, const QString &reason)
+{
+    QString text = CannotWriteFileText(path);
+    if (!reason.isEmpty())
+        text += QStringLiteral("\r") + reason;
+    return text;
+}
+
+} // namespace vt

@@ -1,0 +1,54 @@
+#pragma once
+// What both exports share: which records they write (the rows the grid shows,
+// or the marked ones), reading them in one forward-only pass without the grid
+// or the table's cursor, and the result of an export.
+#include "addresstable.h"
+#include "filter.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <optional>
+
+namespace vt {
+
+// The records an export writes, in this order.
+struct ExportSelection
+{
+    Filter where;
+    QString indexName;
+};
+// The records the table shows now: its filter while it is on, its order.
+ExportSelection ShownRecords(const AddressTable &table);
+// The marked records in the table's order; nullopt when the table has no field
+// that marks a record.
+std::optional<ExportSelection> MarkedRecords(const AddressTable &table);
+// The field that marks a record: the one named "Selected", else the last whose
+// upper-cased name contains "SELECTED"; -1 when the table has none.
+int MarkedField(const AddressTable &table);
+
+// Called now and then while an export runs (at most every 100 ms): records
+// written so far and in all.
+using ExportProgress = std::function<void(qint64 done, qint64 total)>;
+
+struct ExportResult
+{
+    bool ok = false;
+    QString error; // why nothing was written, in the user's words
+    qint64 rows = 0;
+    bool utf8 = false;   // the text export had to leave Windows-1252
+    qint64 cutCells = 0; // workbook cells cut to what a cell holds
+};
+
+// Walks the records of the selection and hands the text form of the fields of
+// each to the callback (which returns false to stop); the list is reused from
+// record to record. False (and the error) when the table could not be read.
+bool ScanTexts(AddressTable &table, const ExportSelection &selection, const QList<int> &fields,
+               const std::function<bool(const QStringList &texts)> &record, const ExportProgress &progress,
+               qint64 total, QString *error);
+
+// The words of the failures both exports share.
+QString ExportWriteFailedText(const QString &path, const QString &reason);
+
+} // namespace vt
