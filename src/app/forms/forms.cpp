@@ -1,5 +1,7 @@
 #include "forms.h"
+#include "asciiform.h"
 #include "crashreport.h"
+#include "exportwizardform.h"
 #include "grussformelform.h"
 #include "hostform.h"
 #include "importaccountsform.h"
@@ -8,6 +10,7 @@
 #include "mailerform.h"
 #include "mainform.h"
 #include "mainstate.h"
+#include "modal.h"
 #include "newwizform.h"
 #include "optionsform.h"
 #include "previewform.h"
@@ -32,6 +35,8 @@ QPointer<TImportAccountsForm> g_importAccountsForm;
 QPointer<TFImportAccountsOutlook> g_importAccountsOutlookForm;
 QPointer<TFTryconnection> g_tryconnectionForm;
 QPointer<TNewWizForm> g_newWizForm;
+QPointer<TAsciiForm> g_asciiForm;
+QPointer<TExportWizzard1Form> g_exportWizzard1Form;
 
 } // namespace
 
@@ -112,6 +117,20 @@ TNewWizForm *NewWizForm()
     return wizard;
 }
 
+TAsciiForm *AsciiForm()
+{
+    return FormInstance(g_asciiForm, "TAsciiForm.FormCreate");
+}
+
+TExportWizzard1Form *ExportWizzard1Form()
+{
+    if (g_exportWizzard1Form)
+        return g_exportWizzard1Form;
+    TExportWizzard1Form *wizard = FormInstance(g_exportWizzard1Form, "TExportWizzard1Form.FormCreate");
+    wizard->TextExport = [] { Modal::exec(AsciiForm()); };
+    return wizard;
+}
+
 void CreateWindowsInOrder()
 {
     // One line per window in the fixed order; a window not built yet keeps its
@@ -134,10 +153,10 @@ void CreateWindowsInOrder()
     ImportAccountsForm();        // 16 picker of mail accounts to import
     RememberForm(PreviewForm()); // 17 preview of the personalised mail
     // TFilter2Form                 // 18 marking records by text
-    // TAsciiForm                   // 19 delimited text export
+    AsciiForm(); // 19 delimited text export
     // TWabForm                     // 20 address book import
     // TWizardImportForm            // 21 import wizard
-    // TExportWizzard1Form          // 22 export wizard
+    ExportWizzard1Form(); // 22 export wizard
     // TDeleteAdressesWizardForm    // 23 duplicate removal options
     // TNewDatabaseForm             // 24 new database
     // TNoLayoutwerkForm            // 25 notice about the separate design application

@@ -17,6 +17,8 @@ class TImportAccountsForm;
 class TFImportAccountsOutlook;
 class TFTryconnection;
 class TNewWizForm;
+class TAsciiForm;
+class TExportWizzard1Form;
 
 THostForm *HostForm();
 // The host window when it has been made; never makes it.
@@ -29,6 +31,8 @@ TFImportAccountsOutlook *ImportAccountsOutlookForm();
 // The connection test belongs to the options dialog, over which it is shown.
 TFTryconnection *TryconnectionForm();
 TNewWizForm *NewWizForm();
+TAsciiForm *AsciiForm();
+TExportWizzard1Form *ExportWizzard1Form();
 
 // The window in the slot, made and set up on first use. The slot is filled
 // before the set-up (FormCreate) runs, so a set-up that reaches for its own

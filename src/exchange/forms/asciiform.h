@@ -1,0 +1,39 @@
+#pragma once
+// The text export dialog: which fields, with or without a title line, only the
+// marked records or those the grid shows, padded or trimmed, and the delimiter.
+// "OK" asks for the file and writes it.
+#include "exportgradient.h"
+
+#include <QDialog>
+
+namespace Ui {
+class TAsciiForm;
+}
+
+namespace vt {
+
+class TAsciiForm : public QDialog
+{
+    Q_OBJECT
+public:
+    explicit TAsciiForm(QWidget *parent = nullptr);
+    ~TAsciiForm() override;
+    void FormCreate();
+
+public slots:
+    // Each time the dialog is shown: every field of the open table, ticked.
+    void FormActivate();
+    void OKBitBtnClick();
+    void MakeColors();
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    Ui::TAsciiForm *ui;
+    ExportGradient m_gradient;
+};
+
+} // namespace vt
