@@ -18,7 +18,7 @@ constexpr int kFieldRole = Qt::UserRole + 1;
 } // namespace
 
 TAsciiForm::TAsciiForm(QWidget *parent)
-    : QDialog(parent, Qt::Tool | Qt::WindowTitleHint | Qt::WindowCloseButtonHint), ui(new Ui::TAsciiForm)
+    : ExportDialog(parent, Qt::Tool | Qt::WindowTitleHint | Qt::WindowCloseButtonHint), ui(new Ui::TAsciiForm)
 {
     ui->setupUi(this);
     connect(ui->OKBitBtn, &QPushButton::clicked, this, &TAsciiForm::OKBitBtnClick);
@@ -99,26 +99,9 @@ void TAsciiForm::OKBitBtnClick()
         accept();
 }
 
-void TAsciiForm::MakeColors()
+QList<QAbstractButton *> TAsciiForm::gradientBoxes() const
 {
-    m_gradient.colourBoxes(this, {ui->TableHeaderCheckBox, ui->OnlyMarkedCheckBox, ui->TrimCheckBox});
-}
-
-void TAsciiForm::paintEvent(QPaintEvent *)
-{
-    m_gradient.paint(this);
-}
-
-void TAsciiForm::showEvent(QShowEvent *event)
-{
-    QDialog::showEvent(event);
-    MakeColors();
-}
-
-void TAsciiForm::resizeEvent(QResizeEvent *event)
-{
-    QDialog::resizeEvent(event);
-    MakeColors();
+    return {ui->TableHeaderCheckBox, ui->OnlyMarkedCheckBox, ui->TrimCheckBox};
 }
 
 } // namespace vt

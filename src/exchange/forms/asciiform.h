@@ -4,15 +4,13 @@
 // "OK" asks for the file and writes it.
 #include "exportgradient.h"
 
-#include <QDialog>
-
 namespace Ui {
 class TAsciiForm;
 }
 
 namespace vt {
 
-class TAsciiForm : public QDialog
+class TAsciiForm : public ExportDialog
 {
     Q_OBJECT
 public:
@@ -24,16 +22,12 @@ public slots:
     // Each time the dialog is shown: every field of the open table, ticked.
     void FormActivate();
     void OKBitBtnClick();
-    void MakeColors();
 
 protected:
-    void paintEvent(QPaintEvent *event) override;
-    void showEvent(QShowEvent *event) override;
-    void resizeEvent(QResizeEvent *event) override;
+    QList<QAbstractButton *> gradientBoxes() const override;
 
 private:
     Ui::TAsciiForm *ui;
-    ExportGradient m_gradient;
 };
 
 } // namespace vt

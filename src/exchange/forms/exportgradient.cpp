@@ -3,29 +3,44 @@
 
 #include <QLinearGradient>
 #include <QPainter>
-#include <QWidget>
 
 namespace vt {
 
-void ExportGradient::paint(QWidget *window) const
+ExportDialog::ExportDialog(QWidget *parent, Qt::WindowFlags flags) : QDialog(parent, flags)
 {
-    QPainter p(window);
-    QLinearGradient g(0, 0, 0, window->height());
-    g.setColorAt(0, start);
-    g.setColorAt(1, end);
-    p.fillRect(window->rect(), g);
 }
 
-void ExportGradient::colourBoxes(QWidget *window, const QList<QAbstractButton *> &boxes) const
+void ExportDialog::MakeColors()
 {
-    const int height = qMax(window->height(), 2);
-    for (QAbstractButton *b : boxes) {
-        const int top = qBound(0, b->mapTo(window, QPoint(0, 0)).y(), height - 1);
+    const int h = qMax(height(), 2);
+    for (QAbstractButton *b : gradientBoxes()) {
+        const int top = qBound(0, b->mapTo(this, QPoint(0, 0)).y(), h - 1);
         QPalette pal = b->palette();
-        pal.setColor(QPalette::Window, GradientColorAt(start, end, top, height));
+        pal.setColor(QPalette::Window, GradientColorAt(GradientStart, GradientEnd, top, h));
         b->setPalette(pal);
         b->setAutoFillBackground(true);
     }
+}
+
+void ExportDialog::paintEvent(QPaintEvent *)
+{
+    QPainter p(this);
+    QLinearGradient g(0, 0, 0, height());
+    g.setColorAt(0, GradientStart);
+    g.setColorAt(1, GradientEnd);
+    p.fillRect(rect(), g);
+}
+
+void ExportDialog::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    MakeColors();
+}
+
+void ExportDialog::resizeEvent(QResizeEvent *event)
+{
+    QDialog::resizeEvent(event);
+    MakeColors();
 }
 
 } // namespace vt

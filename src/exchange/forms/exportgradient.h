@@ -1,23 +1,32 @@
 #pragma once
-// The vertical two-colour gradient behind the export dialogs. A check box or
-// radio button standing on it takes the gradient's colour at its top, so that
-// the box blends into the background.
+// The export dialogs stand on a vertical two-colour gradient. Each check box or
+// radio button on it takes the gradient's colour at its top (when the dialog is
+// shown and after every resize), so that the box blends into the background.
 #include <QAbstractButton>
 #include <QColor>
+#include <QDialog>
 #include <QList>
-
-class QWidget;
 
 namespace vt {
 
-struct ExportGradient
+class ExportDialog : public QDialog
 {
-    QColor start{0xff, 0xff, 0xff};
-    QColor end{0xc4, 0xd7, 0xef};
+    Q_OBJECT
+public:
+    ExportDialog(QWidget *parent, Qt::WindowFlags flags);
 
-    void paint(QWidget *window) const;
-    // Gives each box the colour behind it (on show and after every resize).
-    void colourBoxes(QWidget *window, const QList<QAbstractButton *> &boxes) const;
+    QColor GradientStart{0xff, 0xff, 0xff};
+    QColor GradientEnd{0xc4, 0xd7, 0xef};
+
+public slots:
+    void MakeColors();
+
+protected:
+    // The boxes standing on the gradient.
+    virtual QList<QAbstractButton *> gradientBoxes() const = 0;
+    void paintEvent(QPaintEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
 };
 
 } // namespace vt

@@ -12,7 +12,7 @@
 namespace vt {
 
 TExportWizzard1Form::TExportWizzard1Form(QWidget *parent)
-    : QDialog(parent, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint), ui(new Ui::TExportWizzard1Form)
+    : ExportDialog(parent, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint), ui(new Ui::TExportWizzard1Form)
 {
     ui->setupUi(this);
     connect(ui->WeiterBitBtn, &QPushButton::clicked, this, &TExportWizzard1Form::WeiterBitBtnClick);
@@ -52,26 +52,9 @@ void TExportWizzard1Form::HilfeBitBtnClick()
     ShellOpen(PathJoin(MainState().AppFolder, QStringLiteral("help/") + ProductInfo().HelpFile));
 }
 
-void TExportWizzard1Form::MakeColors()
+QList<QAbstractButton *> TExportWizzard1Form::gradientBoxes() const
 {
-    m_gradient.colourBoxes(this, {ui->ExcelRadioButton, ui->OtherRadioButton});
-}
-
-void TExportWizzard1Form::paintEvent(QPaintEvent *)
-{
-    m_gradient.paint(this);
-}
-
-void TExportWizzard1Form::showEvent(QShowEvent *event)
-{
-    QDialog::showEvent(event);
-    MakeColors();
-}
-
-void TExportWizzard1Form::resizeEvent(QResizeEvent *event)
-{
-    QDialog::resizeEvent(event);
-    MakeColors();
+    return {ui->ExcelRadioButton, ui->OtherRadioButton};
 }
 
 } // namespace vt

@@ -4,8 +4,6 @@
 // text file (the text export dialog).
 #include "exportgradient.h"
 
-#include <QDialog>
-
 #include <functional>
 
 namespace Ui {
@@ -14,7 +12,7 @@ class TExportWizzard1Form;
 
 namespace vt {
 
-class TExportWizzard1Form : public QDialog
+class TExportWizzard1Form : public ExportDialog
 {
     Q_OBJECT
 public:
@@ -28,16 +26,12 @@ public:
 public slots:
     void WeiterBitBtnClick();
     void HilfeBitBtnClick();
-    void MakeColors();
 
 protected:
-    void paintEvent(QPaintEvent *event) override;
-    void showEvent(QShowEvent *event) override;
-    void resizeEvent(QResizeEvent *event) override;
+    QList<QAbstractButton *> gradientBoxes() const override;
 
 private:
     Ui::TExportWizzard1Form *ui;
-    ExportGradient m_gradient;
 };
 
 } // namespace vt
