@@ -10,7 +10,7 @@ namespace {
 
 constexpr qsizetype kChunkBytes = 1 << 20;
 
-bool needsQuotes(const QString &value, const QString &delimiter)
+bool needsQuotes(QStringView value, const QString &delimiter)
 {
     for (const QChar c : value)
         if (c == u'"' || c == u'\r' || c == u'\n')
@@ -18,13 +18,13 @@ bool needsQuotes(const QString &value, const QString &delimiter)
     return !delimiter.isEmpty() && value.contains(delimiter);
 }
 
-// Appends the line in Windows-1252; false when a character has no place there.
-bool appendWin1252(QByteArray &out, const QString &line)
+// Appends the text in Windows-1252; false when a character has no place there.
+bool appendWin1252(QByteArray &out, QStringView text)
 {
     const qsizetype start = out.size();
-    out.resize(start + line.size());
+    out.resize(start + text.size());
     char *d = out.data() + start;
-    for (const QChar c : line) {
+    for (const QChar c : text) {
         const char16_t u = c.unicode();
         if (u < 0x80 || (u >= 0xA0 && u <= 0xFF)) {
             *d++ = char(u);
@@ -38,14 +38,69 @@ bool appendWin1252(QByteArray &out, const QString &line)
     return true;
 }
 
-QString trimBlanks(const QString &line)
+// Builds the lines as bytes of the file's encoding.
+class LineWriter
 {
-    qsizetype from = 0, to = line.size();
-    while (from < to && line.at(from) == u' ')
+public:
+    LineWriter(const TextExportOptions &options, bool utf8) : m_options(options), m_utf8(utf8)
+    {
+        m_fits = encode(m_delimiter, options.delimiter);
+    }
+    // False once the delimiter or a value did not fit into Windows-1252.
+    bool fits() const { return m_fits; }
+
+    // One value as it stands in a line: in quotes when it must be, padded with
+    // blanks to its width, followed by the delimiter.
+    void value(QByteArray &out, QStringView v, qsizetype width, bool pad)
+    {
+        qsizetype chars = v.size();
+        if (!needsQuotes(v, m_options.delimiter)) {
+            m_fits = encode(out, v) && m_fits;
+        } else {
+            out.append('"');
+            for (qsizetype from = 0;;) {
+                const qsizetype quote = v.indexOf(u'"', from);
+                m_fits = encode(out, v.mid(from, (quote < 0 ? v.size() : quote) - from)) && m_fits;
+                if (quote < 0)
+                    break;
+                out.append("\"\"", 2);
+                ++chars;
+                from = quote + 1;
+            }
+            out.append('"');
+            chars += 2;
+        }
+        if (pad && chars < width)
+            out.append(width - chars, ' ');
+        out.append(m_delimiter);
+    }
+
+private:
+    bool encode(QByteArray &out, QStringView text) const
+    {
+        if (m_utf8) {
+            AppendUtf8(out, text);
+            return true;
+        }
+        return appendWin1252(out, text);
+    }
+
+    const TextExportOptions &m_options;
+    const bool m_utf8;
+    QByteArray m_delimiter;
+    bool m_fits = true;
+};
+
+// Takes the blanks off both ends of the bytes from start on.
+void trimBlanks(QByteArray &bytes, qsizetype start)
+{
+    qsizetype from = start, to = bytes.size();
+    while (from < to && bytes.at(from) == ' ')
         ++from;
-    while (to > from && line.at(to - 1) == u' ')
+    while (to > from && bytes.at(to - 1) == ' ')
         --to;
-    return line.mid(from, to - from);
+    bytes.truncate(to);
+    bytes.remove(start, from - start);
 }
 
 enum class Attempt { Done, NeedsUnicode, Failed };
@@ -71,28 +126,6 @@ QString TextExportDelimiterProblem(const QString &delimiter)
     return {};
 }
 
-void AppendTextExportValue(QString &line, const QString &value, int width, const TextExportOptions &options)
-{
-    const qsizetype start = line.size();
-    if (needsQuotes(value, options.delimiter)) {
-        line += u'"';
-        for (const QChar c : value) {
-            if (c == u'"')
-                line += u'"';
-            line += c;
-        }
-        line += u'"';
-    } else {
-        line += value;
-    }
-    if (!options.trim) {
-        const qsizetype pad = width - (line.size() - start);
-        if (pad > 0)
-            line.append(QString(pad, u' '));
-    }
-    line += options.delimiter;
-}
-
 ExportResult WriteTextExport(AddressTable &table, const TextExportOptions &options, const ExportSelection &selection,
                              const QString &path, const ExportProgress &progress)
 {
@@ -108,6 +141,9 @@ ExportResult WriteTextExport(AddressTable &table, const TextExportOptions &optio
     auto width = [&](qsizetype k) { return k < options.widths.size() ? options.widths.at(k) : 10; };
 
     auto attempt = [&](bool utf8) {
+        LineWriter writer(options, utf8);
+        if (!writer.fits())
+            return Attempt::NeedsUnicode;
         QSaveFile file(path);
         if (!file.open(QIODevice::WriteOnly)) {
             result.error = ExportWriteFailedText(path, file.errorString());
@@ -117,14 +153,8 @@ ExportResult WriteTextExport(AddressTable &table, const TextExportOptions &optio
         chunk.reserve(kChunkBytes + 64 * 1024);
         if (utf8)
             chunk.append("\xEF\xBB\xBF");
-        bool unfit = false, writeFailed = false;
-        auto emitLine = [&](const QString &line) {
-            if (utf8) {
-                chunk.append(line.toUtf8());
-            } else if (!appendWin1252(chunk, line)) {
-                unfit = true;
-                return false;
-            }
+        bool writeFailed = false;
+        auto endLine = [&] {
             chunk.append("\r\n", 2);
             if (chunk.size() >= kChunkBytes) {
                 writeFailed = file.write(chunk) != chunk.size();
@@ -133,29 +163,29 @@ ExportResult WriteTextExport(AddressTable &table, const TextExportOptions &optio
             return !writeFailed;
         };
 
-        QString line;
         if (options.header) {
-            // The titles keep their padding even when the values lose theirs.
-            TextExportOptions titles = options;
-            titles.trim = false;
+            // The titles keep their padding even when the values lose theirs;
+            // trimming takes the blanks off the ends of the whole line.
+            const qsizetype start = chunk.size();
             for (qsizetype k = 0; k < options.fields.size(); ++k)
-                AppendTextExportValue(line, table.field(options.fields.at(k)).name, width(k), titles);
-            emitLine(options.trim ? trimBlanks(line) : line);
+                writer.value(chunk, table.field(options.fields.at(k)).name, width(k), true);
+            if (options.trim)
+                trimBlanks(chunk, start);
+            endLine();
         }
         qint64 rows = 0;
         QString readError;
-        const bool read = !unfit && !writeFailed &&
+        const bool read = writer.fits() && !writeFailed &&
                           ScanTexts(
                               table, selection, options.fields,
                               [&](const QStringList &texts) {
-                                  line.clear();
                                   for (qsizetype k = 0; k < texts.size(); ++k)
-                                      AppendTextExportValue(line, texts.at(k), width(k), options);
+                                      writer.value(chunk, texts.at(k), width(k), !options.trim);
                                   ++rows;
-                                  return emitLine(line);
+                                  return writer.fits() && endLine();
                               },
                               progress, total, &readError);
-        if (unfit)
+        if (!writer.fits())
             return Attempt::NeedsUnicode;
         if (!writeFailed && !chunk.isEmpty())
             writeFailed = file.write(chunk) != chunk.size();

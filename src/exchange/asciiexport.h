@@ -34,9 +34,6 @@ QList<int> TextExportWidths(const QStringList &fieldDefinitions, int fieldCount)
 // Why a delimiter cannot be used (a quote or a line break in it); empty when it can.
 QString TextExportDelimiterProblem(const QString &delimiter);
 
-// One value as it stands in a line, with its delimiter.
-void AppendTextExportValue(QString &line, const QString &value, int width, const TextExportOptions &options);
-
 ExportResult WriteTextExport(AddressTable &table, const TextExportOptions &options, const ExportSelection &selection,
                              const QString &path, const ExportProgress &progress = {});
 

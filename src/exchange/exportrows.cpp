@@ -64,6 +64,37 @@ bool ScanTexts(AddressTable &table, const ExportSelection &selection, const QLis
     return ok;
 }
 
+void AppendUtf8(QByteArray &out, QStringView text, bool dropZeros)
+{
+    const qsizetype start = out.size();
+    out.resize(start + text.size() * 3);
+    char *d = out.data() + start;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        char32_t u = text[i].unicode();
+        if (u < 0x80) {
+            if (u != 0 || !dropZeros)
+                *d++ = char(u);
+            continue;
+        }
+        if (QChar::isHighSurrogate(u) && i + 1 < text.size() && text[i + 1].isLowSurrogate())
+            u = QChar::surrogateToUcs4(char16_t(u), text[++i].unicode());
+        else if (QChar::isSurrogate(u))
+            u = 0xFFFD;
+        if (u < 0x800) {
+            *d++ = char(0xC0 | (u >> 6));
+        } else if (u < 0x10000) {
+            *d++ = char(0xE0 | (u >> 12));
+            *d++ = char(0x80 | ((u >> 6) & 0x3F));
+        } else {
+            *d++ = char(0xF0 | (u >> 18));
+            *d++ = char(0x80 | ((u >> 12) & 0x3F));
+            *d++ = char(0x80 | ((u >> 6) & 0x3F));
+        }
+        *d++ = char(0x80 | (u & 0x3F));
+    }
+    out.resize(d - out.data());
+}
+
 QString ExportWriteFailedText(const QString &path, const QString &reason)
 {
     QString text = CannotWriteFileText(path);

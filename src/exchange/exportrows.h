@@ -5,8 +5,10 @@
 #include "addresstable.h"
 #include "filter.h"
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
+#include <QStringView>
 
 #include <functional>
 #include <optional>
@@ -47,6 +49,10 @@ struct ExportResult
 bool ScanTexts(AddressTable &table, const ExportSelection &selection, const QList<int> &fields,
                const std::function<bool(const QStringList &texts)> &record, const ExportProgress &progress,
                qint64 total, QString *error);
+
+// Appends the text as UTF-8 (a lone surrogate as U+FFFD); zero characters are
+// left out when dropZeros is set.
+void AppendUtf8(QByteArray &out, QStringView text, bool dropZeros = false);
 
 // The words of the failures both exports share.
 QString ExportWriteFailedText(const QString &path, const QString &reason);
