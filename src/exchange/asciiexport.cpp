@@ -154,41 +154,48 @@ ExportResult WriteTextExport(AddressTable &table, const TextExportOptions &optio
         if (utf8)
             chunk.append("\xEF\xBB\xBF");
         bool writeFailed = false;
-        auto endLine = [&] {
-            chunk.append("\r\n", 2);
-            if (chunk.size() >= kChunkBytes) {
-                writeFailed = file.write(chunk) != chunk.size();
-                chunk.clear();
-            }
+        auto flush = [&] {
+            writeFailed = writeFailed || file.write(chunk) != chunk.size();
+            chunk.clear();
             return !writeFailed;
         };
-
         if (options.header) {
             // The titles keep their padding even when the values lose theirs;
             // trimming takes the blanks off the ends of the whole line.
-            const qsizetype start = chunk.size();
             for (qsizetype k = 0; k < options.fields.size(); ++k)
                 writer.value(chunk, table.field(options.fields.at(k)).name, width(k), true);
             if (options.trim)
-                trimBlanks(chunk, start);
-            endLine();
+                trimBlanks(chunk, utf8 ? 3 : 0);
+            chunk.append("\r\n", 2);
         }
-        qint64 rows = 0;
-        QString readError;
-        const bool read = writer.fits() && !writeFailed &&
-                          ScanTexts(
-                              table, selection, options.fields,
-                              [&](const QStringList &texts) {
-                                  for (qsizetype k = 0; k < texts.size(); ++k)
-                                      writer.value(chunk, texts.at(k), width(k), !options.trim);
-                                  ++rows;
-                                  return writer.fits() && endLine();
-                              },
-                              progress, total, &readError);
         if (!writer.fits())
             return Attempt::NeedsUnicode;
-        if (!writeFailed && !chunk.isEmpty())
-            writeFailed = file.write(chunk) != chunk.size();
+        flush();
+
+        // The lines are built and written on the pipeline's thread while the table is read.
+        RowPipeline lines([&](const QList<QStringList> &records) {
+            for (const QStringList &texts : records) {
+                for (qsizetype k = 0; k < texts.size(); ++k)
+                    writer.value(chunk, texts.at(k), width(k), !options.trim);
+                chunk.append("\r\n", 2);
+            }
+            return writer.fits() && (chunk.size() < kChunkBytes || flush());
+        });
+        qint64 rows = 0;
+        QString readError;
+        const bool read = !writeFailed && ScanTexts(
+                                              table, selection, options.fields,
+                                              [&](const QStringList &texts) {
+                                                  ++rows;
+                                                  return lines.push(texts);
+                                              },
+                                              progress, total, &readError);
+        lines.finish(read, flush, [&] {
+            if (progress)
+                progress(rows, total);
+        });
+        if (!writer.fits())
+            return Attempt::NeedsUnicode;
         if (writeFailed) {
             result.error = ExportWriteFailedText(path, file.errorString());
             return Attempt::Failed;

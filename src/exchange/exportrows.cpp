@@ -4,6 +4,12 @@
 
 #include <QElapsedTimer>
 
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
+
 namespace vt {
 
 ExportSelection ShownRecords(const AddressTable &table)
@@ -61,6 +67,118 @@ bool ScanTexts(AddressTable &table, const ExportSelection &selection, const QLis
         });
     if (!ok && error)
         *error = table.lastError();
+    return ok;
+}
+
+struct RowPipeline::State
+{
+    static constexpr int kBatchRecords = 256;
+    static constexpr size_t kMaxWaiting = 4;
+
+    Consumer consumer;
+    QList<QStringList> batch;
+
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::deque<QList<QStringList>> waiting;
+    std::function<bool()> last;
+    bool ended = false;    // no more batches come
+    bool complete = false; // the waiting batches and last() are to run
+    bool stopped = false;  // the consumer said stop, or last() failed
+    bool finished = false; // the thread is done
+    std::thread thread;
+
+    void run()
+    {
+        for (;;) {
+            std::unique_lock lock(mutex);
+            changed.wait(lock, [this] { return !waiting.empty() || ended; });
+            if (stopped || (ended && !complete))
+                waiting.clear();
+            if (waiting.empty())
+                break;
+            const QList<QStringList> records = std::move(waiting.front());
+            waiting.pop_front();
+            lock.unlock();
+            changed.notify_all();
+            if (!consumer(records)) {
+                const std::lock_guard stop(mutex);
+                stopped = true;
+            }
+        }
+        std::unique_lock lock(mutex);
+        if (complete && !stopped && last) {
+            lock.unlock();
+            const bool ok = last();
+            lock.lock();
+            stopped = !ok;
+        }
+        finished = true;
+        lock.unlock();
+        changed.notify_all();
+    }
+};
+
+RowPipeline::RowPipeline(Consumer consumer) : d(std::make_unique<State>())
+{
+    d->consumer = std::move(consumer);
+    d->batch.reserve(State::kBatchRecords);
+    d->thread = std::thread([s = d.get()] { s->run(); });
+}
+
+RowPipeline::~RowPipeline()
+{
+    if (d->thread.joinable())
+        finish(false, {}, {});
+}
+
+bool RowPipeline::push(const QStringList &record)
+{
+    d->batch.append(record);
+    if (d->batch.size() >= State::kBatchRecords)
+        pushBatch();
+    const std::lock_guard lock(d->mutex);
+    return !d->stopped;
+}
+
+void RowPipeline::pushBatch()
+{
+    if (d->batch.isEmpty())
+        return;
+    std::unique_lock lock(d->mutex);
+    d->changed.wait(lock, [this] { return d->waiting.size() < State::kMaxWaiting || d->finished; });
+    d->waiting.push_back(std::move(d->batch));
+    lock.unlock();
+    d->changed.notify_all();
+    d->batch = QList<QStringList>();
+    d->batch.reserve(State::kBatchRecords);
+}
+
+bool RowPipeline::finish(bool complete, const std::function<bool()> &last, const std::function<void()> &idle)
+{
+    if (!d->thread.joinable())
+        return false;
+    if (complete)
+        pushBatch();
+    {
+        const std::lock_guard lock(d->mutex);
+        d->ended = true;
+        d->complete = complete;
+        d->last = last;
+    }
+    d->changed.notify_all();
+    std::unique_lock lock(d->mutex);
+    while (!d->finished) {
+        d->changed.wait_for(lock, std::chrono::milliseconds(100));
+        if (idle && !d->finished) {
+            lock.unlock();
+            idle();
+            lock.lock();
+        }
+    }
+    const bool ok = complete && !d->stopped;
+    lock.unlock();
+    d->thread.join();
     return ok;
 }
 

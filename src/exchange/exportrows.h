@@ -11,6 +11,7 @@
 #include <QStringView>
 
 #include <functional>
+#include <memory>
 #include <optional>
 
 namespace vt {
@@ -49,6 +50,35 @@ struct ExportResult
 bool ScanTexts(AddressTable &table, const ExportSelection &selection, const QList<int> &fields,
                const std::function<bool(const QStringList &texts)> &record, const ExportProgress &progress,
                qint64 total, QString *error);
+
+// Hands records to a consumer that runs on a thread of its own (the writing of
+// the file), some hundred records at a time with only a few batches waiting,
+// so that reading the table and writing the file overlap while memory stays
+// small however many records there are.
+class RowPipeline
+{
+public:
+    // Takes a batch of records; false stops the pipeline.
+    using Consumer = std::function<bool(const QList<QStringList> &records)>;
+    explicit RowPipeline(Consumer consumer);
+    // Stops the consumer without its last step.
+    ~RowPipeline();
+    RowPipeline(const RowPipeline &) = delete;
+    RowPipeline &operator=(const RowPipeline &) = delete;
+
+    // False once the consumer has stopped.
+    bool push(const QStringList &record);
+    // Ends the records. complete: the consumer takes the rest, then last() (when
+    // given) runs on its thread, unless the consumer stopped; otherwise what
+    // waits is dropped. Waits for the thread, calling idle about every 100 ms.
+    // True when every batch and last() succeeded.
+    bool finish(bool complete, const std::function<bool()> &last, const std::function<void()> &idle);
+
+private:
+    struct State;
+    void pushBatch();
+    std::unique_ptr<State> d;
+};
 
 // Appends the text as UTF-8 (a lone surrogate as U+FFFD); zero characters are
 // left out when dropZeros is set.
