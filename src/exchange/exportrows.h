@@ -1,7 +1,8 @@
 #pragma once
 // What both exports share: which records they write (the rows the grid shows,
 // or the marked ones), reading them in one forward-only pass without the grid
-// or the table's cursor, and the result of an export.
+// or the table's cursor, handing them to the writer of the file on a thread of
+// its own, and the result of an export.
 #include "addresstable.h"
 #include "filter.h"
 

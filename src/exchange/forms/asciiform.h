@@ -2,7 +2,7 @@
 // The text export dialog: which fields, with or without a title line, only the
 // marked records or those the grid shows, padded or trimmed, and the delimiter.
 // "OK" asks for the file and writes it.
-#include "exportgradient.h"
+#include "exportdialog.h"
 
 namespace Ui {
 class TAsciiForm;

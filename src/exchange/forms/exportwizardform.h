@@ -2,7 +2,7 @@
 // The export wizard: the user chooses between a workbook ("Eine Excel Datei
 // herstellen", written by the main window's ExportGridToExcel) and a delimited
 // text file (the text export dialog).
-#include "exportgradient.h"
+#include "exportdialog.h"
 
 #include <functional>
 

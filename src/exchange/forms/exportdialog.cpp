@@ -1,4 +1,4 @@
-#include "exportgradient.h"
+#include "exportdialog.h"
 #include "gradient.h"
 
 #include <QLinearGradient>
