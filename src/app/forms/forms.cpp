@@ -1,6 +1,8 @@
 #include "forms.h"
 #include "aboutbox.h"
+#include "asciiform.h"
 #include "crashreport.h"
+#include "exportwizardform.h"
 #include "grussformelform.h"
 #include "hostform.h"
 #include "importaccountsform.h"
@@ -11,6 +13,7 @@
 #include "mainform.h"
 #include "mainstate.h"
 #include "mehrplatzform.h"
+#include "modal.h"
 #include "newwizform.h"
 #include "nolayoutwerkform.h"
 #include "onlineupdate.h"
@@ -52,6 +55,8 @@ QPointer<TNoLayoutwerkForm> g_noLayoutwerkForm;
 QPointer<TMehrplatzForm> g_mehrplatzForm;
 QPointer<TWerbungForm> g_werbungForm;
 QPointer<TOnlineUpdate> g_onlineUpdate;
+QPointer<TAsciiForm> g_asciiForm;
+QPointer<TExportWizzard1Form> g_exportWizzard1Form;
 
 } // namespace
 
@@ -194,6 +199,20 @@ TOnlineUpdate *OnlineUpdate()
     return FormInstance(g_onlineUpdate, "TOnlineUpdate.FormCreate");
 }
 
+TAsciiForm *AsciiForm()
+{
+    return FormInstance(g_asciiForm, "TAsciiForm.FormCreate");
+}
+
+TExportWizzard1Form *ExportWizzard1Form()
+{
+    if (g_exportWizzard1Form)
+        return g_exportWizzard1Form;
+    TExportWizzard1Form *wizard = FormInstance(g_exportWizzard1Form, "TExportWizzard1Form.FormCreate");
+    wizard->TextExport = [] { Modal::exec(AsciiForm()); };
+    return wizard;
+}
+
 void CreateWindowsInOrder()
 {
     // One line per window in the fixed order; a window not built yet keeps its
@@ -216,10 +235,10 @@ void CreateWindowsInOrder()
     ImportAccountsForm();        // 16 picker of mail accounts to import
     RememberForm(PreviewForm()); // 17 preview of the personalised mail
     // TFilter2Form                 // 18 marking records by text
-    // TAsciiForm                   // 19 delimited text export
-    WabForm();          // 20 address book import
-    WizardImportForm(); // 21 import wizard
-    // TExportWizzard1Form          // 22 export wizard
+    AsciiForm();          // 19 delimited text export
+    WabForm();            // 20 address book import
+    WizardImportForm();   // 21 import wizard
+    ExportWizzard1Form(); // 22 export wizard
     // TDeleteAdressesWizardForm    // 23 duplicate removal options
     // TNewDatabaseForm             // 24 new database
     NoLayoutwerkForm(); // 25 notice about the separate design application

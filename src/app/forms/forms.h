@@ -27,6 +27,8 @@ class TNoLayoutwerkForm;
 class TMehrplatzForm;
 class TWerbungForm;
 class TOnlineUpdate;
+class TAsciiForm;
+class TExportWizzard1Form;
 
 THostForm *HostForm();
 // The host window when it has been made; never makes it.
@@ -50,6 +52,8 @@ TNoLayoutwerkForm *NoLayoutwerkForm();
 TMehrplatzForm *MehrplatzForm();
 TWerbungForm *WerbungForm();
 TOnlineUpdate *OnlineUpdate();
+TAsciiForm *AsciiForm();
+TExportWizzard1Form *ExportWizzard1Form();
 
 // The window in the slot, made and set up on first use. The slot is filled
 // before the set-up (FormCreate) runs, so a set-up that reaches for its own

@@ -4,6 +4,8 @@
 #include "crashreport.h"
 #include "dbgrid.h"
 #include "definitionfiles.h"
+#include "exportrun.h"
+#include "exportwizardform.h"
 #include "filter.h"
 #include "forms.h"
 #include "grussformelform.h"
@@ -371,6 +373,10 @@ void TMainForm::wireCommands()
         OnlineUpdate()->SetCheckAtStart(CommandAction(QStringLiteral("NachUpdatessuchen1"))->isChecked());
     });
     SetCommandHandler(QStringLiteral("Update1"), [] { OnlineUpdate()->CheckForUpdate(true); });
+    SetCommandHandler(QStringLiteral("Datenstzeexportieren1"), [] {
+        MainState().CurrentTable->first();
+        Modal::exec(ExportWizzard1Form());
+    });
 }
 
 void TMainForm::SetCommandHandler(const QString &name, std::function<void()> handler)
@@ -449,7 +455,16 @@ void TMainForm::StartMailer()
 
 void TMainForm::ExportGridToExcel()
 {
-    // The export to workbooks fills this in.
+    // The columns the grid shows, in the order it shows them.
+    QList<ExportColumn> columns;
+    const AddressModel *model = DBGrid1->dataSource();
+    const QHeaderView *titles = DBGrid1->horizontalHeader();
+    for (int v = 0; model && v < titles->count(); ++v) {
+        const int c = titles->logicalIndex(v);
+        if (c >= 0 && c < model->columns().size() && !titles->isSectionHidden(c))
+            columns.append({model->fieldIndexOfColumn(c), model->columns().at(c).title});
+    }
+    ExportGridToExcelFile(this, columns);
 }
 
 void TMainForm::SetColumnValue(const QString &, const QString &, bool)

@@ -1,0 +1,190 @@
+// The workbook export, read back with openpyxl: the sheet, its titles, every
+// cell as a string in the order and under the filter of the records shown, a
+// file replaced only when the export succeeds, and the limits of a sheet.
+#include "../database/tablefixture.h"
+#include "readback.h"
+#include "workbookexport.h"
+
+#include <QDate>
+#include <QDir>
+#include <QFile>
+#include <QTest>
+
+using namespace vt;
+
+namespace {
+
+const QString kSheet = QStringLiteral("Vantrel_Export");
+
+QStringList userColumns()
+{
+    return {QStringLiteral("PLZ| ftString | False |10| PLZ | PLZ | | TRUE | Postleitzahl"),
+            QStringLiteral("Notiz| ftMemo | False |0| | | | FALSE | Notiz")};
+}
+
+// The non-empty cells of the sheet all hold strings (no numbers, no formulas).
+bool allStrings(const ReadBack &r)
+{
+    for (qsizetype i = 0; i < r.rows.size(); ++i)
+        for (qsizetype k = 0; k < r.rows.at(i).size(); ++k)
+            if (!r.rows.at(i).at(k).isEmpty() && r.types.at(i).value(k) != QLatin1String("s"))
+                return false;
+    return true;
+}
+
+// Temporary files of an export left in the folder.
+QStringList leftovers(const QString &folder)
+{
+    return QDir(folder).entryList({QStringLiteral(".*")}, QDir::Files | QDir::Hidden);
+}
+
+} // namespace
+
+class TestWorkbookExport : public QObject
+{
+    Q_OBJECT
+    TestFolder m_dir;
+    int m_tables = 0;
+
+    bool openNew(AddressTable &t, const QList<FieldValues> &records)
+    {
+        const QString path = m_dir.file(QStringLiteral("T%1.DB").arg(++m_tables));
+        return makeTable(path, definitionWith(userColumns())) && t.open(path) && fill(t, records);
+    }
+
+    QList<ExportColumn> columns(AddressTable &t, const QList<QPair<QString, QString>> &fieldsAndTitles)
+    {
+        QList<ExportColumn> out;
+        for (const auto &[field, title] : fieldsAndTitles)
+            out.append({t.fieldIndex(field), title});
+        return out;
+    }
+
+private slots:
+    void sheetHoldsTheShownRecordsAsText()
+    {
+        AddressTable t;
+        QVERIFY(openNew(t, {
+                               {{"Name", "Zorn"}, {"Mail", "z@example.de"}, {"PLZ", "01234"}, {"Selected", true}},
+                               {{"Name", "Müller"},
+                                {"Mail", "m@example.de"},
+                                {"PLZ", "80331"},
+                                {"Selected", true},
+                                {"LetztesMail", QDate(2024, 3, 5)},
+                                {"Notiz", "=1+1"}},
+                               {{"Name", "Übel"}, {"Mail", "u@example.de"}, {"Selected", false}},
+                               {{"Name", "Adler"},
+                                {"Mail", "a@example.de"},
+                                {"PLZ", "00042"},
+                                {"Selected", true},
+                                {"Notiz", " zwei\nZeilen "}},
+                           }));
+        // The grid shows the marked records sorted by name.
+        QVERIFY(t.setIndexName(QStringLiteral("Name")));
+        QVERIFY(t.setFilterText(QStringLiteral("Selected='True'")));
+        QVERIFY(t.setFiltered(true));
+        const QString path = m_dir.file(QStringLiteral("shown.xlsx"));
+        const ExportResult r = WriteGridToWorkbook(t,
+                                                   columns(t, {{"Name", "Name"},
+                                                               {"PLZ", "Postleitzahl"},
+                                                               {"Selected", "Selected"},
+                                                               {"LetztesMail", "Letztes Mail"},
+                                                               {"Notiz", ""}}),
+                                                   path, kSheet, ShownRecords(t));
+        QVERIFY2(r.ok, qPrintable(r.error));
+        QCOMPARE(r.rows, 3);
+        READ_EXPORT(book, ReadWorkbook(path));
+        QCOMPARE(book.sheets, QStringList{kSheet});
+        const QList<QStringList> expected = {
+            // An empty title gives way to the field's name.
+            {"Name", "Postleitzahl", "Selected", "Letztes Mail", "Notiz"},
+            {"Adler", "00042", "True", "", " zwei\nZeilen "},
+            {"Müller", "80331", "True", "05.03.2024", "=1+1"},
+            {"Zorn", "01234", "True", "", ""},
+        };
+        QCOMPARE(book.rows, expected);
+        QVERIFY2(allStrings(book), qPrintable(book.types.first().join(',')));
+        QCOMPARE(leftovers(m_dir.path()), QStringList());
+    }
+
+    void aHundredThousandRows()
+    {
+        AddressTable t;
+        QVERIFY(openNew(t, {}));
+        {
+            TableAppender a(t);
+            for (int i = 0; i < 100000; ++i) {
+                QVERIFY(a.setText(t.fieldIndex("Name"), QStringLiteral("Jürgen %1").arg(i)));
+                QVERIFY(a.setText(t.fieldIndex("PLZ"), QStringLiteral("%1").arg(i % 1000, 5, 10, QLatin1Char('0'))));
+                QVERIFY(a.append());
+            }
+            QVERIFY(a.commit());
+        }
+        const QString path = m_dir.file(QStringLiteral("many.xlsx"));
+        qint64 lastDone = 0;
+        const ExportResult r = WriteGridToWorkbook(t, columns(t, {{"ID", "ID"}, {"Name", "Name"}, {"PLZ", "PLZ"}}),
+                                                   path, kSheet, ShownRecords(t), [&](qint64 done, qint64 total) {
+                                                       QVERIFY(done >= lastDone && done <= total && total == 100000);
+                                                       lastDone = done;
+                                                   });
+        QVERIFY2(r.ok, qPrintable(r.error));
+        QCOMPARE(r.rows, 100000);
+        READ_EXPORT(book, ReadWorkbook(path));
+        QCOMPARE(book.rows.size(), 100001);
+        for (int i = 0; i < 100000; ++i) {
+            const QStringList expected{QString::number(i + 1), QStringLiteral("Jürgen %1").arg(i),
+                                       QStringLiteral("%1").arg(i % 1000, 5, 10, QLatin1Char('0'))};
+            if (book.rows.at(i + 1) != expected)
+                QFAIL(qPrintable(QStringLiteral("row %1: %2").arg(i + 1).arg(book.rows.at(i + 1).join('|'))));
+        }
+        QVERIFY(allStrings(book));
+    }
+
+    void existingFileReplacedOnlyOnSuccess()
+    {
+        AddressTable t;
+        QVERIFY(openNew(t, {{{"Name", "Eins"}}, {{"Name", "Zwei"}}, {{"Name", "Drei"}}}));
+        const QString path = m_dir.file(QStringLiteral("again.xlsx"));
+        const QList<ExportColumn> cols = columns(t, {{"Name", "Name"}});
+        QVERIFY(WriteGridToWorkbook(t, cols, path, kSheet, ShownRecords(t)).ok);
+        QVERIFY(t.setFilterText(QStringLiteral("Name='Zwei'")) && t.setFiltered(true));
+        QVERIFY(WriteGridToWorkbook(t, cols, path, kSheet, ShownRecords(t)).ok);
+        READ_EXPORT(second, ReadWorkbook(path));
+        QCOMPARE(second.rows, (QList<QStringList>{{"Name"}, {"Zwei"}}));
+
+        // More records than a sheet holds: refused before anything is written.
+        QVERIFY(t.setFiltered(false));
+        const QByteArray before = m_dir.read(QStringLiteral("again.xlsx"));
+        ExportResult r = WriteGridToWorkbook(t, cols, path, kSheet, ShownRecords(t), {}, 2);
+        QVERIFY(!r.ok);
+        QCOMPARE(r.error, WorkbookTooManyRowsText(3, 2));
+        QVERIFY(r.error.startsWith(QStringLiteral("Es sollen 3 Datensätze exportiert werden.")));
+        QCOMPARE(m_dir.read(QStringLiteral("again.xlsx")), before);
+
+        // A folder that does not exist.
+        const QString nowhere = m_dir.file(QStringLiteral("fehlt/export.xlsx"));
+        r = WriteGridToWorkbook(t, cols, nowhere, kSheet, ShownRecords(t));
+        QVERIFY(!r.ok);
+        QVERIFY2(r.error.startsWith(QStringLiteral("Die Datei ") + nowhere + QStringLiteral(" kann nicht geschrieben")),
+                 qPrintable(r.error));
+        QVERIFY(!QFile::exists(nowhere));
+        QCOMPARE(leftovers(m_dir.path()), QStringList());
+    }
+
+    void cellLimitAndSheetLimit()
+    {
+        AddressTable t;
+        const QString longText = QString(40000, QLatin1Char('x'));
+        QVERIFY(openNew(t, {{{"Name", "Lang"}, {"Notiz", longText}}}));
+        const QString path = m_dir.file(QStringLiteral("long.xlsx"));
+        const ExportResult r =
+            WriteGridToWorkbook(t, columns(t, {{"Name", "Name"}, {"Notiz", "Notiz"}}), path, kSheet, ShownRecords(t));
+        QVERIFY2(r.ok, qPrintable(r.error));
+        QCOMPARE(r.cutCells, 1);
+        READ_EXPORT(book, ReadWorkbook(path));
+        QCOMPARE(book.rows.at(1).at(1), longText.left(kWorkbookMaxCellChars));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestWorkbookExport)
+#include "tst_workbookexport.moc"
