@@ -1,5 +1,7 @@
 #include "forms.h"
 #include "crashreport.h"
+#include "enterpriselinksform.h"
+#include "enterpriseoptionsform.h"
 #include "grussformelform.h"
 #include "hostform.h"
 #include "importaccountsform.h"
@@ -12,6 +14,8 @@
 #include "optionsform.h"
 #include "previewform.h"
 #include "productinfo.h"
+#include "statsform.h"
+#include "suscribeform.h"
 #include "tryconnectionform.h"
 
 #include <QList>
@@ -32,6 +36,10 @@ QPointer<TImportAccountsForm> g_importAccountsForm;
 QPointer<TFImportAccountsOutlook> g_importAccountsOutlookForm;
 QPointer<TFTryconnection> g_tryconnectionForm;
 QPointer<TNewWizForm> g_newWizForm;
+QPointer<TSuscribeForm> g_suscribeForm;
+QPointer<TEnterpriseOptionsForm> g_enterpriseOptionsForm;
+QPointer<TEnterpriseLinksForm> g_enterpriseLinksForm;
+QPointer<TStatsForm> g_statsForm;
 
 } // namespace
 
@@ -112,6 +120,35 @@ TNewWizForm *NewWizForm()
     return wizard;
 }
 
+TSuscribeForm *SuscribeForm()
+{
+    if (g_suscribeForm)
+        return g_suscribeForm;
+    TSuscribeForm *form = FormInstance(g_suscribeForm, "TSuscribeForm.FormCreate");
+    form->Settings = EnterpriseOptionsForm();
+    form->Options = OptionsForm();
+    return form;
+}
+
+TEnterpriseOptionsForm *EnterpriseOptionsForm()
+{
+    return FormInstance(g_enterpriseOptionsForm, "TEnterpriseOptionsForm.FormCreate");
+}
+
+TEnterpriseLinksForm *EnterpriseLinksForm()
+{
+    if (g_enterpriseLinksForm)
+        return g_enterpriseLinksForm;
+    TEnterpriseLinksForm *form = FormInstance(g_enterpriseLinksForm, "TEnterpriseLinksForm.FormCreate");
+    form->Settings = EnterpriseOptionsForm();
+    return form;
+}
+
+TStatsForm *StatsForm()
+{
+    return FormInstance(g_statsForm, "TStatsForm.FormCreate");
+}
+
 void CreateWindowsInOrder()
 {
     // One line per window in the fixed order; a window not built yet keeps its
@@ -141,16 +178,16 @@ void CreateWindowsInOrder()
     // TDeleteAdressesWizardForm    // 23 duplicate removal options
     // TNewDatabaseForm             // 24 new database
     // TNoLayoutwerkForm            // 25 notice about the separate design application
-    // TSuscribeForm                // 26 fetching subscriptions and unsubscriptions
-    // TEnterpriseOptionsForm       // 27 web settings and page generator
-    // TEnterpriseLinksForm         // 28 web information links
+    SuscribeForm();          // 26 fetching subscriptions and unsubscriptions
+    EnterpriseOptionsForm(); // 27 web settings and page generator
+    EnterpriseLinksForm();   // 28 web information links
     // TMehrplatzForm               // 29 multi-user instructions
     // TMigrationForm               // 30 record transfer between databases
     // TOutlookImportForm           // 31 Outlook contacts import
     ImportAccountsOutlookForm(); // 32 picker of Outlook mail accounts
     // TWerbungForm                 // 33 tips window shown at close
     TryconnectionForm(); // 34 connection test
-    // TStatsForm                   // 35 click-tracking set-up
+    StatsForm();         // 35 click-tracking set-up
     // TOnlineUpdate                // 36 owner of the update check
     // TDeleteColumnForm            // 37 setting or clearing a column
     // THVL_DB_SearchForm           // 38 record search

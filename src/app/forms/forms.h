@@ -17,6 +17,10 @@ class TImportAccountsForm;
 class TFImportAccountsOutlook;
 class TFTryconnection;
 class TNewWizForm;
+class TSuscribeForm;
+class TEnterpriseOptionsForm;
+class TEnterpriseLinksForm;
+class TStatsForm;
 
 THostForm *HostForm();
 // The host window when it has been made; never makes it.
@@ -29,6 +33,11 @@ TFImportAccountsOutlook *ImportAccountsOutlookForm();
 // The connection test belongs to the options dialog, over which it is shown.
 TFTryconnection *TryconnectionForm();
 TNewWizForm *NewWizForm();
+// The web dialogs; the web settings dialog holds the settings the other two read.
+TSuscribeForm *SuscribeForm();
+TEnterpriseOptionsForm *EnterpriseOptionsForm();
+TEnterpriseLinksForm *EnterpriseLinksForm();
+TStatsForm *StatsForm();
 
 // The window in the slot, made and set up on first use. The slot is filled
 // before the set-up (FormCreate) runs, so a set-up that reaches for its own

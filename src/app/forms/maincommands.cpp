@@ -4,6 +4,8 @@
 #include "crashreport.h"
 #include "dbgrid.h"
 #include "definitionfiles.h"
+#include "enterpriselinksform.h"
+#include "enterpriseoptionsform.h"
 #include "filter.h"
 #include "forms.h"
 #include "grussformelform.h"
@@ -19,7 +21,10 @@
 #include "paths.h"
 #include "shell.h"
 #include "startmailer.h"
+#include "statsform.h"
+#include "suscribeform.h"
 #include "text.h"
+#include "tracking.h"
 
 #include <QAction>
 #include <QApplication>
@@ -359,6 +364,25 @@ void TMainForm::wireCommands()
         Modal::exec(options);
     });
     SetCommandHandler(QStringLiteral("LogDateimitzuletztversendetenEmails1"), [] { Modal::exec(LogForm()); });
+    // The web dialogs work on the open database's web settings, loaded anew each time.
+    SetCommandHandler(QStringLiteral("NeueEintrageabholen1"), [] {
+        EnterpriseOptionsForm()->LoadWebSettings();
+        Modal::exec(SuscribeForm());
+    });
+    SetCommandHandler(QStringLiteral("Bestellformular1"), [] {
+        EnterpriseOptionsForm()->LoadWebSettings();
+        Modal::exec(EnterpriseOptionsForm());
+    });
+    SetCommandHandler(QStringLiteral("Newsletterstatistikeinrichten1"), [] {
+        EnterpriseOptionsForm()->LoadWebSettings();
+        Modal::exec(StatsForm());
+    });
+    SetCommandHandler(QStringLiteral("Links1"), [] {
+        // Both loads also clear what a database without the settings would otherwise keep showing.
+        EnterpriseOptionsForm()->LoadWebSettings();
+        LoadTrackingSettings(MainState());
+        Modal::exec(EnterpriseLinksForm());
+    });
 }
 
 void TMainForm::SetCommandHandler(const QString &name, std::function<void()> handler)
