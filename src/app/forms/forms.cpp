@@ -122,12 +122,7 @@ TNewWizForm *NewWizForm()
 
 TSuscribeForm *SuscribeForm()
 {
-    if (g_suscribeForm)
-        return g_suscribeForm;
-    TSuscribeForm *form = FormInstance(g_suscribeForm, "TSuscribeForm.FormCreate");
-    form->Settings = EnterpriseOptionsForm();
-    form->Options = OptionsForm();
-    return form;
+    return FormInstance(g_suscribeForm, "TSuscribeForm.FormCreate");
 }
 
 TEnterpriseOptionsForm *EnterpriseOptionsForm()
@@ -137,11 +132,7 @@ TEnterpriseOptionsForm *EnterpriseOptionsForm()
 
 TEnterpriseLinksForm *EnterpriseLinksForm()
 {
-    if (g_enterpriseLinksForm)
-        return g_enterpriseLinksForm;
-    TEnterpriseLinksForm *form = FormInstance(g_enterpriseLinksForm, "TEnterpriseLinksForm.FormCreate");
-    form->Settings = EnterpriseOptionsForm();
-    return form;
+    return FormInstance(g_enterpriseLinksForm, "TEnterpriseLinksForm.FormCreate");
 }
 
 TStatsForm *StatsForm()

@@ -33,7 +33,8 @@ TFImportAccountsOutlook *ImportAccountsOutlookForm();
 // The connection test belongs to the options dialog, over which it is shown.
 TFTryconnection *TryconnectionForm();
 TNewWizForm *NewWizForm();
-// The web dialogs; the web settings dialog holds the settings the other two read.
+// The web dialogs; the web settings dialog holds the settings the subscription
+// and links dialogs read (the main window hands it to them).
 TSuscribeForm *SuscribeForm();
 TEnterpriseOptionsForm *EnterpriseOptionsForm();
 TEnterpriseLinksForm *EnterpriseLinksForm();

@@ -366,8 +366,11 @@ void TMainForm::wireCommands()
     SetCommandHandler(QStringLiteral("LogDateimitzuletztversendetenEmails1"), [] { Modal::exec(LogForm()); });
     // The web dialogs work on the open database's web settings, loaded anew each time.
     SetCommandHandler(QStringLiteral("NeueEintrageabholen1"), [] {
-        EnterpriseOptionsForm()->LoadWebSettings();
-        Modal::exec(SuscribeForm());
+        TSuscribeForm *form = SuscribeForm();
+        form->Settings = EnterpriseOptionsForm();
+        form->Options = OptionsForm();
+        form->Settings->LoadWebSettings();
+        Modal::exec(form);
     });
     SetCommandHandler(QStringLiteral("Bestellformular1"), [] {
         EnterpriseOptionsForm()->LoadWebSettings();
@@ -379,9 +382,11 @@ void TMainForm::wireCommands()
     });
     SetCommandHandler(QStringLiteral("Links1"), [] {
         // Both loads also clear what a database without the settings would otherwise keep showing.
-        EnterpriseOptionsForm()->LoadWebSettings();
+        TEnterpriseLinksForm *form = EnterpriseLinksForm();
+        form->Settings = EnterpriseOptionsForm();
+        form->Settings->LoadWebSettings();
         LoadTrackingSettings(MainState());
-        Modal::exec(EnterpriseLinksForm());
+        Modal::exec(form);
     });
 }
 
