@@ -431,7 +431,12 @@ bool WriteWebLines(const QString &path, const QStringList &lines, QString *error
     WriteOptions opt;
     opt.encoding = TextEncoding::Utf8;
     opt.ownerOnly = ownerOnly;
-    return WriteLines(path, lines, opt, error);
+    QString reason;
+    if (WriteLines(path, lines, opt, &reason))
+        return true;
+    if (error)
+        *error = CannotWriteFileText(path) + (reason.isEmpty() ? QString() : QStringLiteral("\n") + reason);
+    return false;
 }
 
 bool CopyShippedFile(const QString &appFolder, const QString &name, const QString &targetFolder)

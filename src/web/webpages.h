@@ -53,7 +53,7 @@ QString HtmlText(const QString &text);
 QString HtmlAttribute(const QString &text);
 // A PHP string literal in single quotes.
 QString PhpString(const QString &text);
-// Writes lines as UTF-8 with CR LF after each.
+// Writes lines as UTF-8 with CR LF after each; the error names the file.
 bool WriteWebLines(const QString &path, const QStringList &lines, QString *error, bool ownerOnly = false);
 // Copies a shipped file over the target; false when the source is missing or the copy fails.
 bool CopyShippedFile(const QString &appFolder, const QString &name, const QString &targetFolder);
