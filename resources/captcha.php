@@ -2,8 +2,8 @@
 // The picture of the security code that the subscription asks for when the form
 // is set up with a captcha. The code is kept in the visitor's session, where
 // mailin.php compares it once. Needs PHP's GD extension.
-ob_start();
-ini_set('display_errors', '0');
+define('VANTREL_LIB_ONLY', true);
+require __DIR__ . '/mailin.php';
 session_start();
 
 $letters = 'ABCDEFGHJKLMNPQRSTUVWXYZ23456789';

@@ -25,8 +25,23 @@
 //
 // Other files include this one with VANTREL_LIB_ONLY defined to use its functions.
 
-ob_start();
 ini_set('display_errors', '0');
+
+// Every answer carries its length: some clients send a request again when its
+// answer ends only with the connection, and a subscription would count twice.
+function vt_finish()
+{
+    $out = '';
+    while (ob_get_level() > 0) {
+        $out = (string)ob_get_clean() . $out;
+    }
+    if (!headers_sent() && !ini_get('zlib.output_compression')) {
+        header('Content-Length: ' . strlen($out));
+    }
+    echo $out;
+}
+ob_start();
+register_shutdown_function('vt_finish');
 
 const VT_EXPIRY_SECONDS = 1209600; // 14 days
 const VT_MAX_VALUE = 80;

@@ -12,8 +12,23 @@
 //
 // auswertung.php includes this file with VANTREL_STATS_LIB defined.
 
-ob_start();
 ini_set('display_errors', '0');
+
+// Every answer carries its length: some clients send a request again when its
+// answer ends only with the connection, and a click would count twice.
+function vt_stats_finish()
+{
+    $out = '';
+    while (ob_get_level() > 0) {
+        $out = (string)ob_get_clean() . $out;
+    }
+    if (!headers_sent() && !ini_get('zlib.output_compression')) {
+        header('Content-Length: ' . strlen($out));
+    }
+    echo $out;
+}
+ob_start();
+register_shutdown_function('vt_stats_finish');
 
 const VT_STATS_GUARD = '<?php exit; ?>';
 const VT_STATS_MAX_BYTES = 52428800;

@@ -38,8 +38,20 @@ QString PhpServer::start()
     QDir(m_dir.path()).mkpath(QStringLiteral("mails"));
     QDir(m_dir.path()).mkpath(QStringLiteral("sessions"));
     // Each mail into a file of its own, named so that they sort in the order sent.
-    const QString mailCommand = QStringLiteral("cat > %1/mails/$(date +%s%N).eml").arg(m_dir.path());
+    const QString mailCommand = m_dir.path() + QStringLiteral("/sendmail.sh");
+    QFile script(mailCommand);
+    if (!script.open(QIODevice::WriteOnly) ||
+        script.write(QStringLiteral("#!/bin/sh\ncat > \"%1/mails/$(date +%s%N).eml\"\n").arg(m_dir.path()).toUtf8()) <
+            0)
+        return QStringLiteral("cannot write ") + mailCommand;
+    script.close();
+    script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     m_process.setProcessChannelMode(QProcess::SeparateChannels);
+    if (m_workers > 1) {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("PHP_CLI_SERVER_WORKERS"), QString::number(m_workers));
+        m_process.setProcessEnvironment(env);
+    }
     m_process.start(QStringLiteral("php"),
                     {QStringLiteral("-S"), QStringLiteral("127.0.0.1:0"), QStringLiteral("-t"), m_root,
                      QStringLiteral("-d"), QStringLiteral("sendmail_path=") + mailCommand, QStringLiteral("-d"),

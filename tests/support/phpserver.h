@@ -16,6 +16,8 @@ public:
     // root: the folder served; it must exist.
     explicit PhpServer(const QString &root);
     ~PhpServer();
+    // Requests served at the same time (PHP_CLI_SERVER_WORKERS); set before start().
+    void setWorkers(int workers) { m_workers = workers; }
     // Empty when the server listens; otherwise why not (naming a missing package).
     QString start();
     void stop();
@@ -41,5 +43,6 @@ private:
     QTemporaryDir m_dir; // mails and sessions, outside the web root
     QProcess m_process;
     quint16 m_port = 0;
+    int m_workers = 1;
     QByteArray m_log;
 };

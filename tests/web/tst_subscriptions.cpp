@@ -1,11 +1,9 @@
 // Subscriptions and unsubscriptions from the lists of the web server: reading
 // the lines and the answers, finding what changes the table, applying it in one
 // transaction, and the requests sent to the server (against a script of answers).
-#include "addresstable.h"
+#include "addressfixture.h"
 #include "subscriptions.h"
-#include "tablefixture.h"
 
-#include <QTemporaryDir>
 #include <QTest>
 
 using namespace vt;
@@ -14,33 +12,6 @@ Q_DECLARE_METATYPE(vt::EntryKind)
 Q_DECLARE_METATYPE(vt::ListAnswer::Status)
 
 namespace {
-
-// A table with a user field Ort and a date field, and the records given as (Mail, Name).
-struct Table
-{
-    QTemporaryDir dir;
-    AddressTable table;
-
-    explicit Table(const QList<QPair<QString, QString>> &records)
-    {
-        const QString path = dir.filePath(QStringLiteral("Adressen.DB"));
-        makeTable(path, definitionWith({QStringLiteral("Ort| ftString | False |20| | | | FALSE | Ort"),
-                                        QStringLiteral("Geburt| ftDate | False |0| | | | FALSE | Geburtstag")}));
-        table.open(path);
-        QList<FieldValues> values;
-        for (const auto &[mail, name] : records)
-            values.append({{QStringLiteral("Mail"), mail}, {QStringLiteral("Name"), name}});
-        fill(table, values);
-    }
-    QStringList mails() { return column(table, QStringLiteral("Mail")); }
-    // The texts of one record's fields, found by its address.
-    QString field(const QString &mail, const QString &name)
-    {
-        const QStringList all = mails();
-        const qsizetype row = all.indexOf(mail);
-        return row < 0 ? QStringLiteral("<none>") : table.textAt(row, table.fieldIndex(name));
-    }
-};
 
 // Answers every request from a script and keeps the addresses asked for.
 struct ScriptedServer : WebRequests
@@ -178,12 +149,12 @@ private slots:
 
     void compareFindsWhatChangesTheTable()
     {
-        Table t({{"Known@X.de", "a"},
-                 {" trail@x.de ", "b"},
-                 {"hidden@x.de", "c"},
-                 {"abc@x.de", "d"},
-                 {"both@x.de", "e"},
-                 {"both@x.de", "f"}});
+        AddressFixture t({{"Known@X.de", "a"},
+                          {" trail@x.de ", "b"},
+                          {"hidden@x.de", "c"},
+                          {"abc@x.de", "d"},
+                          {"both@x.de", "e"},
+                          {"both@x.de", "f"}});
         // A filter of the grid hides a known address; it is known all the same.
         QVERIFY(t.table.setFilterText(QStringLiteral("Name='a'")) && t.table.setFiltered(true));
         const QStringList in{
@@ -241,7 +212,7 @@ private slots:
     void applyUnsubscriptions()
     {
         QFETCH(bool, onlyInvalid);
-        Table t({{"x@y.de", "1"}, {"X@Y.de ", "2"}, {"x@y.de", "3"}, {"xx@y.de", "4"}, {"other@y.de", "5"}});
+        AddressFixture t({{"x@y.de", "1"}, {"X@Y.de ", "2"}, {"x@y.de", "3"}, {"xx@y.de", "4"}, {"other@y.de", "5"}});
         QVERIFY(t.table.setFilterText(QStringLiteral("Name='5'")) && t.table.setFiltered(true));
         const ApplyResult r = ApplyOrders(t.table, {ParseListLine("x@y.de|1")}, onlyInvalid);
         QVERIFY2(r.ok, qPrintable(r.error));
@@ -257,7 +228,7 @@ private slots:
 
     void applySubscription()
     {
-        Table t({});
+        AddressFixture t({});
         const ListEntry e =
             ParseListLine("anna@x.de|t|Frau|_|Anna_Müller|Ort=Bad Orb|Selected=True|ID=5|Mail=evil@x.de|Invalid=True|"
                           "Geburt=kein Datum|Unbekannt=1|Name=Fremd|ende");
