@@ -94,7 +94,12 @@ int main(int argc, char **argv)
     in.offeredFields = {{5, QStringLiteral("Mail"), QStringLiteral("Mail")}};
     in.password = QStringLiteral("Bench1");
     in.pairs = PoweredByPairs();
-    if (!WriteWebFiles(in, root + QStringLiteral("/news"), QStringLiteral(VANTREL_RESOURCES_DIR "/")).ok)
+    // A program folder of its own with the shipped scripts: the installation pages are written there.
+    const QString appFolder = dir.filePath(QStringLiteral("app/"));
+    QDir().mkpath(appFolder);
+    for (const char *name : {"mailin.php", "wipe_files.php", "submit-seite.php"})
+        QFile::copy(QStringLiteral(VANTREL_RESOURCES_DIR "/") + QLatin1String(name), appFolder + QLatin1String(name));
+    if (!WriteWebFiles(in, root + QStringLiteral("/news"), appFolder).ok)
         return fail(QStringLiteral("the server folder cannot be written"));
     QStringList subscriptions, unsubscriptions;
     for (int i = 0; i < kSubscriptions; ++i)
