@@ -70,7 +70,7 @@ foreach ($clicks as $nid => $links) {
     arsort($links);
     $total = array_sum($links);
     $most = max($links);
-    echo '<h3>', vt_h(vt_mailing_label((string)$nid)), ' (', $total, ' Klicks)</h3>', "\n",
+    echo '<h3>', vt_h(vt_mailing_label((string)$nid)), ' (', $total, $total === 1 ? ' Klick' : ' Klicks', ')</h3>', "\n",
         "<table><tr><th>Link</th><th>Klicks</th><th></th></tr>\n";
     foreach ($links as $url => $count) {
         $width = max(1, (int)round(300 * $count / $most));

@@ -226,7 +226,7 @@ void TEnterpriseOptionsForm::BuildFieldCheckBoxes()
         auto *check = new QCheckBox(box);
         check->setObjectName(kCheckPrefix + f.name);
         check->setProperty("tag", f.line);
-        check->setGeometry(120, top, 250, 20);
+        check->setGeometry(150, top, 250, 20);
         if (f.line == 5) {
             check->setChecked(true);
             check->setEnabled(false);
@@ -236,9 +236,10 @@ void TEnterpriseOptionsForm::BuildFieldCheckBoxes()
         }
         auto *label = new QLabel(f.label, box);
         label->setObjectName(kLabelPrefix + f.name);
-        label->setGeometry(20, top + 2, 250, 20);
-        check->show();
+        label->setGeometry(20, top + 2, 125, 20);
         label->show();
+        check->show();
+        check->raise(); // over its label, which must not take its clicks
         bottom = top + 20;
     }
     box->resize(380, std::max(150, bottom + 10));
