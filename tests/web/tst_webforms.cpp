@@ -172,8 +172,11 @@ private slots:
         auto *mail = child<QCheckBox>(&form, "Check_Mail");
         QVERIFY(mail->isChecked() && !mail->isEnabled());
         QCOMPARE(child<QLabel>(&form, "Label_Ort")->text(), QStringLiteral("Ort"));
-        QVERIFY(!child<QCheckBox>(&form, "Check_Ort")->isChecked());
-        child<QCheckBox>(&form, "Check_Ort")->setChecked(true);
+        // A click on a box reaches the box, not the label beside it.
+        auto *ort = child<QCheckBox>(&form, "Check_Ort");
+        QCOMPARE(ort->parentWidget()->childAt(ort->geometry().topLeft() + QPoint(8, 10)), ort);
+        QVERIFY(!ort->isChecked());
+        ort->setChecked(true);
         child<QLineEdit>(&form, "OnlineDBEdit")->setText(QStringLiteral(" http://www.verein.de/news/ "));
         QTest::keyClicks(child<QLineEdit>(&form, "PasswordEdit"), QStringLiteral("Ab1"));
         // A key that cannot stand in the password is refused with a word.
