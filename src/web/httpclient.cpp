@@ -90,7 +90,8 @@ HttpResult HttpClient::get(const QUrl &url, int timeoutMs)
         result.error = QStringLiteral("Die Antwort des Servers ist zu groß.");
         return result;
     }
-    result.body = reply->readAll();
+    if (reply->isOpen())
+        result.body = reply->readAll();
     if (result.status >= 400) {
         const QString reason = reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString();
         result.error = QStringLiteral("Der Server antwortet mit dem Fehler %1%2.")

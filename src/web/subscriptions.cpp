@@ -331,7 +331,7 @@ ApplyResult ApplyOrders(AddressTable &table, const QList<ListEntry> &entries, bo
 }
 
 SubscriptionServer::SubscriptionServer(WebRequests &http, const QString &onlinePath, const QString &password)
-    : m_http(http), m_path(onlinePath), m_password(password)
+    : m_http(http), m_path(Trimmed(onlinePath)), m_password(password)
 {
 }
 

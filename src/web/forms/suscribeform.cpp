@@ -63,11 +63,6 @@ void TSuscribeForm::FormCreate()
         ui->Image1->setPixmap(header);
 }
 
-WebRequests &TSuscribeForm::requests()
-{
-    return m_requests ? *m_requests : m_http;
-}
-
 void TSuscribeForm::showEvent(QShowEvent *event)
 {
     QDialog::showEvent(event);
@@ -165,7 +160,7 @@ void TSuscribeForm::GetOrdersBitBtnClick()
         bar->setValue(0);
     if (Options)
         m_http.setProxy(Options->proxySettings());
-    SubscriptionServer server(requests(), Settings->OnlinePath, password);
+    SubscriptionServer server(m_http, Settings->OnlinePath, password);
     server.ping();
 
     setStatus(QStringLiteral("Bestellungen abholen, bitte warten..."));
@@ -240,7 +235,7 @@ void TSuscribeForm::InDatabaseBitBtnClick()
     }
     setStatus(QStringLiteral("Online-Listen leeren, bitte warten..."));
     const QString problem =
-        SubscriptionServer(requests(), Settings->OnlinePath, Settings->OnlinePassword).wipe(m_markIn, m_markOut);
+        SubscriptionServer(m_http, Settings->OnlinePath, Settings->OnlinePassword).wipe(m_markIn, m_markOut);
     if (problem.isEmpty()) {
         accept();
         return;

@@ -32,9 +32,6 @@ public:
     QPointer<TOptionsForm> Options;
     bool NoticeArmed = false;
 
-    // Puts another way of reaching the server in place (tests); nullptr restores the program's own.
-    void setRequests(WebRequests *requests) { m_requests = requests; }
-
     // What the last fetch found (empty before one).
     const CompareResult &found() const { return m_found; }
 
@@ -51,11 +48,9 @@ private:
     bool answerUsable(const ListAnswer &answer);
     void setStatus(const QString &text);
     void showStatistics(int total, int subscriptions, int unsubscriptions);
-    WebRequests &requests();
 
     Ui::TSuscribeForm *ui;
     HttpClient m_http;
-    WebRequests *m_requests = nullptr;
     CompareResult m_found;
     QString m_markIn, m_markOut;
     bool m_canApply = false;
