@@ -90,7 +90,7 @@ private slots:
         IniFile(st.dir.file("Data/Alt.web")).writeString("SETTINGS", "OnlinePassword", "altes1");
         MainState().DatabaseIniName = QStringLiteral("Alt.ini");
         form.LoadWebSettings();
-        QCOMPARE(form.OnlinePassword, QStringLiteral("altes1"));
+        QCOMPARE(form.Values.OnlinePassword, QStringLiteral("altes1"));
         MainState().DatabaseIniName = QStringLiteral("Kunden.ini");
         form.LoadWebSettings();
         QCOMPARE(MainState().WebSettingsFile, st.web());
@@ -101,7 +101,7 @@ private slots:
         QCOMPARE(child<QComboBox>(&form, "ComboBox2")->currentText(), QStringLiteral("10"));
         QVERIFY(child<QCheckBox>(&form, "CheckBox1")->isChecked());
         QVERIFY(!child<QCheckBox>(&form, "CapchtaBox")->isChecked());
-        QCOMPARE(form.BorderColor, QStringLiteral("#004080"));
+        QCOMPARE(form.Values.BorderColor, QStringLiteral("#004080"));
         // A file with Invalid=True ticks the box without its notice (the recorder fails on any box).
         IniFile(st.web()).writeString("SETTINGS", "Invalid", "True");
         form.LoadWebSettings();
@@ -151,7 +151,7 @@ private slots:
         form.FormCreate();
         form.LoadWebSettings();
         child<QLineEdit>(&form, "OnlineDBEdit")->setText(path);
-        form.OnlinePassword = password;
+        form.Values.OnlinePassword = password;
         child<QPushButton>(&form, "FormularErzeugenBitBtn1")->click();
         QVERIFY(st.messages.takeExpected(MsgKind::Error, message));
         QCOMPARE(form.result(), 0);
@@ -182,7 +182,7 @@ private slots:
         // A key that cannot stand in the password is refused with a word.
         QTest::keyClick(child<QLineEdit>(&form, "PasswordEdit"), Qt::Key_Space, Qt::NoModifier);
         QVERIFY(st.messages.takeExpected(MsgKind::Information, "Bitte geben Sie nur Buchstaben und Zahlen ein!"));
-        QCOMPARE(form.OnlinePassword, QStringLiteral("Ab1"));
+        QCOMPARE(form.Values.OnlinePassword, QStringLiteral("Ab1"));
         child<QPlainTextEdit>(&form, "subscribemessage_Memo")->setPlainText(QStringLiteral("Danke,\nbis bald!"));
         QSignalSpy menus(&MainState(), &TMainState::webMenusChanged);
 
@@ -221,7 +221,7 @@ private slots:
         form.FormCreate();
         form.LoadWebSettings();
         child<QLineEdit>(&form, "OnlineDBEdit")->setText(QStringLiteral("https://verein.de/news/"));
-        form.OnlinePassword = QStringLiteral("x1");
+        form.Values.OnlinePassword = QStringLiteral("x1");
         st.dialogs.answer(QString());
         child<QPushButton>(&form, "FormularErzeugenBitBtn1")->click();
         QCOMPARE(form.result(), int(QDialog::Accepted));
@@ -245,8 +245,8 @@ private slots:
         AddressFixture t({{"old@verein.de", "Alt"}, {"kept@verein.de", "Bleibt"}});
         MainState().CurrentTable = &t.table;
         TEnterpriseOptionsForm holder;
-        holder.OnlinePath = site.base();
-        holder.OnlinePassword = kPassword;
+        holder.Values.OnlinePath = site.base();
+        holder.Values.OnlinePassword = kPassword;
         TSuscribeForm form;
         form.Settings = &holder;
         form.FormCreate();
@@ -291,8 +291,8 @@ private slots:
         AddressFixture t;
         MainState().CurrentTable = &t.table;
         TEnterpriseOptionsForm holder;
-        holder.OnlinePath = site.base();
-        holder.OnlinePassword = QStringLiteral("falsch");
+        holder.Values.OnlinePath = site.base();
+        holder.Values.OnlinePassword = QStringLiteral("falsch");
         TSuscribeForm form;
         form.Settings = &holder;
         form.show();
@@ -304,7 +304,7 @@ private slots:
         QVERIFY(!apply->isEnabled());
 
         // Without a password the dialog asks first.
-        holder.OnlinePassword.clear();
+        holder.Values.OnlinePassword.clear();
         st.messages.answer(MsgButton::No);
         const qsizetype requests = site.server.log().count("GET /news/");
         fetch->click();
@@ -312,7 +312,7 @@ private slots:
         QCOMPARE(site.server.log().count("GET /news/"), requests);
 
         // Applying fails: nothing is emptied on the server, and the dialog can try again.
-        holder.OnlinePassword = kPassword;
+        holder.Values.OnlinePassword = kPassword;
         fetch->click();
         QVERIFY(apply->isEnabled());
         t.table.close();
@@ -394,7 +394,7 @@ private slots:
         auto *stats = child<QLineEdit>(&form, "OnlineStats");
         auto *statsButton = child<QPushButton>(&form, "OnlineStatsBtn");
 
-        holder.OnlinePath = QStringLiteral("http://www.verein.de/news/");
+        holder.Values.OnlinePath = QStringLiteral("http://www.verein.de/news/");
         form.FormActivate();
         QCOMPARE(child<QLabel>(&form, "DBLabel")->text(), QStringLiteral("Kunden"));
         QCOMPARE(sub->text(), QStringLiteral("http://www.verein.de/news/subscribe.html"));
@@ -423,7 +423,7 @@ private slots:
         QCOMPARE(st.shell.opened.size(), 2);
 
         // Another database without settings: nothing of the links before stays in view.
-        holder.OnlinePath.clear();
+        holder.Values.OnlinePath.clear();
         MainState().StatsUrl.clear();
         form.FormActivate();
         QVERIFY(!sub->isEnabled() && sub->text().isEmpty() && !stats->isEnabled() && stats->text().isEmpty());

@@ -9,6 +9,7 @@
 #include "paths.h"
 #include "shell.h"
 #include "text.h"
+#include "webcontrols.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
@@ -38,16 +39,14 @@ TEnterpriseLinksForm::~TEnterpriseLinksForm()
 
 void TEnterpriseLinksForm::FormCreate()
 {
-    const QPixmap header(PathJoin(MainState().AppFolder, QStringLiteral("recom/web.png")));
-    if (!header.isNull())
-        ui->Image1->setPixmap(header);
+    ShowWebHeader(ui->Image1);
 }
 
 void TEnterpriseLinksForm::FormActivate()
 {
     const TMainState &s = MainState();
     ui->DBLabel->setText(s.OpenDatabaseCaption);
-    const QString path = Settings ? Settings->OnlinePath : QString();
+    const QString path = Settings ? Settings->Values.OnlinePath : QString();
     const bool forms = !Trimmed(path).isEmpty();
     for (QWidget *w : {static_cast<QWidget *>(ui->SubEdit), static_cast<QWidget *>(ui->UnsubEdit),
                        static_cast<QWidget *>(ui->BitBtn1), static_cast<QWidget *>(ui->BitBtn2),

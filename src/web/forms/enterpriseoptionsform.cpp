@@ -8,12 +8,12 @@
 #include "mailsettings.h"
 #include "mainstate.h"
 #include "messages.h"
-#include "passwordkeys.h"
 #include "paths.h"
 #include "productinfo.h"
 #include "shell.h"
 #include "text.h"
 #include "tracking.h"
+#include "webcontrols.h"
 #include "webpages.h"
 
 #include <QApplication>
@@ -57,14 +57,19 @@ TEnterpriseOptionsForm::TEnterpriseOptionsForm(QWidget *parent)
     connect(ui->TextColorButton, &QPushButton::clicked, this, &TEnterpriseOptionsForm::TextColorPanelClick);
     connect(ui->BKGButton, &QPushButton::clicked, this, &TEnterpriseOptionsForm::BKGButtonClick);
     connect(ui->BorderColorButton, &QPushButton::clicked, this, &TEnterpriseOptionsForm::BorderColorButtonClick);
-    connect(ui->ComboBox1, &QComboBox::currentIndexChanged, this, [this](int i) { Font = QString::number(i); });
-    connect(ui->ComboBox2, &QComboBox::currentIndexChanged, this, [this](int i) { FontSize = QString::number(i); });
-    connect(ui->NewsletterEdit, &QLineEdit::textChanged, this, [this](const QString &t) { Title = t; });
-    connect(ui->PasswordEdit, &QLineEdit::textChanged, this, [this](const QString &t) { OnlinePassword = t; });
+    connect(ui->ComboBox1, &QComboBox::currentIndexChanged, this, [this](int i) { Values.Font = QString::number(i); });
+    connect(ui->ComboBox2, &QComboBox::currentIndexChanged, this,
+            [this](int i) { Values.FontSize = QString::number(i); });
+    connect(ui->NewsletterEdit, &QLineEdit::textChanged, this, [this](const QString &t) { Values.Title = t; });
+    connect(ui->PasswordEdit, &QLineEdit::textChanged, this, [this](const QString &t) { Values.OnlinePassword = t; });
     connect(ui->CapchtaBox, &QCheckBox::toggled, this,
-            [this](bool on) { Captcha = on ? QStringLiteral("On") : QStringLiteral("Off"); });
-    connect(ui->CheckBox1, &QCheckBox::toggled, ui->DoubleOptInPanel, &QWidget::setVisible);
+            [this](bool on) { Values.Captcha = on ? QStringLiteral("On") : QStringLiteral("Off"); });
+    connect(ui->CheckBox1, &QCheckBox::toggled, this, [this](bool on) {
+        Values.DoubleOptIn = on;
+        ui->DoubleOptInPanel->setVisible(on);
+    });
     connect(ui->OnlyInvalidCheckBox, &QCheckBox::toggled, this, [this](bool on) {
+        Values.Invalid = on;
         if (on && !LoadingSettings)
             plain(QStringLiteral("Durch diese Einstellung werden Abbestellungen nur noch als Invalid markiert und "
                                  "nicht mehr gelöscht. Beachten Sie auch, dass solange eine Datensatz invalid ist, "
@@ -82,9 +87,7 @@ TEnterpriseOptionsForm::~TEnterpriseOptionsForm()
 
 void TEnterpriseOptionsForm::FormCreate()
 {
-    const QPixmap header(PathJoin(MainState().AppFolder, QStringLiteral("recom/web.png")));
-    if (!header.isNull())
-        ui->Image1->setPixmap(header);
+    ShowWebHeader(ui->Image1);
     m_creationTexts = DefaultConfirmationTexts();
     ui->subscribemessage_Memo->setPlainText(m_creationTexts.message.join(QLatin1Char('\n')));
     ui->SubjectEdit->setText(m_creationTexts.subject);
@@ -101,30 +104,25 @@ void TEnterpriseOptionsForm::LoadWebSettings()
     TMainState &s = MainState();
     s.WebSettingsFile = WebSettingsPath(s);
     bool exists = false;
-    const WebSettings w = ReadWebSettings(s.WebSettingsFile, &exists);
     // Everything comes from this database's file or the defaults: no password or
     // text of the database loaded before may end up in this one's files.
-    OnlinePath = w.OnlinePath;
-    BKGColor = w.BKGColor;
-    FontColor = w.FontColor;
-    BorderColor = w.BorderColor;
-    Font = w.Font;
-    FontSize = w.FontSize;
-    Title = exists ? w.Title : QStringLiteral("Newsletter");
-    OnlinePassword = w.OnlinePassword;
-    Captcha = w.Captcha;
-    UploadParent = w.UploadParent;
+    const WebSettings loaded = ReadWebSettings(s.WebSettingsFile, &exists);
+    Values = loaded;
+    if (!exists)
+        Values.Title = QStringLiteral("Newsletter");
     ConfirmationTexts texts = m_creationTexts;
-    const QString folder = WebFolderName(OnlinePath);
+    const QString folder = WebFolderName(Values.OnlinePath);
     if (exists && !folder.isEmpty()) {
         // The texts as last written into the upload folder, where the user may have changed them.
-        const QString parent = UploadParent.isEmpty() ? PathJoin(s.AppFolder, QStringLiteral("online")) : UploadParent;
+        const QString parent =
+            Values.UploadParent.isEmpty() ? PathJoin(s.AppFolder, QStringLiteral("online")) : Values.UploadParent;
         ReadConfirmationTexts(PathJoin(parent, folder), &texts);
     }
-    ui->CapchtaBox->setChecked(w.captchaOn());
-    ui->CheckBox1->setChecked(w.DoubleOptIn);
-    ui->DoubleOptInPanel->setVisible(w.DoubleOptIn);
-    ui->OnlyInvalidCheckBox->setChecked(w.Invalid);
+    ui->CapchtaBox->setChecked(loaded.captchaOn());
+    ui->CheckBox1->setChecked(loaded.DoubleOptIn);
+    ui->DoubleOptInPanel->setVisible(loaded.DoubleOptIn);
+    ui->OnlyInvalidCheckBox->setChecked(loaded.Invalid);
+    Values.Captcha = loaded.Captcha;
     ui->subscribemessage_Memo->setPlainText(texts.message.join(QLatin1Char('\n')));
     ui->SubjectEdit->setText(texts.subject);
     ui->email_text_Memo->setPlainText(texts.mailText.join(QLatin1Char('\n')));
@@ -133,37 +131,19 @@ void TEnterpriseOptionsForm::LoadWebSettings()
 
 void TEnterpriseOptionsForm::putIntoControls()
 {
-    const QString title = Title, password = OnlinePassword;
-    ui->NewsletterEdit->setText(title);
-    for (const auto &[panel, color] : {std::pair<QWidget *, QString>{ui->TextColorPanel, FontColor},
-                                       {ui->BKGColorPanel, BKGColor},
-                                       {ui->BorderColorPanel, BorderColor}})
+    const WebSettings v = Values; // the controls' change handlers write back into Values
+    ui->NewsletterEdit->setText(v.Title);
+    for (const auto &[panel, color] : {std::pair<QWidget *, QString>{ui->TextColorPanel, v.FontColor},
+                                       {ui->BKGColorPanel, v.BKGColor},
+                                       {ui->BorderColorPanel, v.BorderColor}})
         if (!color.isEmpty())
             paintPanel(panel, color);
-    ui->ComboBox1->setCurrentIndex(WebListIndex(Font, int(WebFontFamilies().size()), 4));
-    ui->ComboBox2->setCurrentIndex(WebListIndex(FontSize, int(WebFontSizes().size()), 2));
-    Font = QString::number(ui->ComboBox1->currentIndex());
-    FontSize = QString::number(ui->ComboBox2->currentIndex());
-    ui->OnlineDBEdit->setText(OnlinePath);
-    ui->PasswordEdit->setText(password);
-}
-
-WebSettings TEnterpriseOptionsForm::currentSettings() const
-{
-    WebSettings w;
-    w.OnlinePath = OnlinePath;
-    w.BKGColor = BKGColor;
-    w.FontColor = FontColor;
-    w.BorderColor = BorderColor;
-    w.Font = Font;
-    w.FontSize = FontSize;
-    w.Title = Title;
-    w.OnlinePassword = OnlinePassword;
-    w.Captcha = Captcha;
-    w.DoubleOptIn = ui->CheckBox1->isChecked();
-    w.Invalid = ui->OnlyInvalidCheckBox->isChecked();
-    w.UploadParent = UploadParent;
-    return w;
+    ui->ComboBox1->setCurrentIndex(WebListIndex(v.Font, int(WebFontFamilies().size()), 4));
+    ui->ComboBox2->setCurrentIndex(WebListIndex(v.FontSize, int(WebFontSizes().size()), 2));
+    Values.Font = QString::number(ui->ComboBox1->currentIndex());
+    Values.FontSize = QString::number(ui->ComboBox2->currentIndex());
+    ui->OnlineDBEdit->setText(v.OnlinePath);
+    ui->PasswordEdit->setText(v.OnlinePassword);
 }
 
 bool TEnterpriseOptionsForm::SaveWebSettings()
@@ -172,7 +152,7 @@ bool TEnterpriseOptionsForm::SaveWebSettings()
     if (s.WebSettingsFile.isEmpty())
         s.WebSettingsFile = WebSettingsPath(s);
     QString problem;
-    if (WriteWebSettings(s.WebSettingsFile, currentSettings(), &problem))
+    if (WriteWebSettings(s.WebSettingsFile, Values, &problem))
         return true;
     error(problem);
     return false;
@@ -202,7 +182,7 @@ void TEnterpriseOptionsForm::FormActivate()
 {
     ui->DBLabel->setText(MainState().OpenDatabaseCaption);
     LoadingSettings = false;
-    if (!Trimmed(OnlinePath).isEmpty() && Trimmed(OnlinePassword).isEmpty())
+    if (!Trimmed(Values.OnlinePath).isEmpty() && Trimmed(Values.OnlinePassword).isEmpty())
         plain(QStringLiteral("Achtung! Sie verwenden noch eine alte (unsichere) Konfiguration. \nBitte geben Sie ein "
                              "Passwort für Ihre Newslettersynchronisation ein,\nspeichern Sie das Formular und "
                              "befolgen Sie die weiteren Schritte!\nWICHTIG! Holen Sie ZUVOR die noch online "
@@ -271,9 +251,9 @@ void TEnterpriseOptionsForm::FormularErzeugenBitBtn1Click()
     QString problem;
     if (path.isEmpty())
         problem = QStringLiteral("Keinen Serverpfad für die Online-Datenbank eingegeben!");
-    else if (Trimmed(OnlinePassword).isEmpty())
+    else if (Trimmed(Values.OnlinePassword).isEmpty())
         problem = QStringLiteral("Sie haben kein Passwort für die Newslettersynchronisation eingegeben!");
-    else if (!IsWebPassword(OnlinePassword))
+    else if (!IsWebPassword(Values.OnlinePassword))
         problem = kOnlyLettersAndDigitsText;
     else
         problem = CheckServerPath(path);
@@ -283,7 +263,7 @@ void TEnterpriseOptionsForm::FormularErzeugenBitBtn1Click()
         return;
     }
     GenerateWebFiles(WebFolderName(path));
-    OnlinePath = path;
+    Values.OnlinePath = path;
     TMainState &s = MainState();
     s.Links1Enabled = s.NeueEintrageabholen1Enabled = true;
     emit s.webMenusChanged(s.Links1Enabled, s.NeueEintrageabholen1Enabled);
@@ -294,7 +274,8 @@ void TEnterpriseOptionsForm::FormularErzeugenBitBtn1Click()
 void TEnterpriseOptionsForm::GenerateWebFiles(const QString &folderName)
 {
     TMainState &s = MainState();
-    const QString start = UploadParent.isEmpty() ? PathJoin(s.UserDataFolder, QStringLiteral("online")) : UploadParent;
+    const QString start =
+        Values.UploadParent.isEmpty() ? PathJoin(s.UserDataFolder, QStringLiteral("online")) : Values.UploadParent;
     const QString parent = FileDialogs::instance().folder(this, QStringLiteral("Ausgabeverzeichnis auswählen"), start);
     if (parent.isEmpty())
         return;
@@ -302,20 +283,20 @@ void TEnterpriseOptionsForm::GenerateWebFiles(const QString &folderName)
     WebFilesInput in;
     in.serverPath = Trimmed(ui->OnlineDBEdit->text());
     in.folderName = folderName;
-    in.title = Title;
-    in.fontColor = FontColor;
-    in.bkgColor = BKGColor;
-    in.borderColor = BorderColor;
+    in.title = Values.Title;
+    in.fontColor = Values.FontColor;
+    in.bkgColor = Values.BKGColor;
+    in.borderColor = Values.BorderColor;
     in.fontFamily = ui->ComboBox1->currentText();
     in.pixelSize = ui->ComboBox2->currentText().toInt();
-    in.doubleOptIn = ui->CheckBox1->isChecked();
-    in.captcha = ui->CapchtaBox->isChecked();
+    in.doubleOptIn = Values.DoubleOptIn;
+    in.captcha = Values.captchaOn();
     for (const WebField &f : WebFieldsOf(s.FieldDefinitions)) {
         const auto *check = ui->ScrollBox1Contents->findChild<QCheckBox *>(kCheckPrefix + f.name);
         if (check && check->isChecked())
             in.offeredFields.append(f);
     }
-    in.password = OnlinePassword;
+    in.password = Values.OnlinePassword;
     in.texts = {memoLines(ui->subscribemessage_Memo), ui->SubjectEdit->text(), memoLines(ui->email_text_Memo)};
     const MailSettingsFiles::SenderList senders =
         MailSettingsFiles(s.AppFolder, s.DataFolder, s.DatabaseIniName).readSenderList();
@@ -332,7 +313,7 @@ void TEnterpriseOptionsForm::GenerateWebFiles(const QString &folderName)
         error(result.error);
         return;
     }
-    UploadParent = WithTrailingSlash(parent);
+    Values.UploadParent = WithTrailingSlash(parent);
     if (Messages::instance().show(MsgKind::Information,
                                   QStringLiteral("Bestellformular, Abbestellformular und Einbauanleitung wurden "
                                                  "erstellt! Möchten Sie die Voransicht nun starten?"),
@@ -364,17 +345,17 @@ void TEnterpriseOptionsForm::paintPanel(QWidget *panel, const QString &color)
 
 void TEnterpriseOptionsForm::TextColorPanelClick()
 {
-    pickColor(&FontColor, ui->TextColorPanel);
+    pickColor(&Values.FontColor, ui->TextColorPanel);
 }
 
 void TEnterpriseOptionsForm::BKGButtonClick()
 {
-    pickColor(&BKGColor, ui->BKGColorPanel);
+    pickColor(&Values.BKGColor, ui->BKGColorPanel);
 }
 
 void TEnterpriseOptionsForm::BorderColorButtonClick()
 {
-    pickColor(&BorderColor, ui->BorderColorPanel);
+    pickColor(&Values.BorderColor, ui->BorderColorPanel);
 }
 
 void TEnterpriseOptionsForm::BitBtn1Click()

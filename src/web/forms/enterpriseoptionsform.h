@@ -24,14 +24,9 @@ public:
     ~TEnterpriseOptionsForm() override;
     void FormCreate();
 
-    // The settings, kept in step with the controls.
-    QString BKGColor, FontColor, BorderColor;
-    QString Font, FontSize;
-    QString OnlinePassword;
-    QString Captcha;
-    QString Title;
-    QString OnlinePath; // the stored server path: set by LoadWebSettings and a successful "Speichern"
-    QString UploadParent;
+    // The settings, kept in step with the controls; OnlinePath is the stored
+    // server path, set only by LoadWebSettings and a successful "Speichern".
+    WebSettings Values;
     QList<PoweredBy> PoweredByPairs;
     bool LoadingSettings = false;
 
@@ -66,7 +61,6 @@ private:
     void pickColor(QString *field, QWidget *panel);
     void paintPanel(QWidget *panel, const QString &color);
     void putIntoControls();
-    WebSettings currentSettings() const;
 
     Ui::TEnterpriseOptionsForm *ui;
     ConfirmationTexts m_creationTexts;

@@ -6,13 +6,13 @@
 #include "filedialogs.h"
 #include "mainstate.h"
 #include "messages.h"
-#include "passwordkeys.h"
 #include "paths.h"
 #include "productinfo.h"
 #include "shell.h"
 #include "statssetup.h"
 #include "text.h"
 #include "tracking.h"
+#include "webcontrols.h"
 #include "websettings.h"
 
 namespace vt {
@@ -38,9 +38,7 @@ TStatsForm::~TStatsForm()
 
 void TStatsForm::FormCreate()
 {
-    const QPixmap header(PathJoin(MainState().AppFolder, QStringLiteral("recom/web.png")));
-    if (!header.isNull())
-        ui->Image1->setPixmap(header);
+    ShowWebHeader(ui->Image1);
 }
 
 void TStatsForm::Ectivate()

@@ -11,6 +11,7 @@
 #include "paths.h"
 #include "text.h"
 #include "tracking.h"
+#include "webcontrols.h"
 
 #include <QGuiApplication>
 #include <QShowEvent>
@@ -58,9 +59,7 @@ TSuscribeForm::~TSuscribeForm()
 
 void TSuscribeForm::FormCreate()
 {
-    const QPixmap header(PathJoin(MainState().AppFolder, QStringLiteral("recom/web.png")));
-    if (!header.isNull())
-        ui->Image1->setPixmap(header);
+    ShowWebHeader(ui->Image1);
 }
 
 void TSuscribeForm::showEvent(QShowEvent *event)
@@ -113,7 +112,7 @@ bool TSuscribeForm::answerUsable(const ListAnswer &answer)
         break;
     case ListAnswer::Status::Html:
     case ListAnswer::Status::Failed:
-        error(QStringLiteral("FEHLER!\n\nEntweder:\n\nIm angegebenen Onlinepfad\n") + Settings->OnlinePath +
+        error(QStringLiteral("FEHLER!\n\nEntweder:\n\nIm angegebenen Onlinepfad\n") + Settings->Values.OnlinePath +
               QStringLiteral("\nbefinden sich nicht die aktuellen Formulare und Scripte! Bitte stellen Sie zuerst Ihre "
                              "Formulare und Scripte mit Ihrem FTP-Programm online!\n\noder:\nSie sind nicht mit dem "
                              "Internet verbunden! Bitte stellen Sie eine Internetverbindung her!\n") +
@@ -140,7 +139,7 @@ void TSuscribeForm::GetOrdersBitBtnClick()
 {
     if (!Settings)
         return;
-    const QString password = Settings->OnlinePassword;
+    const QString password = Settings->Values.OnlinePassword;
     if (Trimmed(password).isEmpty() &&
         Messages::instance().show(
             MsgKind::Warning,
@@ -160,7 +159,7 @@ void TSuscribeForm::GetOrdersBitBtnClick()
         bar->setValue(0);
     if (Options)
         m_http.setProxy(Options->proxySettings());
-    SubscriptionServer server(m_http, Settings->OnlinePath, password);
+    SubscriptionServer server(m_http, Settings->Values.OnlinePath, password);
     server.ping();
 
     setStatus(QStringLiteral("Bestellungen abholen, bitte warten..."));
@@ -234,8 +233,8 @@ void TSuscribeForm::InDatabaseBitBtnClick()
         return;
     }
     setStatus(QStringLiteral("Online-Listen leeren, bitte warten..."));
-    const QString problem =
-        SubscriptionServer(m_http, Settings->OnlinePath, Settings->OnlinePassword).wipe(m_markIn, m_markOut);
+    const QString problem = SubscriptionServer(m_http, Settings->Values.OnlinePath, Settings->Values.OnlinePassword)
+                                .wipe(m_markIn, m_markOut);
     if (problem.isEmpty()) {
         accept();
         return;

@@ -1,9 +1,12 @@
-#include "passwordkeys.h"
+#include "webcontrols.h"
 
+#include "mainstate.h"
 #include "messages.h"
+#include "paths.h"
 #include "websettings.h"
 
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QRegularExpressionValidator>
 
@@ -37,6 +40,13 @@ void RestrictToPasswordKeys(QLineEdit *edit)
 {
     edit->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[A-Za-z0-9]{0,40}")), edit));
     edit->installEventFilter(new PasswordKeyFilter(edit));
+}
+
+void ShowWebHeader(QLabel *image)
+{
+    const QPixmap header(PathJoin(MainState().AppFolder, QStringLiteral("recom/web.png")));
+    if (!header.isNull())
+        image->setPixmap(header);
 }
 
 } // namespace vt
