@@ -51,7 +51,7 @@ bool WriteStatsFiles(const StatsFilesInput &in, const QString &statsFolder, cons
     if (!WriteWebLines(folder + QStringLiteral("stats_pw.php"),
                        {QStringLiteral("<?php $my_pass = ") + PhpString(in.password) + QStringLiteral("; $my_key = ") +
                         PhpString(in.key) + QStringLiteral("; ?>")},
-                       error))
+                       error, true))
         return false;
     for (const char *name : {"stats.php", "auswertung.php", "red_point.gif"})
         CopyShippedFile(appFolder, QLatin1String(name), folder);

@@ -487,6 +487,7 @@ WebFilesResult WriteWebFiles(const WebFilesInput &in, const QString &uploadFolde
     {
         QString path;
         QStringList lines;
+        bool ownerOnly = false; // it holds a password
     };
     const QList<File> files{
         {upload + QStringLiteral("subscribe.html"), page.subscribe(k)},
@@ -498,7 +499,8 @@ WebFilesResult WriteWebFiles(const WebFilesInput &in, const QString &uploadFolde
         {appFolder + QStringLiteral("integriert-einbau.html"), page.sourceGuide(upload, snippet)},
         // The password stays in the PHP string: a script that includes the file prints nothing.
         {upload + QStringLiteral("mailin_pw.php"),
-         {QStringLiteral("<?php $my_pass = ") + PhpString(in.password) + QStringLiteral("; ?>")}},
+         {QStringLiteral("<?php $my_pass = ") + PhpString(in.password) + QStringLiteral("; ?>")},
+         true},
         {upload + QStringLiteral("mailin_cfg.php"), page.settingsScript()},
         {upload + QStringLiteral("email_list_in.php"), Page::listScript(QStringLiteral("in"))},
         {upload + QStringLiteral("email_list_out.php"), Page::listScript(QStringLiteral("out"))},
@@ -513,7 +515,7 @@ WebFilesResult WriteWebFiles(const WebFilesInput &in, const QString &uploadFolde
         {upload + QStringLiteral("email_text.txt"), {JoinedText(in.texts.mailText)}},
     };
     for (const File &f : files)
-        if (!WriteWebLines(f.path, f.lines, &result.error))
+        if (!WriteWebLines(f.path, f.lines, &result.error, f.ownerOnly))
             return result;
     for (const char *name :
          {"mailin.php", "captcha.php", "captcha.png", "XFILES.TTF", "wipe_files.php", "submit-seite.php"})

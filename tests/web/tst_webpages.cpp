@@ -195,6 +195,8 @@ private slots:
         in.senderAddress = QStringLiteral("a'b@x.de");
         const Generated g(in);
         QCOMPARE(g.upload("mailin_pw.php"), QByteArray("<?php $my_pass = 'Geheim42'; ?>\r\n"));
+        QCOMPARE(QFile(g.dir.file("up/news/mailin_pw.php")).permissions() & (QFile::ReadOther | QFile::ReadGroup),
+                 QFile::Permissions());
         const QString folder = g.dir.file("up/news/");
         QCOMPARE(phpValue(folder + "mailin_pw.php", "$my_pass"), QStringLiteral("Geheim42"));
         QCOMPARE(phpValue(folder + "version.php", "$vantrel_version"), QStringLiteral("9.7.4"));
