@@ -94,8 +94,14 @@ QString WebSettingsPath(const TMainState &state)
 void LoadTrackingSettings(TMainState &state)
 {
     state.WebSettingsFile = WebSettingsPath(state);
-    if (!IsFile(state.WebSettingsFile))
+    if (!IsFile(state.WebSettingsFile)) {
+        // A database without settings tracks nothing: its mails must not count
+        // into the statistics of the database opened before.
+        state.StatsUrl.clear();
+        state.StatsPassword.clear();
+        state.TrackingActive = false;
         return;
+    }
     const IniFile ini(state.WebSettingsFile);
     state.StatsUrl = ini.readString(kWebSettingsSection, kStatsUrlKey);
     state.StatsPassword = ini.readString(kWebSettingsSection, kStatsPasswordKey);

@@ -28,8 +28,8 @@ inline const QString kStatsKeyKey = QStringLiteral("StatsKey");
 // name up to its first "." + ".web".
 QString WebSettingsPath(const TMainState &state);
 
-// Sets WebSettingsFile, and from that file (when it exists) StatsUrl,
-// StatsPassword and TrackingActive.
+// Sets WebSettingsFile, and from that file StatsUrl, StatsPassword and
+// TrackingActive; without the file they are empty and off.
 void LoadTrackingSettings(TMainState &state);
 
 // The signing key of the database's links: read from the web settings file, or

@@ -3,6 +3,8 @@
 // the start of a mailing, and the rules every command follows (no database,
 // the message hook, a send run going on).
 #include "dbgrid.h"
+#include "enterpriselinksform.h"
+#include "enterpriseoptionsform.h"
 #include "grussformelform.h"
 #include "inifile.h"
 #include "logforms.h"
@@ -17,6 +19,7 @@
 #include <QComboBox>
 #include <QFont>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QToolButton>
 
@@ -462,6 +465,36 @@ private slots:
         QCOMPARE(m.grid()->model()->rowCount(), 5);
         QCOMPARE(m.statusPanel(), QStringLiteral("5 Datensätze"));
         QCOMPARE(m.table()->text("Mail"), QStringLiteral("carl@example.de"));
+    }
+
+    void webCommandsWorkOnTheOpenDatabasesSettings()
+    {
+        StartedMain m([](TestFolder &dir) {
+            dir.write("Data/Database.web", "[SETTINGS]\r\nOnlinePath=http://www.verein.de/news/\r\n"
+                                           "OnlinePassword=x1\r\nStatsURL=https://s.de/st/\r\nStatsPassword=Stat1\r\n");
+        });
+        QVERIFY(m.form->CommandAction("Links1")->isEnabled() &&
+                m.form->CommandAction("NeueEintrageabholen1")->isEnabled());
+        QStringList shown, seen;
+        Modal::setHandler([&](QDialog *d) {
+            shown.append(d->objectName());
+            if (auto *links = qobject_cast<TEnterpriseLinksForm *>(d)) {
+                links->FormActivate();
+                seen << d->findChild<QLineEdit *>("SubEdit")->text()
+                     << d->findChild<QLineEdit *>("OnlineStats")->text();
+            }
+            if (d->objectName() == QLatin1String("TEnterpriseOptionsForm"))
+                seen << d->findChild<QLineEdit *>("OnlineDBEdit")->text();
+            return int(QDialog::Rejected);
+        });
+        for (const char *command :
+             {"Bestellformular1", "Links1", "Newsletterstatistikeinrichten1", "NeueEintrageabholen1"})
+            m.form->CommandAction(command)->trigger();
+        Modal::setHandler({});
+        QCOMPARE(shown, QStringList({"TEnterpriseOptionsForm", "TEnterpriseLinksForm", "TStatsForm", "TSuscribeForm"}));
+        QCOMPARE(seen, QStringList({"http://www.verein.de/news/", "http://www.verein.de/news/subscribe.html",
+                                    "https://s.de/st/auswertung.php?password=Stat1"}));
+        QCOMPARE(m.state().WebSettingsFile, m.dir.file("Data/Database.web"));
     }
 };
 

@@ -115,10 +115,14 @@ private slots:
         st.SetAppFolder(dir.path());
         st.DatabaseIniName = "Kunden.ini";
         st.StatsUrl = "alt";
+        st.StatsPassword = "altes";
+        st.TrackingActive = true;
         LoadTrackingSettings(st);
-        // Without the file the values stay.
+        // Without the file nothing of the database before stays.
         QCOMPARE(st.WebSettingsFile, dir.file("Data/Kunden.web"));
-        QCOMPARE(st.StatsUrl, QStringLiteral("alt"));
+        QVERIFY(st.StatsUrl.isEmpty());
+        QVERIFY(st.StatsPassword.isEmpty());
+        QVERIFY(!st.TrackingActive);
         dir.write("Data/Kunden.web", "[SETTINGS]\r\nStatsURL=https://x.de/stats/\r\nStatsPassword=geheim\r\n"
                                      "StatsActive=1\r\n");
         LoadTrackingSettings(st);

@@ -2,6 +2,8 @@
 #include "aboutbox.h"
 #include "asciiform.h"
 #include "crashreport.h"
+#include "enterpriselinksform.h"
+#include "enterpriseoptionsform.h"
 #include "exportwizardform.h"
 #include "grussformelform.h"
 #include "hostform.h"
@@ -21,6 +23,8 @@
 #include "outlookimportform.h"
 #include "previewform.h"
 #include "productinfo.h"
+#include "statsform.h"
+#include "suscribeform.h"
 #include "tryconnectionform.h"
 #include "wabform.h"
 #include "werbungform.h"
@@ -57,6 +61,10 @@ QPointer<TWerbungForm> g_werbungForm;
 QPointer<TOnlineUpdate> g_onlineUpdate;
 QPointer<TAsciiForm> g_asciiForm;
 QPointer<TExportWizzard1Form> g_exportWizzard1Form;
+QPointer<TSuscribeForm> g_suscribeForm;
+QPointer<TEnterpriseOptionsForm> g_enterpriseOptionsForm;
+QPointer<TEnterpriseLinksForm> g_enterpriseLinksForm;
+QPointer<TStatsForm> g_statsForm;
 
 } // namespace
 
@@ -213,6 +221,26 @@ TExportWizzard1Form *ExportWizzard1Form()
     return wizard;
 }
 
+TSuscribeForm *SuscribeForm()
+{
+    return FormInstance(g_suscribeForm, "TSuscribeForm.FormCreate");
+}
+
+TEnterpriseOptionsForm *EnterpriseOptionsForm()
+{
+    return FormInstance(g_enterpriseOptionsForm, "TEnterpriseOptionsForm.FormCreate");
+}
+
+TEnterpriseLinksForm *EnterpriseLinksForm()
+{
+    return FormInstance(g_enterpriseLinksForm, "TEnterpriseLinksForm.FormCreate");
+}
+
+TStatsForm *StatsForm()
+{
+    return FormInstance(g_statsForm, "TStatsForm.FormCreate");
+}
+
 void CreateWindowsInOrder()
 {
     // One line per window in the fixed order; a window not built yet keeps its
@@ -241,18 +269,18 @@ void CreateWindowsInOrder()
     ExportWizzard1Form(); // 22 export wizard
     // TDeleteAdressesWizardForm    // 23 duplicate removal options
     // TNewDatabaseForm             // 24 new database
-    NoLayoutwerkForm(); // 25 notice about the separate design application
-    // TSuscribeForm                // 26 fetching subscriptions and unsubscriptions
-    // TEnterpriseOptionsForm       // 27 web settings and page generator
-    // TEnterpriseLinksForm         // 28 web information links
-    MehrplatzForm(); // 29 multi-user instructions
+    NoLayoutwerkForm();      // 25 notice about the separate design application
+    SuscribeForm();          // 26 fetching subscriptions and unsubscriptions
+    EnterpriseOptionsForm(); // 27 web settings and page generator
+    EnterpriseLinksForm();   // 28 web information links
+    MehrplatzForm();         // 29 multi-user instructions
     // TMigrationForm               // 30 record transfer between databases
     OutlookImportForm();         // 31 Outlook contacts import
     ImportAccountsOutlookForm(); // 32 picker of Outlook mail accounts
     WerbungForm();               // 33 tips window shown at close
     TryconnectionForm();         // 34 connection test
-    // TStatsForm                   // 35 click-tracking set-up
-    OnlineUpdate(); // 36 owner of the update check
+    StatsForm();                 // 35 click-tracking set-up
+    OnlineUpdate();              // 36 owner of the update check
     // TDeleteColumnForm            // 37 setting or clearing a column
     // THVL_DB_SearchForm           // 38 record search
     WMImportForm(); // 39 Windows Mail contacts import

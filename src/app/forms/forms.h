@@ -29,6 +29,10 @@ class TWerbungForm;
 class TOnlineUpdate;
 class TAsciiForm;
 class TExportWizzard1Form;
+class TSuscribeForm;
+class TEnterpriseOptionsForm;
+class TEnterpriseLinksForm;
+class TStatsForm;
 
 THostForm *HostForm();
 // The host window when it has been made; never makes it.
@@ -54,6 +58,12 @@ TWerbungForm *WerbungForm();
 TOnlineUpdate *OnlineUpdate();
 TAsciiForm *AsciiForm();
 TExportWizzard1Form *ExportWizzard1Form();
+// The web dialogs; the web settings dialog holds the settings the subscription
+// and links dialogs read (the main window hands it to them).
+TSuscribeForm *SuscribeForm();
+TEnterpriseOptionsForm *EnterpriseOptionsForm();
+TEnterpriseLinksForm *EnterpriseLinksForm();
+TStatsForm *StatsForm();
 
 // The window in the slot, made and set up on first use. The slot is filled
 // before the set-up (FormCreate) runs, so a set-up that reaches for its own

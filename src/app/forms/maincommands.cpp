@@ -4,6 +4,8 @@
 #include "crashreport.h"
 #include "dbgrid.h"
 #include "definitionfiles.h"
+#include "enterpriselinksform.h"
+#include "enterpriseoptionsform.h"
 #include "exportrun.h"
 #include "exportwizardform.h"
 #include "filter.h"
@@ -22,7 +24,10 @@
 #include "paths.h"
 #include "shell.h"
 #include "startmailer.h"
+#include "statsform.h"
+#include "suscribeform.h"
 #include "text.h"
+#include "tracking.h"
 #include "wizardimportform.h"
 
 #include <QAction>
@@ -376,6 +381,30 @@ void TMainForm::wireCommands()
     SetCommandHandler(QStringLiteral("Datenstzeexportieren1"), [] {
         MainState().CurrentTable->first();
         Modal::exec(ExportWizzard1Form());
+    });
+    // The web dialogs work on the open database's web settings, loaded anew each time.
+    SetCommandHandler(QStringLiteral("NeueEintrageabholen1"), [] {
+        TSuscribeForm *form = SuscribeForm();
+        form->Settings = EnterpriseOptionsForm();
+        form->Options = OptionsForm();
+        form->Settings->LoadWebSettings();
+        Modal::exec(form);
+    });
+    SetCommandHandler(QStringLiteral("Bestellformular1"), [] {
+        EnterpriseOptionsForm()->LoadWebSettings();
+        Modal::exec(EnterpriseOptionsForm());
+    });
+    SetCommandHandler(QStringLiteral("Newsletterstatistikeinrichten1"), [] {
+        EnterpriseOptionsForm()->LoadWebSettings();
+        Modal::exec(StatsForm());
+    });
+    SetCommandHandler(QStringLiteral("Links1"), [] {
+        // Both loads also clear what a database without the settings would otherwise keep showing.
+        TEnterpriseLinksForm *form = EnterpriseLinksForm();
+        form->Settings = EnterpriseOptionsForm();
+        form->Settings->LoadWebSettings();
+        LoadTrackingSettings(MainState());
+        Modal::exec(form);
     });
 }
 

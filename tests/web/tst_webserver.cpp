@@ -1,0 +1,409 @@
+// The subscription folder and the statistics folder as they run on a web server:
+// the generated files and the shipped scripts under PHP's built-in server, the
+// forms submitted as a browser submits them, and the program's own fetch, apply
+// and wipe against them. The click tracking with links signed as the HTML runs
+// sign them.
+#include "addressfixture.h"
+#include "sitefixture.h"
+#include "statssetup.h"
+#include "subscriptions.h"
+#include "testfolder.h"
+#include "tracking.h"
+#include "webpages.h"
+
+#include <QDir>
+#include <QEventLoop>
+#include <QFile>
+#include <QImage>
+#include <QNetworkAccessManager>
+#include <QNetworkProxy>
+#include <QNetworkReply>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QSet>
+#include <QTest>
+
+using namespace vt;
+
+namespace {
+
+QStringList labels(const CompareResult &r)
+{
+    QStringList out;
+    for (const ListEntry &e : r.entries)
+        out.append((e.kind == EntryKind::Subscription ? "Bestellung | " : "Abbestellung | ") + e.address);
+    return out;
+}
+
+// One request without following redirects: status, headers and body.
+struct Raw
+{
+    int status = 0;
+    QMap<QByteArray, QByteArray> headers;
+    QByteArray body;
+};
+Raw rawGet(const QString &address)
+{
+    QNetworkAccessManager nam;
+    nam.setProxy(QNetworkProxy::NoProxy);
+    QNetworkRequest request{QUrl(address)};
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
+    std::unique_ptr<QNetworkReply> reply(nam.get(request));
+    QEventLoop loop;
+    QObject::connect(reply.get(), &QNetworkReply::finished, &loop, &QEventLoop::quit);
+    loop.exec();
+    Raw r;
+    r.status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    for (const auto &[name, value] : reply->rawHeaderPairs())
+        r.headers.insert(name.toLower(), value);
+    r.body = reply->readAll();
+    return r;
+}
+
+// A mail as Python's mail parser reads it: subject, then the text.
+QStringList readMail(const QByteArray &mail)
+{
+    QProcess py;
+    py.start("python3", {"-c", "import email, sys\nfrom email import policy\n"
+                               "m = email.message_from_binary_file(sys.stdin.buffer, policy=policy.default)\n"
+                               "sys.stdout.buffer.write((m['subject'] + '\\n' + m.get_content()).encode('utf-8'))"});
+    py.write(mail);
+    py.closeWriteChannel();
+    if (!py.waitForFinished(20000))
+        return {"<python3 does not run: install the Debian package python3>"};
+    return QString::fromUtf8(py.readAllStandardOutput()).split('\n');
+}
+
+} // namespace
+
+class TestWebServer : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void roundTripFromTheFormToTheRecord()
+    {
+        Site site;
+        START(site);
+        const HttpResult page =
+            site.submit("subscribe.html",
+                        {{"Mail", "anna@verein.de"}, {"Anrede", "Frau"}, {"Name", "Anna Müller"}, {"Ort", "Bad Orb"}});
+        QVERIFY2(page.ok, qPrintable(page.error));
+        // The page after subscribing shows the text of the settings.
+        QVERIFY(QString::fromUtf8(page.body).contains(DefaultConfirmationTexts().message.first()));
+
+        AddressFixture t({{"known@verein.de", "Bekannt"}});
+        Site::Fetched f = site.fetch(t.table);
+        QCOMPARE(f.in.status, ListAnswer::Status::Ok);
+        QCOMPARE(f.out.status, ListAnswer::Status::Ok);
+        QCOMPARE(labels(f.found), QStringList({"Bestellung | anna@verein.de"}));
+        const ApplyResult applied = ApplyOrders(t.table, f.found.entries, false);
+        QVERIFY2(applied.ok, qPrintable(applied.error));
+        QCOMPARE(t.field("anna@verein.de", "Name"), QStringLiteral("Anna Müller"));
+        QCOMPARE(t.field("anna@verein.de", "Anrede"), QStringLiteral("Frau"));
+        QCOMPARE(t.field("anna@verein.de", "Ort"), QStringLiteral("Bad Orb"));
+        QCOMPARE(t.field("anna@verein.de", "LetztesMail"), QString());
+
+        QCOMPARE(site.scripts().wipe(f.in.mark, f.out.mark), QString());
+        QVERIFY(site.fetch(t.table).in.lines.isEmpty());
+        // The marks of that fetch do not fit the list any more: a second wipe with them removes nothing.
+        QVERIFY(site.submit("subscribe.html", {{"Mail", "bert@verein.de"}}).ok);
+        QVERIFY(!site.scripts().wipe(f.in.mark, f.out.mark).isEmpty());
+        QCOMPARE(site.fetch(t.table).in.lines.size(), 1);
+        QVERIFY2(site.phpProblems().isEmpty(), qPrintable(site.phpProblems()));
+    }
+
+    void doubleOptInByTheMailsLink()
+    {
+        Site site;
+        site.input.doubleOptIn = true;
+        START(site);
+        // The server's settings decide: a form that asks for no confirmation gets one all the same.
+        QVERIFY(site.get(site.base() + "mailin.php?send=ok&action=sign&double=off&cap=0&Mail=bert%40verein.de&"
+                                       "Name=Bert")
+                    .ok);
+        AddressFixture t;
+        QVERIFY(site.fetch(t.table).in.lines.isEmpty());
+
+        const QList<QByteArray> mails = site.server.mails();
+        QCOMPARE(mails.size(), 1);
+        QVERIFY(mails.first().contains("To: bert@verein.de"));
+        QVERIFY(mails.first().contains("From: info@verein.example"));
+        const QStringList mail = readMail(mails.first());
+        QCOMPARE(mail.first(), QStringLiteral("Bestätigung Ihrer Anmeldung"));
+        QVERIFY(mail.contains("+++Automatisch erzeugter Link+++"));
+        const QString link =
+            QRegularExpression(QRegularExpression::escape(site.base()) + "mailin\\.php\\?confirm=[0-9a-f]{32}")
+                .match(mail.join('\n'))
+                .captured();
+        QVERIFY2(!link.isEmpty(), qPrintable(mail.join('\n')));
+
+        // Nothing the web can reach shows who waits for confirmation.
+        for (const char *file : {"hashes.csv", "email_pending.dat.php", "email_list_in.dat.php", "mailin.php"})
+            QVERIFY2(!site.get(site.base() + file).body.contains("bert"), file);
+
+        QVERIFY(QString::fromUtf8(site.get(link).body).contains("bestätigt"));
+        QCOMPARE(labels(site.fetch(t.table).found), QStringList({"Bestellung | bert@verein.de"}));
+        // The link counts once.
+        QVERIFY(QString::fromUtf8(site.get(link).body).contains("abgelaufen"));
+        QCOMPARE(site.fetch(t.table).in.lines.size(), 1);
+        QVERIFY2(site.phpProblems().isEmpty(), qPrintable(site.phpProblems()));
+    }
+
+    void theLaterUnsubscriptionWins_data()
+    {
+        QTest::addColumn<bool>("onlyInvalid");
+        QTest::newRow("delete") << false;
+        QTest::newRow("mark invalid") << true;
+    }
+    void theLaterUnsubscriptionWins()
+    {
+        QFETCH(bool, onlyInvalid);
+        Site site;
+        START(site);
+        AddressFixture t({{"x@verein.de", "1"}, {"X@verein.de", "2"}, {"x@verein.de", "3"}, {"y@verein.de", "4"}});
+        QVERIFY(site.submit("subscribe.html", {{"Mail", "x@verein.de"}, {"Name", "Neu"}}).ok);
+        QVERIFY(site.submit("unsubscribe.html", {{"Mail", "X@verein.de"}}).ok);
+        const Site::Fetched f = site.fetch(t.table);
+        QCOMPARE(labels(f.found), QStringList({"Abbestellung | X@verein.de"}));
+        QVERIFY(ApplyOrders(t.table, f.found.entries, onlyInvalid).ok);
+        if (onlyInvalid)
+            QCOMPARE(column(t.table, "Invalid"), QStringList({"True", "True", "True", ""}));
+        else
+            QCOMPARE(t.mails(), QStringList({"y@verein.de"}));
+    }
+
+    void passwords()
+    {
+        Site site;
+        site.input.password = QStringLiteral("1000");
+        START(site);
+        QVERIFY(site.submit("subscribe.html", {{"Mail", "a@verein.de"}}).ok);
+        QCOMPARE(site.scripts("1000").fetchList(true).lines.size(), 1);
+        // PHP's loose comparison would take these for "1000".
+        for (const QString &wrong :
+             {QStringLiteral("1e3"), QStringLiteral("01000"), QStringLiteral("1001"), QString()}) {
+            const ListAnswer a = site.scripts(wrong).fetchList(true);
+            QVERIFY2(a.status == ListAnswer::Status::Refused ||
+                         (wrong.isEmpty() && a.status == ListAnswer::Status::Failed),
+                     qPrintable(wrong));
+            QVERIFY(a.lines.isEmpty());
+        }
+        QVERIFY(site.get(site.base() + "email_list_in.php?password[]=1000").body.trimmed() == "Access denied");
+        // The wipe needs the password too.
+        const QString mark = site.scripts("1000").fetchList(true).mark;
+        QCOMPARE(site.get(site.base() + "wipe_files.php?upto_in=" + mark + "&upto_out=" + mark).body,
+                 QByteArray("Access denied"));
+        QCOMPARE(site.scripts("1000").fetchList(true).lines.size(), 1);
+        // Without the password file nobody gets in, not even with the password.
+        QVERIFY(QFile::remove(site.folder() + "mailin_pw.php"));
+        QCOMPARE(site.scripts("1000").fetchList(true).status, ListAnswer::Status::Refused);
+        QCOMPARE(site.get(site.base() + "email_list_out.php").body.trimmed(), QByteArray("Access denied"));
+        QVERIFY(!site.scripts("1000").wipe(mark, mark).isEmpty());
+        QVERIFY2(site.phpProblems().isEmpty(), qPrintable(site.phpProblems()));
+    }
+
+    void hostileValuesStayValues()
+    {
+        Site site;
+        START(site);
+        QVERIFY(site.submit("subscribe.html", {{"Mail", "eve@verein.de"},
+                                               {"Anrede", "<b>Frau</b>"},
+                                               {"Name", "<?php echo \"PWN\".\"ED\"; ?>"},
+                                               {"Ort", "a|b\r\nc=\"d\" Access denied"}})
+                    .ok);
+        QVERIFY(site.get(site.base() + "mailin.php?send=ok&action=sign&Mail=mal%40verein.de&Selected=True&"
+                                       "x%7Cy=1")
+                    .ok);
+        QVERIFY(!site.submit("unsubscribe.html", {{"Mail", "a\r\nb@verein.de"}}).body.isEmpty());
+        AddressFixture t;
+        const Site::Fetched f = site.fetch(t.table);
+        QCOMPARE(f.in.status, ListAnswer::Status::Ok);
+        QVERIFY(f.out.lines.isEmpty());
+        QCOMPARE(labels(f.found), QStringList({"Bestellung | eve@verein.de", "Bestellung | mal@verein.de"}));
+        for (const QString &line : f.in.lines)
+            QVERIFY2(!line.contains("PWNED") && !line.contains('<') && !line.contains('"'), qPrintable(line));
+        QVERIFY(ApplyOrders(t.table, f.found.entries, false).ok);
+        QCOMPARE(t.field("eve@verein.de", "Name"), QStringLiteral("?php echo PWN.ED; ?"));
+        QCOMPARE(t.field("eve@verein.de", "Anrede"), QStringLiteral("bFrau/b"));
+        QCOMPARE(t.field("eve@verein.de", "Ort"), QStringLiteral("abcd"));
+        QCOMPARE(t.field("mal@verein.de", "Selected"), QStringLiteral("False"));
+        QVERIFY2(site.phpProblems().isEmpty(), qPrintable(site.phpProblems()));
+    }
+
+    void entriesOfTheMeantimeSurvive()
+    {
+        Site site;
+        START(site);
+        QVERIFY(site.submit("subscribe.html", {{"Mail", "first@verein.de"}}).ok);
+        QVERIFY(site.submit("unsubscribe.html", {{"Mail", "gone@verein.de"}}).ok);
+        AddressFixture t({{"gone@verein.de", ""}});
+        const Site::Fetched f = site.fetch(t.table);
+        QCOMPARE(f.found.entries.size(), 2);
+        // While the user looks at the list, more come in.
+        QVERIFY(site.submit("subscribe.html", {{"Mail", "second@verein.de"}}).ok);
+        QVERIFY(site.submit("unsubscribe.html", {{"Mail", "later@verein.de"}}).ok);
+        QVERIFY(ApplyOrders(t.table, f.found.entries, false).ok);
+        QCOMPARE(site.scripts().wipe(f.in.mark, f.out.mark), QString());
+        const Site::Fetched next = site.fetch(t.table);
+        QCOMPARE(next.in.lines.size(), 1);
+        QVERIFY(next.in.lines.first().startsWith("second@verein.de|"));
+        QCOMPARE(next.out.lines.size(), 1);
+        QVERIFY(next.out.lines.first().startsWith("later@verein.de|"));
+    }
+
+    void uploadingTheFilesAgainLosesNothing()
+    {
+        Site site;
+        site.input.doubleOptIn = true;
+        START(site);
+        QVERIFY(site.submit("subscribe.html", {{"Mail", "wait@verein.de"}}).ok);
+        QVERIFY(site.get(site.base() + "mailin.php?send=ok&action=delete&Mail=out%40verein.de").ok);
+        // The user changes a colour and uploads the whole set again.
+        site.input.fontColor = QStringLiteral("#FF0000");
+        QVERIFY(site.generate());
+        AddressFixture t({{"out@verein.de", ""}});
+        QCOMPARE(labels(site.fetch(t.table).found), QStringList({"Abbestellung | out@verein.de"}));
+        const QString link = QRegularExpression("http://\\S+confirm=[0-9a-f]{32}")
+                                 .match(QString::fromUtf8(site.server.mails().value(0)))
+                                 .captured();
+        QVERIFY(site.get(link).ok);
+        QCOMPARE(labels(site.fetch(t.table).found),
+                 QStringList({"Abbestellung | out@verein.de", "Bestellung | wait@verein.de"}));
+    }
+
+    void failuresAreReported()
+    {
+        Site site;
+        START(site);
+        SubscriptionServer wrongFolder(site.http, site.server.url() + "nichtda/", kPassword);
+        const ListAnswer missing = wrongFolder.fetchList(true);
+        QCOMPARE(missing.status, ListAnswer::Status::Failed);
+        QVERIFY2(missing.error.contains("404"), qPrintable(missing.error));
+        site.server.stop();
+        const ListAnswer stopped = site.scripts().fetchList(true);
+        QCOMPARE(stopped.status, ListAnswer::Status::Failed);
+        QVERIFY(!stopped.error.isEmpty());
+        QVERIFY(!site.scripts().wipe("a:0", "b:0").isEmpty());
+    }
+
+    void parallelSubscriptionsAreAllKept()
+    {
+        Site site;
+        site.server.setWorkers(4);
+        START(site);
+        QNetworkAccessManager nam;
+        nam.setProxy(QNetworkProxy::NoProxy);
+        int open = 0;
+        QEventLoop loop;
+        for (int i = 0; i < 20; ++i) {
+            QNetworkReply *reply = nam.get(QNetworkRequest(QUrl(
+                site.base() + QStringLiteral("mailin.php?send=ok&action=sign&Mail=p%1%40verein.de&Name=N%1").arg(i))));
+            ++open;
+            QObject::connect(reply, &QNetworkReply::finished, &loop, [&, reply] {
+                reply->deleteLater();
+                if (--open == 0)
+                    loop.quit();
+            });
+        }
+        loop.exec();
+        AddressFixture t;
+        const Site::Fetched f = site.fetch(t.table);
+        // Every request the server handled left one whole line (the client may send one twice).
+        const qsizetype handled = site.server.log().count("[303]: GET /news/mailin.php?send=ok");
+        QCOMPARE(f.in.lines.size(), handled);
+        QSet<QString> addresses;
+        for (const QString &line : f.in.lines) {
+            QCOMPARE(ParseListLine(line).kind, EntryKind::Subscription);
+            addresses.insert(ParseListLine(line).address);
+        }
+        QCOMPARE(addresses.size(), 20);
+    }
+
+    void captcha()
+    {
+        const QString gd = PhpServer::missingExtension("gd", "php-gd");
+        QVERIFY2(gd.isEmpty(), qPrintable(gd));
+        Site site;
+        site.input.captcha = true;
+        START(site);
+        AddressFixture t;
+        // The form's hidden field cannot switch the code off.
+        const QString request = site.base() + "mailin.php?send=ok&action=sign&double=off&cap=0&Mail=c%40verein.de";
+        QVERIFY(QString::fromUtf8(site.get(request).body).contains("name=\"code\""));
+        QVERIFY(site.get(request + "&code=ABCDE").body.contains("nicht richtig"));
+        QVERIFY(site.fetch(t.table).in.lines.isEmpty());
+
+        const HttpResult picture = site.get(site.base() + "captcha.php");
+        QVERIFY(picture.ok);
+        QCOMPARE(QImage::fromData(picture.body, "PNG").size(), QSize(150, 50));
+        QString code;
+        for (const QFileInfo &f : QDir(site.server.sessionFolder()).entryInfoList(QDir::Files)) {
+            QFile session(f.filePath());
+            session.open(QIODevice::ReadOnly);
+            code = QRegularExpression("vt_captcha\\|s:5:\"(\\w{5})\"").match(session.readAll()).captured(1);
+        }
+        QVERIFY(!code.isEmpty());
+        QVERIFY(site.get(request + "&code=" + code.toLower()).ok);
+        QCOMPARE(labels(site.fetch(t.table).found), QStringList({"Bestellung | c@verein.de"}));
+        QVERIFY2(site.phpProblems().isEmpty(), qPrintable(site.phpProblems()));
+    }
+
+    void clickTracking()
+    {
+        Site site;
+        const QString why = site.start();
+        QVERIFY2(why.isEmpty(), qPrintable(why));
+        const QString statsUrl = site.server.url() + "stats/";
+        QString problem;
+        const QByteArray key = TrackingKey(site.app.file("Data/Database.web"), &problem);
+        QVERIFY2(!key.isEmpty(), qPrintable(problem));
+        QVERIFY(WriteStatsFiles({statsUrl, "Stat1", QString::fromLatin1(key), "Vantrel", "Mitglieder"},
+                                site.app.file("www/stats"), site.app.path(), &problem));
+
+        // A link of a mail as the HTML run rewrites it.
+        const QString target = site.server.url() + "target/x?p=1&q=2";
+        const QString mailing = MailingIdAt(QDateTime(QDate(2024, 3, 5), QTime(14, 30)));
+        const QString html = RewriteTrackedLinks("<a href=\"" + QString(target).replace("&", "&amp;") + "\">x</a>",
+                                                 statsUrl, mailing, key);
+        const QString link = QRegularExpression("href=\"([^\"]+)\"").match(html).captured(1);
+        QVERIFY(link.startsWith(statsUrl + "stats.php?nid=202403051430&url="));
+        const Raw click = rawGet(link);
+        QCOMPARE(click.status, 302);
+        QCOMPARE(click.headers.value("location"), target.toUtf8());
+
+        // Unsigned, altered or not a web address: no redirect, nothing counted.
+        const QString foreign = "https://phishing.example/";
+        const QString unsigned_ = statsUrl + "stats.php?nid=" + mailing + "&url=" + QUrl::toPercentEncoding(foreign);
+        const QString altered = QString(link).replace("p%3D1", "p%3D2");
+        const QString script = TrackedLink(statsUrl, mailing, "javascript:alert(1)", key);
+        for (const QString &bad : {unsigned_, altered, script}) {
+            const Raw r = rawGet(bad);
+            QCOMPARE(r.status, 403);
+            QVERIFY(!r.headers.contains("location"));
+        }
+        // A target with markup in it, signed: counted, and shown as text.
+        const QString marked = "http://x.example/\"><script>alert(1)</script>";
+        QCOMPARE(rawGet(TrackedLink(statsUrl, mailing, marked, key)).status, 302);
+
+        const Raw stats = rawGet(statsUrl + "auswertung.php?password=Stat1");
+        QCOMPARE(stats.status, 200);
+        QCOMPARE(stats.headers.value("referrer-policy"), QByteArray("no-referrer"));
+        const QString page = QString::fromUtf8(stats.body);
+        QVERIFY(page.contains("Newsletter vom 05.03.2024 14:30 (2 Klicks)"));
+        QVERIFY2(page.contains(QString(target).replace("&", "&amp;") + "</a></td><td class=\"n\">1</td>"),
+                 qPrintable(page));
+        QVERIFY(!page.contains("phishing") && !page.contains("javascript:") && !page.contains("<script>"));
+        QVERIFY(page.contains("&quot;&gt;&lt;script&gt;"));
+        for (const QString &wrong : {QStringLiteral("stat1"), QString()})
+            QCOMPARE(rawGet(statsUrl + "auswertung.php?password=" + wrong).body, QByteArray("Access denied"));
+        QVERIFY(!rawGet(statsUrl + "stats_clicks.dat.php").body.contains("target"));
+        QVERIFY(QFile::remove(site.app.file("www/stats/stats_pw.php")));
+        QCOMPARE(rawGet(statsUrl + "auswertung.php?password=Stat1").body, QByteArray("Access denied"));
+        QCOMPARE(rawGet(link).status, 403);
+        QVERIFY2(site.phpProblems().isEmpty(), qPrintable(site.phpProblems()));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestWebServer)
+#include "tst_webserver.moc"
