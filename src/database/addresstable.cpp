@@ -92,7 +92,6 @@ bool AddressTable::ensureRows()
         return true;
     if (!isOpen())
         return false;
-    m_rows.dropPages();
     std::vector<qint64> ids;
     const bool ok = m_records.loadIds(activeFilter(), m_indexName, &ids, &m_rowSetFields, m_rows.ids().capacity());
     m_rows.setRows(std::move(ids));
