@@ -2,6 +2,8 @@
 #include "sqlstatement.h"
 #include "tablestore.h"
 
+#include <QHash>
+
 #include <algorithm>
 #include <optional>
 
