@@ -18,15 +18,22 @@
 // Bulk tools work set-based: count(), ids(), updateWhere(), deleteWhere() and
 // TableAppender, each one statement or one transaction with bound values.
 //
+// The file, its schema and statements are TableStore's (tablestore.h), the
+// rows and pages PageCache's (pagecache.h), the statements that read and write
+// records RecordStatements' (recordstatements.h); this class is the cursor over
+// them and tells views what changed.
+//
 // Nothing here throws; a failing call returns false (or -1) and lastError() says why,
 // in words the user can be shown.
 #include "fieldtypes.h"
 #include "filter.h"
+#include "pagecache.h"
+#include "recordstatements.h"
+#include "tableappender.h"
+#include "tablestore.h"
 
-#include <QHash>
 #include <QList>
 #include <QObject>
-#include <QSqlDatabase>
 #include <QString>
 #include <QVariant>
 
@@ -34,15 +41,7 @@
 #include <optional>
 #include <vector>
 
-struct sqlite3;
-struct sqlite3_stmt;
-
 namespace vt {
-
-class Stmt;
-
-// Field name and value (natural form; a QString is taken as the field's text form).
-using FieldValues = QList<QPair<QString, QVariant>>;
 
 class AddressTable : public QObject
 {
@@ -63,21 +62,19 @@ public:
     bool open(const QString &path);
     // Cancels a pending edit or insert and closes the file.
     void close();
-    bool isOpen() const { return m_db != nullptr; }
+    bool isOpen() const { return m_store.isOpen(); }
     QString fileName() const { return m_path; }
-    QString lastError() const { return m_error; }
-    // The connection (one per open table), for code that wants Qt's SQL classes.
-    QSqlDatabase database() const;
+    QString lastError() const { return m_store.lastError(); }
 
     // Fields, in the order of the field definition file.
-    const QList<FieldDef> &fields() const { return m_fields; }
+    const QList<FieldDef> &fields() const { return m_store.schema().fields(); }
     // The field names in the table's order.
     QStringList fieldNames() const;
-    int fieldCount() const { return int(m_fields.size()); }
-    const FieldDef &field(int i) const { return m_fields.at(i); }
+    int fieldCount() const { return m_store.schema().fieldCount(); }
+    const FieldDef &field(int i) const { return fields().at(i); }
     // Without regard to case; -1 when there is none.
-    int fieldIndex(const QString &name) const { return FindField(m_fields, name); }
-    const QList<IndexDef> &indexes() const { return m_indexes; }
+    int fieldIndex(const QString &name) const { return m_store.schema().fieldIndex(name); }
+    const QList<IndexDef> &indexes() const { return m_store.schema().indexes(); }
 
     // Order: by the fields of a named index, ID last; an empty name is the
     // primary order (ID). Keeps the current record.
@@ -166,7 +163,7 @@ public:
     bool beginTransaction();
     bool commitTransaction();
     void rollbackTransaction();
-    bool inTransaction() const { return m_txDepth > 0; }
+    bool inTransaction() const { return m_store.inTransaction(); }
 
     // Reads the rows anew, for records changed through another connection to
     // the file; the current record stays current while it is among them. A
@@ -179,8 +176,8 @@ public:
     void enableControls();
 
     // How often rows were read from the file (pages), and how many are held now.
-    int pageFetches() const { return m_pageFetches; }
-    int cachedRowCount() const;
+    int pageFetches() const { return m_rows.fetches(); }
+    int cachedRowCount() const { return m_rows.heldRows(); }
     static constexpr int kPageRows = 64;
     static constexpr int kMaxPages = 32;
 
@@ -199,41 +196,13 @@ signals:
 
 private:
     friend class TableAppender;
-    struct Page
-    {
-        std::vector<QVariant> values; // stored form, rows x fields
-    };
-    struct Source
-    {
-        QString from, key;
-        bool main = true, flags = false;
-    };
+    friend class TableTransaction;
+    friend class RunJournal;
 
-    bool fail(const QString &message);
-    bool failSql(const QString &what);
-    // False (and lastError) while no table is open.
-    bool checkOpen();
-    Stmt prepare(const QString &sql);
-    bool exec(const QString &sql);
-    bool readSchema();
-    QString columnRef(int field, const Source &s) const;
-    Source sourceFor(const QList<int> &fields) const;
-    // Every field of the records, flags joined without dropping a record.
-    Source wholeRecords() const;
-    QList<int> orderFields(const QString &indexName) const;
-    bool compile(const Filter &where, const QString &indexName, Source *src, CompiledFilter *cf, QString *orderBy,
-                 const QList<int> &readFields = {});
-    // Whether the filter can be applied to this table (lastError says why not),
-    // and which fields it reads.
-    bool checkFilter(const Filter &where, QList<int> *fields = nullptr);
-    bool loadIds(const Filter &where, const QString &indexName, std::vector<qint64> *out, QList<int> *fields);
-    bool runSimple(const QString &sql);
-    std::optional<QList<QVariant>> readStored(qint64 id);
+    bool fail(const QString &message) { return m_store.fail(message); }
+    bool checkOpen() { return m_store.checkOpen(); }
     bool ensureRows();
     void invalidateRows();
-    void invalidatePages();
-    const Page *page(qint64 pageNo);
-    qint64 heldRowOfId(qint64 id) const;
     // After the rows were read anew: the row of record id, or when it is gone
     // the row fallback, kept within the rows (-1 when there are none).
     qint64 keptRow(qint64 id, qint64 fallback);
@@ -241,11 +210,6 @@ private:
     QVariant naturalOf(int field, const QVariant &stored) const;
     QString textOf(int field, const QVariant &stored) const;
     QVariant currentStored(int field);
-    // The field a write names, with its value in the stored form; -1 (and
-    // lastError) when the field cannot be written or the value does not fit.
-    int writableField(const QString &name, const QVariant &value, QVariant *stored);
-    bool checkRecord(qint64 id, const QList<QVariant> &stored, const QList<bool> &changed);
-    bool writeRecord(qint64 *id, const QList<QVariant> &stored, const QList<bool> &changed, bool ownTransaction);
     bool touchesRowSet(const QList<bool> &changed) const;
     // Rows, pages and views after record id was written; the cursor stays on stayOn.
     void recordWritten(qint64 id, qint64 stayOn, bool reload);
@@ -257,18 +221,10 @@ private:
     void notifyChanged();
 
     QString m_path;
-    QString m_connection;
-    sqlite3 *m_db = nullptr;
-    QString m_error;
-    QHash<QString, sqlite3_stmt *> m_statements;
-
-    QList<FieldDef> m_fields;
-    QList<IndexDef> m_indexes;
-    QString m_keyColumn; // quoted rowid column of "address"
-    int m_keyField = -1; // the AutoInc field, -1 when there is none
-    bool m_hasFlags = false;
-    // Statements that depend only on the fields, built when the table is opened.
-    QString m_insertMainSql, m_insertFlagsSql, m_readSql, m_pageSql;
+    TableStore m_store;
+    RecordStatements m_records{m_store};
+    PageCache m_rows;
+    QString m_pageSql; // reads a page of records by their keys
 
     QString m_indexName;
     QString m_filterText;
@@ -276,12 +232,8 @@ private:
     bool m_useBuiltFilter = false;
     bool m_filtered = false;
 
-    std::vector<qint64> m_ids;
     bool m_rowsValid = false;
     QList<int> m_rowSetFields; // fields that decide the rows and their order
-    QHash<qint64, Page> m_pages;
-    QList<qint64> m_pageLru;
-    int m_pageFetches = 0;
 
     qint64 m_row = -1;
     bool m_bof = true, m_eof = true;
@@ -289,67 +241,8 @@ private:
     QList<QVariant> m_buffer; // stored form
     QList<bool> m_modified;
 
-    int m_txDepth = 0;
     int m_controlsOff = 0;
     bool m_changedPending = false;
-};
-
-// A transaction on a table; rolled back unless committed.
-class TableTransaction
-{
-public:
-    explicit TableTransaction(AddressTable &table) : m_table(table), m_open(table.beginTransaction()) {}
-    ~TableTransaction()
-    {
-        if (m_open)
-            m_table.rollbackTransaction();
-    }
-    bool isOpen() const { return m_open; }
-    bool commit()
-    {
-        if (!m_open)
-            return false;
-        m_open = false;
-        return m_table.commitTransaction();
-    }
-    TableTransaction(const TableTransaction &) = delete;
-    TableTransaction &operator=(const TableTransaction &) = delete;
-
-private:
-    AddressTable &m_table;
-    bool m_open;
-};
-
-// The fast way to add many records (imports): prepared statements inside one
-// transaction, values checked and converted like a post. Nothing is kept unless
-// commit() is called.
-class TableAppender
-{
-public:
-    explicit TableAppender(AddressTable &table);
-    ~TableAppender();
-    bool isValid() const { return m_ok; }
-    // Values of the next record (a QString is the text form); fields not set stay blank.
-    bool setValue(int field, const QVariant &value);
-    bool setText(int field, const QString &text) { return setValue(field, QVariant(text)); }
-    // Writes the record and starts the next; false when it is refused (the
-    // record is skipped, the transaction stays usable).
-    bool append();
-    bool commit();
-    qint64 appendedCount() const { return m_count; }
-    QString lastError() const { return m_error; }
-
-private:
-    AddressTable &m_table;
-    bool deferIndexes();
-
-    QList<QVariant> m_values;
-    QStringList m_deferred; // indexes to build again at commit
-    qint64 m_deferAt = 0;
-    QString m_error;
-    qint64 m_count = 0;
-    bool m_ok = false;
-    bool m_done = false;
 };
 
 } // namespace vt

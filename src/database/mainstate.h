@@ -87,6 +87,8 @@ public:
     QString StatusPanelText;    // record count + " Datensätze"
     QString StatusBarText;      // progress of long operations
     QStringList FilterBoxItems; // preset names for the filter box
+    // Whether the web menu's entries for the links (Links1) and for fetching
+    // orders from the web site (NeueEintrageabholen1) can be used.
     bool Links1Enabled = false;
     bool NeueEintrageabholen1Enabled = false;
 

@@ -9,7 +9,6 @@
 #include "text.h"
 #include "textfile.h"
 
-#include <QSqlQuery>
 #include <QVariant>
 
 #include <cmath>
@@ -376,48 +375,12 @@ void SendRun::finish(Outcome outcome, const QString &error)
 
 void SendRun::enterRunJournal()
 {
-    // A committed record must survive the end of the process, but need not wait for
-    // the disk: with a write-ahead log and synchronous=NORMAL a commit is one write
-    // to the log, no sync. A power failure can cost the last commits (whose
-    // recipients would get the mail again), never the file. The connection holds the
-    // file exclusively meanwhile, so the log's index needs no shared memory, which a
-    // network drive could not give.
-    QSqlDatabase db = m_config.table->database();
-    QSqlQuery q(db);
-    if (q.exec(QStringLiteral("PRAGMA synchronous")) && q.next())
-        m_previousSynchronous = q.value(0).toString();
-    q.finish();
-    if (!q.exec(QStringLiteral("PRAGMA locking_mode=EXCLUSIVE")))
-        return;
-    q.finish();
-    if (q.exec(QStringLiteral("PRAGMA journal_mode=WAL")) && q.next() &&
-        q.value(0).toString().compare(QLatin1String("wal"), Qt::CaseInsensitive) == 0) {
-        q.finish();
-        q.exec(QStringLiteral("PRAGMA synchronous=NORMAL"));
-        m_journalChanged = true;
-        return;
-    }
-    q.finish();
-    // No write-ahead log here: everything stays as it was (every commit synced).
-    q.exec(QStringLiteral("PRAGMA locking_mode=NORMAL"));
+    m_journal = std::make_unique<RunJournal>(*m_config.table);
 }
 
 void SendRun::leaveRunJournal()
 {
-    if (!m_journalChanged || !m_config.table->isOpen())
-        return;
-    m_journalChanged = false;
-    QSqlQuery q(m_config.table->database());
-    // Back to one file that can be copied whenever the table is closed.
-    q.exec(QStringLiteral("PRAGMA journal_mode=DELETE"));
-    q.finish();
-    q.exec(QStringLiteral("PRAGMA locking_mode=NORMAL"));
-    q.finish();
-    if (!m_previousSynchronous.isEmpty())
-        q.exec(QStringLiteral("PRAGMA synchronous=") + QString::number(m_previousSynchronous.toInt()));
-    q.finish();
-    // The exclusive lock goes with the next access.
-    q.exec(QStringLiteral("SELECT count(*) FROM sqlite_master"));
+    m_journal.reset();
 }
 
 } // namespace vt

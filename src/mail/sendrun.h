@@ -22,6 +22,7 @@
 //   ends the run at once (a message already handed to the server is finished first).
 #include "htmlmail.h"
 #include "personalize.h"
+#include "runjournal.h"
 
 #include <QFile>
 #include <QHash>
@@ -171,8 +172,7 @@ private:
     bool m_started = false;
     bool m_stop = false;
     bool m_sending = false;
-    bool m_journalChanged = false;
-    QString m_previousSynchronous;
+    std::unique_ptr<RunJournal> m_journal;
     Outcome m_outcome = Outcome::Running;
     QString m_error;
     QTimer m_wait;

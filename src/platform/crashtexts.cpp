@@ -184,6 +184,7 @@ CrashDialogTexts CrashTextsForLanguage(int language)
 namespace {
 
 // The texts of one page of the send assistant; a null text leaves that item alone.
+// label1 and label2 are the texts of the page's labels Label1 and Label2.
 struct PageTexts
 {
     const char *title, *message, *next, *cancel, *skip, *label1, *label2, *checkName, *check;
@@ -236,6 +237,7 @@ QString u8(const char *s)
 void TranslateAssistant(Assistant &assistant, const CrashReportSettings &)
 {
     QList<AssistantPage> &pages = assistant.pages;
+    // The screenshot page's hint (its Label1) stays blank unless the language has a text for it.
     if (pages.size() >= 3 && pages[2].labels.contains(QStringLiteral("Label1")))
         pages[2].labels[QStringLiteral("Label1")] = QStringLiteral("  ");
     const PageTexts *t = assistantTexts(ReportLanguage());

@@ -3,9 +3,13 @@
 // temporary folder and filled through the bulk append path.
 #include "addresstable.h"
 #include "definitionfiles.h"
+#include "sqlitefunctions.h"
 
+#include <QFile>
 #include <QStringList>
 #include <QTest>
+
+#include <sqlite3.h>
 
 // The eight fixed fields, then the given lines; the header asks for display names.
 inline QStringList definitionWith(const QStringList &userLines = {})
@@ -57,4 +61,30 @@ inline QStringList column(vt::AddressTable &table, const QString &field)
     for (qint64 r = 0; r < table.recordCount(); ++r)
         out.append(table.textAt(r, f));
     return out;
+}
+
+// The first value of a query through a connection of its own to the table file,
+// as a second workstation would read it; an invalid QVariant when it cannot be
+// read (rc, when given, gets SQLite's result: SQLITE_BUSY while the file is locked).
+inline QVariant readOnce(const QString &path, const char *sql, int *rc = nullptr)
+{
+    sqlite3 *db = nullptr;
+    sqlite3_stmt *s = nullptr;
+    int result = sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READONLY, nullptr);
+    if (result == SQLITE_OK && !vt::RegisterTextFunctions(db))
+        result = SQLITE_ERROR;
+    if (result == SQLITE_OK)
+        result = sqlite3_prepare_v2(db, sql, -1, &s, nullptr);
+    if (result == SQLITE_OK)
+        result = sqlite3_step(s);
+    QVariant value;
+    if (result == SQLITE_ROW && sqlite3_column_type(s, 0) == SQLITE_INTEGER)
+        value = qint64(sqlite3_column_int64(s, 0));
+    else if (result == SQLITE_ROW)
+        value = QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(s, 0)));
+    sqlite3_finalize(s);
+    sqlite3_close(db);
+    if (rc)
+        *rc = result;
+    return value;
 }

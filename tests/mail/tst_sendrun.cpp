@@ -5,6 +5,7 @@
 #include "clock.h"
 #include "connection.h"
 #include "messagerecorder.h"
+#include "runjournal.h"
 #include "sendrun.h"
 #include "smtpclient.h"
 #include "smtpserver.h"
@@ -16,7 +17,6 @@
 #include <QFile>
 #include <QProcess>
 #include <QSignalSpy>
-#include <QSqlQuery>
 #include <QTest>
 
 #include <unistd.h>
@@ -181,21 +181,14 @@ private slots:
         SendRun run(c, &f.client);
         QSignalSpy pauses(&run, &SendRun::pauseStarted);
         QStringList modes;
-        connect(&run, &SendRun::recordCommitted, this, [&] {
-            QSqlQuery q(f.table.database());
-            q.exec("PRAGMA journal_mode");
-            modes.append(q.next() ? q.value(0).toString() : QString());
-        });
+        connect(&run, &SendRun::recordCommitted, this, [&] { modes.append(RunJournal::journalMode(f.table)); });
         QCOMPARE(runToEnd(run), SendRun::Outcome::Completed);
         QCOMPARE(pauses.count(), 3);
         QCOMPARE(run.sentCount(), 3);
         QCOMPARE(run.failedCount(), 1);
         // Commits go to a write-ahead log during the run only.
         QCOMPARE(modes, QStringList(4, "wal"));
-        QSqlQuery q(f.table.database());
-        q.exec("PRAGMA journal_mode");
-        QVERIFY(q.next());
-        QCOMPARE(q.value(0).toString(), QStringLiteral("delete"));
+        QCOMPARE(RunJournal::journalMode(f.table), QStringLiteral("delete"));
         QVERIFY(!QFile::exists(f.dir.file("Kunden.DB-wal")));
         QCOMPARE(f.dir.read("Gesendete_Mails.log"), QByteArray("a@example.net\r\nc@example.net\r\nd@example.net\r\n"));
     }

@@ -255,13 +255,14 @@ QWidget *TMainForm::buildToolbar()
     auto *row = new QHBoxLayout(panel);
     row->setContentsMargins(4, 2, 8, 2);
     auto *bar = new QToolBar;
-    bar->setObjectName(QStringLiteral("AdvToolBar1"));
+    bar->setObjectName(QStringLiteral("AdvToolBar1")); // the toolbar above the grid
     bar->setStyleSheet(QStringLiteral("QToolBar { background: transparent; border: none; }"));
     toolButton(bar, QStringLiteral("SearchTB"), QStringLiteral("SearchTB"),
                QStringLiteral("Sucht nach Adressen in der Datenbank (F3)"), QStyle::SP_FileDialogContentsView);
     toolButton(bar, QStringLiteral("UniversalFilterTB"), QStringLiteral("Filter1"),
                QStringLiteral("Filtern von Adressen nach bestimmten Kriterien (F6)"),
                QStyle::SP_FileDialogDetailedView);
+    // ToolButton3: the serial e-mail; ToolButton1: marking records by text.
     toolButton(bar, QStringLiteral("ToolButton3"), QStringLiteral("SerienEmailschreiben1"),
                QStringLiteral("Schreibt ein Serienemail an alle markierten Adressen in der Datenbank"), -1);
     bar->addSeparator();
@@ -274,14 +275,14 @@ QWidget *TMainForm::buildToolbar()
     bar->addSeparator();
     toolButton(bar, QStringLiteral("FilterBtn"), QStringLiteral("FilterBtn"),
                QStringLiteral("Gewählten Filter einschalten (F9)"), QStyle::SP_FileDialogListView);
-    m_comboBox = new QComboBox;
-    m_comboBox->setObjectName(QStringLiteral("ComboBox1"));
-    m_comboBox->setToolTip(QStringLiteral("Filtern der Datenbank nach vorgegeben Kriterien"));
-    m_comboBox->setMinimumContentsLength(24);
-    m_comboBox->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-    connect(m_comboBox, &QComboBox::activated, this,
+    m_filterBox = new QComboBox;
+    m_filterBox->setObjectName(QStringLiteral("ComboBox1"));
+    m_filterBox->setToolTip(QStringLiteral("Filtern der Datenbank nach vorgegeben Kriterien"));
+    m_filterBox->setMinimumContentsLength(24);
+    m_filterBox->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    connect(m_filterBox, &QComboBox::activated, this,
             [this](int index) { Guard("TMainForm.ComboBox1Change", [&] { ComboBox1Change(index); }); });
-    bar->addWidget(m_comboBox);
+    bar->addWidget(m_filterBox);
     bar->addSeparator();
     for (const auto &[name, caption, hint, icon] :
          {std::tuple{"FirstButton", "Erster Datensatz", "Zum ersten Datenatz springen", QStyle::SP_MediaSkipBackward},

@@ -321,10 +321,10 @@ void TMainForm::followState()
             m_statusText->repaint();
     });
     connect(&s, &TMainState::filterBoxChanged, this, [this](const QStringList &items) {
-        const QSignalBlocker block(m_comboBox);
-        m_comboBox->clear();
-        m_comboBox->addItems(items);
-        m_comboBox->setCurrentIndex(items.isEmpty() ? -1 : 0);
+        const QSignalBlocker block(m_filterBox);
+        m_filterBox->clear();
+        m_filterBox->addItems(items);
+        m_filterBox->setCurrentIndex(items.isEmpty() ? -1 : 0);
     });
     connect(&s, &TMainState::webMenusChanged, this, [this](bool links, bool fetch) {
         CommandAction(QStringLiteral("Links1"))->setEnabled(links);

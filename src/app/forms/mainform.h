@@ -81,16 +81,23 @@ public:
 
     // Commands.
     void MailBitBtnClick() override;
+    // Switches editing in the grid on and off.
     void BearbeitenimGrid1Click();
+    // Switches the transaction log of send runs on and off.
     void TransactionlogwrdendesMailversandes1Click();
+    // Switches the check of newly typed e-mail addresses on and off.
     void NachdoppeltenEmailadressenprfen1Click();
     void OutlookEMailBitBtnClick();
     void CopyDBGridToClipboardClick();
     void FirstButtonClick();
     void LastButtonClick();
+    // A filter preset was chosen in the filter box.
     void ComboBox1Change(int index);
+    // A click on a column title of the address grid sorts by that column.
     void DBGrid1TitleClick(int column);
+    // A double click into the address grid marks a record or opens the record editor.
     void DBGrid1DblClick();
+    // The keys of the address grid; true when the key was dealt with.
     bool DBGrid1KeyDown(QKeyEvent *event);
     // The information windows and the outside programs.
     void Info1Click();
@@ -118,7 +125,7 @@ public:
     void DeleteSelectedDatabase() override;
     void RefreshGrid() override;
 
-    TDBGrid *DBGrid1 = nullptr;
+    TDBGrid *DBGrid1 = nullptr; // the address grid
     QPixmap TrueGlyph, FalseGlyph;
 
 protected:
@@ -148,7 +155,7 @@ private:
     QLabel *m_databaseLabel = nullptr;
     QLabel *m_statusPanel = nullptr;
     QLabel *m_statusText = nullptr;
-    QComboBox *m_comboBox = nullptr;
+    QComboBox *m_filterBox = nullptr; // ComboBox1, the filter presets
     QPushButton *m_openModeBitBtn = nullptr;
     QToolButton *m_openModeGlowButton = nullptr;
     QMenu *m_gridPopup = nullptr;

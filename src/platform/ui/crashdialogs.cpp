@@ -122,7 +122,7 @@ public:
     {
         setObjectName(QStringLiteral("SendAssistant"));
         setWizardStyle(QWizard::ClassicStyle);
-        setOption(QWizard::HaveCustomButton1, true);
+        setOption(QWizard::HaveCustomButton1, true); // the skip button
         setOption(QWizard::NoBackButtonOnStartPage, true);
         for (int i = 0; i < model.pages.size(); ++i) {
             const AssistantPage &p = model.pages.at(i);
@@ -138,7 +138,9 @@ public:
                 auto *label = new QLabel(it.value());
                 label->setObjectName(it.key());
                 layout->addWidget(label);
-                // The inputs belong to the labels of the first two pages.
+                // The inputs belong to the labels of the first two pages: Label1 and
+                // Label2 of the contact page to the name and the e-mail address,
+                // Label1 of the details page to the description.
                 if (i == 0 && it.key() == QLatin1String("Label1"))
                     layout->addWidget(m_name = edit("NameEdit"));
                 else if (i == 0 && it.key() == QLatin1String("Label2"))

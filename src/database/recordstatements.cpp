@@ -1,0 +1,396 @@
+#include "recordstatements.h"
+#include "sqlstatement.h"
+#include "tablestore.h"
+
+#include <QHash>
+
+#include <algorithm>
+#include <optional>
+
+namespace vt {
+
+// ---------------------------------------------------------------------------
+// One record
+
+std::optional<QList<QVariant>> RecordStatements::readStored(qint64 id)
+{
+    if (!m_store.checkOpen())
+        return std::nullopt;
+    Stmt s = m_store.prepare(m_store.schema().readSql());
+    if (!s)
+        return std::nullopt;
+    s.bind(1, id);
+    if (s.step() != SQLITE_ROW) {
+        m_store.fail(QStringLiteral("Der Datensatz %1 ist nicht vorhanden.").arg(id));
+        return std::nullopt;
+    }
+    QList<QVariant> out;
+    const int n = m_store.schema().fieldCount();
+    out.reserve(n);
+    for (int i = 0; i < n; ++i)
+        out.append(s.valueAt(i));
+    return out;
+}
+
+void RecordStatements::readByKeys(const QString &sql, const qint64 *ids, int count, QVariant *values)
+{
+    const int nf = m_store.schema().fieldCount();
+    Stmt s = m_store.prepare(sql);
+    if (!s)
+        return;
+    QHash<qint64, int> rowOf;
+    for (int r = 0; r < count; ++r) {
+        s.bind(r + 1, ids[r]);
+        rowOf.insert(ids[r], r);
+    }
+    while (s.step() == SQLITE_ROW) {
+        const int r = rowOf.value(s.int64At(0), -1);
+        if (r < 0)
+            continue;
+        for (int i = 0; i < nf; ++i)
+            values[size_t(r) * size_t(nf) + size_t(i)] = s.valueAt(i + 1);
+    }
+}
+
+int RecordStatements::writableField(const QString &name, const QVariant &value, QVariant *stored)
+{
+    const TableSchema &schema = m_store.schema();
+    const int f = schema.fieldIndex(name);
+    QString err;
+    if (f < 0)
+        err = QStringLiteral("Das Feld \"%1\" gibt es in der Tabelle nicht.").arg(name);
+    else if (f == schema.keyField())
+        err = QStringLiteral("Das Feld \"%1\" vergibt die Tabelle selbst.").arg(name);
+    else if (NaturalToStored(schema.fields().at(f), value, stored, &err))
+        return f;
+    m_store.fail(err);
+    return -1;
+}
+
+bool RecordStatements::checkRecord(qint64 id, const QList<QVariant> &stored, const QList<bool> &changed)
+{
+    const TableSchema &schema = m_store.schema();
+    const QList<FieldDef> &fields = schema.fields();
+    for (int i = 0; i < fields.size(); ++i)
+        if (i != schema.keyField() && fields.at(i).required && isBlankValue(stored.value(i)))
+            return m_store.fail(QStringLiteral("Feld \"%1\" muss einen Wert haben.").arg(fields.at(i).name));
+    for (const IndexDef &x : schema.indexes()) {
+        if (!x.primary)
+            continue;
+        QList<int> fs;
+        bool touched = id < 0;
+        for (const QString &n : x.fields) {
+            const int f = schema.fieldIndex(n);
+            if (f < 0)
+                continue;
+            fs.append(f);
+            touched = touched || changed.value(f);
+        }
+        if (!touched || fs.isEmpty() || fs == QList<int>{schema.keyField()})
+            continue;
+        const TableSource src = schema.sourceFor(fs);
+        QStringList conds, shown;
+        for (int f : fs) {
+            conds.append(schema.columnRef(f, src) + QStringLiteral(" IS ?"));
+            shown.append(StoredToText(fields.at(f), stored.value(f)));
+        }
+        Stmt s = m_store.prepare(QStringLiteral("SELECT 1 FROM %1 WHERE %2 AND %3 <> ? LIMIT 1")
+                                     .arg(src.from, conds.join(QStringLiteral(" AND ")), src.key));
+        if (!s)
+            return false;
+        int k = 1;
+        for (int f : fs)
+            s.bind(k++, stored.value(f));
+        s.bind(k, id);
+        const int rc = s.step();
+        if (rc == SQLITE_ROW)
+            return m_store.fail(QStringLiteral("Schlüsselverletzung: \"%1\" ist im Index \"%2\" bereits vorhanden.")
+                                    .arg(shown.join(QStringLiteral(", ")), x.name));
+        if (rc != SQLITE_DONE)
+            return m_store.failSql(QStringLiteral("Lesefehler"));
+    }
+    return true;
+}
+
+bool RecordStatements::writeRecord(qint64 *id, const QList<QVariant> &stored, const QList<bool> &changed,
+                                   bool ownTransaction)
+{
+    const TableSchema &schema = m_store.schema();
+    const bool insert = *id < 0;
+    QStringList mainSets, flagSets;
+    QList<QVariant> mainValues, flagValues;
+    for (int i = 0; i < schema.fieldCount(); ++i) {
+        if (i == schema.keyField() || (!insert && !changed.value(i)))
+            continue;
+        const bool flag = schema.fields().at(i).type == FieldType::Boolean;
+        (flag ? flagValues : mainValues).append(stored.value(i));
+        // An insert names every column in the statement made at opening.
+        if (!insert)
+            (flag ? flagSets : mainSets).append(quotedName(schema.fields().at(i).name) + QStringLiteral(" = ?"));
+    }
+    // Appending many records runs inside the appender's transaction; a savepoint
+    // per record would copy every page it touches into a sub-journal.
+    std::optional<TableTransaction> tx;
+    if (ownTransaction) {
+        tx.emplace(m_store);
+        if (!tx->isOpen())
+            return false;
+    }
+    sqlite3 *db = m_store.handle();
+    auto run = [&](const QString &sql, const QList<QVariant> &values, qint64 key) {
+        Stmt s = m_store.prepare(sql);
+        if (!s)
+            return false;
+        s.bindAll(values);
+        if (key >= 0)
+            s.bind(int(values.size()) + 1, key);
+        if (s.step() != SQLITE_DONE)
+            return m_store.failSql(QStringLiteral("Schreibfehler"));
+        if (!insert && sqlite3_changes(db) == 0)
+            return m_store.fail(QStringLiteral("Der Datensatz ist nicht mehr vorhanden."));
+        return true;
+    };
+    if (insert) {
+        if (!run(schema.insertMainSql(), mainValues, -1))
+            return false;
+        *id = sqlite3_last_insert_rowid(db);
+        if (schema.hasFlags() && !run(schema.insertFlagsSql(), QList<QVariant>{*id} + flagValues, -1))
+            return false;
+    } else {
+        if (!mainSets.isEmpty() && !run(QStringLiteral("UPDATE %1 SET %2 WHERE %3 = ?")
+                                            .arg(kMainTable, mainSets.join(QStringLiteral(", ")), schema.keyColumn()),
+                                        mainValues, *id))
+            return false;
+        if (!flagSets.isEmpty() && !run(QStringLiteral("UPDATE %1 SET %2 WHERE %3 = ?")
+                                            .arg(kFlagTable, flagSets.join(QStringLiteral(", ")), kFlagKey),
+                                        flagValues, *id))
+            return false;
+    }
+    return !tx || tx->commit() || m_store.failSql(QStringLiteral("Schreibfehler"));
+}
+
+bool RecordStatements::updateFields(qint64 id, const FieldValues &values, QList<bool> *changed)
+{
+    std::optional<QList<QVariant>> stored = readStored(id);
+    if (!stored)
+        return false;
+    *changed = QList<bool>(m_store.schema().fieldCount(), false);
+    for (const auto &[name, value] : values) {
+        QVariant v;
+        const int f = writableField(name, value, &v);
+        if (f < 0)
+            return false;
+        (*stored)[f] = v;
+        (*changed)[f] = true;
+    }
+    return checkRecord(id, *stored, *changed) && writeRecord(&id, *stored, *changed, true);
+}
+
+bool RecordStatements::deleteRecord(qint64 id)
+{
+    const TableSchema &schema = m_store.schema();
+    TableTransaction tx(m_store);
+    auto run = [&](const QString &sql) {
+        Stmt s = m_store.prepare(sql);
+        if (!s)
+            return false;
+        s.bind(1, id);
+        return s.step() == SQLITE_DONE || m_store.failSql(QStringLiteral("Fehler beim Löschen"));
+    };
+    if (!tx.isOpen() || !run(QStringLiteral("DELETE FROM %1 WHERE %2 = ?").arg(kMainTable, schema.keyColumn())) ||
+        (schema.hasFlags() && !run(QStringLiteral("DELETE FROM %1 WHERE %2 = ?").arg(kFlagTable, kFlagKey))))
+        return false;
+    return tx.commit() || m_store.failSql(QStringLiteral("Fehler beim Löschen"));
+}
+
+// ---------------------------------------------------------------------------
+// Every record under a filter
+
+qint64 RecordStatements::count(const Filter &where)
+{
+    TableSource src;
+    CompiledFilter cf;
+    if (!m_store.compile(where, QString(), &src, &cf, nullptr))
+        return -1;
+    Stmt s = m_store.prepare(QStringLiteral("SELECT count(*) FROM %1 WHERE %2").arg(src.from, cf.where));
+    if (!s)
+        return -1;
+    s.bindAll(cf.params);
+    if (s.step() != SQLITE_ROW) {
+        m_store.failSql(QStringLiteral("Lesefehler"));
+        return -1;
+    }
+    return s.int64At(0);
+}
+
+bool RecordStatements::loadIds(const Filter &where, const QString &indexName, std::vector<qint64> *out,
+                               QList<int> *fields, size_t reserve)
+{
+    TableSource src;
+    CompiledFilter cf;
+    QString orderBy;
+    if (!m_store.compile(where, indexName, &src, &cf, &orderBy))
+        return false;
+    Stmt s = m_store.prepare(
+        QStringLiteral("SELECT %1 FROM %2 WHERE %3 ORDER BY %4").arg(src.key, src.from, cf.where, orderBy));
+    if (!s)
+        return false;
+    s.bindAll(cf.params);
+    out->clear();
+    out->reserve(reserve);
+    int rc;
+    while ((rc = s.step()) == SQLITE_ROW)
+        out->push_back(s.int64At(0));
+    if (rc != SQLITE_DONE)
+        return m_store.failSql(QStringLiteral("Lesefehler"));
+    if (fields)
+        *fields = cf.fields;
+    return true;
+}
+
+bool RecordStatements::scan(const Filter &where, const QString &indexName, const QList<int> &fields,
+                            const std::function<bool(qint64, const QList<QVariant> &)> &callback)
+{
+    const TableSchema &schema = m_store.schema();
+    for (int f : fields)
+        if (f < 0 || f >= schema.fieldCount())
+            return m_store.fail(QStringLiteral("Das Feld gibt es in der Tabelle nicht."));
+    TableSource src;
+    CompiledFilter cf;
+    QString orderBy;
+    if (!m_store.compile(where, indexName, &src, &cf, &orderBy, fields))
+        return false;
+    QStringList cols{src.key};
+    for (int f : fields)
+        cols.append(schema.columnRef(f, src));
+    Stmt s = m_store.prepare(QStringLiteral("SELECT %1 FROM %2 WHERE %3 ORDER BY %4")
+                                 .arg(cols.join(QStringLiteral(", ")), src.from, cf.where, orderBy));
+    if (!s)
+        return false;
+    s.bindAll(cf.params);
+    QList<QVariant> values(fields.size());
+    int rc;
+    while ((rc = s.step()) == SQLITE_ROW) {
+        for (int k = 0; k < fields.size(); ++k)
+            values[k] = StoredToNatural(schema.fields().at(fields.at(k)), s.valueAt(k + 1));
+        if (!callback(s.int64At(0), values))
+            return true;
+    }
+    return rc == SQLITE_DONE || m_store.failSql(QStringLiteral("Lesefehler"));
+}
+
+qint64 RecordStatements::updateWhere(const Filter &where, const FieldValues &values, QList<bool> *changed)
+{
+    if (!m_store.checkOpen())
+        return -1;
+    const TableSchema &schema = m_store.schema();
+    QStringList mainSets, flagSets;
+    QList<QVariant> mainValues, flagValues;
+    *changed = QList<bool>(schema.fieldCount(), false);
+    for (const auto &[name, value] : values) {
+        QVariant stored;
+        const int f = writableField(name, value, &stored);
+        if (f < 0)
+            return -1;
+        const FieldDef &def = schema.fields().at(f);
+        if (def.required && isBlankValue(stored)) {
+            m_store.fail(QStringLiteral("Feld \"%1\" muss einen Wert haben.").arg(def.name));
+            return -1;
+        }
+        (*changed)[f] = true;
+        const QString set = quotedName(def.name) + QStringLiteral(" = ?");
+        if (def.type == FieldType::Boolean) {
+            flagSets.append(set);
+            flagValues.append(stored);
+        } else {
+            mainSets.append(set);
+            mainValues.append(stored);
+        }
+    }
+    if (values.isEmpty())
+        return count(where);
+    qint64 changes = 0;
+    const QString what = QStringLiteral("Fehler beim Ändern");
+    const bool ok = writeWhere(where, what, [&](const TableSource &src, const CompiledFilter &cf) {
+        auto run = [&](const QString &table, const QString &alias, const QString &key, const QStringList &sets,
+                       const QList<QVariant> &setValues, bool sameSource) {
+            if (sets.isEmpty())
+                return true;
+            // With a filter on the part being changed alone, the UPDATE filters
+            // directly; otherwise the records are chosen by their keys.
+            QString sql;
+            if (cf.where == QLatin1String("1"))
+                sql = QStringLiteral("UPDATE %1 SET %2").arg(table, sets.join(QStringLiteral(", ")));
+            else if (sameSource)
+                sql = QStringLiteral("UPDATE %1 AS %2 SET %3 WHERE %4")
+                          .arg(table, alias, sets.join(QStringLiteral(", ")), cf.where);
+            else
+                sql = QStringLiteral("UPDATE %1 SET %2 WHERE %3 IN (SELECT %4 FROM %5 WHERE %6)")
+                          .arg(table, sets.join(QStringLiteral(", ")), key, src.key, src.from, cf.where);
+            Stmt s = m_store.prepare(sql);
+            if (!s)
+                return false;
+            s.bindAll(setValues);
+            s.bindAll(cf.params, int(setValues.size()) + 1);
+            if (s.step() != SQLITE_DONE)
+                return m_store.failSql(what);
+            changes = std::max<qint64>(changes, sqlite3_changes64(m_store.handle()));
+            return true;
+        };
+        const bool mainOnly = src.main && !src.flags;
+        const bool flagsOnly = src.flags && !src.main;
+        return run(kMainTable, QStringLiteral("a"), schema.keyColumn(), mainSets, mainValues, mainOnly) &&
+               run(kFlagTable, QStringLiteral("f"), kFlagKey, flagSets, flagValues, flagsOnly);
+    });
+    return ok ? changes : -1;
+}
+
+qint64 RecordStatements::deleteWhere(const Filter &where)
+{
+    const TableSchema &schema = m_store.schema();
+    qint64 changes = 0;
+    const QString what = QStringLiteral("Fehler beim Löschen");
+    const bool ok = writeWhere(where, what, [&](const TableSource &src, const CompiledFilter &cf) {
+        auto run = [&](const QString &sql, const QList<QVariant> &params, bool counts) {
+            Stmt s = m_store.prepare(sql);
+            if (!s)
+                return false;
+            s.bindAll(params);
+            if (s.step() != SQLITE_DONE)
+                return m_store.failSql(what);
+            if (counts)
+                changes = sqlite3_changes64(m_store.handle());
+            return true;
+        };
+        if (cf.where == QLatin1String("1"))
+            return run(QStringLiteral("DELETE FROM %1").arg(kMainTable), {}, true) &&
+                   (!schema.hasFlags() || run(QStringLiteral("DELETE FROM %1").arg(kFlagTable), {}, false));
+        // The keys first, then both parts by key: deleting one part must not
+        // change which records the filter finds in the other.
+        const QString byKey = QStringLiteral("DELETE FROM %1 WHERE %2 IN (SELECT id FROM temp.vt_delete)");
+        return m_store.exec(QStringLiteral("CREATE TEMP TABLE IF NOT EXISTS vt_delete (id INTEGER PRIMARY KEY)")) &&
+               m_store.exec(QStringLiteral("DELETE FROM temp.vt_delete")) &&
+               run(QStringLiteral("INSERT INTO temp.vt_delete SELECT %1 FROM %2 WHERE %3")
+                       .arg(src.key, src.from, cf.where),
+                   cf.params, false) &&
+               run(byKey.arg(kMainTable, schema.keyColumn()), {}, true) &&
+               (!schema.hasFlags() || run(byKey.arg(kFlagTable, kFlagKey), {}, false)) &&
+               m_store.exec(QStringLiteral("DELETE FROM temp.vt_delete"));
+    });
+    return ok ? changes : -1;
+}
+
+bool RecordStatements::writeWhere(const Filter &where, const QString &what,
+                                  const std::function<bool(const TableSource &, const CompiledFilter &)> &statements)
+{
+    TableSource src;
+    CompiledFilter cf;
+    if (!m_store.compile(where, QString(), &src, &cf, nullptr))
+        return false;
+    TableTransaction tx(m_store);
+    if (!tx.isOpen() || !statements(src, cf))
+        return false;
+    return tx.commit() || m_store.failSql(what);
+}
+
+} // namespace vt

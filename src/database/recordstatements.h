@@ -1,0 +1,69 @@
+#pragma once
+// Reads and writes of records by statement, with bound values: one record by
+// its key, checked like a post, or every record under a filter at once (the
+// set-based calls of the bulk tools, one statement or one transaction each).
+// The rows and pages of a view know nothing of them: the caller renews those.
+#include "filter.h"
+
+#include <QList>
+#include <QPair>
+#include <QString>
+#include <QVariant>
+
+#include <functional>
+#include <optional>
+#include <vector>
+
+namespace vt {
+
+class TableStore;
+struct TableSource;
+
+// Field name and value (natural form; a QString is taken as the field's text form).
+using FieldValues = QList<QPair<QString, QVariant>>;
+
+class RecordStatements
+{
+public:
+    explicit RecordStatements(TableStore &store) : m_store(store) {}
+
+    // One record, stored form; nullopt (and lastError) when it does not exist.
+    std::optional<QList<QVariant>> readStored(qint64 id);
+    // The stored values of count records whose keys are given, by a statement
+    // of TableSchema::readByKeysSql for at least count keys; see PageCache.
+    void readByKeys(const QString &sql, const qint64 *ids, int count, QVariant *values);
+    // The field a write names, with its value in the stored form; -1 (and
+    // lastError) when the field cannot be written or the value does not fit.
+    int writableField(const QString &name, const QVariant &value, QVariant *stored);
+    // Required fields and unique indexes, for record id (-1 for a new one) with
+    // the changed fields.
+    bool checkRecord(qint64 id, const QList<QVariant> &stored, const QList<bool> &changed);
+    // Inserts (*id < 0, then *id is the new key) or updates the changed fields.
+    bool writeRecord(qint64 *id, const QList<QVariant> &stored, const QList<bool> &changed, bool ownTransaction);
+    // Writes some fields of one record, checked like a post; changed gets the
+    // fields written.
+    bool updateFields(qint64 id, const FieldValues &values, QList<bool> *changed);
+    bool deleteRecord(qint64 id);
+
+    qint64 count(const Filter &where);
+    // The keys of the records under the filter in the index's order; fields
+    // gets the fields that decide them and their order.
+    bool loadIds(const Filter &where, const QString &indexName, std::vector<qint64> *out, QList<int> *fields,
+                 size_t reserve = 0);
+    bool scan(const Filter &where, const QString &indexName, const QList<int> &fields,
+              const std::function<bool(qint64 id, const QList<QVariant> &values)> &callback);
+    // The number of records changed, -1 on failure (then nothing changed);
+    // changed gets the fields written.
+    qint64 updateWhere(const Filter &where, const FieldValues &values, QList<bool> *changed);
+    qint64 deleteWhere(const Filter &where);
+
+private:
+    // Compiles the filter and runs the statements in one transaction; what
+    // words a failed commit.
+    bool writeWhere(const Filter &where, const QString &what,
+                    const std::function<bool(const TableSource &src, const CompiledFilter &cf)> &statements);
+
+    TableStore &m_store;
+};
+
+} // namespace vt

@@ -1,0 +1,47 @@
+#pragma once
+// The fast way to add many records (imports): prepared statements inside one
+// transaction, values checked and converted like a post. Nothing is kept unless
+// commit() is called.
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+
+namespace vt {
+
+class AddressTable;
+
+class TableAppender
+{
+public:
+    explicit TableAppender(AddressTable &table);
+    ~TableAppender();
+    TableAppender(const TableAppender &) = delete;
+    TableAppender &operator=(const TableAppender &) = delete;
+    bool isValid() const { return m_ok; }
+    // Values of the next record (a QString is the text form); fields not set stay blank.
+    bool setValue(int field, const QVariant &value);
+    bool setText(int field, const QString &text) { return setValue(field, QVariant(text)); }
+    // Writes the record and starts the next; false when it is refused (the
+    // record is skipped, the transaction stays usable).
+    bool append();
+    bool commit();
+    qint64 appendedCount() const { return m_count; }
+    QString lastError() const { return m_error; }
+
+private:
+    bool deferIndexes();
+    // Ends the batch after a failure that spoils it: nothing of it is kept.
+    void abandon();
+
+    AddressTable &m_table;
+    QList<QVariant> m_values;
+    QStringList m_deferred; // indexes to build again at commit
+    qint64 m_deferAt = 0;
+    QString m_error;
+    qint64 m_count = 0;
+    bool m_ok = false;
+    bool m_done = false;
+};
+
+} // namespace vt
