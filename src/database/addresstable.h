@@ -198,6 +198,8 @@ private:
     friend class TableAppender;
     friend class TableTransaction;
     friend class RunJournal;
+    // Tests reach the table's own connection (to fill its disk, say) through this.
+    friend struct TableConnectionForTests;
 
     bool fail(const QString &message) { return m_store.fail(message); }
     bool checkOpen() { return m_store.checkOpen(); }

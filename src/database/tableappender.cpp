@@ -53,14 +53,17 @@ bool TableAppender::append()
     // table's cache, so each record costs two executions.
     qint64 id = -1;
     RecordStatements &records = m_table.m_records;
+    m_recordRefused = false;
     if (!records.checkRecord(-1, values, {})) {
         m_error = m_table.lastError();
+        m_recordRefused = true;
         return false;
     }
     if (!records.writeRecord(&id, values, {}, false)) {
         // A refused record leaves nothing behind when its first statement
         // failed; a record half written spoils the whole batch.
         m_error = m_table.lastError();
+        m_recordRefused = id < 0 && (sqlite3_errcode(m_table.m_store.handle()) & 0xFF) == SQLITE_CONSTRAINT;
         if (id >= 0)
             abandon();
         return false;

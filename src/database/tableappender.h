@@ -28,6 +28,10 @@ public:
     bool commit();
     qint64 appendedCount() const { return m_count; }
     QString lastError() const { return m_error; }
+    // Whether the last refused append refused only its record (a key the table
+    // holds already, a required field left empty, a value that does not fit);
+    // false when the table itself failed (a full disk, a damaged or locked file).
+    bool recordRefused() const { return m_recordRefused; }
 
 private:
     bool deferIndexes();
@@ -42,6 +46,7 @@ private:
     qint64 m_count = 0;
     bool m_ok = false;
     bool m_done = false;
+    bool m_recordRefused = false;
 };
 
 } // namespace vt

@@ -2,10 +2,7 @@
 
 #include "fieldtypes.h"
 
-#include <QSqlDriver>
 #include <QStringList>
-
-#include <sqlite3.h>
 
 namespace vt {
 
@@ -188,12 +185,7 @@ bool ImportSink::tableFailed() const
     // A record the table refuses (a key it holds already, a required field left
     // empty) is skipped; anything else (a full disk, a damaged or locked file)
     // ends the import.
-    const QVariant h = m_table.database().driver()->handle();
-    if (!h.isValid() || qstrcmp(h.typeName(), "sqlite3*") != 0)
-        return true;
-    sqlite3 *db = *static_cast<sqlite3 *const *>(h.constData());
-    const int code = db ? sqlite3_errcode(db) & 0xFF : SQLITE_ERROR;
-    return code != SQLITE_OK && code != SQLITE_DONE && code != SQLITE_ROW && code != SQLITE_CONSTRAINT;
+    return !m_appender->recordRefused();
 }
 
 bool ImportSink::commit()

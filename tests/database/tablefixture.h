@@ -11,6 +11,30 @@
 
 #include <sqlite3.h>
 
+namespace vt {
+// The table's own connection, for what only it can change (a page limit that
+// fills its disk, say).
+struct TableConnectionForTests
+{
+    static sqlite3 *handle(AddressTable &table) { return table.m_store.handle(); }
+};
+} // namespace vt
+
+// Runs one statement on the table's own connection; the first column of its
+// first row, or an invalid value when it fails or returns nothing.
+inline QVariant execOnTable(vt::AddressTable &table, const QString &sql)
+{
+    sqlite3_stmt *s = nullptr;
+    QVariant result;
+    if (sqlite3_prepare_v2(vt::TableConnectionForTests::handle(table), sql.toUtf8().constData(), -1, &s, nullptr) !=
+        SQLITE_OK)
+        return result;
+    if (sqlite3_step(s) == SQLITE_ROW)
+        result = sqlite3_column_int64(s, 0);
+    sqlite3_finalize(s);
+    return result;
+}
+
 // The eight fixed fields, then the given lines; the header asks for display names.
 inline QStringList definitionWith(const QStringList &userLines = {})
 {

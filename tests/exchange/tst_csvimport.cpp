@@ -5,7 +5,6 @@
 #include "csvreader.h"
 #include "importfixture.h"
 
-#include <QSqlQuery>
 #include <QStringEncoder>
 #include <QTest>
 
@@ -252,10 +251,9 @@ private slots:
         for (int i = 0; i < 3000; ++i)
             bytes += QByteArray::number(i) + "@example.com;Ein recht langer Name für Nummer " + QByteArray::number(i) +
                      ";Lange Straße " + QByteArray::number(i) + "\n";
-        QSqlQuery q(t.table.database());
-        QVERIFY(q.exec("PRAGMA page_count") && q.next());
-        const int pages = q.value(0).toInt();
-        QVERIFY(q.exec(QString("PRAGMA max_page_count = %1").arg(pages + 3)));
+        const QVariant pages = execOnTable(t.table, "PRAGMA page_count");
+        QVERIFY(pages.isValid());
+        QVERIFY(execOnTable(t.table, QString("PRAGMA max_page_count = %1").arg(pages.toInt() + 3)).isValid());
         ImportProgress progress;
         const ImportOutcome o = ImportDelimitedText(
             t.table, t.fields, settings(file("big.txt", bytes), ";", t.columns({{"Mail", 1}, {"Name", 2}, {"Str", 3}})),
@@ -263,7 +261,7 @@ private slots:
         QVERIFY(o.failed);
         QVERIFY2(o.error.contains("full"), qPrintable(o.error));
         QCOMPARE(o.imported, 0);
-        QVERIFY(q.exec("PRAGMA max_page_count = 1000000"));
+        QVERIFY(execOnTable(t.table, "PRAGMA max_page_count = 1000000").isValid());
         QCOMPARE(t.records({"Mail"}), QStringList{"alt@x.de"});
     }
 
