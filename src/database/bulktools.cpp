@@ -44,6 +44,12 @@ QString NoMailColumnText()
     return QStringLiteral("Keine Mail - Spalte vorhanden in der Tabelle!");
 }
 
+QString AffectedRecordsText(qint64 count)
+{
+    return count == 1 ? QStringLiteral("\r\rBetroffen ist 1 Datensatz.")
+                      : QStringLiteral("\r\rBetroffen sind %1 Datensätze.").arg(count);
+}
+
 Filter IsTrue(const QString &field)
 {
     return Filter::equals(field, true);

@@ -24,6 +24,8 @@ struct BulkResult
 
 // The message for a table without an address field.
 QString NoMailColumnText();
+// The line a question before a change adds: how many records it changes.
+QString AffectedRecordsText(qint64 count);
 
 // The records whose boolean field is true ("True"; a blank is not).
 Filter IsTrue(const QString &field);
