@@ -47,7 +47,7 @@ bool WriteBccFiles(const QString &folder, const QStringList &lines, QString *err
 {
     const QString target = WithTrailingSlash(folder);
     if (!EnsureFolder(target)) {
-        *error = CannotWriteFileText(target);
+        *error = QStringLiteral("Der Ordner ") + target + QStringLiteral(" kann nicht angelegt werden!");
         return false;
     }
     // Written into a folder of their own beside the old files first, so that a
