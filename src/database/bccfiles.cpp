@@ -16,17 +16,6 @@ namespace {
 
 constexpr int kShownAddresses = 20;
 
-QStringList entries(const QString &list, QChar separator)
-{
-    QStringList out;
-    for (const QString &word : list.split(separator, Qt::SkipEmptyParts)) {
-        const QString entry = Trimmed(word);
-        if (!entry.isEmpty())
-            out.append(entry);
-    }
-    return out;
-}
-
 } // namespace
 
 QString BccFileName(int number)
@@ -34,17 +23,34 @@ QString BccFileName(int number)
     return QStringLiteral("BCC") + PadLeft(QString::number(number), u'0', 3) + QStringLiteral(".bcc");
 }
 
-QStringList BccFileLines(const QString &list)
+bool ForEachBccFileLine(const QString &list, const std::function<bool(const QString &line)> &take)
 {
-    const QStringList all = entries(list, u';');
-    QStringList lines;
-    for (qsizetype i = 0; i < all.size(); i += kAddressesPerBccFile)
-        lines.append(all.mid(i, kAddressesPerBccFile).join(QStringLiteral("; ")));
-    return lines;
+    QString line;
+    int inLine = 0;
+    for (qsizetype from = 0; from <= list.size();) {
+        qsizetype to = list.indexOf(u';', from);
+        if (to < 0)
+            to = list.size();
+        const QString entry = Trimmed(list.mid(from, to - from));
+        from = to + 1;
+        if (entry.isEmpty())
+            continue;
+        if (inLine > 0)
+            line += QStringLiteral("; ");
+        line += entry;
+        if (++inLine == kAddressesPerBccFile) {
+            if (!take(line))
+                return false;
+            line.clear();
+            inLine = 0;
+        }
+    }
+    return inLine == 0 || take(line);
 }
 
-bool WriteBccFiles(const QString &folder, const QStringList &lines, QString *error)
+bool WriteBccFiles(const QString &folder, const QString &list, int *files, QString *error)
 {
+    *files = 0;
     const QString target = WithTrailingSlash(folder);
     if (!EnsureFolder(target)) {
         *error = QStringLiteral("Der Ordner ") + target + QStringLiteral(" kann nicht angelegt werden!");
@@ -58,28 +64,31 @@ bool WriteBccFiles(const QString &folder, const QStringList &lines, QString *err
         return false;
     }
     QStringList names;
-    for (int n = 1; n <= lines.size(); ++n) {
-        const QString name = BccFileName(n);
+    const bool written = ForEachBccFileLine(list, [&](const QString &line) {
+        const QString name = BccFileName(int(names.size()) + 1);
         QFile f(staging.filePath(name));
-        const QByteArray bytes = EncodeText(lines.at(n - 1) + QStringLiteral("\r\n"), TextEncoding::Win1252);
+        const QByteArray bytes = EncodeText(line + QStringLiteral("\r\n"), TextEncoding::Win1252);
         if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size() || !f.flush()) {
             *error = CannotWriteFileText(target + name);
             return false;
         }
         names.append(name);
-    }
+        return true;
+    });
+    if (!written)
+        return false;
     // Each new file takes the place of the old one of its name at once; old
     // files beyond the new ones go afterwards.
-    const QDir dir(target);
     for (const QString &name : names)
         if (::rename(QFile::encodeName(staging.filePath(name)).constData(),
                      QFile::encodeName(target + name).constData()) != 0) {
             *error = CannotWriteFileText(target + name);
             return false;
         }
-    for (const QString &old : dir.entryList({QStringLiteral("*.bcc")}, QDir::Files | QDir::Hidden))
+    for (const QString &old : QDir(target).entryList({QStringLiteral("*.bcc")}, QDir::Files | QDir::Hidden))
         if (!names.contains(old))
             QFile::remove(target + old);
+    *files = int(names.size());
     return true;
 }
 

@@ -231,6 +231,13 @@ bool RecordStatements::loadIds(const Filter &where, const QString &indexName, st
     QString orderBy;
     if (!m_store.compile(where, indexName, &src, &cf, &orderBy))
         return false;
+    if (src.main && src.flags && filtersOnFlagsAlone(where)) {
+        if (!loadIdsInTwoSteps(where, indexName, out, reserve))
+            return false;
+        if (fields)
+            *fields = cf.fields;
+        return true;
+    }
     Stmt s = m_store.prepare(
         QStringLiteral("SELECT %1 FROM %2 WHERE %3 ORDER BY %4").arg(src.key, src.from, cf.where, orderBy));
     if (!s)
@@ -246,6 +253,54 @@ bool RecordStatements::loadIds(const Filter &where, const QString &indexName, st
     if (fields)
         *fields = cf.fields;
     return true;
+}
+
+bool RecordStatements::filtersOnFlagsAlone(const Filter &where)
+{
+    const TableSchema &schema = m_store.schema();
+    QList<int> filterFields;
+    if (!schema.hasFlags() || where.isEmpty() || !m_store.checkFilter(where, &filterFields))
+        return false;
+    return std::all_of(filterFields.begin(), filterFields.end(), [&](int f) {
+        return f == schema.keyField() || schema.fields().at(f).type == FieldType::Boolean;
+    });
+}
+
+bool RecordStatements::loadIdsInTwoSteps(const Filter &where, const QString &indexName, std::vector<qint64> *out,
+                                         size_t reserve)
+{
+    // A filter on the marks in the order of an index of the main part: joining
+    // both parts would look up the marks of every record along the index. The
+    // keys that pass are read from the narrow part first; the index's order
+    // then keeps those.
+    std::vector<qint64> passing;
+    TableSource src;
+    CompiledFilter cf;
+    if (!m_store.compile(where, QString(), &src, &cf, nullptr))
+        return false;
+    Stmt s = m_store.prepare(QStringLiteral("SELECT %1 FROM %2 WHERE %3 ORDER BY %1").arg(src.key, src.from, cf.where));
+    if (!s)
+        return false;
+    s.bindAll(cf.params);
+    int rc;
+    while ((rc = s.step()) == SQLITE_ROW)
+        passing.push_back(s.int64At(0));
+    if (rc != SQLITE_DONE)
+        return m_store.failSql(QStringLiteral("Lesefehler"));
+    QString orderBy;
+    if (!m_store.compile({}, indexName, &src, &cf, &orderBy))
+        return false;
+    Stmt order = m_store.prepare(QStringLiteral("SELECT %1 FROM %2 ORDER BY %3").arg(src.key, src.from, orderBy));
+    if (!order)
+        return false;
+    out->clear();
+    out->reserve(std::max(reserve, passing.size()));
+    while ((rc = order.step()) == SQLITE_ROW) {
+        const qint64 id = order.int64At(0);
+        if (std::binary_search(passing.begin(), passing.end(), id))
+            out->push_back(id);
+    }
+    return rc == SQLITE_DONE || m_store.failSql(QStringLiteral("Lesefehler"));
 }
 
 bool RecordStatements::scan(const Filter &where, const QString &indexName, const QList<int> &fields,

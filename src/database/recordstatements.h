@@ -81,6 +81,10 @@ private:
         QList<QVariant> mainValues, flagValues;
     };
     bool assignments(const FieldValues &values, Assignments *out, QList<bool> *changed);
+    // Whether the filter reads the flag part alone; then loadIds can take the
+    // keys from it and the order from the main part's index apart.
+    bool filtersOnFlagsAlone(const Filter &where);
+    bool loadIdsInTwoSteps(const Filter &where, const QString &indexName, std::vector<qint64> *out, size_t reserve);
     // Inside a transaction: the keys to work on into temp.vt_keys, and the
     // deletion of those records from both parts.
     bool loadKeys(const std::vector<qint64> &keys);

@@ -358,6 +358,35 @@ private slots:
         QCOMPARE(r.count, marked.size());
     }
 
+    void marksInTheOrderOfAColumn_data()
+    {
+        QTest::addColumn<QString>("filter");
+        QTest::addColumn<QList<qint64>>("rows"); // IDs in the order of the column Name
+        QTest::newRow("marked") << "Selected='True'" << QList<qint64>{4, 2, 5};
+        QTest::newRow("not marked") << "Selected<>'True'" << QList<qint64>{3, 1, 6};
+        QTest::newRow("blank mark") << "Selected=''" << QList<qint64>{6};
+        QTest::newRow("marks and ID") << "Selected='True' AND ID > '2'" << QList<qint64>{4, 5};
+        QTest::newRow("marks or name") << "Selected='True' OR Name='c*'" << QList<qint64>{4, 3, 2, 5};
+    }
+    void marksInTheOrderOfAColumn()
+    {
+        QFETCH(QString, filter);
+        QFETCH(QList<qint64>, rows);
+        auto t = table({{{"Name", "e"}, {"Selected", false}},
+                        {{"Name", "d"}, {"Selected", true}},
+                        {{"Name", "C"}, {"Selected", false}},
+                        {{"Name", "a"}, {"Selected", true}},
+                        {{"Name", "e"}, {"Selected", true}},
+                        {{"Name", "z"}}});
+        QVERIFY(t);
+        QVERIFY(t->setIndexName("Name"));
+        QVERIFY(t->setFilterText(filter) && t->setFiltered(true));
+        QList<qint64> shown;
+        for (qint64 r = 0; r < t->recordCount(); ++r)
+            shown.append(t->idAt(r));
+        QCOMPARE(shown, rows);
+    }
+
     void markingByTextStaysUnderTheFilter()
     {
         auto t = table({{{"Name", "gmbh eins"}, {"Anrede", "Herr"}},

@@ -268,7 +268,8 @@ void TMainForm::N250erBCCStringinDateienClick()
         const WaitCursor wait;
         const QString list = BuildAddressString(t, mail, QStringLiteral("; "));
         QGuiApplication::clipboard()->setText(list);
-        written = WriteBccFiles(s.ExportFolder, BccFileLines(list), &why);
+        int files = 0;
+        written = WriteBccFiles(s.ExportFolder, list, &files, &why);
     }
     if (!written) {
         error(why);
