@@ -795,14 +795,33 @@ bool AddressTable::refresh()
     return true;
 }
 
+bool AddressTable::loadRowsOf(const Filter &filter)
+{
+    // The rows are read before anything changes: a filter that compiles may
+    // still be one SQLite cannot run (too many values, say), and then the table
+    // stays as it was.
+    if (!checkFilter(filter))
+        return false;
+    std::vector<qint64> ids;
+    QList<int> fields;
+    if (!loadIds(filter, m_indexName, &ids, &fields))
+        return fail(QStringLiteral("Der Filter kann nicht angewendet werden. %1").arg(m_error));
+    invalidatePages();
+    m_ids.swap(ids);
+    m_rowSetFields = fields;
+    m_rowsValid = true;
+    return true;
+}
+
 bool AddressTable::setFilterText(const QString &text)
 {
-    if (m_filtered && isOpen() && !checkFilter(Filter::parse(text)))
+    if (m_filtered && isOpen() && !loadRowsOf(Filter::parse(text)))
         return false;
     m_filterText = text;
     if (m_filtered) {
         m_useBuiltFilter = false;
-        invalidateRows();
+        if (!isOpen())
+            invalidateRows();
         first();
         notifyRowsReset();
     }
@@ -817,10 +836,11 @@ bool AddressTable::setFiltered(bool on)
         return false;
     if (on == m_filtered && !m_useBuiltFilter)
         return true;
+    if (isOpen() && !loadRowsOf(on ? Filter::parse(m_filterText) : Filter()))
+        return false;
     m_filtered = on;
     m_useBuiltFilter = false;
     if (isOpen()) {
-        invalidateRows();
         first();
         notifyRowsReset();
     }
@@ -829,12 +849,11 @@ bool AddressTable::setFiltered(bool on)
 
 bool AddressTable::setFilter(const Filter &filter)
 {
-    if (!checkFilter(filter) || !checkBrowse())
+    if (!checkFilter(filter) || !checkBrowse() || !loadRowsOf(filter))
         return false;
     m_builtFilter = filter;
     m_useBuiltFilter = true;
     m_filtered = true;
-    invalidateRows();
     first();
     notifyRowsReset();
     return true;

@@ -230,6 +230,9 @@ private:
     bool runSimple(const QString &sql);
     std::optional<QList<QVariant>> readStored(qint64 id);
     bool ensureRows();
+    // Reads the rows under the filter in place of the present ones; false, and
+    // nothing changed, when they cannot be read.
+    bool loadRowsOf(const Filter &filter);
     void invalidateRows();
     void invalidatePages();
     const Page *page(qint64 pageNo);
