@@ -40,6 +40,23 @@ namespace {
 
 const QString kDatabaseSection = QStringLiteral("Database");
 
+// Who holds the data folder, and when the lock is given up by itself.
+QString lockHolderText(const DataFolderLock &lock)
+{
+    const DataFolderLock::Holder h = lock.holder();
+    const int minutes = int(std::chrono::duration_cast<std::chrono::minutes>(lock.staleAfter()).count());
+    QString text;
+    if (!h.host.isEmpty())
+        text = QStringLiteral("\r\rIn Benutzung auf dem Arbeitsplatz \"%1\" (Prozess %2), zuletzt bestätigt am %3 "
+                              "um %4 Uhr.")
+                   .arg(h.host)
+                   .arg(h.pid)
+                   .arg(h.renewed.toString(QStringLiteral("dd.MM.yyyy")), h.renewed.toString(QStringLiteral("HH:mm")));
+    return text + QStringLiteral("\r\rEine Sperre, die %1 Minuten lang nicht bestätigt wurde (etwa nach einem "
+                                 "Absturz des anderen Arbeitsplatzes), übernimmt der nächste Start.")
+                      .arg(minutes);
+}
+
 } // namespace
 
 TMainForm::TMainForm()
@@ -138,7 +155,8 @@ void TMainForm::FormCreate()
     // written, the window is never shown and the start ends.
     if (m_lock.acquire(s.DataFolder) == DataFolderLock::Result::InUse) {
         information(QStringLiteral("Datenbank ist in Benutzung durch einen anderen Benutzer!\r\rBitte warten Sie bis "
-                                   "der andere Benutzer die Datenbank wieder geschlossen hat!"));
+                                   "der andere Benutzer die Datenbank wieder geschlossen hat!") +
+                    lockHolderText(m_lock));
         m_startEnded = true;
         return;
     }

@@ -45,6 +45,8 @@ public:
         QMessageBox box(QApplication::activeWindow());
         box.setWindowTitle(QApplication::applicationDisplayName().isEmpty() ? QStringLiteral("Vantrel")
                                                                             : QApplication::applicationDisplayName());
+        // Messages quote names and values from files and records: never markup.
+        box.setTextFormat(Qt::PlainText);
         box.setText(CrToNewline(text));
         switch (kind) {
         case MsgKind::Information: box.setIcon(QMessageBox::Information); break;
