@@ -403,6 +403,7 @@ void TMainForm::buildWindow()
             [this](int column) { Guard("TMainForm.DBGrid1TitleClick", [&] { DBGrid1TitleClick(column); }); });
     connect(DBGrid1, &TDBGrid::dblClick, this, [this] { DBGrid1DblClick(); });
     connect(DBGrid1, &TDBGrid::editRefused, this, [](const QString &message) { error(message); });
+    DBGrid1->CanChangeRecords = [] { return !MainState().CommandRefusedDuringSendRun(); };
     DBGrid1->OnKeyDown = [this](QKeyEvent *e) { return DBGrid1KeyDown(e); };
     layout->addWidget(DBGrid1, 1);
 
