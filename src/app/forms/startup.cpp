@@ -3,6 +3,7 @@
 #include "forms.h"
 #include "hostform.h"
 #include "mainform.h"
+#include "qttranslations.h"
 #include "singleinstance.h"
 #include "windowsinfo.h"
 
@@ -20,7 +21,9 @@ int RunApplication(int argc, char **argv)
     // main window may close while a modeless window of the program is open.
     QApplication::setQuitOnLastWindowClosed(false);
 
-    // Before any window: the error reporter, then the system information.
+    // Before any window: Qt's own texts in German, the error reporter, then the
+    // system information.
+    InstallQtTranslations();
     CrashReportStartup();
     (void)WindowsInfo();
 
