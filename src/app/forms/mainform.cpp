@@ -131,7 +131,7 @@ void TMainForm::FormCreate()
     // Without a stored placement the window fills the screen but for the bottom 27 pixels.
     if (!RestoreWindowPlacement(this)) {
         const QRect a = screen() ? screen()->availableGeometry() : QRect(0, 0, 1024, 768);
-        setGeometry(a.left(), a.top(), a.width(), std::max(a.height() - 27, minimumHeight()));
+        PlaceWindowFrame(this, QRect(a.left(), a.top(), a.width(), std::max(a.height() - 27, minimumHeight())));
     }
 
     const IniFile config(configFile());

@@ -12,18 +12,21 @@
 
 namespace vt {
 
-int RunApplication(int argc, char **argv)
+void SetUpApplication()
 {
-    GuardedApplication app(argc, argv);
     QCoreApplication::setOrganizationName(QStringLiteral("Halvicor"));
     QCoreApplication::setApplicationName(QStringLiteral("Vantrel"));
     // The host window's closing ends the program, not the last window's: the
     // main window may close while a modeless window of the program is open.
     QApplication::setQuitOnLastWindowClosed(false);
-
-    // Before any window: Qt's own texts in German, the error reporter, then the
-    // system information.
     InstallQtTranslations();
+}
+
+int RunApplication(int argc, char **argv)
+{
+    GuardedApplication app(argc, argv);
+    SetUpApplication();
+    // Before any window: the error reporter, then the system information.
     CrashReportStartup();
     (void)WindowsInfo();
 
@@ -31,7 +34,6 @@ int RunApplication(int argc, char **argv)
     if (!instance.acquireOrTell())
         return 0;
 
-    QApplication::setApplicationDisplayName(QStringLiteral("Vantrel"));
     QApplication::setOverrideCursor(Qt::WaitCursor);
     CreateWindowsInOrder();
     QApplication::restoreOverrideCursor();
