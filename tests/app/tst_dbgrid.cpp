@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QStyleOptionViewItem>
 #include <QWheelEvent>
 
 using namespace vt;
@@ -246,6 +247,27 @@ private slots:
         QCOMPARE(m.table()->row(), 10);
     }
 
+    // Without a stored layout the address column shows a typical address whole.
+    void addressColumnShowsAnAddress()
+    {
+        GridMain m;
+        const QString address = "vorname.nachname@beispiel-firma.de";
+        QVERIFY(m.table()->edit() && m.table()->setValue("Mail", address) && m.table()->post());
+        const int mail = m.model()->columnOfField("Mail");
+        const QModelIndex cell = m.model()->index(m.table()->row(), mail);
+        QStyleOptionViewItem option;
+        option.initFrom(m.grid());
+        option.rect = m.grid()->visualRect(cell);
+        option.text = address;
+        option.features = QStyleOptionViewItem::HasDisplay;
+        // The text area the style leaves for the cell's text holds the address.
+        const QRect text = m.grid()->style()->subElementRect(QStyle::SE_ItemViewItemText, &option, m.grid());
+        QVERIFY2(
+            text.width() >= m.grid()->fontMetrics().horizontalAdvance(address),
+            qPrintable(
+                QStringLiteral("%1 < %2").arg(text.width()).arg(m.grid()->fontMetrics().horizontalAdvance(address))));
+    }
+
     void ctrlDelDeletesAfterAsking()
     {
         GridMain m;
@@ -304,6 +326,10 @@ private slots:
         QCOMPARE(m.table()->value("Invalid"), QVariant(false));
         QCOMPARE(m.grid()->currentIndex(), m.model()->index(20, name));
         QVERIFY(m.boxes.isEmpty());
+        // The focus stays in the grid, so Down adds the next one.
+        QTRY_COMPARE(QApplication::focusWidget(), m.grid());
+        QTest::keyClick(m.grid(), Qt::Key_Down);
+        QCOMPARE(m.model()->rowCount(), 22);
     }
 
     // A new row left before anything was typed into it is dropped: no empty record.

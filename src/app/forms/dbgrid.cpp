@@ -1,5 +1,6 @@
 #include "dbgrid.h"
 #include "messages.h"
+#include "text.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -251,6 +252,7 @@ void TDBGrid::setDataSource(AddressModel *model)
     // editor it hides hands the focus on); the table's record decides afterwards.
     m_links << connect(model, &QAbstractItemModel::modelAboutToBeReset, this, [this] {
         m_columnBeforeReset = currentIndex().column();
+        m_focusBeforeReset = hasFocus() || (m_editor && m_editor->hasFocus());
         m_following = true;
     });
     m_links << connect(model, &QAbstractItemModel::modelReset, this, [this] {
@@ -259,6 +261,9 @@ void TDBGrid::setDataSource(AddressModel *model)
         if (!m_applyingLayout)
             applyLayoutFromModel();
         followTableRow();
+        // An editor that had the focus is gone: the focus stays in the grid.
+        if (m_focusBeforeReset && !hasFocus())
+            setFocus(Qt::OtherFocusReason);
     });
     m_links << connect(t, &AddressTable::stateChanged, m_indicator, [this] { m_indicator->viewport()->update(); });
     m_links << connect(model, &AddressModel::editFailed, this, [this](const QString &message) {
@@ -287,6 +292,9 @@ int TDBGrid::defaultColumnWidth(int column) const
     case FieldType::String: w = std::clamp(t->field(f).size, 6, 28) * ch; break;
     default: w = 12 * ch; break;
     }
+    // The address column shows a typical address whole.
+    if (EqualsNoCase(t->field(f).name, QStringLiteral("Mail")))
+        w = std::max(w, fm.horizontalAdvance(QStringLiteral("vorname.nachname@beispiel-firma.de")) + 16);
     return std::max(w, title);
 }
 

@@ -159,6 +159,7 @@ private:
     bool m_following = false;
     bool m_applyingLayout = false;
     int m_columnBeforeReset = -1;
+    bool m_focusBeforeReset = false;
     bool m_commitRefused = false;
 };
 
