@@ -332,6 +332,29 @@ private slots:
         QCOMPARE(m.model()->rowCount(), 22);
     }
 
+    // Tab after the value that stores the new record goes on to the next cell
+    // of that record, as it does in any other row.
+    void tabMovesOnFromTheNewRecord()
+    {
+        GridMain m;
+        m.editCells();
+        m.grid()->setCurrentIndex(m.model()->index(19, m.model()->columnOfField("Mail")));
+        QTest::keyClick(m.grid(), Qt::Key_Down);
+        QTest::keyClicks(m.grid(), "a"); // starts editing the cell
+        auto *editor = qobject_cast<QLineEdit *>(QApplication::focusWidget());
+        QVERIFY(editor);
+        QTest::keyClicks(editor, "nna@example.de");
+        QTest::keyClick(editor, Qt::Key_Tab);
+        QCOMPARE(m.grid()->currentIndex(), m.model()->index(20, m.model()->columnOfField("Anrede")));
+        editor = qobject_cast<QLineEdit *>(QApplication::focusWidget());
+        QVERIFY(editor);
+        QTest::keyClicks(editor, "Frau");
+        QTest::keyClick(editor, Qt::Key_Return);
+        QTRY_COMPARE(m.table()->text("Anrede"), QStringLiteral("Frau"));
+        QCOMPARE(m.table()->text("Mail"), QStringLiteral("anna@example.de"));
+        QCOMPARE(m.table()->recordCount(), 21);
+    }
+
     // A new row left before anything was typed into it is dropped: no empty record.
     void abandonedNewRowIsCancelled_data()
     {

@@ -253,6 +253,7 @@ void TDBGrid::setDataSource(AddressModel *model)
     m_links << connect(model, &QAbstractItemModel::modelAboutToBeReset, this, [this] {
         m_columnBeforeReset = currentIndex().column();
         m_focusBeforeReset = hasFocus() || (m_editor && m_editor->hasFocus());
+        m_droppedEditor = m_editor;
         m_following = true;
     });
     m_links << connect(model, &QAbstractItemModel::modelReset, this, [this] {
@@ -450,6 +451,27 @@ void TDBGrid::currentChanged(const QModelIndex &current, const QModelIndex &prev
             this, [this] { followTableRow(); }, Qt::QueuedConnection);
     }
     m_indicator->viewport()->update();
+}
+
+void TDBGrid::closeEditor(QWidget *editor, QAbstractItemDelegate::EndEditHint hint)
+{
+    if (!editor || editor != m_droppedEditor) {
+        QTableView::closeEditor(editor, hint);
+        return;
+    }
+    // Storing its value made the rows start again (a new record, a changed field
+    // the filter reads), which took the editor from the view: Tab still moves on.
+    m_droppedEditor.clear();
+    editor->hide();
+    if (hint == QAbstractItemDelegate::EditNextItem || hint == QAbstractItemDelegate::EditPreviousItem) {
+        const QModelIndex next =
+            moveCursor(hint == QAbstractItemDelegate::EditNextItem ? MoveNext : MovePrevious, Qt::NoModifier);
+        if (next.isValid()) {
+            setCurrentIndex(next);
+            if (next.flags() & Qt::ItemIsEditable)
+                edit(next);
+        }
+    }
 }
 
 void TDBGrid::keyPressEvent(QKeyEvent *e)

@@ -139,6 +139,7 @@ protected:
     void keyPressEvent(QKeyEvent *e) override;
     void mouseDoubleClickEvent(QMouseEvent *e) override;
     void currentChanged(const QModelIndex &current, const QModelIndex &previous) override;
+    void closeEditor(QWidget *editor, QAbstractItemDelegate::EndEditHint hint) override;
 
 private:
     friend class TDBGridDelegate;
@@ -154,6 +155,7 @@ private:
     QPointer<AddressModel> m_model;
     QList<QMetaObject::Connection> m_links;
     QPointer<QWidget> m_editor;
+    QPointer<QWidget> m_droppedEditor; // open while the rows started again
     QPixmap m_trueGlyph, m_falseGlyph;
     WheelNotches m_wheel;
     bool m_following = false;
