@@ -7,16 +7,32 @@
 #include "textfile.h"
 #include "windowsinfo.h"
 
+#include <algorithm>
+
 namespace vt {
 
 namespace {
 
+bool isControl(QChar c)
+{
+    return c.category() == QChar::Other_Control;
+}
+
 // A name from a file that is used as a file name in the data folder: never a
-// path, so that a definition file cannot reach outside the data folder.
+// path, so that a definition file cannot reach outside the data folder, and
+// without control characters (a NUL would end the path early for SQLite).
 bool isPlainFileName(const QString &name)
 {
     return !Trimmed(name).isEmpty() && !name.contains(QLatin1Char('/')) && !name.contains(QLatin1Char('\\')) &&
-           name != QLatin1String(".") && name != QLatin1String("..");
+           name != QLatin1String(".") && name != QLatin1String("..") &&
+           std::none_of(name.begin(), name.end(), isControl);
+}
+
+// A name as it can be shown: control characters as "?".
+QString shownName(QString name)
+{
+    std::replace_if(name.begin(), name.end(), isControl, QLatin1Char('?'));
+    return name;
 }
 
 QString definitionMissing(const QString &name)
@@ -116,7 +132,7 @@ bool TMainState::OpenDatabase(const QString &name)
     for (const QString &t : tables)
         if (!isPlainFileName(t)) {
             error(QStringLiteral("Die Datenbank-Definitionsdatei \"%1\" nennt einen ungültigen Tabellennamen: \"%2\"")
-                      .arg(name, t));
+                      .arg(name, shownName(t)));
             return false;
         }
     QList<TTableComponent> components = buildComponents(tables, &ok);

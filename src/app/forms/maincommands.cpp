@@ -420,10 +420,10 @@ void TMainForm::SetCommandHandler(const QString &name, std::function<void()> han
 void TMainForm::RunCommand(const QString &name)
 {
     const TMainCommand *c = m_commands.value(name);
-    const std::function<void()> handler = m_handlers.value(name);
-    if (!c || !handler)
+    if (!c)
         return;
     TMainState &s = MainState();
+    // Said first, whether the command's window exists yet or not.
     if (!s.CurrentTable) {
         switch (c->withoutDatabase) {
         case WithoutDatabase::Ignore: break;
@@ -432,6 +432,9 @@ void TMainForm::RunCommand(const QString &name)
         case WithoutDatabase::RefuseWeb: information(kOpenADatabaseFirst); return;
         }
     }
+    const std::function<void()> handler = m_handlers.value(name);
+    if (!handler)
+        return;
     // What was typed into a cell belongs to its record before any command runs.
     if (!DBGrid1->PostPendingEdit())
         return;
