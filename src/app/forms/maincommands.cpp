@@ -17,6 +17,7 @@
 #include "newwizform.h"
 #include "optionsform.h"
 #include "paths.h"
+#include "sendrunguard.h"
 #include "shell.h"
 #include "startmailer.h"
 #include "text.h"
@@ -387,7 +388,7 @@ void TMainForm::RunCommand(const QString &name)
     // What was typed into a cell belongs to its record before any command runs.
     if (!DBGrid1->PostPendingEdit())
         return;
-    if (c->changesTable && s.CommandRefusedDuringSendRun())
+    if (c->changesTable && CommandRefusedDuringSendRun())
         return;
     std::optional<WheelHookSuspender> hook;
     if (c->hook == HookRule::Removed)
@@ -406,7 +407,7 @@ void TMainForm::MailBitBtnClick()
         information(kOpenDatabaseFirst);
         return;
     }
-    if (s.CommandRefusedDuringSendRun() || !DBGrid1->PostPendingEdit())
+    if (CommandRefusedDuringSendRun() || !DBGrid1->PostPendingEdit())
         return;
     // The marked records are counted without showing them; the table ends
     // unfiltered on the record it stood on, with the count's filter kept as its
@@ -490,7 +491,7 @@ void TMainForm::BearbeitenimGrid1Click()
         DBGrid1->PostPendingEdit();
         s.GridEditMode = false;
     } else {
-        if (s.CommandRefusedDuringSendRun()) {
+        if (CommandRefusedDuringSendRun()) {
             applyGridEditMode();
             return;
         }

@@ -143,7 +143,8 @@ void TMainForm::FormCreate()
         return;
     }
 
-    s.OpenDatabase(s.DatabaseToOpenAtStart());
+    if (!s.OpenDatabase(s.DatabaseToOpenAtStart()) && !s.errorText().isEmpty())
+        error(s.errorText());
     CopyTemplatesToDocuments();
 
     OutlookBackend &outlook = OutlookBackend::instance();

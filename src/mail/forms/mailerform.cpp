@@ -19,6 +19,7 @@
 #include "paths.h"
 #include "personalize.h"
 #include "pop3client.h"
+#include "sendrunguard.h"
 #include "startmailer.h"
 #include "systools.h"
 #include "text.h"
@@ -453,7 +454,7 @@ void TMailerForm::showAttachment(const QString &path)
 
 bool TMailerForm::refusedWhileSending()
 {
-    return MainState().CommandRefusedDuringSendRun();
+    return CommandRefusedDuringSendRun();
 }
 
 void TMailerForm::LoadMailTemplate(const QString &path, bool workCopy)
