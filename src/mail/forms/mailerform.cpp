@@ -50,6 +50,17 @@ const QString kAttachmentFilter = QStringLiteral(
 const QColor kTrafficColors[2] = {QColor(0xDB, 0xE9, 0xF9), QColor(0xA6, 0xC7, 0xF0)};
 constexpr int kTimer1Ticks = 5;
 
+const QString kConnectionAbortText =
+    QStringLiteral("Fehler in Ihrer Verbindung! Versand wird abgebrochen. Bitte überprüfen Sie Ihre Verbindung "
+                   "zum SMTP-Server!\r\r");
+
+QString connectionQuestion(const QString &error)
+{
+    return QStringLiteral("Fehler in Ihrer Verbindung! Ihr SMTP-Server meldet folgenden Fehler: ") + error +
+           QStringLiteral("\r\r! Möchten Sie den Versand abbrechen?\r\r(Falls Sie diese Meldungen nicht mehr "
+                          "wünschen, setzen Sie den Haken \"Verbindungsprobleme ignorieren\")");
+}
+
 QString protocolLogPath()
 {
     return MainState().AppFolder + QStringLiteral("Logfile.txt");
@@ -853,7 +864,7 @@ bool TMailerForm::startRun(SendRun::Config config)
 {
     IdSMTP1.setLogFileName(protocolLogPath());
     const bool html = config.mode == SendRun::Mode::Html;
-    auto *run = new SendRun(config, &IdSMTP1, this);
+    auto *run = new SendRun(config, &m_submission, this);
     connect(run, &SendRun::recordSent, this, [this, html](qint64, const QString &address) {
         ui->ListBox1->addItem((html ? QStringLiteral("An: ") : QStringLiteral("TO: ")) + address);
         if (html)
@@ -861,6 +872,21 @@ bool TMailerForm::startRun(SendRun::Config config)
     });
     connect(run, &SendRun::recordFailed, this, [this](qint64, const QString &line) { FailedList.append(line); });
     connect(run, &SendRun::trafficChanged, this, [this](int kb) { TrafficKB = kb; });
+    // The server fails: an HTML run or a text run with SSL ends with the message; a
+    // text run without SSL goes on unless the user ends it.
+    connect(run, &SendRun::connectionFailed, this, [run = QPointer<SendRun>(run)](const QString &error, bool mayGoOn) {
+        if (!mayGoOn) {
+            vt::error(kConnectionAbortText + error);
+            return;
+        }
+        const bool end = question(connectionQuestion(error));
+        if (!run)
+            return;
+        if (end)
+            run->stop();
+        else
+            run->resume();
+    });
     connect(run, &SendRun::finished, this, [this](SendRun::Outcome outcome) {
         Guard("TMailerForm.SendBitBtnClick", [this, outcome] { onRunFinished(outcome); });
     });
@@ -878,6 +904,8 @@ bool TMailerForm::startRun(SendRun::Config config)
 
 void TMailerForm::onRunFinished(SendRun::Outcome outcome)
 {
+    if (outcome == SendRun::Outcome::LocalError && m_run && !m_run->errorText().isEmpty())
+        error(m_run->errorText());
     ProgressTimerTimer();
     ProgressTimer.stop();
     TrafficTimer.stop();

@@ -14,6 +14,7 @@
 #include "mailmessage.h"
 #include "sendrun.h"
 #include "smtpclient.h"
+#include "smtpsubmission.h"
 
 #include <QDialog>
 #include <QPointer>
@@ -81,6 +82,7 @@ public:
     QStringList FailedList;
     QString MailingId;
     SmtpClient IdSMTP1;
+    SmtpClientSubmission m_submission{IdSMTP1};
 
     // The pause of a run in milliseconds per second of SendDelaySeconds (tests shorten it).
     int DelayUnitMs = 1000;
