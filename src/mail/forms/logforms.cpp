@@ -4,7 +4,7 @@
 #include "clock.h"
 #include "crashreport.h"
 #include "filedialogs.h"
-#include "mailerform.h"
+#include "mailing.h"
 #include "messages.h"
 #include "textfile.h"
 
@@ -155,7 +155,7 @@ TErrorMailForm::TErrorMailForm()
 
 void TErrorMailForm::FormActivate()
 {
-    setLines(MailerForm()->FailedList);
+    setLines(SerialMailing().FailedList);
 }
 
 TLogForm *LogForm()

@@ -1,5 +1,4 @@
 #include "newwizform.h"
-#include "ui_mailerform.h"
 #include "ui_newwizform.h"
 
 #include "filedialogs.h"
@@ -102,8 +101,7 @@ void TNewWizForm::hideEvent(QHideEvent *event)
 
 bool TNewWizForm::eventFilter(QObject *watched, QEvent *event)
 {
-    if (event->type() == QEvent::MouseButtonRelease &&
-        static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton) {
+    if (event->type() == QEvent::MouseButtonRelease && static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton) {
         if (watched == ui->MusterLabel || watched == ui->Filename2Edit)
             BitBtn2Click();
         else
@@ -236,7 +234,7 @@ void TNewWizForm::BitBtn3Click()
 
 void TNewWizForm::setOpenButtonVisible(bool on)
 {
-    MailerForm()->ui->OpenButton->setVisible(on);
+    MailerForm()->setOpenButtonVisible(on);
 }
 
 void TNewWizForm::finish(bool textMail, const QString &path)

@@ -2,6 +2,7 @@
 #include "ui_tryconnectionform.h"
 
 #include "mailerform.h"
+#include "mailing.h"
 #include "messages.h"
 #include "optionsform.h"
 
@@ -34,7 +35,9 @@ void TFTryconnection::HilfeBitBtnClick()
         if (Options->SaveSettings(Options->ownScopePossible())) {
             QApplication::setOverrideCursor(Qt::WaitCursor);
             TestRecipient = text;
-            const bool sent = MailerForm()->SendTestMail(Options->testMailValues(TestRecipient));
+            TestMailValues values = Options->testMailValues(TestRecipient);
+            values.priorityIndex = MailerForm()->priorityIndex();
+            const bool sent = SendTestMail(values, [](const QString &problem) { error(problem); });
             QApplication::restoreOverrideCursor();
             if (sent)
                 information(QStringLiteral("Test-E-Mail wurde gesendet!"));
