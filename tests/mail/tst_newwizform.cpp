@@ -280,7 +280,7 @@ private slots:
         Wizard t;
         QVERIFY(!t.w("ImportMailPanel")->isVisible());
         int imports = 0;
-        t.wizard.HtmlImport = [&] { ++imports; };
+        t.wizard.htmlImport = [&] { ++imports; };
         t.wizard.hide();
         t.wizard.show();
         QVERIFY(t.w("ImportMailPanel")->isVisible());

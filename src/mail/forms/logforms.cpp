@@ -76,7 +76,7 @@ TListWindow::TListWindow(const QString &caption, const QString &label, Qt::Windo
 {
     ui->setupUi(this);
     setWindowTitle(caption);
-    ui->Label1->setText(label);
+    ui->Label1->setText(label); // the heading above the list (Memo1)
     connect(ui->SpeichernBitBtn, &QPushButton::clicked, this,
             [this] { Guard("SpeichernBitBtnClick", [this] { SpeichernBitBtnClick(); }); });
     connect(ui->DruckenBitBtn, &QPushButton::clicked, this,

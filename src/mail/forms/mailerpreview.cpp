@@ -84,8 +84,8 @@ void TMailerForm::PreviewBitBtnClick()
     TPreviewForm *preview = PreviewForm();
     const bool opening = !preview->isVisible();
     if (opening) {
-        preview->Refresh = [this] { PreviewBitBtnClick(); };
-        preview->BeginPreview(MailTable);
+        preview->refresh = [this] { PreviewBitBtnClick(); };
+        preview->beginPreview(MailTable);
     }
     const std::optional<QList<QVariant>> record = MailTable->readRecord(MailTable->currentId());
     if (!record) {

@@ -29,7 +29,7 @@ void TFTryconnection::HilfeBitBtnClick()
         plain(QStringLiteral("Bitte geben Sie eine Emailadresse ein"));
     } else if (!text.contains(QLatin1Char('@')) || !text.contains(QLatin1Char('.'))) {
         plain(QStringLiteral("Bitte geben Sie eine gültige Emailadresse ein"));
-    } else if (Options && Options->CheckNumbers()) {
+    } else if (Options && Options->checkNumbers()) {
         QFile::remove(TransactionLogPath());
         // Saved without asking: for the open database when it may have settings of its own.
         if (Options->SaveSettings(Options->ownScopePossible())) {
