@@ -266,6 +266,60 @@ private slots:
         QCOMPARE(server->received().size(), 2);
     }
 
+    void textRunAsksWhenTheServerFails()
+    {
+        MailerProgram p;
+        SmtpServer::Options o;
+        o.failMailAfter = 1;
+        auto server = SmtpServer::startOrFail(o);
+        QVERIFY(server);
+        p.settings(server->port());
+        p.records({{{"Mail", "a@example.net"}}, {{"Mail", "b@example.net"}}, {{"Mail", "c@example.net"}}});
+        MessageRecorder boxes;
+        RejectedList rejected;
+        // Go on after the first failure, stop after the second.
+        boxes.answer(MsgButton::No);
+        boxes.answer(MsgButton::Yes);
+        TMailerForm *w = MailerProgram::openTextMail();
+        QVERIFY(MailerProgram::send(w));
+        QCOMPARE(boxes.boxes().size(), 2);
+        for (int i = 0; i < 2; ++i) {
+            const MessageRecorder::Box box = boxes.take();
+            QCOMPARE(box.kind, MsgKind::Question);
+            QVERIFY2(box.text.startsWith("Fehler in Ihrer Verbindung! Ihr SMTP-Server meldet folgenden Fehler: ERROR "
+                                         "WITH CONNECTING SERVER: "),
+                     qPrintable(box.text));
+            QVERIFY(box.text.endsWith("\n\n! Möchten Sie den Versand abbrechen?\n\n(Falls Sie diese Meldungen nicht "
+                                      "mehr wünschen, setzen Sie den Haken \"Verbindungsprobleme ignorieren\")"));
+        }
+        QVERIFY(!w->isVisible());
+        // The server's trouble is no fault of the recipients.
+        QCOMPARE(column(p.table(), "Selected"), (QStringList{"False", "True", "True"}));
+        QVERIFY(rejected.shown.isEmpty());
+        QCOMPARE(server->received().size(), 1);
+    }
+
+    void errorOfOurOwnEndsTheRun()
+    {
+        MailerProgram p;
+        auto server = SmtpServer::startOrFail({});
+        QVERIFY(server);
+        p.settings(server->port());
+        p.records({{{"Mail", "a@example.net"}}, {{"Mail", "b@example.net"}}});
+        MessageRecorder boxes;
+        TMailerForm *w = MailerProgram::openTextMail();
+        child<QPushButton>(w, "SendBitBtn")->click();
+        QVERIFY(w->currentRun());
+        // The salutation table goes while the first mail is sent.
+        connect(w->currentRun(), &SendRun::recordSent, this, [&p] { QFile::remove(p.dir.file("Grussformel.txt")); });
+        QVERIFY(QTest::qWaitFor([w] { return !w->runActive(); }, 60000));
+        QVERIFY(boxes.takeExpected(MsgKind::Error,
+                                   "Die Datei " + p.dir.file("Grussformel.txt") + " kann nicht geöffnet werden!"));
+        QVERIFY(!w->isVisible());
+        QCOMPARE(column(p.table(), "Selected"), (QStringList{"False", "True"}));
+        QCOMPARE(server->received().size(), 1);
+    }
+
     void abortInTheMiddle()
     {
         MailerProgram p;
