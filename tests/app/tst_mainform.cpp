@@ -250,6 +250,14 @@ private slots:
         QVERIFY(m.form->TrueGlyph.isNull() && !m.form->FalseGlyph.isNull());
     }
 
+    void databaseThatCannotOpenIsSaidAtTheStart()
+    {
+        StartedMain m([](TestFolder &dir) { dir.write("Data/Database.ini", "TABLE        TABELNAME\r\n"); });
+        QCOMPARE(m.boxes.takeTexts(),
+                 QStringList{"Die Datenbank-Definitionsdatei \"Database.ini\" nennt keine Tabelle!"});
+        QVERIFY(!m.table());
+    }
+
     void templatesReplaceOlderCopies()
     {
         const QString target = TMainForm::DocumentsWorkFolder();

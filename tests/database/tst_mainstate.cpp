@@ -138,7 +138,7 @@ private slots:
             f.dir.write("Data/Kaputt.pro", pro);
         MessageRecorder boxes;
         QVERIFY(!f.state.CreateTableFromDefinition("Kaputt"));
-        QVERIFY(boxes.takeExpected(MsgKind::Error, "Database not created!"));
+        QCOMPARE(f.state.errorText(), QStringLiteral("Database not created!"));
         QVERIFY(!QFile::exists(f.dir.file("Data/Kaputt.DB")));
         QCOMPARE(ReadLines(f.dir.file("Data/Kaputt.log")).last(), lastLogLine);
     }
@@ -292,7 +292,7 @@ private slots:
         MessageRecorder boxes;
         const QStringList dataFiles = QDir(f.dir.file("Data")).entryList(QDir::Files);
         QVERIFY(!f.state.OpenDatabase(name));
-        QVERIFY(boxes.takeExpected(MsgKind::Error, message));
+        QCOMPARE(f.state.errorText(), message);
         // One message, and the database that was open is open as it was.
         QVERIFY(f.state.CurrentTable == table && table->isOpen());
         QCOMPARE(f.state.FieldDefinitions, fields);
@@ -399,8 +399,8 @@ private slots:
         QCOMPARE(f.state.FieldDefinitions, QStringList{"FELDNAME"});
         MessageRecorder boxes;
         QVERIFY(!f.state.LoadTableDefinitions("gibtsnicht"));
-        QVERIFY(
-            boxes.takeExpected(MsgKind::Error, "Die Definitionsdatei \"gibtsnicht.fil\" kann nicht gelesen werden!"));
+        QCOMPARE(f.state.errorText(),
+                 QStringLiteral("Die Definitionsdatei \"gibtsnicht.fil\" kann nicht gelesen werden!"));
         QVERIFY(f.state.FieldDefinitions.isEmpty() && f.state.ComboDefinitions.isEmpty() &&
                 f.state.FilterPresets.isEmpty());
     }

@@ -22,6 +22,7 @@
 #include "onlineupdate.h"
 #include "optionsform.h"
 #include "paths.h"
+#include "sendrunguard.h"
 #include "shell.h"
 #include "startmailer.h"
 #include "statsform.h"
@@ -438,7 +439,7 @@ void TMainForm::RunCommand(const QString &name)
     // What was typed into a cell belongs to its record before any command runs.
     if (!DBGrid1->PostPendingEdit())
         return;
-    if (c->changesTable && s.CommandRefusedDuringSendRun())
+    if (c->changesTable && CommandRefusedDuringSendRun())
         return;
     std::optional<WheelHookSuspender> hook;
     if (c->hook == HookRule::Removed)
@@ -457,7 +458,7 @@ void TMainForm::MailBitBtnClick()
         information(kOpenDatabaseFirst);
         return;
     }
-    if (s.CommandRefusedDuringSendRun() || !DBGrid1->PostPendingEdit())
+    if (CommandRefusedDuringSendRun() || !DBGrid1->PostPendingEdit())
         return;
     // The marked records are counted without showing them; the table ends
     // unfiltered on the record it stood on, with the count's filter kept as its
@@ -550,7 +551,7 @@ void TMainForm::BearbeitenimGrid1Click()
         DBGrid1->PostPendingEdit();
         s.GridEditMode = false;
     } else {
-        if (s.CommandRefusedDuringSendRun()) {
+        if (CommandRefusedDuringSendRun()) {
             applyGridEditMode();
             return;
         }

@@ -14,6 +14,7 @@
 #include "outlook.h"
 #include "paths.h"
 #include "productinfo.h"
+#include "sendrunguard.h"
 #include "werbungform.h"
 #include "wheelhook.h"
 #include "windowplacement.h"
@@ -165,7 +166,8 @@ void TMainForm::FormCreate()
         return;
     }
 
-    s.OpenDatabase(s.DatabaseToOpenAtStart());
+    if (!s.OpenDatabase(s.DatabaseToOpenAtStart()) && !s.errorText().isEmpty())
+        error(s.errorText());
     CopyTemplatesToDocuments();
 
     OutlookBackend &outlook = OutlookBackend::instance();
@@ -425,7 +427,7 @@ void TMainForm::buildWindow()
             [this](int column) { Guard("TMainForm.DBGrid1TitleClick", [&] { DBGrid1TitleClick(column); }); });
     connect(DBGrid1, &TDBGrid::dblClick, this, [this] { DBGrid1DblClick(); });
     connect(DBGrid1, &TDBGrid::editRefused, this, [](const QString &message) { error(message); });
-    DBGrid1->CanChangeRecords = [] { return !MainState().CommandRefusedDuringSendRun(); };
+    DBGrid1->CanChangeRecords = [] { return !CommandRefusedDuringSendRun(); };
     DBGrid1->OnKeyDown = [this](QKeyEvent *e) { return DBGrid1KeyDown(e); };
     layout->addWidget(DBGrid1, 1);
 
