@@ -5,6 +5,7 @@
 #include "fieldbox.h"
 #include "mainstate.h"
 #include "messages.h"
+#include "sendrunguard.h"
 #include "text.h"
 
 #include <QApplication>
@@ -44,7 +45,7 @@ void TDeleteColumnForm::btnDoClick()
     const QString field = ChosenFieldName(ui->cbDB, FieldNameList);
     if (!s.CurrentTable || field.isEmpty() || !s.Ops)
         return;
-    if (s.CommandRefusedDuringSendRun())
+    if (CommandRefusedDuringSendRun())
         return;
     const QString value = Trimmed(ui->Edit1->text());
     const bool onlyMarked = ui->chk1->isChecked();

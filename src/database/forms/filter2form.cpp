@@ -5,6 +5,7 @@
 #include "bulktools.h"
 #include "mainstate.h"
 #include "messages.h"
+#include "sendrunguard.h"
 
 #include <QShowEvent>
 
@@ -43,7 +44,7 @@ void TFilter2Form::MarkRecordsContaining()
 {
     TMainState &s = MainState();
     AddressTable *t = s.CurrentTable;
-    if (!t || s.CommandRefusedDuringSendRun())
+    if (!t || CommandRefusedDuringSendRun())
         return;
     BulkResult r;
     {

@@ -7,6 +7,7 @@
 #include "mainstate.h"
 #include "messages.h"
 #include "modal.h"
+#include "sendrunguard.h"
 
 #include <QShowEvent>
 #include <QStyle>
@@ -44,7 +45,7 @@ void TSelectiveDuplicateForm::btnDoClick()
         information(QStringLiteral("Zuerst Datenbank öffnen!"));
         return;
     }
-    if (s.CommandRefusedDuringSendRun() || !Options)
+    if (CommandRefusedDuringSendRun() || !Options)
         return;
     const int field = FindFieldByName(ChosenFieldName(ui->cbDB, FieldNameList), s.CurrentTable);
     if (RunDuplicateRemoval(DuplicateCommand::Selective, field, Options, ExecOptions))
