@@ -7,6 +7,7 @@
 #include "exportwizardform.h"
 #include "grussformelform.h"
 #include "hostform.h"
+#include "htmlimportform.h"
 #include "importaccountsform.h"
 #include "importaccountsoutlookform.h"
 #include "importform.h"
@@ -65,6 +66,7 @@ QPointer<TSuscribeForm> g_suscribeForm;
 QPointer<TEnterpriseOptionsForm> g_enterpriseOptionsForm;
 QPointer<TEnterpriseLinksForm> g_enterpriseLinksForm;
 QPointer<TStatsForm> g_statsForm;
+QPointer<THTMLImportForm> g_htmlImportForm;
 
 } // namespace
 
@@ -142,6 +144,7 @@ TNewWizForm *NewWizForm()
         return g_newWizForm;
     TNewWizForm *wizard = FormInstance(g_newWizForm, "TNewWizForm.FormCreate");
     wizard->showPlaceholders = [] { MainForm()->RunCommand(QStringLiteral("Platzhalter")); };
+    wizard->htmlImport = [] { Modal::exec(HTMLImportForm()); };
     return wizard;
 }
 
@@ -241,6 +244,11 @@ TStatsForm *StatsForm()
     return FormInstance(g_statsForm, "TStatsForm.FormCreate");
 }
 
+THTMLImportForm *HTMLImportForm()
+{
+    return FormInstance(g_htmlImportForm, "THTMLImportForm.FormCreate");
+}
+
 void CreateWindowsInOrder()
 {
     // One line per window in the fixed order; a window not built yet keeps its
@@ -283,8 +291,8 @@ void CreateWindowsInOrder()
     OnlineUpdate();              // 36 owner of the update check
     // TDeleteColumnForm            // 37 setting or clearing a column
     // THVL_DB_SearchForm           // 38 record search
-    WMImportForm(); // 39 Windows Mail contacts import
-    // THTMLImportForm              // 40 HTML import
+    WMImportForm();   // 39 Windows Mail contacts import
+    HTMLImportForm(); // 40 HTML import
     // TSelectiveDuplicateForm      // 41 selective duplicate removal
     NewWizForm(); // 42 start wizard of a serial e-mail
 }

@@ -33,6 +33,7 @@ class TSuscribeForm;
 class TEnterpriseOptionsForm;
 class TEnterpriseLinksForm;
 class TStatsForm;
+class THTMLImportForm;
 
 THostForm *HostForm();
 // The host window when it has been made; never makes it.
@@ -64,6 +65,8 @@ TSuscribeForm *SuscribeForm();
 TEnterpriseOptionsForm *EnterpriseOptionsForm();
 TEnterpriseLinksForm *EnterpriseLinksForm();
 TStatsForm *StatsForm();
+// The HTML import, shown by the start wizard.
+THTMLImportForm *HTMLImportForm();
 
 // The window in the slot, made and set up on first use. The slot is filled
 // before the set-up (FormCreate) runs, so a set-up that reaches for its own

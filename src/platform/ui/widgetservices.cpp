@@ -83,6 +83,17 @@ public:
     {
         return QFileDialog::getSaveFileName(parent, caption, pathProposed, filter);
     }
+    QStringList openFiles(QWidget *parent, const QString &caption, const QString &folder,
+                          const QString &filter) override
+    {
+        return QFileDialog::getOpenFileNames(parent, caption, folder, filter);
+    }
+    QString saveFileUnconfirmed(QWidget *parent, const QString &caption, const QString &pathProposed,
+                                const QString &filter) override
+    {
+        return QFileDialog::getSaveFileName(parent, caption, pathProposed, filter, nullptr,
+                                            QFileDialog::DontConfirmOverwrite);
+    }
     QString folder(QWidget *parent, const QString &caption, const QString &folder) override
     {
         return QFileDialog::getExistingDirectory(parent, caption, folder);

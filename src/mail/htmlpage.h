@@ -1,0 +1,49 @@
+#pragma once
+// An HTML page made elsewhere, on its way into a mail: its text decoded, the local
+// pictures and style sheets it refers to found, checked and taken in, and a plain
+// text made of it.
+//
+// Only files inside the page's own folder tree are read: a reference that leads
+// out of it (an absolute path elsewhere, "../" above the page's folder, a link
+// that points elsewhere) is left as it stands and reported, so that a page from a
+// stranger cannot put private files into a mass mail. Remote addresses stay as
+// they are.
+#include "mailmessage.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+namespace vt {
+
+// The text of an HTML file: a byte order mark decides; else the character set the
+// page declares in a <meta> tag; else valid UTF-8 is UTF-8; else Windows-1252.
+QString DecodeHtml(const QByteArray &bytes);
+
+// Plain text of HTML in one pass: line breaks and tags dropped, a blank or tab
+// dropped before another blank, a tab, a line break or a tag, then "&quot;",
+// "&apos;", "&gt;", "&lt;" and "&amp;" replaced in that order. Other entities,
+// and text in scripts and style elements, stay as they are.
+QString StripHTMLTags(const QString &html);
+
+struct HtmlPage
+{
+    // The page's text: embedded pictures referred to as "cid:", local style sheets
+    // written into <style> elements.
+    QString html;
+    QList<EmbeddedPart> parts;
+    // References as written in the page (or its style sheets) that were not taken
+    // in: those leading out of the page's folder tree (never read), and local
+    // pictures and style sheets that are not there.
+    QStringList outside;
+    QStringList missing;
+};
+
+// Reads the page with the pictures and style sheets it shows. Nothing (with an
+// error text) when the file cannot be read.
+std::optional<HtmlPage> LoadHtmlPage(const QString &path, QString *error = nullptr);
+
+} // namespace vt
