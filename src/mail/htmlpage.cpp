@@ -298,94 +298,96 @@ private:
         return *ok ? f.readAll() : QByteArray();
     }
 
-    bool inside(const QString &cleanPath) const { return cleanPath.startsWith(m_root + QLatin1Char('/')); }
-
     // The file of a reference written in a file of `folder`, when it is a local
     // file of the kind inside the page's tree. References out of the tree, and
-    // local ones to nothing, are noted; remote ones are not local.
+    // local ones to nothing, are noted.
     QString localFile(const QString &written, const QString &folder, Kind kind)
     {
-        QString reference = Trimmed(written);
-        reference.replace(QLatin1String("&amp;"), QLatin1String("&"));
-        if (reference.isEmpty() || reference.startsWith(QLatin1Char('#')) || reference.startsWith(QLatin1String("//")))
-            return {};
-        // A drive letter: written on Windows, somewhere outside the page's folder.
-        if (reference.size() >= 2 && reference.at(1) == u':' && reference.at(0).isLetter() &&
-            reference.at(0).unicode() < 128) {
-            m_page.outside.append(written);
-            return {};
+        const PageReference r = ResolvePageReference(m_root, written, folder);
+        switch (r.kind) {
+        case PageReference::NotLocal: return {};
+        case PageReference::Outside: m_page.outside.append(written); return {};
+        case PageReference::Missing: m_page.missing.append(written); return {};
+        case PageReference::File: break;
         }
-        QStringList candidates;
-        const QUrl url(reference, QUrl::TolerantMode);
-        if (url.scheme().compare(QLatin1String("file"), Qt::CaseInsensitive) == 0) {
-            candidates.append(url.toLocalFile());
-        } else if (!url.scheme().isEmpty()) {
-            return {};
-        } else {
-            QString path = reference;
-            path.replace(QLatin1Char('\\'), QLatin1Char('/'));
-            const qsizetype cut = path.indexOf(QRegularExpression(QStringLiteral("[?#]")));
-            if (cut >= 0)
-                path.truncate(cut);
-            if (path.isEmpty())
-                return {};
-            const QString decoded = QUrl::fromPercentEncoding(path.toUtf8());
-            for (const QString &p : decoded == path ? QStringList{path} : QStringList{decoded, path})
-                candidates.append(p.startsWith(QLatin1Char('/')) ? p : folder + QLatin1Char('/') + p);
-        }
-        QString lexical;
-        for (const QString &c : candidates) {
-            const QString clean = QDir::cleanPath(c);
-            if (lexical.isEmpty())
-                lexical = clean;
-            if (inside(clean) && QFileInfo::exists(clean)) {
-                lexical = clean;
-                break;
-            }
-        }
-        if (!inside(lexical)) {
-            m_page.outside.append(written);
-            return {};
-        }
-        const QString found = existingNoCase(lexical);
-        if (!QFileInfo::exists(found)) {
-            m_page.missing.append(written);
-            return {};
-        }
-        // A link inside the tree may point anywhere.
-        const QString real = QFileInfo(found).canonicalFilePath();
-        if (!inside(real)) {
-            m_page.outside.append(written);
-            return {};
-        }
-        if (!IsFile(real))
-            return {};
         if (kind == Kind::StyleSheet)
-            return m_types.mimeTypeForFile(real, QMimeDatabase::MatchExtension).inherits(QStringLiteral("text/css"))
-                       ? found
+            return m_types.mimeTypeForFile(r.path, QMimeDatabase::MatchExtension).inherits(QStringLiteral("text/css"))
+                       ? r.path
                        : QString();
-        return m_types.mimeTypeForFile(real).name().startsWith(QLatin1String("image/")) ? found : QString();
+        return m_types.mimeTypeForFile(r.path).name().startsWith(QLatin1String("image/")) ? r.path : QString();
     }
 
-    // The path as it stands when it exists; otherwise each element below the page's
-    // folder looked up without regard to case (pages made on Windows do not care).
-    QString existingNoCase(const QString &path) const
-    {
-        if (QFileInfo::exists(path))
-            return path;
-        QString current = m_root;
-        for (const QString &element : path.mid(m_root.size() + 1).split(QLatin1Char('/')))
-            current = ResolveExisting(WithTrailingSlash(current), element);
-        return current;
-    }
-
-    const QString m_root; // canonical, without a final "/"
+    const QString m_root;
     HtmlPage m_page;
     QHash<QString, QString> m_ids; // canonical path -> Content-ID
     QMimeDatabase m_types;
 };
 
 } // namespace
+
+PageReference ResolvePageReference(const QString &pageFolder, const QString &written, const QString &from)
+{
+    const QString root = QFileInfo(pageFolder).canonicalFilePath();
+    const auto inside = [&root](const QString &cleanPath) {
+        return !root.isEmpty() && cleanPath.startsWith(root + QLatin1Char('/'));
+    };
+    QString reference = Trimmed(written);
+    reference.replace(QLatin1String("&amp;"), QLatin1String("&"));
+    if (reference.isEmpty() || reference.startsWith(QLatin1Char('#')) || reference.startsWith(QLatin1String("//")))
+        return {};
+    // A drive letter: written on Windows, somewhere outside the page's folder.
+    if (reference.size() >= 2 && reference.at(1) == u':' && reference.at(0).isLetter() &&
+        reference.at(0).unicode() < 128)
+        return {PageReference::Outside, {}};
+    const QString folder = from.isEmpty() ? root : QFileInfo(from).absoluteFilePath();
+    QStringList candidates;
+    const QUrl url(reference, QUrl::TolerantMode);
+    if (url.scheme().compare(QLatin1String("file"), Qt::CaseInsensitive) == 0) {
+        candidates.append(url.toLocalFile());
+    } else if (!url.scheme().isEmpty()) {
+        return {};
+    } else {
+        QString path = reference;
+        path.replace(QLatin1Char('\\'), QLatin1Char('/'));
+        const qsizetype cut = path.indexOf(QRegularExpression(QStringLiteral("[?#]")));
+        if (cut >= 0)
+            path.truncate(cut);
+        if (path.isEmpty())
+            return {};
+        const QString decoded = QUrl::fromPercentEncoding(path.toUtf8());
+        for (const QString &p : decoded == path ? QStringList{path} : QStringList{decoded, path})
+            candidates.append(p.startsWith(QLatin1Char('/')) ? p : folder + QLatin1Char('/') + p);
+    }
+    QString lexical;
+    for (const QString &c : candidates) {
+        const QString clean = QDir::cleanPath(c);
+        if (lexical.isEmpty())
+            lexical = clean;
+        if (inside(clean) && QFileInfo::exists(clean)) {
+            lexical = clean;
+            break;
+        }
+    }
+    if (!inside(lexical))
+        return {PageReference::Outside, {}};
+    // Pages made on Windows do not care about case: each element below the page's
+    // folder is looked up without regard to it when the path is not there as written.
+    QString found = lexical;
+    if (!QFileInfo::exists(found)) {
+        found = root;
+        for (const QString &element : lexical.mid(root.size() + 1).split(QLatin1Char('/')))
+            found = ResolveExisting(WithTrailingSlash(found), element);
+    }
+    if (!QFileInfo::exists(found))
+        return {PageReference::Missing, {}};
+    // A link inside the tree may point anywhere.
+    const QString real = QFileInfo(found).canonicalFilePath();
+    if (!inside(real))
+        return {PageReference::Outside, {}};
+    if (!IsFile(real))
+        return {PageReference::Missing, {}};
+    return {PageReference::File, found};
+}
 
 QString DecodeHtml(const QByteArray &bytes)
 {

@@ -29,6 +29,23 @@ QString DecodeHtml(const QByteArray &bytes);
 // and text in scripts and style elements, stay as they are.
 QString StripHTMLTags(const QString &html);
 
+// Where a reference written in an HTML page (or a style sheet of it) leads.
+struct PageReference
+{
+    enum Kind {
+        NotLocal, // a remote address, a "cid:" or "data:" one, an anchor
+        Outside,  // out of the page's folder tree: never to be read
+        Missing,  // inside the tree, but no file is there
+        File,     // a regular file inside the tree (path)
+    };
+    Kind kind = NotLocal;
+    QString path;
+};
+// pageFolder: the page's folder; from: the folder the reference is written in
+// (a style sheet's), the page's when empty. Links are followed before deciding,
+// and a path that is not there as written is looked up without regard to case.
+PageReference ResolvePageReference(const QString &pageFolder, const QString &written, const QString &from = {});
+
 struct HtmlPage
 {
     // The page's text: embedded pictures referred to as "cid:", local style sheets

@@ -6,6 +6,7 @@
 #include "children.h"
 #include "clock.h"
 #include "filedialogrecorder.h"
+#include "htmlfilepreview.h"
 #include "htmlimport.h"
 #include "htmlimportform.h"
 #include "mailerfixture.h"
@@ -19,6 +20,7 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QListWidget>
+#include <QPixmap>
 #include <QRadioButton>
 #include <QRegularExpression>
 #include <QTextBrowser>
@@ -191,6 +193,39 @@ private slots:
                                      "versendet werden, das\nProgramm selbst"));
         QVERIFY(hint.text.endsWith("Editor erstellt werden, um  HTML Darstellungsfehler beim Empfänger zu vermeiden."));
         QCOMPARE(hint.text.count('\n'), 8);
+    }
+
+    // The preview shows the page's own pictures and reads nothing outside its folder tree.
+    void previewReadsThePagesTreeOnly()
+    {
+        TestFolder dir;
+        const QByteArray picture = FileBytes(MailTestData("bild.png"));
+        dir.write("geheim.png", picture);
+        dir.write("news/bilder/logo.png", picture);
+        QFile::link(dir.file("geheim.png"), dir.file("news/bilder/link.png"));
+        dir.write("news/seite.html", "<p>Seite</p>");
+        HtmlFilePreview preview;
+        preview.showFile(dir.file("news/seite.html"));
+        QCOMPARE(preview.toPlainText(), "Seite");
+        // The document turns what it loads into a picture; what it may not load stays nothing.
+        const auto loaded = [&preview](const QString &reference) {
+            const QVariant r = preview.document()->resource(QTextDocument::ImageResource, QUrl(reference));
+            if (r.typeId() == QMetaType::QPixmap)
+                return r.value<QPixmap>().size();
+            if (r.typeId() == QMetaType::QImage)
+                return r.value<QImage>().size();
+            return QSize();
+        };
+        QCOMPARE(loaded("bilder/logo.png"), QSize(1, 1));
+        QCOMPARE(loaded("Bilder/LOGO.png"), QSize(1, 1));
+        for (const QString &outside :
+             {QString("../geheim.png"), dir.file("geheim.png"), QUrl::fromLocalFile(dir.file("geheim.png")).toString(),
+              QString("bilder/link.png"), QString("/dev/zero")})
+            QVERIFY2(!loaded(outside).isValid(), qPrintable(outside));
+
+        preview.showFile(dir.file("news/weg.html"));
+        QVERIFY(preview.toPlainText().isEmpty());
+        QVERIFY(!loaded("bilder/logo.png").isValid());
     }
 
     void projectSavedAndLoaded()

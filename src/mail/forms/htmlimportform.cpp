@@ -3,7 +3,7 @@
 
 #include "clock.h"
 #include "filedialogs.h"
-#include "htmlpage.h"
+#include "htmlfilepreview.h"
 #include "mailerform.h"
 #include "mailfiles.h"
 #include "mainstate.h"
@@ -107,13 +107,7 @@ void THTMLImportForm::setHtmlFile(const QString &path)
 {
     ui->Edit1->setText(path);
     ui->WeiterBitBtn->setEnabled(!path.isEmpty());
-    ui->WebBrowser1->clear();
-    QFile f(path);
-    if (path.isEmpty() || !f.open(QIODevice::ReadOnly))
-        return;
-    // The page as its author sees it: its pictures from its own folder, nothing from the network.
-    ui->WebBrowser1->setSearchPaths({QFileInfo(path).absolutePath()});
-    ui->WebBrowser1->setHtml(DecodeHtml(f.readAll()));
+    ui->WebBrowser1->showFile(path);
 }
 
 void THTMLImportForm::updateRemoveButton()
