@@ -127,7 +127,8 @@ std::optional<ImportedMail> ComposeImportedMail(const HtmlImportProject &project
         std::optional<HtmlPage> page = LoadHtmlPage(project.htmlFile, error);
         if (!page)
             return std::nullopt;
-        made.emplace(ImportedMail{MailMessage::fromHtml(page->html, page->parts), page->outside, page->missing});
+        made.emplace(
+            ImportedMail{MailMessage::fromHtml(page->html, page->parts), page->outside, page->missing, page->tooLarge});
         // Without a text file the mail has no plain-text part: an empty one would
         // show readers who prefer plain text an empty mail.
         if (!project.textFile.isEmpty() && IsFile(project.textFile)) {
@@ -141,16 +142,12 @@ std::optional<ImportedMail> ComposeImportedMail(const HtmlImportProject &project
             made->mail.setTextBody(text);
         }
     } else {
-        QFile f(project.htmlFile);
-        if (!IsFile(project.htmlFile) || !f.open(QIODevice::ReadOnly)) {
-            if (error)
-                *error = CannotOpenFileText(project.htmlFile);
+        const std::optional<QString> html = ReadHtmlFile(project.htmlFile, error);
+        if (!html)
             return std::nullopt;
-        }
-        const QString html = DecodeHtml(f.readAll());
         made.emplace();
-        made->mail.setHtmlBody(html);
-        made->mail.setTextBody(StripHTMLTags(html));
+        made->mail.setHtmlBody(*html);
+        made->mail.setTextBody(StripHTMLTags(*html));
     }
     made->mail.setSubject(project.subject);
     for (const QString &attachment : project.attachments) {

@@ -51,6 +51,7 @@ struct ImportedMail
     // References of the page that were not embedded (see HtmlPage).
     QStringList outside;
     QStringList missing;
+    QStringList tooLarge;
 };
 
 // The mail of the project. With embedded pictures: the page with its pictures,

@@ -310,6 +310,10 @@ private:
         case PageReference::Missing: m_page.missing.append(written); return {};
         case PageReference::File: break;
         }
+        if (QFileInfo(r.path).size() > kMaxPageFileBytes) {
+            m_page.tooLarge.append(written);
+            return {};
+        }
         if (kind == Kind::StyleSheet)
             return m_types.mimeTypeForFile(r.path, QMimeDatabase::MatchExtension).inherits(QStringLiteral("text/css"))
                        ? r.path
@@ -448,7 +452,7 @@ QString StripHTMLTags(const QString &html)
     return out;
 }
 
-std::optional<HtmlPage> LoadHtmlPage(const QString &path, QString *error)
+std::optional<QString> ReadHtmlFile(const QString &path, QString *error)
 {
     QFile f(path);
     if (!IsFile(path) || !f.open(QIODevice::ReadOnly)) {
@@ -456,8 +460,22 @@ std::optional<HtmlPage> LoadHtmlPage(const QString &path, QString *error)
             *error = CannotOpenFileText(path);
         return std::nullopt;
     }
-    const QString html = DecodeHtml(f.readAll());
-    return PageReader(QFileInfo(path).canonicalPath()).read(html);
+    if (f.size() > kMaxPageFileBytes) {
+        if (error)
+            *error = QStringLiteral("Die Datei ") + path + QStringLiteral(" ist mit mehr als ") +
+                     QString::number(kMaxPageFileBytes / (1024 * 1024)) +
+                     QStringLiteral(" MB zu groß für eine HTML-Seite!");
+        return std::nullopt;
+    }
+    return DecodeHtml(f.readAll());
+}
+
+std::optional<HtmlPage> LoadHtmlPage(const QString &path, QString *error)
+{
+    const std::optional<QString> html = ReadHtmlFile(path, error);
+    if (!html)
+        return std::nullopt;
+    return PageReader(QFileInfo(path).canonicalPath()).read(*html);
 }
 
 } // namespace vt

@@ -23,6 +23,14 @@ namespace vt {
 // page declares in a <meta> tag; else valid UTF-8 is UTF-8; else Windows-1252.
 QString DecodeHtml(const QByteArray &bytes);
 
+// Pages, pictures and style sheets larger than this are not read: no newsletter
+// is this large, and a mail of such parts would not be delivered anyway.
+constexpr qint64 kMaxPageFileBytes = 20 * 1024 * 1024;
+
+// The decoded text of an HTML file; nothing (with a German error text) when it
+// cannot be read or is larger than kMaxPageFileBytes.
+std::optional<QString> ReadHtmlFile(const QString &path, QString *error = nullptr);
+
 // Plain text of HTML in one pass: line breaks and tags dropped, a blank or tab
 // dropped before another blank, a tab, a line break or a tag, then "&quot;",
 // "&apos;", "&gt;", "&lt;" and "&amp;" replaced in that order. Other entities,
@@ -53,10 +61,11 @@ struct HtmlPage
     QString html;
     QList<EmbeddedPart> parts;
     // References as written in the page (or its style sheets) that were not taken
-    // in: those leading out of the page's folder tree (never read), and local
-    // pictures and style sheets that are not there.
+    // in: those leading out of the page's folder tree (never read), local
+    // pictures and style sheets that are not there, and those too large.
     QStringList outside;
     QStringList missing;
+    QStringList tooLarge;
 };
 
 // Reads the page with the pictures and style sheets it shows. Nothing (with an

@@ -175,6 +175,38 @@ private slots:
         QCOMPARE(error, "Die Datei " + dir.file("news/nichts.html") + " kann nicht geöffnet werden!");
     }
 
+    // Oversized files (sparse here) are not read: a picture is named, a page is refused for both kinds of mail.
+    void oversizedFilesAreNotRead()
+    {
+        TestFolder dir;
+        const auto grow = [&dir](const QString &name, qint64 size) {
+            QFile f(dir.file(name));
+            QVERIFY(f.open(QIODevice::ReadWrite) && f.resize(size));
+        };
+        dir.write("news/riesig.png", FileBytes(MailTestData("bild.png")));
+        grow("news/riesig.png", kMaxPageFileBytes + 1);
+        dir.write("news/logo.png", FileBytes(MailTestData("bild.png")));
+        dir.write("news/index.html", "<img src=\"riesig.png\"><img src=\"logo.png\">");
+        QString error;
+        const std::optional<HtmlPage> page = LoadHtmlPage(dir.file("news/index.html"), &error);
+        QVERIFY2(page, qPrintable(error));
+        QCOMPARE(page->tooLarge, QStringList{"riesig.png"});
+        QCOMPARE(page->parts.size(), 1);
+        QCOMPARE(page->parts.at(0).fileName, "logo.png");
+        QVERIFY(page->html.contains("<img src=\"riesig.png\">"));
+
+        dir.write("gross.html", "<p>x</p>");
+        grow("gross.html", kMaxPageFileBytes + 1);
+        for (const bool embed : {true, false}) {
+            HtmlImportProject p;
+            p.htmlFile = dir.file("gross.html");
+            p.embedPictures = embed;
+            QVERIFY(!ComposeImportedMail(p, &error));
+            QCOMPARE(error,
+                     "Die Datei " + dir.file("gross.html") + " ist mit mehr als 20 MB zu groß für eine HTML-Seite!");
+        }
+    }
+
     void projectRoundTrip()
     {
         TestFolder dir;

@@ -12,12 +12,12 @@ void HtmlFilePreview::showFile(const QString &path)
 {
     clear();
     m_folder.clear();
-    QFile f(path);
-    if (path.isEmpty() || !QFileInfo(path).isFile() || !f.open(QIODevice::ReadOnly))
+    const std::optional<QString> html = path.isEmpty() ? std::nullopt : ReadHtmlFile(path);
+    if (!html)
         return;
     m_folder = QFileInfo(path).absolutePath();
     document()->setBaseUrl(QUrl::fromLocalFile(m_folder + QLatin1Char('/')));
-    setHtml(DecodeHtml(f.readAll()));
+    setHtml(*html);
 }
 
 QVariant HtmlFilePreview::loadResource(int, const QUrl &name)
@@ -31,7 +31,7 @@ QVariant HtmlFilePreview::loadResource(int, const QUrl &name)
     if (r.kind != PageReference::File)
         return refused;
     QFile f(r.path);
-    if (f.size() > kMaxResourceBytes || !f.open(QIODevice::ReadOnly))
+    if (f.size() > kMaxPageFileBytes || !f.open(QIODevice::ReadOnly))
         return refused;
     return f.readAll();
 }

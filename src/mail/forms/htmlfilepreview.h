@@ -17,9 +17,6 @@ public:
     void showFile(const QString &path);
     QVariant loadResource(int type, const QUrl &name) override;
 
-    // Larger files are not shown.
-    static constexpr qint64 kMaxResourceBytes = 20 * 1024 * 1024;
-
 private:
     QString m_folder;
 };

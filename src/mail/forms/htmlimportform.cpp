@@ -4,6 +4,7 @@
 #include "clock.h"
 #include "filedialogs.h"
 #include "htmlfilepreview.h"
+#include "htmlpage.h"
 #include "mailerform.h"
 #include "mailfiles.h"
 #include "mainstate.h"
@@ -267,7 +268,7 @@ void THTMLImportForm::WeiterBitBtnClick()
         plain(problem);
         return;
     }
-    if (!made->outside.isEmpty() || !made->missing.isEmpty()) {
+    if (!made->outside.isEmpty() || !made->missing.isEmpty() || !made->tooLarge.isEmpty()) {
         QString text = QStringLiteral("Folgende Bilder und Stylesheets der HTML-Datei wurden nicht in die E-Mail "
                                       "eingebettet:");
         if (!made->outside.isEmpty())
@@ -275,6 +276,9 @@ void THTMLImportForm::WeiterBitBtnClick()
                     listed(made->outside);
         if (!made->missing.isEmpty())
             text += QStringLiteral("\n\nNicht gefunden:") + listed(made->missing);
+        if (!made->tooLarge.isEmpty())
+            text += QStringLiteral("\n\nGrößer als ") + QString::number(kMaxPageFileBytes / (1024 * 1024)) +
+                    QStringLiteral(" MB:") + listed(made->tooLarge);
         warning(text);
     }
     const QString target = ImportedMailPath();
