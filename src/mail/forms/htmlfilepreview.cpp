@@ -2,8 +2,6 @@
 
 #include "htmlpage.h"
 
-#include <QFile>
-#include <QFileInfo>
 #include <QUrl>
 
 namespace vt {
@@ -11,13 +9,13 @@ namespace vt {
 void HtmlFilePreview::showFile(const QString &path)
 {
     clear();
-    m_folder.clear();
-    const std::optional<QString> html = path.isEmpty() ? std::nullopt : ReadHtmlFile(path);
-    if (!html)
+    m_pictures.clear();
+    const std::optional<HtmlPage> page = path.isEmpty() ? std::nullopt : LoadHtmlPage(path);
+    if (!page)
         return;
-    m_folder = QFileInfo(path).absolutePath();
-    document()->setBaseUrl(QUrl::fromLocalFile(m_folder + QLatin1Char('/')));
-    setHtml(*html);
+    for (const EmbeddedPart &p : page->parts)
+        m_pictures.insert(p.contentId, p.data);
+    setHtml(page->html);
 }
 
 QVariant HtmlFilePreview::loadResource(int, const QUrl &name)
@@ -25,15 +23,10 @@ QVariant HtmlFilePreview::loadResource(int, const QUrl &name)
     // An empty byte array, not an invalid value: for that the document would
     // read the file itself, wherever it is.
     const QVariant refused = QByteArray("");
-    if (m_folder.isEmpty() || !name.isLocalFile())
+    if (name.scheme().compare(QLatin1String("cid"), Qt::CaseInsensitive) != 0)
         return refused;
-    const PageReference r = ResolvePageReference(m_folder, name.toString());
-    if (r.kind != PageReference::File)
-        return refused;
-    QFile f(r.path);
-    if (f.size() > kMaxPageFileBytes || !f.open(QIODevice::ReadOnly))
-        return refused;
-    return f.readAll();
+    const auto found = m_pictures.constFind(name.path());
+    return found == m_pictures.constEnd() ? refused : QVariant(*found);
 }
 
 } // namespace vt

@@ -1,8 +1,10 @@
 #pragma once
-// The preview of an HTML file as its author sees it: the page decoded as the mail
-// will be, its pictures and style sheets from its own folder tree only. Nothing
-// comes from the network or from elsewhere on the disk, so a page from a stranger
-// cannot make the preview read a device or a private file.
+// The preview of an HTML file as the mail will show it: the page decoded, its
+// style sheets written into it and its pictures taken from its own folder tree,
+// as when they are embedded. Nothing comes from the network or from elsewhere on
+// the disk, so a page from a stranger cannot make the preview read a device or a
+// private file.
+#include <QHash>
 #include <QTextBrowser>
 
 namespace vt {
@@ -18,7 +20,7 @@ public:
     QVariant loadResource(int type, const QUrl &name) override;
 
 private:
-    QString m_folder;
+    QHash<QString, QByteArray> m_pictures; // by Content-ID
 };
 
 } // namespace vt
