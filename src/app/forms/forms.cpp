@@ -12,6 +12,7 @@
 #include "filterform.h"
 #include "grussformelform.h"
 #include "hostform.h"
+#include "htmlimportform.h"
 #include "importaccountsform.h"
 #include "importaccountsoutlookform.h"
 #include "importform.h"
@@ -78,6 +79,7 @@ QPointer<TFilter2Form> g_filter2Form;
 QPointer<TDeleteAdressesWizardForm> g_deleteAdressesWizardForm;
 QPointer<TDeleteColumnForm> g_deleteColumnForm;
 QPointer<TSelectiveDuplicateForm> g_selectiveDuplicateForm;
+QPointer<THTMLImportForm> g_htmlImportForm;
 
 } // namespace
 
@@ -155,6 +157,7 @@ TNewWizForm *NewWizForm()
         return g_newWizForm;
     TNewWizForm *wizard = FormInstance(g_newWizForm, "TNewWizForm.FormCreate");
     wizard->showPlaceholders = [] { MainForm()->RunCommand(QStringLiteral("Platzhalter")); };
+    wizard->htmlImport = [] { Modal::exec(HTMLImportForm()); };
     return wizard;
 }
 
@@ -293,6 +296,11 @@ TSelectiveDuplicateForm *SelectiveDuplicateForm()
     return form;
 }
 
+THTMLImportForm *HTMLImportForm()
+{
+    return FormInstance(g_htmlImportForm, "THTMLImportForm.FormCreate");
+}
+
 void CreateWindowsInOrder()
 {
     // One line per window in the fixed order; a window not built yet keeps its
@@ -335,8 +343,8 @@ void CreateWindowsInOrder()
     OnlineUpdate();              // 36 owner of the update check
     DeleteColumnForm();          // 37 setting or clearing a column
     // THVL_DB_SearchForm           // 38 record search
-    WMImportForm(); // 39 Windows Mail contacts import
-    // THTMLImportForm              // 40 HTML import
+    WMImportForm();           // 39 Windows Mail contacts import
+    HTMLImportForm();         // 40 HTML import
     SelectiveDuplicateForm(); // 41 selective duplicate removal
     NewWizForm();             // 42 start wizard of a serial e-mail
 }

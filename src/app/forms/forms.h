@@ -39,6 +39,7 @@ class TFilter2Form;
 class TDeleteAdressesWizardForm;
 class TDeleteColumnForm;
 class TSelectiveDuplicateForm;
+class THTMLImportForm;
 
 THostForm *HostForm();
 // The host window when it has been made; never makes it.
@@ -77,6 +78,8 @@ TFilter2Form *Filter2Form();
 TDeleteAdressesWizardForm *DeleteAdressesWizardForm();
 TDeleteColumnForm *DeleteColumnForm();
 TSelectiveDuplicateForm *SelectiveDuplicateForm();
+// The HTML import, shown by the start wizard.
+THTMLImportForm *HTMLImportForm();
 
 // The window in the slot, made and set up on first use. The slot is filled
 // before the set-up (FormCreate) runs, so a set-up that reaches for its own
