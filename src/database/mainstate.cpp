@@ -1,4 +1,5 @@
 #include "mainstate.h"
+#include "databasefiles.h"
 #include "definitionfiles.h"
 #include "inifile.h"
 #include "messages.h"
@@ -206,27 +207,10 @@ bool TMainState::openComponent(TTableComponent &c)
 
 bool TMainState::CreateTableFromDefinition(const QString &tableName)
 {
-    bool ok = false;
-    const QString proPath = ResolveExisting(DataFolder, tableName + QStringLiteral(".pro"));
-    const QStringList lines = IsFile(proPath) ? ReadLines(proPath, &ok) : QStringList();
-    TableDefinition def;
-    if (ok)
-        def = TableDefinitionFromLines(lines);
-    else
-        def.error = QStringLiteral("Die Felddefinitionsdatei \"%1.pro\" kann nicht gelesen werden.").arg(tableName);
-    const QString logPath = ResolveExisting(DataFolder, tableName + QStringLiteral(".log"));
-    QString reason = def.error;
-    if (reason.isEmpty()) {
-        // The log is written before the table, so that it is there when creation fails.
-        WriteLines(logPath, def.log);
-        AddressTable::create(PathJoin(DataFolder, tableName + QStringLiteral(".DB")), def.fields, def.indexes, &reason);
-    }
-    if (!reason.isEmpty()) {
-        WriteLines(logPath, def.log + QStringList{QStringLiteral("Fehler: ") + reason});
-        error(QStringLiteral("Database not created!"));
-        return false;
-    }
-    return true;
+    if (CreateTableFile(DataFolder, tableName, nullptr))
+        return true;
+    error(QStringLiteral("Database not created!"));
+    return false;
 }
 
 bool TMainState::readTableDefinitions(const QString &tableName, Lists *lists)

@@ -1,6 +1,7 @@
 #include "recordstatements.h"
 #include "sqlstatement.h"
 #include "tablestore.h"
+#include "textsearch.h"
 
 #include <QHash>
 
@@ -277,6 +278,85 @@ bool RecordStatements::scan(const Filter &where, const QString &indexName, const
             return true;
     }
     return rc == SQLITE_DONE || m_store.failSql(QStringLiteral("Lesefehler"));
+}
+
+namespace {
+
+// Every field read from the source, in the table's order.
+QList<int> allFields(const TableSchema &schema)
+{
+    QList<int> fields;
+    for (int i = 0; i < schema.fieldCount(); ++i)
+        fields.append(i);
+    return fields;
+}
+
+QStringList columnsOf(const TableSchema &schema, const TableSource &src)
+{
+    QStringList columns;
+    for (int i = 0; i < schema.fieldCount(); ++i)
+        columns.append(schema.columnRef(i, src));
+    return columns;
+}
+
+} // namespace
+
+bool RecordStatements::firstMatchingKey(const Filter &where, const TextSearch &search, qint64 from, bool backward,
+                                        qint64 *key)
+{
+    *key = -1;
+    const TableSchema &schema = m_store.schema();
+    TableSource src;
+    CompiledFilter cf;
+    if (!m_store.compile(where, QString(), &src, &cf, nullptr, allFields(schema)))
+        return false;
+    const SqlTextSearch match(search, schema.fields(), columnsOf(schema, src));
+    const int p = int(cf.params.size());
+    Stmt s =
+        m_store.prepare(QStringLiteral("SELECT %1 FROM %2 WHERE (%3) AND %1 %4 ?%5 AND (%6) ORDER BY %1 %7 LIMIT 1")
+                            .arg(src.key, src.from, cf.where, backward ? QStringLiteral("<=") : QStringLiteral(">="))
+                            .arg(p + 1)
+                            .arg(match.condition(p + 2), backward ? QStringLiteral("DESC") : QString()));
+    if (!s)
+        return false;
+    s.bindAll(cf.params);
+    s.bind(p + 1, from);
+    match.bind(s.get(), p + 2);
+    const int rc = s.step();
+    if (rc == SQLITE_ROW)
+        *key = s.int64At(0);
+    return rc == SQLITE_ROW || rc == SQLITE_DONE || m_store.failSql(QStringLiteral("Lesefehler"));
+}
+
+bool RecordStatements::matchingKeys(const TextSearch &search, const qint64 *keys, int count, QSet<qint64> *out)
+{
+    // One statement text for every batch: keys not given are NULL and match nothing.
+    constexpr int kBatch = 500;
+    const TableSchema &schema = m_store.schema();
+    const TableSource src = schema.wholeRecords();
+    const SqlTextSearch match(search, schema.fields(), columnsOf(schema, src));
+    QStringList marks;
+    for (int k = 1; k <= kBatch; ++k)
+        marks.append(QStringLiteral("?%1").arg(k));
+    const QString sql = QStringLiteral("SELECT %1 FROM %2 WHERE %1 IN (%3) AND (%4)")
+                            .arg(src.key, src.from, marks.join(QLatin1Char(',')), match.condition(kBatch + 1));
+    for (int at = 0; at < count; at += kBatch) {
+        Stmt s = m_store.prepare(sql);
+        if (!s)
+            return false;
+        for (int k = 0; k < kBatch; ++k)
+            if (at + k < count)
+                s.bind(k + 1, keys[at + k]);
+            else
+                s.bind(k + 1, QVariant());
+        match.bind(s.get(), kBatch + 1);
+        int rc;
+        while ((rc = s.step()) == SQLITE_ROW)
+            out->insert(s.int64At(0));
+        if (rc != SQLITE_DONE)
+            return m_store.failSql(QStringLiteral("Lesefehler"));
+    }
+    return true;
 }
 
 qint64 RecordStatements::updateWhere(const Filter &where, const FieldValues &values, QList<bool> *changed)

@@ -1,6 +1,7 @@
 #include "sqlitefunctions.h"
 #include "fieldtypes.h"
 #include "text.h"
+#include "textsearch.h"
 
 #include <QChar>
 #include <algorithm>
@@ -8,10 +9,7 @@
 
 namespace vt {
 
-namespace {
-
-// Decodes one code point; a byte that starts no valid sequence stands for itself.
-char32_t nextCodePoint(const unsigned char *s, int n, int &i)
+char32_t NextCodePoint(const unsigned char *s, int n, int &i)
 {
     const unsigned char c = s[i];
     if (c < 0x80) {
@@ -36,9 +34,7 @@ char32_t nextCodePoint(const unsigned char *s, int n, int &i)
     return cp;
 }
 
-// The same per-character simple lower-casing as FoldCase, which works on UTF-16
-// units and so leaves characters beyond the BMP as they are.
-char32_t fold(char32_t cp)
+char32_t FoldCodePoint(char32_t cp)
 {
     if (cp < 0x80)
         return (cp >= 'A' && cp <= 'Z') ? cp + 32 : cp;
@@ -46,6 +42,18 @@ char32_t fold(char32_t cp)
         return cp;
     return QChar(char16_t(cp)).toLower().unicode();
 }
+
+QVariant StoredValueOf(sqlite3_value *v)
+{
+    switch (sqlite3_value_type(v)) {
+    case SQLITE_NULL: return {};
+    case SQLITE_INTEGER: return qint64(sqlite3_value_int64(v));
+    case SQLITE_FLOAT: return sqlite3_value_double(v);
+    default: return QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_value_text(v)), sqlite3_value_bytes(v));
+    }
+}
+
+namespace {
 
 int collate(void *, int na, const void *a, int nb, const void *b)
 {
@@ -60,14 +68,7 @@ void textStarts(sqlite3_context *ctx, int, sqlite3_value **argv)
     }
     FieldDef f;
     f.type = static_cast<FieldType>(sqlite3_value_int(argv[1]));
-    QVariant stored;
-    switch (sqlite3_value_type(argv[0])) {
-    case SQLITE_INTEGER: stored = qint64(sqlite3_value_int64(argv[0])); break;
-    case SQLITE_FLOAT: stored = sqlite3_value_double(argv[0]); break;
-    default:
-        stored = QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_value_text(argv[0])),
-                                   sqlite3_value_bytes(argv[0]));
-    }
+    const QVariant stored = StoredValueOf(argv[0]);
     const QString prefix =
         QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_value_text(argv[2])), sqlite3_value_bytes(argv[2]));
     sqlite3_result_int(ctx, FoldCase(StoredToText(f, stored)).startsWith(prefix) ? 1 : 0);
@@ -92,12 +93,12 @@ int CompareFoldedUtf8(const char *a, int na, const char *b, int nb)
     while (i < na && j < nb) {
         // Plain ASCII needs no decoding; most address data is ASCII.
         if (ua[i] < 0x80 && ub[j] < 0x80) {
-            const char32_t x = fold(ua[i++]), y = fold(ub[j++]);
+            const char32_t x = FoldCodePoint(ua[i++]), y = FoldCodePoint(ub[j++]);
             if (x != y)
                 return x < y ? -1 : 1;
             continue;
         }
-        const char32_t x = fold(nextCodePoint(ua, na, i)), y = fold(nextCodePoint(ub, nb, j));
+        const char32_t x = FoldCodePoint(NextCodePoint(ua, na, i)), y = FoldCodePoint(NextCodePoint(ub, nb, j));
         if (x != y)
             return x < y ? -1 : 1;
     }
@@ -112,8 +113,10 @@ bool RegisterTextFunctions(sqlite3 *db)
 {
     if (sqlite3_create_collation_v2(db, "VTFOLD", SQLITE_UTF8, nullptr, &collate, nullptr) != SQLITE_OK)
         return false;
-    return sqlite3_create_function_v2(db, "vt_textstarts", 3, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, &textStarts,
-                                      nullptr, nullptr, nullptr) == SQLITE_OK;
+    if (sqlite3_create_function_v2(db, "vt_textstarts", 3, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, &textStarts,
+                                   nullptr, nullptr, nullptr) != SQLITE_OK)
+        return false;
+    return RegisterTextSearch(db);
 }
 
 } // namespace vt
