@@ -1,6 +1,7 @@
 #include "databasebackup.h"
 #include "clock.h"
 #include "paths.h"
+#include "sqlitefunctions.h"
 #include "text.h"
 #include "textfile.h"
 
@@ -102,8 +103,10 @@ bool copyTable(const QString &source, const QString &target, ByteProgress &progr
         ok = sqlite3_open_v2(QFile::encodeName(target).constData(), &dst, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
                              nullptr) == SQLITE_OK;
     }
-    // The copy is checked before it counts, so it needs no journal of its own.
-    ok = ok && sqlite3_exec(dst, "PRAGMA journal_mode=OFF", nullptr, nullptr, nullptr) == SQLITE_OK;
+    // The copy is checked before it counts, so it needs no journal of its own;
+    // the check compares its indexes in the tables' own collation.
+    ok = ok && RegisterTextFunctions(dst) &&
+         sqlite3_exec(dst, "PRAGMA journal_mode=OFF", nullptr, nullptr, nullptr) == SQLITE_OK;
     if (ok) {
         sqlite3_backup *b = sqlite3_backup_init(dst, "main", src, "main");
         ok = b != nullptr;
