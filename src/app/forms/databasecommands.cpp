@@ -93,10 +93,19 @@ void TMainForm::DeleteRecord()
     recordEditor(2);
 }
 
+void TMainForm::showSearch(const QColor &start, const QColor &end)
+{
+    THVL_DB_SearchForm *form = HVL_DB_SearchForm();
+    // The record editor opens over the dialog for the record found.
+    form->EditRecord = [this] { RunCommand(QStringLiteral("EditRec")); };
+    form->DeleteRecord = [this] { RunCommand(QStringLiteral("DeleteRec")); };
+    form->ShowSearchDialog(start, end, true);
+}
+
 void TMainForm::Suchen1Click()
 {
     // The colours of the gradient behind the toolbar.
-    HVL_DB_SearchForm()->ShowSearchDialog(QColor(0xdf, 0xe9, 0xf5), QColor(0xa9, 0xc6, 0xe8), true);
+    showSearch(QColor(0xdf, 0xe9, 0xf5), QColor(0xa9, 0xc6, 0xe8));
 }
 
 void TMainForm::SearchTBClick()
@@ -109,7 +118,7 @@ void TMainForm::SearchTBClick()
 
 void TMainForm::ImportBitBtnClick()
 {
-    HVL_DB_SearchForm()->ShowSearchDialog(Qt::white, QColor(218, 218, 218), true);
+    showSearch(Qt::white, QColor(218, 218, 218));
 }
 
 // ---------------------------------------------------------------------------

@@ -270,13 +270,7 @@ TNewDatabaseForm *NewDatabaseForm()
 
 THVL_DB_SearchForm *HVL_DB_SearchForm()
 {
-    if (g_searchForm)
-        return g_searchForm;
-    THVL_DB_SearchForm *form = FormInstance(g_searchForm, "THVL_DB_SearchForm.FormCreate");
-    // The record editor opens over the dialog for the record found.
-    form->EditRecord = [] { MainForm()->RunCommand(QStringLiteral("EditRec")); };
-    form->DeleteRecord = [] { MainForm()->RunCommand(QStringLiteral("DeleteRec")); };
-    return form;
+    return FormInstance(g_searchForm, "THVL_DB_SearchForm.FormCreate");
 }
 
 TBackupForm *BackupForm()

@@ -157,6 +157,7 @@ private:
     void wireCommands();
     void wireDatabaseCommands();
     void recordEditor(int mode);
+    void showSearch(const QColor &start, const QColor &end);
     void followState();
     void applyGridEditMode();
     void showMultiDatabaseCommands(bool on);
