@@ -590,6 +590,14 @@ bool AddressTable::findRow(const TextSearch &search, qint64 from, bool backward,
     return true;
 }
 
+bool AddressTable::scanStored(const Filter &where, const QList<int> &fields,
+                              const std::function<bool(qint64, const QList<QVariant> &)> &callback)
+{
+    if (!checkOpen())
+        return false;
+    return m_records.scan(where, QString(), fields, callback, true);
+}
+
 std::optional<QList<QVariant>> AddressTable::readRecord(qint64 id)
 {
     std::optional<QList<QVariant>> out = m_records.readStored(id);

@@ -153,6 +153,9 @@ public:
     // under the filter in the current order whose record matches the search in
     // one of its fields; *row is -1 when none does. False on failure.
     bool findRow(const TextSearch &search, qint64 from, bool backward, qint64 *row);
+    // The same with the values as the file stores them (fieldtypes.h), for copies between tables.
+    bool scanStored(const Filter &where, const QList<int> &fields,
+                    const std::function<bool(qint64 id, const QList<QVariant> &values)> &callback);
     // All fields of one record in their natural form; nullopt when it does not exist.
     std::optional<QList<QVariant>> readRecord(qint64 id);
     // Writes the fields of one record, checked like a post; commits at once

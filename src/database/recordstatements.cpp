@@ -250,7 +250,7 @@ bool RecordStatements::loadIds(const Filter &where, const QString &indexName, st
 }
 
 bool RecordStatements::scan(const Filter &where, const QString &indexName, const QList<int> &fields,
-                            const std::function<bool(qint64, const QList<QVariant> &)> &callback)
+                            const std::function<bool(qint64, const QList<QVariant> &)> &callback, bool stored)
 {
     const TableSchema &schema = m_store.schema();
     for (int f : fields)
@@ -273,7 +273,7 @@ bool RecordStatements::scan(const Filter &where, const QString &indexName, const
     int rc;
     while ((rc = s.step()) == SQLITE_ROW) {
         for (int k = 0; k < fields.size(); ++k)
-            values[k] = StoredToNatural(schema.fields().at(fields.at(k)), s.valueAt(k + 1));
+            values[k] = stored ? s.valueAt(k + 1) : StoredToNatural(schema.fields().at(fields.at(k)), s.valueAt(k + 1));
         if (!callback(s.int64At(0), values))
             return true;
     }
@@ -282,22 +282,29 @@ bool RecordStatements::scan(const Filter &where, const QString &indexName, const
 
 namespace {
 
-// Every field read from the source, in the table's order.
-QList<int> allFields(const TableSchema &schema)
+// The fields a search reads, in the table's order: those that can match.
+QList<int> searchedFields(const TableSchema &schema, const TextSearch &search)
 {
     QList<int> fields;
     for (int i = 0; i < schema.fieldCount(); ++i)
-        fields.append(i);
+        if (SqlTextSearch::MayMatch(search, schema.fields().at(i)))
+            fields.append(i);
     return fields;
 }
 
-QStringList columnsOf(const TableSchema &schema, const TableSource &src)
+// The condition of a search over those fields of a source.
+struct SearchCondition
 {
+    QList<FieldDef> fields;
     QStringList columns;
-    for (int i = 0; i < schema.fieldCount(); ++i)
-        columns.append(schema.columnRef(i, src));
-    return columns;
-}
+    SearchCondition(const TableSchema &schema, const QList<int> &read, const TableSource &src)
+    {
+        for (int i : read) {
+            fields.append(schema.fields().at(i));
+            columns.append(schema.columnRef(i, src));
+        }
+    }
+};
 
 } // namespace
 
@@ -306,11 +313,13 @@ bool RecordStatements::firstMatchingKey(const Filter &where, const TextSearch &s
 {
     *key = -1;
     const TableSchema &schema = m_store.schema();
+    const QList<int> read = searchedFields(schema, search);
     TableSource src;
     CompiledFilter cf;
-    if (!m_store.compile(where, QString(), &src, &cf, nullptr, allFields(schema)))
+    if (!m_store.compile(where, QString(), &src, &cf, nullptr, read))
         return false;
-    const SqlTextSearch match(search, schema.fields(), columnsOf(schema, src));
+    const SearchCondition on(schema, read, src);
+    const SqlTextSearch match(search, on.fields, on.columns);
     const int p = int(cf.params.size());
     Stmt s =
         m_store.prepare(QStringLiteral("SELECT %1 FROM %2 WHERE (%3) AND %1 %4 ?%5 AND (%6) ORDER BY %1 %7 LIMIT 1")
@@ -333,8 +342,10 @@ bool RecordStatements::matchingKeys(const TextSearch &search, const qint64 *keys
     // One statement text for every batch: keys not given are NULL and match nothing.
     constexpr int kBatch = 500;
     const TableSchema &schema = m_store.schema();
-    const TableSource src = schema.wholeRecords();
-    const SqlTextSearch match(search, schema.fields(), columnsOf(schema, src));
+    const QList<int> read = searchedFields(schema, search);
+    const TableSource src = schema.sourceFor(read);
+    const SearchCondition on(schema, read, src);
+    const SqlTextSearch match(search, on.fields, on.columns);
     QStringList marks;
     for (int k = 1; k <= kBatch; ++k)
         marks.append(QStringLiteral("?%1").arg(k));

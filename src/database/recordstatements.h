@@ -52,8 +52,9 @@ public:
     // gets the fields that decide them and their order.
     bool loadIds(const Filter &where, const QString &indexName, std::vector<qint64> *out, QList<int> *fields,
                  size_t reserve = 0);
+    // Values in their natural form, or as stored when stored is true.
     bool scan(const Filter &where, const QString &indexName, const QList<int> &fields,
-              const std::function<bool(qint64 id, const QList<QVariant> &values)> &callback);
+              const std::function<bool(qint64 id, const QList<QVariant> &values)> &callback, bool stored = false);
     // The search through the records (textsearch.h). In the primary order: the
     // first key from key `from` on (backward: down from it) of the records under
     // the filter that match; -1 when none does.

@@ -112,28 +112,29 @@ bool TransferRecords(AddressTable &target, const QString &sourceFile, bool onlyM
     if (!appender.isValid())
         return failWith(error, appender.lastError());
     QString failure;
-    const bool scanned = source.scan(where, QString(), read, [&](qint64 id, const QList<QVariant> &values) {
+    const bool scanned = source.scanStored(where, read, [&](qint64 id, const QList<QVariant> &values) {
         auto refuse = [&](const QString &why) {
             failure = QStringLiteral("Der Datensatz mit der ID %1 kann nicht übernommen werden: %2").arg(id).arg(why);
             return false;
         };
         for (int k = 0; k < copies.size(); ++k) {
             const Copy &c = copies.at(k);
-            const FieldDef &to = target.field(c.to);
-            QVariant value = values.at(k);
-            if (value.isValid() && (c.asText || to.type == FieldType::String)) {
-                const QString text = NaturalToText(source.field(c.from), value);
-                // The table would cut long text to the field's size; a transfer loses nothing on the way.
-                if (to.type == FieldType::String && text.size() > to.size)
-                    return refuse(
-                        QStringLiteral("der Wert des Felds \"%1\" ist länger als die %2 Zeichen des Felds \"%3\".")
-                            .arg(source.field(c.from).name)
-                            .arg(to.size)
-                            .arg(to.name));
-                if (c.asText)
-                    value = text;
-            }
-            if (!appender.setValue(c.to, value))
+            const FieldDef &from = source.field(c.from), &to = target.field(c.to);
+            const QVariant &stored = values.at(k);
+            // Alike fields take the value as it is stored; others its text form.
+            const bool blank = !stored.isValid() || stored.isNull();
+            const QString text = blank || !(c.asText || to.type == FieldType::String) ? QString()
+                                 : c.asText                                           ? StoredToText(from, stored)
+                                                                                      : stored.toString();
+            // The table would cut long text to the field's size; a transfer loses nothing on the way.
+            if (to.type == FieldType::String && text.size() > to.size)
+                return refuse(
+                    QStringLiteral("der Wert des Felds \"%1\" ist länger als die %2 Zeichen des Felds \"%3\".")
+                        .arg(from.name)
+                        .arg(to.size)
+                        .arg(to.name));
+            const bool set = c.asText && !blank ? appender.setText(c.to, text) : appender.setStored(c.to, stored);
+            if (!set)
                 return refuse(appender.lastError());
         }
         if (!appender.append())

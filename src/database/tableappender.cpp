@@ -43,6 +43,16 @@ bool TableAppender::setValue(int field, const QVariant &value)
     return NaturalToStored(m_table.field(field), value, &m_values[field], &m_error);
 }
 
+bool TableAppender::setStored(int field, const QVariant &stored)
+{
+    if (!m_ok || field < 0 || field >= m_table.fieldCount() || field == m_table.m_store.schema().keyField()) {
+        m_error = QStringLiteral("Das Feld kann nicht gesetzt werden.");
+        return false;
+    }
+    m_values[field] = stored;
+    return true;
+}
+
 bool TableAppender::append()
 {
     if (!m_ok || m_done)

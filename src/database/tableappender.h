@@ -22,6 +22,8 @@ public:
     // Values of the next record (a QString is the text form); fields not set stay blank.
     bool setValue(int field, const QVariant &value);
     bool setText(int field, const QString &text) { return setValue(field, QVariant(text)); }
+    // A value as a table file of the same field type stores it (a copy between tables).
+    bool setStored(int field, const QVariant &stored);
     // Writes the record and starts the next; false when it is refused (the
     // record is skipped, the transaction stays usable).
     bool append();

@@ -5,6 +5,7 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <charconv>
 #include <cstdlib>
 #include <string_view>
 #include <vector>
@@ -51,12 +52,38 @@ std::u32string_view foldedCodePoints(const char *text, int length)
     buffer.clear();
     const auto *s = reinterpret_cast<const unsigned char *>(text);
     for (int i = 0; i < length;) {
-        if (s[i] < 0x80)
-            buffer.push_back(FoldCodePoint(s[i++]));
-        else
+        const unsigned char c = s[i];
+        if (c < 0x80) {
+            buffer.push_back(c >= 'A' && c <= 'Z' ? c + 32 : c);
+            ++i;
+        } else {
             buffer.push_back(FoldCodePoint(NextCodePoint(s, length, i)));
+        }
     }
     return buffer;
+}
+
+// Whether the folded ASCII needle occurs in ASCII text, folding the text on the way.
+bool containsFoldedAscii(const char *text, int length, const std::string &needle)
+{
+    const int n = int(needle.size());
+    const auto lower = [](unsigned char c) { return char(c >= 'A' && c <= 'Z' ? c + 32 : c); };
+    for (int i = 0; i + n <= length; ++i) {
+        int j = 0;
+        while (j < n && lower(static_cast<unsigned char>(text[i + j])) == needle[size_t(j)])
+            ++j;
+        if (j == n)
+            return true;
+    }
+    return false;
+}
+
+bool isAscii(const char *text, int length)
+{
+    for (int i = 0; i < length; ++i)
+        if (static_cast<unsigned char>(text[i]) >= 0x80)
+            return false;
+    return true;
 }
 
 std::u32string folded(const QString &text)
@@ -99,7 +126,12 @@ TextSearch::TextSearch(Kind kind, const QString &term) : m_kind(kind)
 {
     switch (kind) {
     case Kind::MatchCase: m_bytes = Trimmed(term).toUtf8(); break;
-    case Kind::IgnoreCase: m_folded = folded(Trimmed(term)); break;
+    case Kind::IgnoreCase:
+        m_folded = folded(Trimmed(term));
+        // Most terms and most data are plain ASCII: those are compared byte by byte.
+        if (std::all_of(m_folded.begin(), m_folded.end(), [](char32_t c) { return c < 0x80; }))
+            m_ascii = std::string(m_folded.begin(), m_folded.end());
+        break;
     case Kind::Fuzzy: m_folded = folded(term); break;
     }
 }
@@ -129,7 +161,11 @@ bool TextSearch::matchesUtf8(const char *text, int length) const
         // UTF-8 never matches in the middle of a character, so the bytes can be compared as they are.
         return std::string_view(text, size_t(length)).find(std::string_view(m_bytes.constData(), m_bytes.size())) !=
                std::string_view::npos;
-    case Kind::IgnoreCase: return foldedCodePoints(text, length).find(m_folded) != std::u32string_view::npos;
+    case Kind::IgnoreCase:
+        // Only ASCII folds to ASCII but for a few signs (the Kelvin sign, the dotted capital I).
+        if (!m_ascii.empty() && isAscii(text, length))
+            return containsFoldedAscii(text, length, m_ascii);
+        return foldedCodePoints(text, length).find(m_folded) != std::u32string_view::npos;
     case Kind::Fuzzy: {
         const std::u32string_view t = foldedCodePoints(text, length);
         return fuzzyMatch(t.data(), int(t.size()));
@@ -168,6 +204,12 @@ SqlTextSearch::SqlTextSearch(const TextSearch &search, const QList<FieldDef> &fi
 {
 }
 
+bool SqlTextSearch::MayMatch(const TextSearch &search, const FieldDef &field)
+{
+    return field.type != FieldType::Boolean || search.matches(QString()) || search.matches(QStringLiteral("True")) ||
+           search.matches(QStringLiteral("False"));
+}
+
 QString SqlTextSearch::condition(int parameter) const
 {
     if (m_search.findsNothing() || m_columns.isEmpty())
@@ -199,6 +241,11 @@ bool SqlTextSearch::matchesStored(int i, sqlite3_value *value) const
     if ((f.type == FieldType::String || f.type == FieldType::Memo) && type == SQLITE_TEXT)
         return m_search.matchesUtf8(reinterpret_cast<const char *>(sqlite3_value_text(value)),
                                     sqlite3_value_bytes(value));
+    if ((f.type == FieldType::Integer || f.type == FieldType::AutoInc) && type == SQLITE_INTEGER) {
+        char digits[24];
+        const auto end = std::to_chars(digits, digits + sizeof digits, sqlite3_value_int64(value)).ptr;
+        return m_search.matchesUtf8(digits, int(end - digits));
+    }
     return m_search.matches(StoredToText(f, StoredValueOf(value)));
 }
 

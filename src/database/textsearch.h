@@ -53,6 +53,7 @@ private:
     bool fuzzyMatch(const char32_t *text, int length) const;
 
     Kind m_kind;
+    std::string m_ascii;     // IgnoreCase: the folded term when it is ASCII
     QByteArray m_bytes;      // MatchCase: the trimmed term as UTF-8
     std::u32string m_folded; // IgnoreCase: the trimmed term, Fuzzy: the whole term; folded
 };
@@ -68,6 +69,9 @@ public:
     QString condition(int parameter) const;
     void bind(sqlite3_stmt *statement, int parameter) const;
 
+    // Whether any value of the field can match: a boolean field's three texts
+    // may all miss the term, and then the field need not be read at all.
+    static bool MayMatch(const TextSearch &search, const FieldDef &field);
     // What the SQL function asks: whether the stored value of field i matches.
     bool matchesStored(int i, sqlite3_value *value) const;
 
