@@ -4,6 +4,8 @@
 #include "paths.h"
 #include "textfile.h"
 
+#include <algorithm>
+
 namespace vt {
 
 namespace {
@@ -112,6 +114,23 @@ bool TransferRecords(AddressTable &target, const QString &sourceFile, bool onlyM
     if (!appender.isValid())
         return failWith(error, appender.lastError());
     QString failure;
+    if (appender.canAppendFrom() &&
+        std::none_of(copies.begin(), copies.end(), [](const Copy &c) { return c.asText; })) {
+        // Alike fields all: the records go over inside SQLite.
+        QList<QPair<int, int>> columns;
+        for (const Copy &c : std::as_const(copies))
+            columns.append({c.to, c.from});
+        if (progress)
+            progress(0, total);
+        source.close();
+        qint64 n = 0;
+        if (!appender.appendFrom(sourceFile, where, columns, &n) || !appender.commit())
+            return failWith(error, appender.lastError() + QStringLiteral("\r\rEs wurden keine Datensätze übernommen."));
+        *copied = n;
+        if (progress)
+            progress(n, total);
+        return true;
+    }
     const bool scanned = source.scanStored(where, read, [&](qint64 id, const QList<QVariant> &values) {
         auto refuse = [&](const QString &why) {
             failure = QStringLiteral("Der Datensatz mit der ID %1 kann nicht übernommen werden: %2").arg(id).arg(why);
