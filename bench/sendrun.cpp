@@ -11,9 +11,9 @@
 #include "connection.h"
 #include "definitionfiles.h"
 #include "mailmessage.h"
-#include "messages.h"
 #include "smtpclient.h"
 #include "smtpsink.h"
+#include "smtpsubmission.h"
 #include "textfile.h"
 
 #include <QCoreApplication>
@@ -27,17 +27,6 @@
 using namespace vt;
 
 namespace {
-
-// A benchmark has nobody to answer a box: every box is printed and answered "No".
-class PrintedMessages : public Messages
-{
-public:
-    MsgButton show(MsgKind, const QString &text, const QList<MsgButton> &, MsgButton) override
-    {
-        std::fprintf(stderr, "bench_sendrun: box: %s\n", qPrintable(text));
-        return MsgButton::No;
-    }
-};
 
 int fail(const QString &what)
 {
@@ -109,9 +98,10 @@ struct Figures
     int sent = 0;
 };
 
-bool runOnce(SendRun::Config config, SmtpClient &client, Figures *out, QString *error)
+bool runOnce(SendRun::Config config, SmtpSubmission &submission, Figures *out, QString *error)
 {
-    SendRun run(config, &client);
+    // A failure of the server ends the run: nobody is asked.
+    SendRun run(config, &submission);
     QEventLoop loop;
     QObject::connect(&run, &SendRun::finished, &loop, &QEventLoop::quit);
     QElapsedTimer timer;
@@ -123,7 +113,10 @@ bool runOnce(SendRun::Config config, SmtpClient &client, Figures *out, QString *
     loop.exec();
     const double seconds = double(timer.nsecsElapsed()) / 1e9;
     if (run.outcome() != SendRun::Outcome::Completed || run.sentCount() != run.total()) {
-        *error = QStringLiteral("the run ended after %1 of %2 mails").arg(run.sentCount()).arg(run.total());
+        *error = QStringLiteral("the run ended after %1 of %2 mails: %3")
+                     .arg(run.sentCount())
+                     .arg(run.total())
+                     .arg(run.errorText());
         return false;
     }
     out->sent = run.sentCount();
@@ -135,11 +128,7 @@ bool runOnce(SendRun::Config config, SmtpClient &client, Figures *out, QString *
 
 int main(int argc, char **argv)
 {
-    // Offscreen: the run needs no window, but the program's message boxes need an application.
-    qputenv("QT_QPA_PLATFORM", "offscreen");
     QCoreApplication app(argc, argv);
-    PrintedMessages boxes;
-    Messages::setInstance(&boxes);
     const int count = argc > 1 ? std::atoi(argv[1]) : 10000;
     SmtpSink sink;
     if (const QString problem = sink.start(); !problem.isEmpty())
@@ -168,6 +157,7 @@ int main(int argc, char **argv)
     SmtpClient client;
     ConfigureSmtpClient(client, settings);
     client.setLogFileName(folder + QStringLiteral("/Logfile.txt"));
+    SmtpClientSubmission submission(client);
 
     SendRun::Config config;
     config.table = &table;
@@ -187,7 +177,7 @@ int main(int argc, char **argv)
     Figures text, html;
     const long rssBefore = ProcessMemoryKb();
     config.mode = SendRun::Mode::Text;
-    if (!runOnce(config, client, &text, &error))
+    if (!runOnce(config, submission, &text, &error))
         return fail(QStringLiteral("text run: ") + error);
     const long rssAfterText = ProcessMemoryKb();
 
@@ -200,7 +190,7 @@ int main(int argc, char **argv)
     config.html.statsUrl = QStringLiteral("https://www.example.com/stats/");
     config.html.mailingId = QStringLiteral("202401011200");
     config.html.trackingKey = QByteArray(64, 'a');
-    if (!runOnce(config, client, &html, &error))
+    if (!runOnce(config, submission, &html, &error))
         return fail(QStringLiteral("HTML run: ") + error);
     const long rssAfterHtml = ProcessMemoryKb();
 

@@ -12,6 +12,9 @@ AddressModel::AddressModel(AddressTable *table, QObject *parent) : QAbstractTabl
     // before any view can ask for data in between.
     connect(table, &AddressTable::rowsReset, this, [this] {
         beginResetModel();
+        // A new row lasts only while the table inserts (a post elsewhere ends it).
+        m_newRow = m_newRow && m_table->state() == AddressTable::State::Insert;
+        ++m_resets;
         endResetModel();
     });
     connect(table, &AddressTable::rowChanged, this, [this](qint64 row) {
@@ -98,7 +101,76 @@ int AddressModel::rowCount(const QModelIndex &parent) const
 {
     if (parent.isValid() || !m_table || !m_table->isOpen())
         return 0;
-    return int(m_table->recordCount());
+    return int(m_table->recordCount()) + (m_newRow ? 1 : 0);
+}
+
+void AddressModel::setEditable(bool on)
+{
+    if (!on)
+        cancelNewRow();
+    m_editable = on;
+}
+
+bool AddressModel::beginNewRow()
+{
+    if (m_newRow)
+        return true;
+    if (!m_editable || !m_table || !m_table->isOpen())
+        return false;
+    if (!m_table->append()) {
+        emit editFailed(m_table->lastError());
+        return false;
+    }
+    // A record the program makes has its marks set, not blank.
+    for (int f = 0; f < m_table->fieldCount(); ++f)
+        if (m_table->field(f).type == FieldType::Boolean)
+            m_table->setValue(f, false);
+    const int row = int(m_table->recordCount());
+    beginInsertRows({}, row, row);
+    m_newRow = true;
+    m_newRowValues = false;
+    endInsertRows();
+    return true;
+}
+
+void AddressModel::cancelNewRow()
+{
+    if (!m_newRow)
+        return;
+    const int row = newRow();
+    beginRemoveRows({}, row, row);
+    m_newRow = false;
+    m_table->cancel();
+    endRemoveRows();
+}
+
+bool AddressModel::leaveNewRow()
+{
+    if (!m_newRow)
+        return true;
+    if (!m_newRowValues) {
+        cancelNewRow();
+        return true;
+    }
+    return storeNewRow();
+}
+
+bool AddressModel::storeNewRow()
+{
+    // Storing reads the rows anew, with the record among them; the views start
+    // again then (here, when the table did not say so itself).
+    m_newRow = false;
+    const int resets = m_resets;
+    if (m_table->post()) {
+        if (resets == m_resets) {
+            beginResetModel();
+            endResetModel();
+        }
+        return true;
+    }
+    m_newRow = true;
+    emit editFailed(m_table->lastError());
+    return false;
 }
 
 int AddressModel::columnCount(const QModelIndex &parent) const
@@ -111,6 +183,14 @@ QVariant AddressModel::data(const QModelIndex &index, int role) const
     if (!index.isValid() || !m_table)
         return {};
     const int field = fieldIndexOfColumn(index.column());
+    if (m_newRow && index.row() == newRow()) {
+        switch (role) {
+        case Qt::DisplayRole:
+        case Qt::EditRole: return m_table->text(field);
+        case ValueRole: return m_table->value(field);
+        default: return {};
+        }
+    }
     switch (role) {
     case Qt::DisplayRole:
     case Qt::EditRole: return m_table->textAt(index.row(), field);
@@ -151,6 +231,15 @@ bool AddressModel::setData(const QModelIndex &index, const QVariant &value, int 
     if (role != Qt::EditRole || !index.isValid() || !m_table || !(flags(index) & Qt::ItemIsEditable))
         return false;
     const int field = fieldIndexOfColumn(index.column());
+    if (m_newRow && index.row() == newRow()) {
+        if (!m_table->setValue(field, value)) {
+            emit editFailed(m_table->lastError());
+            return false;
+        }
+        m_newRowValues = true;
+        emit dataChanged(index, index);
+        return storeNewRow();
+    }
     const bool ok =
         m_table->moveTo(index.row()) && m_table->edit() && m_table->setValue(field, value) && m_table->post();
     if (!ok) {

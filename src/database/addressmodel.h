@@ -49,9 +49,24 @@ public:
     void setSortMarker(const QString &fieldName);
     QString sortMarker() const { return m_sortMarker; }
 
-    // Cells can be edited (each change is posted at once).
-    void setEditable(bool on) { m_editable = on; }
+    // Cells can be edited (each change is posted at once). Switching editing
+    // off drops a new row that was not stored.
+    void setEditable(bool on);
     bool isEditable() const { return m_editable; }
+
+    // The new row: while cells are editable, an empty row after the last one,
+    // for a record that does not exist yet (the table is inserting). The first
+    // value entered stores it, and from then on it is an ordinary row. A value
+    // the table refuses stays in the new row, to be corrected.
+    bool beginNewRow();
+    bool hasNewRow() const { return m_newRow; }
+    int newRow() const { return m_newRow ? rowCount() - 1 : -1; }
+    // A value is waiting in the new row.
+    bool newRowHasValues() const { return m_newRow && m_newRowValues; }
+    void cancelNewRow();
+    // Leaving the new row: without values it is dropped, with values they are
+    // stored; false (editFailed sent) when the table refuses them.
+    bool leaveNewRow();
 
     int rowCount(const QModelIndex &parent = {}) const override;
     int columnCount(const QModelIndex &parent = {}) const override;
@@ -65,11 +80,16 @@ signals:
     void editFailed(const QString &message);
 
 private:
+    bool storeNewRow();
+
     QPointer<AddressTable> m_table;
     QList<GridColumn> m_columns;
     QList<int> m_fieldOfColumn;
     QString m_sortMarker;
     bool m_editable = false;
+    bool m_newRow = false;
+    bool m_newRowValues = false;
+    int m_resets = 0; // resets the table asked for
 };
 
 } // namespace vt

@@ -168,14 +168,32 @@ bool AddressTable::refresh()
     return true;
 }
 
+bool AddressTable::loadRowsOf(const Filter &filter)
+{
+    // The rows are read before anything changes: a filter that compiles may
+    // still be one SQLite cannot run (too many values, say), and then the table
+    // stays as it was.
+    if (!m_store.checkFilter(filter))
+        return false;
+    std::vector<qint64> ids;
+    QList<int> fields;
+    if (!m_records.loadIds(filter, m_indexName, &ids, &fields, m_rows.ids().capacity()))
+        return fail(QStringLiteral("Der Filter kann nicht angewendet werden. %1").arg(lastError()));
+    m_rows.setRows(std::move(ids));
+    m_rowSetFields = fields;
+    m_rowsValid = true;
+    return true;
+}
+
 bool AddressTable::setFilterText(const QString &text)
 {
-    if (m_filtered && isOpen() && !m_store.checkFilter(Filter::parse(text)))
+    if (m_filtered && isOpen() && !loadRowsOf(Filter::parse(text)))
         return false;
     m_filterText = text;
     if (m_filtered) {
         m_useBuiltFilter = false;
-        invalidateRows();
+        if (!isOpen())
+            invalidateRows();
         first();
         notifyRowsReset();
     }
@@ -190,10 +208,11 @@ bool AddressTable::setFiltered(bool on)
         return false;
     if (on == m_filtered && !m_useBuiltFilter)
         return true;
+    if (isOpen() && !loadRowsOf(on ? Filter::parse(m_filterText) : Filter()))
+        return false;
     m_filtered = on;
     m_useBuiltFilter = false;
     if (isOpen()) {
-        invalidateRows();
         first();
         notifyRowsReset();
     }
@@ -202,12 +221,11 @@ bool AddressTable::setFiltered(bool on)
 
 bool AddressTable::setFilter(const Filter &filter)
 {
-    if (!m_store.checkFilter(filter) || !checkBrowse())
+    if (!m_store.checkFilter(filter) || !checkBrowse() || !loadRowsOf(filter))
         return false;
     m_builtFilter = filter;
     m_useBuiltFilter = true;
     m_filtered = true;
-    invalidateRows();
     first();
     notifyRowsReset();
     return true;

@@ -212,6 +212,9 @@ private:
     bool fail(const QString &message) { return m_store.fail(message); }
     bool checkOpen() { return m_store.checkOpen(); }
     bool ensureRows();
+    // Reads the rows under the filter in place of the present ones; false, and
+    // nothing changed, when they cannot be read.
+    bool loadRowsOf(const Filter &filter);
     void invalidateRows();
     // After the rows were read anew: the row of record id, or when it is gone
     // the row fallback, kept within the rows (-1 when there are none).

@@ -1,12 +1,19 @@
 #include "filter.h"
 #include "text.h"
 
+#include <QStringList>
+
+#include <algorithm>
+
 namespace vt {
 
 struct FilterNode
 {
     enum Kind { And, Or, Condition } kind = Condition;
-    std::shared_ptr<const FilterNode> left, right;
+    // And, Or: the conditions or groups joined, in the order written. A run of
+    // one keyword is one node, so its length adds nothing to the depth.
+    QList<std::shared_ptr<const FilterNode>> operands;
+    int depth = 1; // levels of this node and the nodes below it
     QString field;
     CompareOp op = CompareOp::Equal;
     QString literal; // value in its text form
@@ -16,6 +23,30 @@ struct FilterNode
 };
 
 namespace {
+
+// The operands of a node of the given kind: those of the same kind are taken
+// apart, so "(a AND b) AND c" is one run of three.
+std::shared_ptr<const FilterNode> joined(FilterNode::Kind kind, const QList<std::shared_ptr<const FilterNode>> &parts)
+{
+    if (parts.size() == 1)
+        return parts.first();
+    auto n = std::make_shared<FilterNode>();
+    n->kind = kind;
+    for (const auto &p : parts) {
+        if (p->kind == kind)
+            n->operands += p->operands;
+        else
+            n->operands.append(p);
+    }
+    for (const auto &p : std::as_const(n->operands))
+        n->depth = std::max(n->depth, p->depth + 1);
+    return n;
+}
+
+QString tooDeep()
+{
+    return QStringLiteral("Ausdruck zu tief geschachtelt (mehr als %1 Ebenen)").arg(kMaxFilterDepth);
+}
 
 enum class Tok { End, Word, Quoted, Name, Op, Open, Close };
 
@@ -115,25 +146,20 @@ private:
         return m_tok.kind == Tok::Word && AsciiUpper(m_tok.text) == QLatin1String(word);
     }
 
-    std::shared_ptr<const FilterNode> join(FilterNode::Kind kind, std::shared_ptr<const FilterNode> l,
-                                           std::shared_ptr<const FilterNode> r)
-    {
-        auto n = std::make_shared<FilterNode>();
-        n->kind = kind;
-        n->left = std::move(l);
-        n->right = std::move(r);
-        return n;
-    }
-
     // Operands joined by a keyword, left to right.
     std::shared_ptr<const FilterNode> chain(FilterNode::Kind kind, const char *keyword,
                                             std::shared_ptr<const FilterNode> (Parser::*operand)())
     {
-        auto node = (this->*operand)();
+        QList<std::shared_ptr<const FilterNode>> parts{(this->*operand)()};
         while (m_error.isEmpty() && isKeyword(keyword)) {
             advance();
-            node = join(kind, node, (this->*operand)());
+            parts.append((this->*operand)());
         }
+        if (!m_error.isEmpty())
+            return nullptr;
+        auto node = joined(kind, parts);
+        if (node->depth > kMaxFilterDepth)
+            setError(QStringLiteral("%1 an Stelle %2").arg(tooDeep()).arg(m_tok.pos));
         return node;
     }
 
@@ -147,8 +173,15 @@ private:
             return nullptr;
         if (m_tok.kind == Tok::Open) {
             const int pos = m_tok.pos;
+            // Each group is one level of recursion here: the limit keeps the stack small.
+            if (m_groups >= kMaxFilterDepth) {
+                setError(QStringLiteral("%1 an Stelle %2").arg(tooDeep()).arg(pos));
+                return nullptr;
+            }
+            ++m_groups;
             advance();
             auto node = orExpr();
+            --m_groups;
             if (m_error.isEmpty() && m_tok.kind != Tok::Close)
                 setError(QStringLiteral("schließende Klammer zu Stelle %1 fehlt").arg(pos));
             advance();
@@ -201,6 +234,7 @@ private:
     qsizetype m_i = 0;
     Token m_tok;
     QString m_error;
+    int m_groups = 0; // open parentheses around the current token
 };
 
 } // namespace
@@ -242,12 +276,8 @@ struct FilterCompiler
             return b;
         if (!b.m_root)
             return a;
-        auto n = std::make_shared<FilterNode>();
-        n->kind = kind;
-        n->left = a.m_root;
-        n->right = b.m_root;
         Filter f;
-        f.m_root = n;
+        f.m_root = joined(kind, {a.m_root, b.m_root});
         return f;
     }
 
@@ -256,8 +286,11 @@ struct FilterCompiler
         if (!out.error.isEmpty())
             return {};
         if (n.kind != FilterNode::Condition) {
-            const QString l = node(*n.left), r = node(*n.right);
-            return QStringLiteral("(%1 %2 %3)").arg(l, n.kind == FilterNode::And ? u"AND" : u"OR", r);
+            QStringList parts;
+            for (const auto &o : n.operands)
+                parts.append(node(*o));
+            return balanced(parts, 0, parts.size(),
+                            n.kind == FilterNode::And ? QStringLiteral(" AND ") : QStringLiteral(" OR "));
         }
         const int fi = FindField(fields, n.field);
         if (fi < 0) {
@@ -301,6 +334,16 @@ struct FilterCompiler
         case CompareOp::GreaterEqual: return col + QStringLiteral(" >= ?");
         }
         return {};
+    }
+
+    // A long run as a balanced tree of pairs: SQLite's expressions may nest only
+    // so deep, and a run written "a AND b AND c ..." nests as deep as it is long.
+    static QString balanced(const QStringList &parts, qsizetype from, qsizetype to, const QString &keyword)
+    {
+        if (to - from == 1)
+            return parts.at(from);
+        const qsizetype mid = from + (to - from) / 2;
+        return u'(' + balanced(parts, from, mid, keyword) + keyword + balanced(parts, mid, to, keyword) + u')';
     }
 
     QString prefixCondition(const FieldDef &f, int fi, const QString &col, bool negate, const QString &literal)
@@ -361,6 +404,9 @@ CompiledFilter CompileFilter(const Filter &filter, const QList<FieldDef> &fields
         return c.out;
     }
     if (auto root = FilterCompiler::root(filter)) {
+        // Filters built in code are held to the limit the text is held to.
+        if (root->depth > kMaxFilterDepth)
+            c.out.error = tooDeep();
         const QString where = c.node(*root);
         if (!c.out.error.isEmpty()) {
             c.out.error = filter.source().isEmpty()

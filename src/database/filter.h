@@ -10,7 +10,9 @@
 // - a star at the end of the value with = or <> matches values that begin with
 //   the rest ("'*'" alone matches every record); with the other operators the star
 //   is dropped;
-// - AND binds tighter than OR; parentheses group; AND and OR in any case;
+// - AND binds tighter than OR; parentheses group; AND and OR in any case; a run
+//   of conditions joined by one keyword may be as long as it likes, but groups
+//   nest at most kMaxFilterDepth deep (deeper text is an error, never a crash);
 // - text is compared without regard to case, umlauts included; booleans are
 //   written 'True'/'False', dates 'dd.MM.yyyy', decimals with comma or full stop;
 // - a blank field is the empty value: Selected='' matches it, Selected='False' and
@@ -31,6 +33,9 @@
 namespace vt {
 
 enum class CompareOp { Equal, NotEqual, Less, Greater, LessEqual, GreaterEqual };
+
+// How deep parentheses, and AND and OR inside each other, may nest in a filter.
+inline constexpr int kMaxFilterDepth = 200;
 
 struct FilterNode;
 

@@ -2,22 +2,37 @@
 #include "databasefiles.h"
 #include "definitionfiles.h"
 #include "inifile.h"
-#include "messages.h"
 #include "paths.h"
 #include "text.h"
 #include "textfile.h"
 #include "windowsinfo.h"
 
+#include <algorithm>
+
 namespace vt {
 
 namespace {
 
+bool isControl(QChar c)
+{
+    return c.category() == QChar::Other_Control;
+}
+
 // A name from a file that is used as a file name in the data folder: never a
-// path, so that a definition file cannot reach outside the data folder.
+// path, so that a definition file cannot reach outside the data folder, and
+// without control characters (a NUL would end the path early for SQLite).
 bool isPlainFileName(const QString &name)
 {
     return !Trimmed(name).isEmpty() && !name.contains(QLatin1Char('/')) && !name.contains(QLatin1Char('\\')) &&
-           name != QLatin1String(".") && name != QLatin1String("..");
+           name != QLatin1String(".") && name != QLatin1String("..") &&
+           std::none_of(name.begin(), name.end(), isControl);
+}
+
+// A name as it can be shown: control characters as "?".
+QString shownName(QString name)
+{
+    std::replace_if(name.begin(), name.end(), isControl, QLatin1Char('?'));
+    return name;
 }
 
 QString definitionMissing(const QString &name)
@@ -40,14 +55,6 @@ TMainState::~TMainState()
 QString TMainState::SendRunActiveText()
 {
     return QStringLiteral("Während des Mailversands nicht möglich!\rBitte warten Sie, bis der Versand beendet ist.");
-}
-
-bool TMainState::CommandRefusedDuringSendRun() const
-{
-    if (!SendRunActive)
-        return false;
-    information(SendRunActiveText());
-    return true;
 }
 
 void TMainState::SetAppFolder(const QString &folder)
@@ -94,8 +101,15 @@ QString TMainState::GridLayoutPath(const QString &definitionFile) const
 // ---------------------------------------------------------------------------
 // Opening
 
+bool TMainState::fail(const QString &text)
+{
+    m_errorText = text;
+    return false;
+}
+
 bool TMainState::OpenDatabase(const QString &name)
 {
+    m_errorText.clear();
     if (Trimmed(name).isEmpty())
         return false;
     bool ok = false;
@@ -105,21 +119,16 @@ bool TMainState::OpenDatabase(const QString &name)
         if (IsFile(path))
             lines = ReadLines(path, &ok);
     }
-    if (!ok) {
-        error(definitionMissing(name));
-        return false;
-    }
+    if (!ok)
+        return fail(definitionMissing(name));
     const QStringList tables = DefinitionTableNames(lines);
-    if (tables.isEmpty()) {
-        error(QStringLiteral("Die Datenbank-Definitionsdatei \"%1\" nennt keine Tabelle!").arg(name));
-        return false;
-    }
+    if (tables.isEmpty())
+        return fail(QStringLiteral("Die Datenbank-Definitionsdatei \"%1\" nennt keine Tabelle!").arg(name));
     for (const QString &t : tables)
-        if (!isPlainFileName(t)) {
-            error(QStringLiteral("Die Datenbank-Definitionsdatei \"%1\" nennt einen ungültigen Tabellennamen: \"%2\"")
-                      .arg(name, t));
-            return false;
-        }
+        if (!isPlainFileName(t))
+            return fail(
+                QStringLiteral("Die Datenbank-Definitionsdatei \"%1\" nennt einen ungültigen Tabellennamen: \"%2\"")
+                    .arg(name, shownName(t)));
     QList<TTableComponent> components = buildComponents(tables, &ok);
     if (!ok)
         return false;
@@ -197,20 +206,18 @@ void TMainState::deleteComponents(QList<TTableComponent> &components)
 
 bool TMainState::openComponent(TTableComponent &c)
 {
-    if (!c.table->open(ResolveExisting(DataFolder, c.tableName + QStringLiteral(".DB")))) {
-        error(c.table->lastError());
-        return false;
-    }
+    if (!c.table->open(ResolveExisting(DataFolder, c.tableName + QStringLiteral(".DB"))))
+        return fail(c.table->lastError());
     c.table->last();
     return true;
 }
 
 bool TMainState::CreateTableFromDefinition(const QString &tableName)
 {
+    m_errorText.clear();
     if (CreateTableFile(DataFolder, tableName, nullptr))
         return true;
-    error(QStringLiteral("Database not created!"));
-    return false;
+    return fail(QStringLiteral("Database not created!"));
 }
 
 bool TMainState::readTableDefinitions(const QString &tableName, Lists *lists)
@@ -227,10 +234,8 @@ bool TMainState::readTableDefinitions(const QString &tableName, Lists *lists)
         bool ok = false;
         if (IsFile(path))
             *f.list = ReadLines(path, &ok);
-        if (!ok) {
-            error(QStringLiteral("Die Definitionsdatei \"%1\" kann nicht gelesen werden!").arg(fileName));
-            return false;
-        }
+        if (!ok)
+            return fail(QStringLiteral("Die Definitionsdatei \"%1\" kann nicht gelesen werden!").arg(fileName));
     }
     return true;
 }
@@ -248,6 +253,7 @@ void TMainState::installLists(const Lists &lists)
 
 bool TMainState::LoadTableDefinitions(const QString &tableName)
 {
+    m_errorText.clear();
     Lists lists;
     if (!readTableDefinitions(tableName, &lists)) {
         installLists({});
@@ -259,6 +265,7 @@ bool TMainState::LoadTableDefinitions(const QString &tableName)
 
 bool TMainState::ActivateTable(int n)
 {
+    m_errorText.clear();
     if (n < 1 || DatabaseDefinition.size() < n + 1 || TableComponents.size() < n)
         return false;
     CloseTableExtras();

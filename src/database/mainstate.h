@@ -94,11 +94,13 @@ public:
 
     TMainWindowOps *Ops = nullptr;
 
-    // The one check of every command that changes the open table (imports,
-    // deletes, bulk tools, opening another database, grid editing): while a send
-    // run is going it tells the user so and returns true, and the command stops.
-    bool CommandRefusedDuringSendRun() const;
+    // What a command that changes the open table says while a send run is going
+    // (the windows' check is CommandRefusedDuringSendRun(), sendrunguard.h).
     static QString SendRunActiveText();
+
+    // The operations below show nothing: when one fails it returns false and
+    // errorText() says why, for the caller to show (empty when there is nothing to say).
+    QString errorText() const { return m_errorText; }
 
     // Sets AppFolder and the folders inside it; SystemTempFolder is the system's
     // temporary folder.
@@ -116,16 +118,16 @@ public:
     // Opens the database of a definition file of the data folder. The new
     // database is made ready first (tables created when missing, definition
     // files read, table 1 opened); only then is the open one left (its grid
-    // layout saved, its components freed). When anything fails the user gets one
-    // message and the database that was open stays open as it was. An empty name
-    // changes nothing.
+    // layout saved, its components freed). When anything fails there is one
+    // message to show (errorText()), and the database that was open stays open as it was.
+    // An empty name changes nothing.
     bool OpenDatabase(const QString &name);
     // Saves the grid layout of the open database and posts a pending edit (closing the window).
     void SaveOpenDatabase();
 
     // The steps of opening, also used by the database dialogs.
     // Creates the table DataFolder + name + ".DB" from its field definition file
-    // and writes the creation log; says "Database not created!" when it fails.
+    // and writes the creation log; "Database not created!" when it fails.
     bool CreateTableFromDefinition(const QString &tableName);
     // Reads the filter preset, combo definition and field definition files of a
     // table into the lists and fills the filter box; all or nothing.
@@ -165,6 +167,9 @@ signals:
     void webMenusChanged(bool links, bool fetch);
 
 private:
+    bool fail(const QString &text);
+
+    QString m_errorText;
     struct Lists
     {
         QStringList filterPresets, comboDefinitions, fieldDefinitions;

@@ -24,29 +24,29 @@ constexpr int kPopReplyMs = 60000;
 
 } // namespace
 
-ConnectionSettings ReadConnectionSettings(const IniFile &ini)
+ConnectionSettings ReadConnectionSettings(const IniFile &ini, const IniReport &report)
 {
     using namespace MailKeys;
     const QString trueText = QStringLiteral("True");
     const QString falseText = QStringLiteral("False");
     ConnectionSettings s;
-    s.host = CheckedReadString(ini, SmtpSection, Host, {});
-    s.port = CheckedReadString(ini, SmtpSection, Port, {});
-    const bool authFirst = CheckedReadString(ini, AuthSection, Authentication, falseText) == trueText;
-    s.userName = CheckedReadString(ini, SmtpSection, UserName, {});
+    s.host = CheckedReadString(ini, SmtpSection, Host, {}, report);
+    s.port = CheckedReadString(ini, SmtpSection, Port, {}, report);
+    const bool authFirst = CheckedReadString(ini, AuthSection, Authentication, falseText, report) == trueText;
+    s.userName = CheckedReadString(ini, SmtpSection, UserName, {}, report);
     if (authFirst)
-        s.password = CheckedReadString(ini, SmtpSection, Password, {});
+        s.password = CheckedReadString(ini, SmtpSection, Password, {}, report);
     s.sslActive = ini.readBool(SslSection, SslActive, false);
     s.charsetIndex = ini.readInteger(CodeSetSection, CodeSetIndex, 0);
     if (s.charsetIndex < 0 || s.charsetIndex > 3)
         s.charsetIndex = 0;
-    s.popHost = CheckedReadString(ini, PopSection, Host, {});
-    s.popAccount = CheckedReadString(ini, PopSection, PopAccount, {});
-    s.popPassword = CheckedReadString(ini, PopSection, Password, {});
-    s.popPort = CheckedReadString(ini, PopSection, Port, QStringLiteral("110"));
-    s.delaySeconds = qMax(0, CheckedReadInteger(ini, DelaySection, Delay, 0));
-    s.popBeforeSmtp = CheckedReadString(ini, PopBeforeSmtpSection, PopBeforeSmtp, falseText) == trueText;
-    s.authentication = CheckedReadString(ini, AuthSection, Authentication, falseText) == trueText;
+    s.popHost = CheckedReadString(ini, PopSection, Host, {}, report);
+    s.popAccount = CheckedReadString(ini, PopSection, PopAccount, {}, report);
+    s.popPassword = CheckedReadString(ini, PopSection, Password, {}, report);
+    s.popPort = CheckedReadString(ini, PopSection, Port, QStringLiteral("110"), report);
+    s.delaySeconds = qMax(0, CheckedReadInteger(ini, DelaySection, Delay, 0, report));
+    s.popBeforeSmtp = CheckedReadString(ini, PopBeforeSmtpSection, PopBeforeSmtp, falseText, report) == trueText;
+    s.authentication = CheckedReadString(ini, AuthSection, Authentication, falseText, report) == trueText;
     if (!s.authentication)
         s.password.clear();
     // The identity chosen in the options is the one stored there.

@@ -2,6 +2,7 @@
 // The mail server set-up of a send run and of the test mail: the settings read
 // in their fixed order (missing sections and keys reported one by one), the POP3
 // logon of "POP vor SMTP", and the SMTP component configured from them.
+#include "checkedini.h"
 #include "mailsettings.h"
 
 #include <QSslConfiguration>
@@ -31,10 +32,11 @@ struct ConnectionSettings
 inline const QString kUnsetSmtpHost = QStringLiteral("Ihr SMTP Server");
 
 // Reads the settings of a send run from the file in force: the reads of the SMTP,
-// AUT, POP, DELAY and POPvorSMTP keys report what the file lacks (one box per
-// missing section or key, in the reading order); SSL, CodeSet and XMAILER are read
-// plainly. The second reading of [AUT] decides whether the run authenticates.
-ConnectionSettings ReadConnectionSettings(const IniFile &ini);
+// AUT, POP, DELAY and POPvorSMTP keys report what the file lacks (one text per
+// missing section or key, in the reading order; an error box each without a
+// report); SSL, CodeSet and XMAILER are read plainly. The second reading of [AUT]
+// decides whether the run authenticates.
+ConnectionSettings ReadConnectionSettings(const IniFile &ini, const IniReport &report = {});
 // The same from settings held in memory (the values entered in the options).
 ConnectionSettings ConnectionSettingsOf(const MailSettings &m);
 

@@ -103,7 +103,7 @@ MailSettingsFiles::MailSettingsFiles(const QString &appFolder, const QString &da
 {
 }
 
-bool MailSettingsFiles::IsReservedDatabaseName(const QString &name)
+bool MailSettingsFiles::isReservedDatabaseName(const QString &name)
 {
     // Definition files are always made as "<name>.ini"; anything else (a path, a
     // hidden file, the executable's name) has no business in the program folder.
@@ -127,7 +127,7 @@ bool MailSettingsFiles::isBaseDatabase() const
 
 bool MailSettingsFiles::canHaveOwnSettings() const
 {
-    return !isBaseDatabase() && !IsReservedDatabaseName(m_databaseIniName);
+    return !isBaseDatabase() && !isReservedDatabaseName(m_databaseIniName);
 }
 
 QString MailSettingsFiles::generalFile() const

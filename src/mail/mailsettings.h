@@ -94,7 +94,7 @@ public:
     // True for a definition file name whose settings file would be one of the
     // program's own files ("config.ini", "Buttons.ini", "proxy.ini" ...), or that is
     // no plain ".ini" file name. Such a database never gets settings of its own.
-    static bool IsReservedDatabaseName(const QString &databaseIniName);
+    static bool isReservedDatabaseName(const QString &databaseIniName);
 
     bool isBaseDatabase() const;
     // Whether the open database may have settings of its own at all.

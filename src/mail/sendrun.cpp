@@ -4,11 +4,11 @@
 #include "clock.h"
 #include "convert.h"
 #include "datasettools.h"
-#include "messages.h"
-#include "smtpclient.h"
+#include "smtpsubmission.h"
 #include "text.h"
 #include "textfile.h"
 
+#include <QMetaMethod>
 #include <QVariant>
 
 #include <cmath>
@@ -16,17 +16,6 @@
 namespace vt {
 
 namespace {
-
-const QString kConnectionAbortText =
-    QStringLiteral("Fehler in Ihrer Verbindung! Versand wird abgebrochen. Bitte überprüfen Sie Ihre Verbindung "
-                   "zum SMTP-Server!\r\r");
-
-QString connectionQuestion(const QString &error)
-{
-    return QStringLiteral("Fehler in Ihrer Verbindung! Ihr SMTP-Server meldet folgenden Fehler: ") + error +
-           QStringLiteral("\r\r! Möchten Sie den Versand abbrechen?\r\r(Falls Sie diese Meldungen nicht mehr "
-                          "wünschen, setzen Sie den Haken \"Verbindungsprobleme ignorieren\")");
-}
 
 QString notSaved(const QString &idText, const QString &reason)
 {
@@ -57,8 +46,8 @@ bool LogAppender::append(const QString &text)
     return m_file.write(EncodeText(lines, TextEncoding::Win1252)) >= 0 && m_file.flush();
 }
 
-SendRun::SendRun(const Config &config, SmtpClient *client, QObject *parent)
-    : QObject(parent), m_config(config), m_client(client),
+SendRun::SendRun(const Config &config, SmtpSubmission *submission, QObject *parent)
+    : QObject(parent), m_config(config), m_submission(submission),
       m_fieldNames(config.table ? config.table->fieldNames() : QStringList()),
       m_personalizer(m_fieldNames, config.salutationTable), m_sentLog(config.sentLog),
       m_transactionLog(config.transactionLog)
@@ -68,7 +57,7 @@ SendRun::SendRun(const Config &config, SmtpClient *client, QObject *parent)
     m_abortGuard.setSingleShot(true);
     connect(&m_abortGuard, &QTimer::timeout, this, [this] {
         if (m_sending)
-            m_client->abort();
+            m_submission->abort();
     });
 }
 
@@ -110,11 +99,13 @@ bool SendRun::start()
 
     // The run's own message parts, read once: the text mail's attachment is encoded
     // once and goes with every message.
-    m_client->clearAttachments();
+    m_attachments.clear();
     if (m_config.mode == Mode::Text && !m_config.attachmentPath.isEmpty()) {
         QString error;
-        if (!m_client->addAttachment(m_config.attachmentPath, &error))
+        const MimeAttachment attachment = MimeAttachment::fromFile(m_config.attachmentPath, &error);
+        if (attachment.isNull())
             return refuse(error);
+        m_attachments.append(attachment);
     }
     if (m_config.mode == Mode::Html) {
         m_html = std::make_unique<HtmlMailBuilder>();
@@ -127,26 +118,22 @@ bool SendRun::start()
         m_config.html.senderName = m_config.senderName;
     }
 
-    // What every message of the run shares; reset() between two messages keeps it.
-    m_client->setFromAddr(m_config.senderAddress);
-    m_client->setFrom(m_config.senderName);
-    if (m_config.mode == Mode::Html) {
-        m_client->setMailFormat(SmtpClient::RawMail);
-    } else {
-        m_client->setMailFormat(SmtpClient::TextMail);
-        m_client->setPriority(SmtpClient::priorityOfChoice(m_config.priorityIndex));
-        m_client->setMailerIdentity(QStringLiteral("XMailer"));
-        m_client->setCharsetIndex(m_config.charsetIndex);
-    }
+    // What every text message of the run shares.
+    m_textMail = {};
+    m_textMail.fromAddress = m_config.senderAddress;
+    m_textMail.fromName = m_config.senderName;
+    m_textMail.priority = SmtpClient::priorityOfChoice(m_config.priorityIndex);
+    m_textMail.mailer = QStringLiteral("XMailer");
+    m_textMail.charsetIndex = m_config.charsetIndex;
 
     m_ids = table->ids(Filter::equals(QStringLiteral("Selected"), QVariant(true)), table->indexName());
     m_started = true;
     m_outcome = Outcome::Running;
     enterRunJournal();
-    // Handled from the event loop, not inside the socket's own signal: the handling
-    // may show a box (a loop of its own), during which the socket may go away.
-    m_clientConnection =
-        connect(m_client, &SmtpClient::sendFinished, this, &SendRun::onSendFinished, Qt::QueuedConnection);
+    // Handled from the event loop, not inside the socket's own signal: the caller's
+    // decision on a failure may take a loop of its own, during which the socket may go away.
+    m_submissionConnection =
+        connect(m_submission, &SmtpSubmission::submitted, this, &SendRun::onSubmitted, Qt::QueuedConnection);
     scheduleNext();
     return true;
 }
@@ -156,11 +143,21 @@ void SendRun::stop()
     if (!isRunning())
         return;
     m_stop = true;
+    if (m_awaitingDecision)
+        return finish(Outcome::ConnectionError, m_decisionError);
     if (m_sending) {
         m_abortGuard.start(kAbortGraceMs);
         return;
     }
     finish(Outcome::Aborted);
+}
+
+void SendRun::resume()
+{
+    if (!m_awaitingDecision || !m_mayGoOn || !isRunning())
+        return;
+    m_awaitingDecision = false;
+    recordDone(Result::Unchanged);
 }
 
 void SendRun::scheduleNext()
@@ -226,70 +223,67 @@ void SendRun::handleRecord(qint64 id, const QList<QVariant> &record)
 
     const TableRecordValues values(*m_config.table, m_fieldNames, record);
     QString error;
-    m_client->reset();
+    QByteArray message;
     if (html) {
         PlaceholderValues v;
         if (!m_personalizer.values(values, v, &error))
             return finish(Outcome::LocalError, error);
-        const QByteArray message = m_html->build(v, m_config.subject, m_current.address, m_config.html);
-        m_client->addRecipient(QString(), m_current.address);
-        m_client->setRawContent(message);
+        message = m_html->build(v, m_config.subject, m_current.address, m_config.html);
         m_trafficKB = qMax(1, int(std::lround(message.size() / 1024.0)));
     } else {
         QString subject = m_config.subject;
         QStringList body = m_config.body;
         if (!m_personalizer.PersonalizeTextMail(values, subject, body, &error))
             return finish(Outcome::LocalError, error);
-        m_client->setSubject(subject.isEmpty() ? QStringLiteral("Kein Betreff") : subject);
-        m_client->addRecipient(m_current.address, m_current.address);
+        m_textMail.subject = subject.isEmpty() ? QStringLiteral("Kein Betreff") : subject;
+        m_textMail.recipients = {{m_current.address, m_current.address, RecipientKind::To}};
         QString text;
         qsizetype characters = 0;
         for (const QString &line : std::as_const(body)) {
             text += line + QStringLiteral("\r\n");
             characters += line.size();
         }
-        m_client->setBodyText(text);
+        m_textMail.body = text;
+        message = ComposeTextMail(m_textMail, m_attachments);
         m_trafficKB = qMax(1, int(std::lround((m_trafficKB + characters) / 1024.0)));
     }
     emit trafficChanged(m_trafficKB);
     m_sending = true;
-    m_client->sendAsync();
+    m_submission->submit(m_config.senderAddress, {m_current.address}, message);
 }
 
-void SendRun::onSendFinished(int result)
+void SendRun::onSubmitted(const SubmissionResult &result)
 {
     if (!m_sending)
         return;
     m_sending = false;
     m_abortGuard.stop();
-    if (result == 0)
+    if (result.accepted())
         return recordDone(Result::Sent);
-    QString error = m_client->lastErrorText();
+    QString error = result.text;
     const qsizetype nul = error.indexOf(QChar(0));
     if (nul >= 0)
         error.truncate(nul);
     if (!AppendTransactionLog(error))
         return;
-    const SmtpErrorClass c = m_client->lastErrorClass();
-    if (c == SmtpErrorClass::Recipient)
+    if (result.errorClass == SmtpErrorClass::Recipient)
         return recordDone(Result::Failed);
-    if (c == SmtpErrorClass::Local)
+    if (result.errorClass == SmtpErrorClass::Local)
         return finish(Outcome::LocalError, error);
     // The server or the connection failed, not the recipient: the record stays as it was.
     if (m_stop)
         return finish(Outcome::Aborted);
     if (m_config.ignoreConnectionProblems)
         return recordDone(Result::Unchanged);
-    if (m_config.mode == Mode::Html || m_config.sslActive) {
-        m_stop = true;
-        vt::error(kConnectionAbortText + error);
-        return finish(Outcome::ConnectionError);
-    }
-    if (question(connectionQuestion(error))) {
-        m_stop = true;
-        return finish(Outcome::ConnectionError);
-    }
-    recordDone(Result::Unchanged);
+    // The caller hears of it. A text run without SSL then waits for resume() or
+    // stop(); every other run ends here, and so does one with nobody to decide.
+    m_awaitingDecision = true;
+    m_decisionError = error;
+    m_mayGoOn = m_config.mode == Mode::Text && !m_config.sslActive &&
+                isSignalConnected(QMetaMethod::fromSignal(&SendRun::connectionFailed));
+    emit connectionFailed(error, m_mayGoOn);
+    if (!m_mayGoOn)
+        stop();
 }
 
 void SendRun::recordDone(Result result)
@@ -356,20 +350,19 @@ void SendRun::finish(Outcome outcome, const QString &error)
         return;
     m_outcome = outcome;
     m_error = error;
+    m_awaitingDecision = false;
     m_wait.stop();
     m_abortGuard.stop();
-    disconnect(m_clientConnection);
+    disconnect(m_submissionConnection);
     if (m_sending) {
         m_sending = false;
-        m_client->abort();
+        m_submission->abort();
     }
-    m_client->disconnectFromServer();
-    m_client->clearAttachments();
+    m_submission->quit();
+    m_attachments.clear();
     leaveRunJournal();
     m_sentLog.close();
     m_transactionLog.close();
-    if (outcome == Outcome::LocalError && !error.isEmpty())
-        vt::error(error);
     emit finished(outcome);
 }
 

@@ -1,8 +1,10 @@
 #pragma once
 // A send run: one personalised message to every record marked at its start,
-// handed to the SMTP component one after the other, with each record updated
+// submitted to the mail server one after the other, with each record updated
 // and the logs written as it goes. The serial e-mail window drives it, and so do
-// the benchmark and the tests, the same way.
+// the benchmark and the tests, the same way. It shows nothing and asks nobody:
+// a failure of the connection is a signal that waits for the caller's decision,
+// an error of our own ends the run with errorText().
 //
 // - The run works through the IDs of the records marked when it starts, in the
 //   table's order; a record unmarked (or deleted) meanwhile is skipped. The grid's
@@ -14,15 +16,16 @@
 // - Only a failed address check (and, in a text run, a record marked Invalid) and a
 //   recipient the server refuses permanently mark a record Invalid. A failure of the
 //   connection, of TLS, a time-out, a temporary reply, a refused sender or message
-//   ends the run (a text run without SSL asks first) and leaves the record as it was.
-//   An error of our own (the salutation table, the table, the disk) ends the run
-//   with a message.
+//   ends the run (a text run without SSL lets the caller decide) and leaves the
+//   record as it was. An error of our own (the salutation table, the table, the
+//   disk) ends the run with errorText().
 // - The logs are appended to line by line, never rewritten.
 // - It runs on the event loop: the pause between two mails is a timer, and stop()
 //   ends the run at once (a message already handed to the server is finished first).
 #include "htmlmail.h"
 #include "personalize.h"
 #include "runjournal.h"
+#include "textmail.h"
 
 #include <QFile>
 #include <QHash>
@@ -37,7 +40,8 @@
 namespace vt {
 
 class AddressTable;
-class SmtpClient;
+class SmtpSubmission;
+struct SubmissionResult;
 
 // One record's values by field name, in their text form, for the placeholders.
 class TableRecordValues : public RecipientValues
@@ -99,7 +103,8 @@ public:
         HtmlMailOptions html;
     };
 
-    SendRun(const Config &config, SmtpClient *client, QObject *parent = nullptr);
+    // The submission is the caller's and outlives the run.
+    SendRun(const Config &config, SmtpSubmission *submission, QObject *parent = nullptr);
     ~SendRun() override;
 
     // Checks what the run needs (the table's fields, the salutation table, the
@@ -108,11 +113,17 @@ public:
     bool start();
     // Requests the end of the run: at once while it waits, after the reply to the
     // message under way otherwise (which is cut off when the server does not answer
-    // within a grace period).
+    // within a grace period). After connectionFailed() it is the decision to end
+    // (outcome ConnectionError).
     void stop();
+    // After connectionFailed() with mayGoOn: the run goes on with the next record;
+    // the one that failed stays as it was.
+    void resume();
 
     bool isRunning() const { return m_outcome == Outcome::Running && m_started; }
     Outcome outcome() const { return m_outcome; }
+    // Why the run could not start, or why it ended (LocalError; the server's
+    // failure for ConnectionError).
     QString errorText() const { return m_error; }
     // The records of the run: marked at its start, less those skipped since.
     qint64 total() const { return qint64(m_ids.size()) - m_skipped; }
@@ -133,6 +144,11 @@ signals:
     void trafficChanged(int kb);
     // The pause between two mails has begun.
     void pauseStarted(int ms);
+    // The server or the connection failed, not the recipient (error: the
+    // component's text). With mayGoOn (a text run without SSL) the run waits for
+    // resume() or stop(), which may come from a receiver of this signal or later;
+    // otherwise it ends right after the signal.
+    void connectionFailed(const QString &error, bool mayGoOn);
     void finished(vt::SendRun::Outcome outcome);
 
 private:
@@ -145,7 +161,7 @@ private:
 
     void nextRecord();
     void handleRecord(qint64 id, const QList<QVariant> &record);
-    void onSendFinished(int result);
+    void onSubmitted(const vt::SubmissionResult &result);
     void recordDone(Result result);
     // The failure update of the current record; failedLine gets its line of the failed list.
     bool MarkRecordInvalid(QString *failedLine);
@@ -157,10 +173,12 @@ private:
     QString fieldText(const QList<QVariant> &record, int field) const;
 
     Config m_config;
-    SmtpClient *m_client;
+    SmtpSubmission *m_submission;
     QStringList m_fieldNames;
     Personalizer m_personalizer;
     std::unique_ptr<HtmlMailBuilder> m_html;
+    TextMail m_textMail;                 // what every text message shares
+    QList<MimeAttachment> m_attachments; // of a text run, encoded once
     LogAppender m_sentLog, m_transactionLog;
     std::vector<qint64> m_ids;
     size_t m_index = 0;
@@ -172,12 +190,15 @@ private:
     bool m_started = false;
     bool m_stop = false;
     bool m_sending = false;
+    bool m_awaitingDecision = false; // after connectionFailed()
+    bool m_mayGoOn = false;
+    QString m_decisionError;
     std::unique_ptr<RunJournal> m_journal;
     Outcome m_outcome = Outcome::Running;
     QString m_error;
     QTimer m_wait;
     QTimer m_abortGuard;
-    QMetaObject::Connection m_clientConnection;
+    QMetaObject::Connection m_submissionConnection;
 };
 
 } // namespace vt

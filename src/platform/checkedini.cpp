@@ -5,7 +5,7 @@
 
 namespace vt {
 
-void CheckIniEntry(const IniFile &ini, const QString &section, const QString &key)
+void CheckIniEntry(const IniFile &ini, const QString &section, const QString &key, const IniReport &report)
 {
     if (!ini.fileExisted())
         return;
@@ -23,21 +23,23 @@ void CheckIniEntry(const IniFile &ini, const QString &section, const QString &ke
             }
         }
     }
+    const IniReport &say = report ? report : IniReport([](const QString &text) { error(text); });
     if (!sectionFound)
-        error(QStringLiteral("Block ") + section + QStringLiteral(" not found in ") + ini.fileName());
+        say(QStringLiteral("Block ") + section + QStringLiteral(" not found in ") + ini.fileName());
     if (!keyFound)
-        error(QStringLiteral("Item ") + key + QStringLiteral(" not found in ") + ini.fileName());
+        say(QStringLiteral("Item ") + key + QStringLiteral(" not found in ") + ini.fileName());
 }
 
-QString CheckedReadString(const IniFile &ini, const QString &section, const QString &key, const QString &def)
+QString CheckedReadString(const IniFile &ini, const QString &section, const QString &key, const QString &def,
+                          const IniReport &report)
 {
-    CheckIniEntry(ini, section, key);
+    CheckIniEntry(ini, section, key, report);
     return ini.readString(section, key, def);
 }
 
-int CheckedReadInteger(const IniFile &ini, const QString &section, const QString &key, int def)
+int CheckedReadInteger(const IniFile &ini, const QString &section, const QString &key, int def, const IniReport &report)
 {
-    CheckIniEntry(ini, section, key);
+    CheckIniEntry(ini, section, key, report);
     return ini.readInteger(section, key, def);
 }
 

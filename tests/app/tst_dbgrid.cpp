@@ -1,14 +1,16 @@
 // The grid and the mouse wheel: the grid's own wheel (two records per notch,
 // one with Shift, a page with Ctrl, a pending change discarded first), the
 // application's message hook that turns the wheel into cursor keys while the
-// main window runs, the title row's pressed and hot titles, and the column
-// widths kept in the model.
+// main window runs, the title row's pressed and hot titles, the column widths
+// kept in the model, and adding and deleting records while cells are edited.
 #include "dbgrid.h"
 #include "mainformfixture.h"
 #include "wheelhook.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QLineEdit>
+#include <QStyleOptionViewItem>
 #include <QWheelEvent>
 
 using namespace vt;
@@ -30,6 +32,8 @@ struct GridMain : StartedMain
         table()->moveTo(10);
     }
     TDBGrid *grid() const { return form->DBGrid1; }
+    AddressModel *model() const { return state().CurrentDataSource; }
+    void editCells() const { form->CommandAction("BearbeitenimGrid1")->trigger(); }
     // Sends one wheel event over the grid's cells.
     void wheel(int delta, Qt::KeyboardModifiers modifiers = {}, bool sideways = false) const
     {
@@ -241,6 +245,173 @@ private slots:
         QCOMPARE(h->sectionSize(0), 150);
         QVERIFY(m.grid()->isColumnHidden(model->columnOfField("Name")));
         QCOMPARE(m.table()->row(), 10);
+    }
+
+    // Without a stored layout the address column shows a typical address whole.
+    void addressColumnShowsAnAddress()
+    {
+        GridMain m;
+        const QString address = "vorname.nachname@beispiel-firma.de";
+        QVERIFY(m.table()->edit() && m.table()->setValue("Mail", address) && m.table()->post());
+        const int mail = m.model()->columnOfField("Mail");
+        const QModelIndex cell = m.model()->index(m.table()->row(), mail);
+        QStyleOptionViewItem option;
+        option.initFrom(m.grid());
+        option.rect = m.grid()->visualRect(cell);
+        option.text = address;
+        option.features = QStyleOptionViewItem::HasDisplay;
+        // The text area the style leaves for the cell's text holds the address.
+        const QRect text = m.grid()->style()->subElementRect(QStyle::SE_ItemViewItemText, &option, m.grid());
+        QVERIFY2(
+            text.width() >= m.grid()->fontMetrics().horizontalAdvance(address),
+            qPrintable(
+                QStringLiteral("%1 < %2").arg(text.width()).arg(m.grid()->fontMetrics().horizontalAdvance(address))));
+    }
+
+    void ctrlDelDeletesAfterAsking()
+    {
+        GridMain m;
+        const int name = m.table()->fieldIndex("Name");
+        // Only while the cells are edited.
+        QTest::keyClick(m.grid(), Qt::Key_Delete, Qt::ControlModifier);
+        QVERIFY(m.boxes.isEmpty());
+        m.editCells();
+        for (MsgButton answer : {MsgButton::No, MsgButton::Yes}) {
+            m.boxes.answer(answer);
+            QTest::keyClick(m.grid(), Qt::Key_Delete, Qt::ControlModifier);
+            const MessageRecorder::Box box = m.boxes.take();
+            QCOMPARE(box.kind, MsgKind::Question);
+            QCOMPARE(box.text, QStringLiteral("Datensatz löschen?"));
+            QCOMPARE(box.defaultButton, MsgButton::No);
+        }
+        QCOMPARE(m.table()->recordCount(), 19);
+        QCOMPARE(m.table()->count(Filter::equals("Name", "10")), 0);
+        QCOMPARE(m.table()->text(name), QStringLiteral("11"));
+        QCOMPARE(m.grid()->currentIndex().row(), 10);
+    }
+
+    void insertAndDownAddARecord_data()
+    {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("from"); // row the grid stands on
+        QTest::newRow("Insert") << int(Qt::Key_Insert) << 10;
+        QTest::newRow("Down on the last row") << int(Qt::Key_Down) << 19;
+    }
+    void insertAndDownAddARecord()
+    {
+        QFETCH(int, key);
+        QFETCH(int, from);
+        GridMain m;
+        const int name = m.model()->columnOfField("Name");
+        m.editCells();
+        m.grid()->setCurrentIndex(m.model()->index(from, name));
+        QTest::keyClick(m.grid(), Qt::Key(key));
+        QCOMPARE(m.model()->rowCount(), 21);
+        QCOMPARE(m.grid()->currentIndex(), m.model()->index(20, name));
+        QCOMPARE(m.table()->state(), AddressTable::State::Insert);
+        // Down on the new row adds no second one.
+        QTest::keyClick(m.grid(), Qt::Key_Down);
+        QCOMPARE(m.model()->rowCount(), 21);
+        // The first value typed stores the record; the grid stays on it, in its column.
+        m.grid()->edit(m.grid()->currentIndex());
+        auto *editor = qobject_cast<QLineEdit *>(QApplication::focusWidget());
+        QVERIFY(editor);
+        editor->setText("Neu");
+        QTest::keyClick(editor, Qt::Key_Return); // the editor commits after the key
+        QTRY_COMPARE(m.table()->state(), AddressTable::State::Browse);
+        QCOMPARE(m.table()->recordCount(), 21);
+        QCOMPARE(m.model()->rowCount(), 21);
+        QCOMPARE(m.table()->text("Name"), QStringLiteral("Neu"));
+        QCOMPARE(m.table()->value("Selected"), QVariant(false));
+        QCOMPARE(m.table()->value("Invalid"), QVariant(false));
+        QCOMPARE(m.grid()->currentIndex(), m.model()->index(20, name));
+        QVERIFY(m.boxes.isEmpty());
+        // The focus stays in the grid, so Down adds the next one.
+        QTRY_COMPARE(QApplication::focusWidget(), m.grid());
+        QTest::keyClick(m.grid(), Qt::Key_Down);
+        QCOMPARE(m.model()->rowCount(), 22);
+    }
+
+    // Tab after the value that stores the new record goes on to the next cell
+    // of that record, as it does in any other row.
+    void tabMovesOnFromTheNewRecord()
+    {
+        GridMain m;
+        m.editCells();
+        m.grid()->setCurrentIndex(m.model()->index(19, m.model()->columnOfField("Mail")));
+        QTest::keyClick(m.grid(), Qt::Key_Down);
+        QTest::keyClicks(m.grid(), "a"); // starts editing the cell
+        auto *editor = qobject_cast<QLineEdit *>(QApplication::focusWidget());
+        QVERIFY(editor);
+        QTest::keyClicks(editor, "nna@example.de");
+        QTest::keyClick(editor, Qt::Key_Tab);
+        QCOMPARE(m.grid()->currentIndex(), m.model()->index(20, m.model()->columnOfField("Anrede")));
+        editor = qobject_cast<QLineEdit *>(QApplication::focusWidget());
+        QVERIFY(editor);
+        QTest::keyClicks(editor, "Frau");
+        QTest::keyClick(editor, Qt::Key_Return);
+        QTRY_COMPARE(m.table()->text("Anrede"), QStringLiteral("Frau"));
+        QCOMPARE(m.table()->text("Mail"), QStringLiteral("anna@example.de"));
+        QCOMPARE(m.table()->recordCount(), 21);
+    }
+
+    // A new row left before anything was typed into it is dropped: no empty record.
+    void abandonedNewRowIsCancelled_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("Up") << "up";
+        QTest::newRow("Escape") << "escape";
+        QTest::newRow("Ctrl+Del") << "ctrl+del";
+        QTest::newRow("another control") << "control";
+        QTest::newRow("a command") << "command";
+        QTest::newRow("the wheel") << "wheel";
+        QTest::newRow("editing switched off") << "off";
+    }
+    void abandonedNewRowIsCancelled()
+    {
+        QFETCH(QString, how);
+        GridMain m;
+        m.editCells();
+        QTest::keyClick(m.grid(), Qt::Key_Insert);
+        QCOMPARE(m.model()->rowCount(), 21);
+        if (how == "up") {
+            QTest::keyClick(m.grid(), Qt::Key_Up);
+        } else if (how == "escape") {
+            QTest::keyClick(m.grid(), Qt::Key_Escape);
+        } else if (how == "ctrl+del") {
+            QTest::keyClick(m.grid(), Qt::Key_Delete, Qt::ControlModifier);
+        } else if (how == "control") {
+            m.child<QComboBox>("ComboBox1")->setFocus();
+        } else if (how == "command") {
+            m.form->CommandAction("FirstButton")->trigger();
+        } else if (how == "wheel") {
+            const WheelHookSuspender noHook;
+            m.wheel(120);
+        } else {
+            m.editCells();
+        }
+        QCOMPARE(m.model()->rowCount(), 20);
+        QCOMPARE(m.table()->state(), AddressTable::State::Browse);
+        QCOMPARE(m.table()->count({}), 20);
+        QVERIFY(m.boxes.isEmpty());
+        QVERIFY(m.grid()->currentIndex().isValid());
+        QCOMPARE(m.grid()->currentIndex().row(), m.table()->row());
+    }
+
+    // A box over the window is no leaving: the new row waits for its value.
+    void newRowSurvivesAMessageBox()
+    {
+        GridMain m;
+        m.editCells();
+        QTest::keyClick(m.grid(), Qt::Key_Insert);
+        auto *other = new QLineEdit; // a window of its own, as a message box is
+        other->setAttribute(Qt::WA_DeleteOnClose);
+        other->show();
+        other->activateWindow();
+        other->setFocus();
+        QTRY_VERIFY(other->hasFocus());
+        QVERIFY(m.model()->hasNewRow());
+        other->close();
     }
 };
 

@@ -284,6 +284,11 @@ private slots:
         QTest::newRow("silent") << "AlleInvalidzurcksetzen1" << true << "" << 0;
         QTest::newRow("needs none") << "Options" << true << "" << 1;
         QTest::newRow("import") << "DatenstzeImportieren1" << true << first << 0;
+        // Commands whose window is not made yet say it all the same.
+        QTest::newRow("filter, no window") << "Filter1" << false << first << 0;
+        QTest::newRow("search, no window") << "Suchen1" << false << first << 0;
+        QTest::newRow("tracking, no window")
+            << "Newsletterstatistikeinrichten1" << false << "Öffnen Sie zuerst eine Datenbank!" << 0;
     }
     void commandsWithoutADatabase()
     {

@@ -14,11 +14,13 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLockFile>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QSysInfo>
 
 using namespace vt;
 
@@ -200,9 +202,18 @@ private slots:
             held = std::make_unique<QLockFile>(dir.file("Data/Vantrel.lck"));
             QVERIFY(held->tryLock(0));
         });
-        QVERIFY(m.boxes.takeExpected(MsgKind::Information,
-                                     "Datenbank ist in Benutzung durch einen anderen Benutzer!\n\nBitte warten Sie bis "
-                                     "der andere Benutzer die Datenbank wieder geschlossen hat!"));
+        // The box names who holds the folder.
+        const QDateTime renewed = QFileInfo(m.dir.file("Data/Vantrel.lck")).lastModified();
+        QVERIFY(m.boxes.takeExpected(
+            MsgKind::Information,
+            QStringLiteral("Datenbank ist in Benutzung durch einen anderen Benutzer!\n\nBitte warten Sie bis der "
+                           "andere Benutzer die Datenbank wieder geschlossen hat!\n\nIn Benutzung auf dem Arbeitsplatz "
+                           "\"%1\" (Prozess %2), zuletzt bestätigt am %3 um %4 Uhr.\n\nEine Sperre, die 5 Minuten lang "
+                           "nicht bestätigt wurde (etwa nach einem Absturz des anderen Arbeitsplatzes), übernimmt der "
+                           "nächste Start.")
+                .arg(QSysInfo::machineHostName())
+                .arg(QCoreApplication::applicationPid())
+                .arg(renewed.toString("dd.MM.yyyy"), renewed.toString("HH:mm"))));
         QVERIFY(m.form->StartEnded());
         // Nothing was opened, made or copied, and closing writes nothing either.
         QVERIFY(!m.table());
@@ -237,6 +248,14 @@ private slots:
                               "Die Datei \"" + m.dir.file("Images/True.bmp") + "\" wurde nicht gefunden!"}));
         QVERIFY(m.table() && m.table()->isOpen());
         QVERIFY(m.form->TrueGlyph.isNull() && !m.form->FalseGlyph.isNull());
+    }
+
+    void databaseThatCannotOpenIsSaidAtTheStart()
+    {
+        StartedMain m([](TestFolder &dir) { dir.write("Data/Database.ini", "TABLE        TABELNAME\r\n"); });
+        QCOMPARE(m.boxes.takeTexts(),
+                 QStringList{"Die Datenbank-Definitionsdatei \"Database.ini\" nennt keine Tabelle!"});
+        QVERIFY(!m.table());
     }
 
     void templatesReplaceOlderCopies()

@@ -8,10 +8,13 @@
 #include "mainformfixture.h"
 #include "modal.h"
 #include "productinfo.h"
+#include "startup.h"
 
 #include <QApplication>
 #include <QDialog>
 #include <QDir>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QStandardPaths>
 #include <QTest>
 #include <QTimer>
@@ -48,6 +51,25 @@ private slots:
         // from the user's own, and the main window on a copy of the shipped files.
         UsePrivateHome(m_home);
         SetProgramFolderOverride(m_programFolder.path());
+    }
+
+    // Window captions stay as the program sets them: no display name (which the
+    // window manager would show after each caption); Qt's own buttons in German.
+    void applicationSetUp()
+    {
+        const QString before = QCoreApplication::applicationName();
+        QApplication::setQuitOnLastWindowClosed(true);
+        SetUpApplication();
+        QCOMPARE(QCoreApplication::applicationName(), QStringLiteral("Vantrel"));
+        QCOMPARE(QCoreApplication::organizationName(), QStringLiteral("Halvicor"));
+        QVERIFY(!QApplication::quitOnLastWindowClosed());
+        // A display name that was never set follows the application's name.
+        QCoreApplication::setApplicationName(QStringLiteral("anders"));
+        QCOMPARE(QGuiApplication::applicationDisplayName(), QStringLiteral("anders"));
+        QCoreApplication::setApplicationName(before);
+        QMessageBox box;
+        box.setStandardButtons(QMessageBox::Yes);
+        QCOMPARE(box.button(QMessageBox::Yes)->text(), QStringLiteral("&Ja"));
     }
 
     void windowsAreMadeInOrderAndKept()

@@ -237,7 +237,7 @@ private slots:
 
         // 5. "Senden".
         click(in<QPushButton>(mailer, "SendBitBtn"));
-        QTRY_VERIFY_WITH_TIMEOUT(!mailer->RunActive(), 60000);
+        QTRY_VERIFY_WITH_TIMEOUT(!mailer->runActive(), 60000);
         picture(m.form.get(), QStringLiteral("8-nach-dem-versand"));
         const QStringList left = boxes.takeTexts();
         QVERIFY2(left.isEmpty(), qPrintable(left.join(QStringLiteral(" | "))));

@@ -135,6 +135,57 @@ private slots:
         QVERIFY(m.setData(m.index(0, m.columnOfField("Selected")), "True"));
         QCOMPARE(t.readRecord(1)->at(t.fieldIndex("Selected")), QVariant(true));
     }
+
+    // A new row is a record that does not exist yet: its first value stores it;
+    // a value the table refuses stays there; without values it goes.
+    void newRow()
+    {
+        AddressTable t;
+        const QString path = m_dir.file(QStringLiteral("M%1.DB").arg(++m_files));
+        QVERIFY(makeTable(path, definitionWith({"Pflicht| ftString | True |20| | | | FALSE | Pflicht"})));
+        QVERIFY(t.open(path) && fill(t, {{{"Name", "a"}, {"Pflicht", "x"}}, {{"Name", "b"}, {"Pflicht", "y"}}}));
+        AddressModel m(&t);
+        QVERIFY(!m.beginNewRow()); // only while cells are editable
+        m.setEditable(true);
+        QSignalSpy inserted(&m, &QAbstractItemModel::rowsInserted);
+        QVERIFY(m.beginNewRow());
+        QCOMPARE(inserted.count(), 1);
+        QCOMPARE(m.rowCount(), 3);
+        QCOMPARE(m.newRow(), 2);
+        QCOMPARE(t.state(), AddressTable::State::Insert);
+        QCOMPARE(m.index(2, m.columnOfField("Selected")).data(AddressModel::ValueRole), QVariant(false));
+        QCOMPARE(m.index(2, m.columnOfField("Name")).data().toString(), QString());
+
+        QSignalSpy failed(&m, &AddressModel::editFailed);
+        QVERIFY(!m.setData(m.index(2, m.columnOfField("Name")), "neu"));
+        QCOMPARE(failed.count(), 1);
+        QVERIFY(m.newRowHasValues());
+        QCOMPARE(m.index(2, m.columnOfField("Name")).data().toString(), QStringLiteral("neu"));
+        QVERIFY(!m.leaveNewRow());
+        QCOMPARE(failed.count(), 2);
+        QCOMPARE(t.count({}), 2);
+
+        QVERIFY(m.setData(m.index(2, m.columnOfField("Pflicht")), "z"));
+        QVERIFY(!m.hasNewRow());
+        QCOMPARE(t.state(), AddressTable::State::Browse);
+        QCOMPARE(m.rowCount(), 3);
+        const QList<QVariant> stored = *t.readRecord(3);
+        QCOMPARE(stored.at(t.fieldIndex("Name")), QVariant("neu"));
+        QCOMPARE(stored.at(t.fieldIndex("Pflicht")), QVariant("z"));
+        QCOMPARE(stored.at(t.fieldIndex("Selected")), QVariant(false));
+        QCOMPARE(stored.at(t.fieldIndex("Invalid")), QVariant(false));
+        QCOMPARE(t.currentId(), 3);
+
+        // Without values it leaves nothing behind, also when editing ends.
+        QVERIFY(m.beginNewRow());
+        QVERIFY(m.leaveNewRow());
+        QVERIFY(m.beginNewRow());
+        m.setEditable(false);
+        QVERIFY(!m.hasNewRow());
+        QCOMPARE(m.rowCount(), 3);
+        QCOMPARE(t.state(), AddressTable::State::Browse);
+        QCOMPARE(t.count({}), 3);
+    }
 };
 
 QTEST_MAIN(TestAddressModel)

@@ -11,6 +11,34 @@
 
 using namespace vt;
 
+namespace {
+
+// The condition inside n pairs of parentheses.
+QString nested(int n, const QString &condition)
+{
+    return QString(n, u'(') + condition + QString(n, u')');
+}
+
+// "ID=1 OR ID=2 OR ... ID=n"
+QString runOfIds(int n)
+{
+    QStringList parts;
+    for (int i = 1; i <= n; ++i)
+        parts.append(QStringLiteral("ID=%1").arg(i));
+    return parts.join(QStringLiteral(" OR "));
+}
+
+// Groups that alternate AND and OR inside each other, each adding two levels.
+QString alternating(int groups)
+{
+    QString text = QStringLiteral("Name='a'");
+    for (int i = 0; i < groups; ++i)
+        text = QStringLiteral("(Name='b' AND %1 OR Name='c')").arg(text);
+    return text;
+}
+
+} // namespace
+
 class TestFilter : public QObject
 {
     Q_OBJECT
@@ -75,6 +103,11 @@ private slots:
         QTest::newRow("star on a date's text") << "LetztesMail='01.02*'" << L{1};
         QTest::newRow("star on a number's text") << "ID='1*'" << L{1};
         QTest::newRow("blank text is no filter") << "  " << L{1, 2, 3, 4, 5};
+        QTest::newRow("groups as deep as allowed") << nested(kMaxFilterDepth, "Name='Meier'") << L{3};
+        // SQLite nests "a OR b OR c ..." as deep as it is long; a long run must still run.
+        QTest::newRow("a long run of one keyword") << runOfIds(5000) << L{1, 2, 3, 4, 5};
+        QTest::newRow("a long run of ANDs")
+            << QStringList(2000, "Name<>'x'").join(" AND ") + " AND Invalid='True'" << L{5};
     }
     void matches()
     {
@@ -114,6 +147,11 @@ private slots:
                                  << "'31.02.2010' ist kein gültiges Datum.";
         QTest::newRow("no number") << "ID>'x'"
                                    << "'x' ist kein gültiger Ganzzahlwert.";
+        const QString tooDeep = "Ausdruck zu tief geschachtelt (mehr als 200 Ebenen) an Stelle ";
+        QTest::newRow("groups nested too deep") << nested(kMaxFilterDepth + 1, "Name='a'") << tooDeep + "201";
+        // Far beyond what the stack of a recursive parser would hold.
+        QTest::newRow("groups nested far too deep") << nested(1000000, "Name='a'") << tooDeep + "201";
+        QTest::newRow("AND and OR nested too deep") << alternating(120) << tooDeep;
     }
     void errors()
     {
@@ -145,6 +183,52 @@ private slots:
         QVERIFY(!bad.isValid());
         QCOMPARE(m_table.count(Filter::equals("Nmae", "x")), qint64(-1));
         QVERIFY(m_table.lastError().startsWith("Fehler im Filter: unbekanntes Feld"));
+    }
+
+    void builtFiltersHaveTheSameLimit()
+    {
+        Filter deep = Filter::equals("Name", "a");
+        for (int i = 0; i < kMaxFilterDepth; ++i)
+            deep = (deep || Filter::equals("Name", "b")) && Filter::equals("Invalid", true);
+        QCOMPARE(m_table.count(deep), qint64(-1));
+        QCOMPARE(m_table.lastError(), QStringLiteral("Fehler im Filter: Ausdruck zu tief geschachtelt (mehr als 200 "
+                                                     "Ebenen)"));
+        // A long run built in code stays one level.
+        Filter run = Filter::equals("Name", "Meier");
+        for (int i = 0; i < 2000; ++i)
+            run = run || Filter::equals("Mail", QStringLiteral("x%1@x.de").arg(i));
+        QCOMPARE(select(run), QList<qint64>{3});
+    }
+
+    // A filter that parses but that SQLite refuses to run is reported, and the table shows what it showed.
+    void filterTheDatabaseCannotRunChangesNothing()
+    {
+        // Within the limits of the grammar, but nested deeper than SQLite's parser takes.
+        const QString deep = alternating(60);
+        QVERIFY(Filter::parse(deep).isValid());
+        QCOMPARE(m_table.count(Filter::parse(deep)), qint64(-1));
+
+        QVERIFY(m_table.setFilterText("Selected='True'") && m_table.setFiltered(true));
+        QVERIFY(m_table.last());
+        QVERIFY(!m_table.setFilterText(deep));
+        QVERIFY2(m_table.lastError().startsWith("Der Filter kann nicht angewendet werden. "),
+                 qPrintable(m_table.lastError()));
+        QCOMPARE(m_table.filterText(), QStringLiteral("Selected='True'"));
+        QVERIFY(m_table.isFiltered());
+        QCOMPARE(m_table.recordCount(), qint64(2));
+        QCOMPARE(m_table.currentId(), qint64(4));
+        QCOMPARE(m_table.valueAt(0, m_table.fieldIndex("Name")).toString(), QStringLiteral("Müller"));
+        QVERIFY(!m_table.setFilter(Filter::parse(deep)));
+        QCOMPARE(m_table.recordCount(), qint64(2));
+        QVERIFY(!m_table.isFiltered() || m_table.filterText() == QLatin1String("Selected='True'"));
+
+        // Switching on a text that cannot run leaves the filter off and every record shown.
+        QVERIFY(m_table.setFiltered(false));
+        QVERIFY(m_table.setFilterText(deep));
+        QVERIFY(!m_table.setFiltered(true));
+        QVERIFY(!m_table.isFiltered());
+        QCOMPARE(m_table.recordCount(), qint64(5));
+        QVERIFY(m_table.setFilterText(QString()));
     }
 
     // The collation of the file must order exactly as FoldCase does in C++, or

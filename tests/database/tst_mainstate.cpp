@@ -7,6 +7,7 @@
 #include "testfolder.h"
 #include "textfile.h"
 
+#include <QDir>
 #include <QFile>
 #include <QSignalSpy>
 #include <QTest>
@@ -137,7 +138,7 @@ private slots:
             f.dir.write("Data/Kaputt.pro", pro);
         MessageRecorder boxes;
         QVERIFY(!f.state.CreateTableFromDefinition("Kaputt"));
-        QVERIFY(boxes.takeExpected(MsgKind::Error, "Database not created!"));
+        QCOMPARE(f.state.errorText(), QStringLiteral("Database not created!"));
         QVERIFY(!QFile::exists(f.dir.file("Data/Kaputt.DB")));
         QCOMPARE(ReadLines(f.dir.file("Data/Kaputt.log")).last(), lastLogLine);
     }
@@ -251,6 +252,12 @@ private slots:
         QTest::newRow("table name with a path") << "pfad.ini"
                                                 << "Die Datenbank-Definitionsdatei \"pfad.ini\" nennt "
                                                    "einen ungültigen Tabellennamen: \"../x\"";
+        QTest::newRow("table name with a NUL") << "nul.ini"
+                                               << "Die Datenbank-Definitionsdatei \"nul.ini\" nennt "
+                                                  "einen ungültigen Tabellennamen: \"Database?x\"";
+        QTest::newRow("table name with a control character")
+            << "steuer.ini"
+            << "Die Datenbank-Definitionsdatei \"steuer.ini\" nennt einen ungültigen Tabellennamen: \"neu?tab\"";
         QTest::newRow("table not created") << "kaputt.ini"
                                            << "Database not created!";
         QTest::newRow("combo definitions missing") << "ohnecb.ini"
@@ -267,6 +274,9 @@ private slots:
         Fixture f;
         f.dir.write("Data/leer.ini", "TABLE        TABELNAME\r\n");
         f.dir.write("Data/pfad.ini", "TABLE        TABELNAME\r\nTable1      |../x\r\n");
+        // "Database" followed by a NUL would name the open database's table file to SQLite.
+        f.dir.write("Data/nul.ini", QByteArray("TABLE        TABELNAME\r\nTable1      |Database\0x\r\n", 49));
+        f.dir.write("Data/steuer.ini", "TABLE        TABELNAME\r\nTable1      |neu\x1btab\r\n");
         f.addDatabase("kaputt", "Kaputt");
         f.dir.write("Data/kaputt.pro", "header\r\nX| ftString | False |abc| | | | FALSE | X\r\n");
         f.addDatabase("ohnecb", "Ohne");
@@ -280,8 +290,9 @@ private slots:
         const QStringList fields = f.state.FieldDefinitions, presets = f.state.FilterPresets;
         QSignalSpy closed(&f.state, &TMainState::databaseClosed);
         MessageRecorder boxes;
+        const QStringList dataFiles = QDir(f.dir.file("Data")).entryList(QDir::Files);
         QVERIFY(!f.state.OpenDatabase(name));
-        QVERIFY(boxes.takeExpected(MsgKind::Error, message));
+        QCOMPARE(f.state.errorText(), message);
         // One message, and the database that was open is open as it was.
         QVERIFY(f.state.CurrentTable == table && table->isOpen());
         QCOMPARE(f.state.FieldDefinitions, fields);
@@ -290,6 +301,9 @@ private slots:
         QCOMPARE(f.state.OpenDatabaseCaption, QStringLiteral("Hauptdatenbank"));
         QCOMPARE(f.state.TableComponents.size(), 1);
         QCOMPARE(closed.count(), 0);
+        // A name that is refused makes no file.
+        if (message.contains("ungültigen Tabellennamen"))
+            QCOMPARE(QDir(f.dir.file("Data")).entryList(QDir::Files), dataFiles);
     }
 
     void emptyNameChangesNothing()
@@ -385,8 +399,8 @@ private slots:
         QCOMPARE(f.state.FieldDefinitions, QStringList{"FELDNAME"});
         MessageRecorder boxes;
         QVERIFY(!f.state.LoadTableDefinitions("gibtsnicht"));
-        QVERIFY(
-            boxes.takeExpected(MsgKind::Error, "Die Definitionsdatei \"gibtsnicht.fil\" kann nicht gelesen werden!"));
+        QCOMPARE(f.state.errorText(),
+                 QStringLiteral("Die Definitionsdatei \"gibtsnicht.fil\" kann nicht gelesen werden!"));
         QVERIFY(f.state.FieldDefinitions.isEmpty() && f.state.ComboDefinitions.isEmpty() &&
                 f.state.FilterPresets.isEmpty());
     }
@@ -460,5 +474,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestMainState)
+QTEST_GUILESS_MAIN(TestMainState)
 #include "tst_mainstate.moc"

@@ -3,6 +3,7 @@
 // with the shipped files, the base database open with some recipients, a mail
 // settings file pointing at a loopback server, and a main window that counts what
 // the mail window asks of it.
+#include "children.h"
 #include "clock.h"
 #include "inifile.h"
 #include "mailerform.h"
@@ -12,8 +13,10 @@
 #include "tablefixture.h"
 #include "testfolder.h"
 #include "textfile.h"
-#include "ui_mailerform.h"
 
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QTest>
 
 struct FakeMainWindow : vt::TMainWindowOps
@@ -95,9 +98,9 @@ struct MailerProgram
     {
         vt::TMailerForm *w = vt::MailerForm();
         // The activation fills the sender list again.
-        w->ui->ComboBox1->clear();
+        child<QComboBox>(w, "ComboBox1")->clear();
         vt::StartMailer();
-        if (!QTest::qWaitFor([w] { return w->isVisible() && w->ui->ComboBox1->count() > 0; }, 5000))
+        if (!QTest::qWaitFor([w] { return w->isVisible() && child<QComboBox>(w, "ComboBox1")->count() > 0; }, 5000))
             QTest::qFail("the serial e-mail window did not open", __FILE__, __LINE__);
         return w;
     }
@@ -106,14 +109,14 @@ struct MailerProgram
     {
         chooseText();
         vt::TMailerForm *w = open();
-        w->ui->SubjectEdit->setText(subject);
+        child<QLineEdit>(w, "SubjectEdit")->setText(subject);
         return w;
     }
     // Presses "Senden" and waits until the run and the window have ended.
     static bool send(vt::TMailerForm *w)
     {
-        w->ui->SendBitBtn->click();
-        return QTest::qWaitFor([w] { return !w->RunActive(); }, 60000);
+        child<QPushButton>(w, "SendBitBtn")->click();
+        return QTest::qWaitFor([w] { return !w->runActive(); }, 60000);
     }
     static QString today() { return vt::Clock::today().toString("dd.MM.yyyy"); }
 };

@@ -1,6 +1,7 @@
 // The mail server set-up of a run and the connection test: the settings in force
 // and their reports, authentication, POP before SMTP against dovecot, and the
 // test mail with the values of the options dialog.
+#include "children.h"
 #include "connection.h"
 #include "mailerfixture.h"
 #include "messagerecorder.h"
@@ -9,7 +10,6 @@
 #include "pop3server.h"
 #include "smtpserver.h"
 #include "testcertificates.h"
-#include "ui_mailerform.h"
 
 #include <QApplication>
 
@@ -137,7 +137,7 @@ private slots:
         // The stored settings point nowhere: the test uses what the dialog holds.
         p.settings(1);
         TMailerForm *w = MailerForm();
-        w->ui->PrioComobox->setCurrentIndex(0);
+        child<QComboBox>(w, "PrioComobox")->setCurrentIndex(0);
         TestMailValues v;
         v.account.host = "127.0.0.1";
         v.account.port = QString::number(server->port());

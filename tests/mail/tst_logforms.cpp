@@ -3,7 +3,7 @@
 #include "clock.h"
 #include "filedialogrecorder.h"
 #include "logforms.h"
-#include "mailerform.h"
+#include "mailing.h"
 #include "mainstate.h"
 #include "messagerecorder.h"
 #include "testfolder.h"
@@ -41,12 +41,12 @@ private slots:
 
     void rejectedList()
     {
-        MailerForm()->FailedList = {"3: kein-gültiger", "7:  x@y "};
+        SerialMailing().FailedList = {"3: kein-gültiger", "7:  x@y "};
         ErrorMailForm()->show();
-        QCOMPARE(ErrorMailForm()->lines(), MailerForm()->FailedList);
+        QCOMPARE(ErrorMailForm()->lines(), SerialMailing().FailedList);
         ErrorMailForm()->hide();
         QCOMPARE(ErrorMailForm()->windowTitle(), QStringLiteral("ungültige E-Mail-Adressen"));
-        MailerForm()->FailedList.clear();
+        SerialMailing().FailedList.clear();
     }
 
     void savesTheListAsEdited()

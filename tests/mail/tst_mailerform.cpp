@@ -2,6 +2,7 @@
 // HTML mail with click tracking to aiosmtpd on loopback, a server that gives up in
 // the middle, "Abbrechen" in the middle, what the window refuses while a run goes
 // on, the checks before a run, the template file and the placeholders.
+#include "children.h"
 #include "filedialogrecorder.h"
 #include "inifile.h"
 #include "logforms.h"
@@ -13,12 +14,20 @@
 #include "smtpserver.h"
 #include "text.h"
 #include "tracking.h"
-#include "ui_mailerform.h"
+#include "trafficchart.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QFile>
+#include <QFrame>
+#include <QGroupBox>
+#include <QLabel>
+#include <QListWidget>
 #include <QMessageAuthenticationCode>
+#include <QPlainTextEdit>
 #include <QSignalSpy>
+#include <QTextBrowser>
+#include <QToolButton>
 #include <QUrl>
 
 using namespace vt;
@@ -96,14 +105,14 @@ private slots:
         MailerProgram::chooseText();
         TMailerForm *w = MailerProgram::open();
         // A new text mail starts with the two hints.
-        QCOMPARE(w->ui->SubjectEdit->text(), QStringLiteral("Hier bitte Ihren Betreff eingeben"));
-        QCOMPARE(w->BodyLines(), QStringList{"Hier bitte Ihren E-Mail-Text eingeben"});
-        QCOMPARE(w->ui->ComboBox1->currentText(), kSender);
-        w->ui->SubjectEdit->setText("Angebot für $NAME");
-        w->SetBodyLines({"$ANREDE $NAME,", "Preis: 5 €"});
+        QCOMPARE(child<QLineEdit>(w, "SubjectEdit")->text(), QStringLiteral("Hier bitte Ihren Betreff eingeben"));
+        QCOMPARE(w->bodyLines(), QStringList{"Hier bitte Ihren E-Mail-Text eingeben"});
+        QCOMPARE(child<QComboBox>(w, "ComboBox1")->currentText(), kSender);
+        child<QLineEdit>(w, "SubjectEdit")->setText("Angebot für $NAME");
+        w->setBodyLines({"$ANREDE $NAME,", "Preis: 5 €"});
         files.answer(MailTestData("preise.pdf"));
-        w->ui->BitBtn1->click();
-        QCOMPARE(w->ui->FAttachmentListBox->item(0)->text(), QStringLiteral("preise.pdf"));
+        child<QPushButton>(w, "BitBtn1")->click();
+        QCOMPARE(child<QListWidget>(w, "FAttachmentListBox")->item(0)->text(), QStringLiteral("preise.pdf"));
 
         QVERIFY(MailerProgram::send(w));
         QVERIFY(!w->isVisible());
@@ -139,8 +148,8 @@ private slots:
         QCOMPARE(rejected.shown, QList<QStringList>{failedLines});
         QCOMPARE(ReadLines(MainState().AppTempFolder + "Gesendete_Mails.log"),
                  (QStringList{"anna@example.net", "bert@example.net"}));
-        QCOMPARE(w->ui->ListBox1->count(), 2);
-        QCOMPARE(w->ui->ListBox1->item(1)->text(), QStringLiteral("TO: bert@example.net"));
+        QCOMPARE(child<QListWidget>(w, "ListBox1")->count(), 2);
+        QCOMPARE(child<QListWidget>(w, "ListBox1")->item(1)->text(), QStringLiteral("TO: bert@example.net"));
         const QStringList log = ReadLines(p.dir.file("Transaction.log"));
         auto block = [](const QString &to) {
             return QStringList{"--- START MAIL --- From: versand@example.com  To: " + to, "--- END MAIL ---", " "};
@@ -182,10 +191,10 @@ private slots:
 
         MailerProgram::chooseHtml(p.dir.file("news.eml"));
         TMailerForm *w = MailerProgram::open();
-        QVERIFY(w->ui->TrackingCheckBox->isChecked());
-        QVERIFY(w->ui->TrackingCheckBox->isEnabled());
-        QCOMPARE(w->ui->SubjectEdit->text(), QStringLiteral("Neuigkeiten für $NAME"));
-        QVERIFY(w->ui->AdvOfficeStatusBar1->text().startsWith("Anhänge: 0 | Gesamtgröße der E-Mail: "));
+        QVERIFY(child<QCheckBox>(w, "TrackingCheckBox")->isChecked());
+        QVERIFY(child<QCheckBox>(w, "TrackingCheckBox")->isEnabled());
+        QCOMPARE(child<QLineEdit>(w, "SubjectEdit")->text(), QStringLiteral("Neuigkeiten für $NAME"));
+        QVERIFY(child<QLabel>(w, "AdvOfficeStatusBar1")->text().startsWith("Anhänge: 0 | Gesamtgröße der E-Mail: "));
         QVERIFY(MailerProgram::send(w));
         Clock::setFixed({});
         QVERIFY(!w->isVisible());
@@ -220,7 +229,7 @@ private slots:
         QCOMPARE(column(p.table(), "LetztesMail"), (QStringList{t, t, "", "", t}));
         const QStringList failedLines{id.at(2) + ": kein-gültiger", id.at(3) + ": abgelehnt@example.net"};
         QCOMPARE(rejected.shown, QList<QStringList>{failedLines});
-        QCOMPARE(w->ui->ListBox1->item(2)->text(), QStringLiteral("An: eva@example.net"));
+        QCOMPARE(child<QListWidget>(w, "ListBox1")->item(2)->text(), QStringLiteral("An: eva@example.net"));
         QCOMPARE(ReadLines(MainState().AppTempFolder + "Gesendete_Mails.log"),
                  (QStringList{"anna@example.net", "bert@example.net", "eva@example.net"}));
         // No transaction log while the switch is off.
@@ -257,6 +266,60 @@ private slots:
         QCOMPARE(server->received().size(), 2);
     }
 
+    void textRunAsksWhenTheServerFails()
+    {
+        MailerProgram p;
+        SmtpServer::Options o;
+        o.failMailAfter = 1;
+        auto server = SmtpServer::startOrFail(o);
+        QVERIFY(server);
+        p.settings(server->port());
+        p.records({{{"Mail", "a@example.net"}}, {{"Mail", "b@example.net"}}, {{"Mail", "c@example.net"}}});
+        MessageRecorder boxes;
+        RejectedList rejected;
+        // Go on after the first failure, stop after the second.
+        boxes.answer(MsgButton::No);
+        boxes.answer(MsgButton::Yes);
+        TMailerForm *w = MailerProgram::openTextMail();
+        QVERIFY(MailerProgram::send(w));
+        QCOMPARE(boxes.boxes().size(), 2);
+        for (int i = 0; i < 2; ++i) {
+            const MessageRecorder::Box box = boxes.take();
+            QCOMPARE(box.kind, MsgKind::Question);
+            QVERIFY2(box.text.startsWith("Fehler in Ihrer Verbindung! Ihr SMTP-Server meldet folgenden Fehler: ERROR "
+                                         "WITH CONNECTING SERVER: "),
+                     qPrintable(box.text));
+            QVERIFY(box.text.endsWith("\n\n! Möchten Sie den Versand abbrechen?\n\n(Falls Sie diese Meldungen nicht "
+                                      "mehr wünschen, setzen Sie den Haken \"Verbindungsprobleme ignorieren\")"));
+        }
+        QVERIFY(!w->isVisible());
+        // The server's trouble is no fault of the recipients.
+        QCOMPARE(column(p.table(), "Selected"), (QStringList{"False", "True", "True"}));
+        QVERIFY(rejected.shown.isEmpty());
+        QCOMPARE(server->received().size(), 1);
+    }
+
+    void errorOfOurOwnEndsTheRun()
+    {
+        MailerProgram p;
+        auto server = SmtpServer::startOrFail({});
+        QVERIFY(server);
+        p.settings(server->port());
+        p.records({{{"Mail", "a@example.net"}}, {{"Mail", "b@example.net"}}});
+        MessageRecorder boxes;
+        TMailerForm *w = MailerProgram::openTextMail();
+        child<QPushButton>(w, "SendBitBtn")->click();
+        QVERIFY(w->currentRun());
+        // The salutation table goes while the first mail is sent.
+        connect(w->currentRun(), &SendRun::recordSent, this, [&p] { QFile::remove(p.dir.file("Grussformel.txt")); });
+        QVERIFY(QTest::qWaitFor([w] { return !w->runActive(); }, 60000));
+        QVERIFY(boxes.takeExpected(MsgKind::Error,
+                                   "Die Datei " + p.dir.file("Grussformel.txt") + " kann nicht geöffnet werden!"));
+        QVERIFY(!w->isVisible());
+        QCOMPARE(column(p.table(), "Selected"), (QStringList{"False", "True"}));
+        QCOMPARE(server->received().size(), 1);
+    }
+
     void abortInTheMiddle()
     {
         MailerProgram p;
@@ -266,29 +329,29 @@ private slots:
         p.records({{{"Mail", "a@example.net"}}, {{"Mail", "b@example.net"}}, {{"Mail", "c@example.net"}}});
         MessageRecorder boxes;
         TMailerForm *w = MailerProgram::openTextMail();
-        w->DelayUnitMs = 20;
-        w->ui->SendBitBtn->click();
-        QVERIFY(w->RunActive());
+        SerialMailing().delayUnitMs = 20;
+        child<QPushButton>(w, "SendBitBtn")->click();
+        QVERIFY(w->runActive());
         QVERIFY(MainState().SendRunActive);
         // During the pause after the first mail: a second "Senden", coming back to
         // the window and loading a template change nothing.
-        QSignalSpy pauses(w->CurrentRun(), &SendRun::pauseStarted);
+        QSignalSpy pauses(w->currentRun(), &SendRun::pauseStarted);
         QVERIFY(pauses.wait(10000));
-        w->ui->SubjectEdit->setText("anders");
+        child<QLineEdit>(w, "SubjectEdit")->setText("anders");
         w->SendBitBtnClick();
         w->FormActivate();
         QVERIFY(w->SendingFlag);
-        QCOMPARE(w->ui->SubjectEdit->text(), QStringLiteral("anders"));
-        QVERIFY(!w->ui->SendBitBtn->isEnabled());
+        QCOMPARE(child<QLineEdit>(w, "SubjectEdit")->text(), QStringLiteral("anders"));
+        QVERIFY(!child<QPushButton>(w, "SendBitBtn")->isEnabled());
         p.dir.write("t.mail", "[SUBJECT]\r\nx\r\n[TEXT]\r\n[ATTACHEMENT]\r\n\r\n");
         w->LoadMailTemplate(p.dir.file("t.mail"));
         QVERIFY(boxes.takeExpected(MsgKind::Information, CrToNewline(TMainState::SendRunActiveText())));
         QVERIFY(!w->BuildHtmlMail());
         QVERIFY(pauses.wait(10000));
-        w->ui->AbortBitBtn->click();
+        child<QPushButton>(w, "AbortBitBtn")->click();
         // The window goes at once; so does the run.
         QVERIFY(!w->isVisible());
-        QVERIFY(!w->RunActive());
+        QVERIFY(!w->runActive());
         QVERIFY(!MainState().SendRunActive);
         QCOMPARE(column(p.table(), "Selected"), (QStringList{"False", "False", "True"}));
         QCOMPARE(server->received().size(), 2);
@@ -308,35 +371,35 @@ private slots:
         // Two senders: the question, and No leaves everything as it was.
         WriteLines(p.dir.file("Data/AbsenderMails.ini"), {kSender, "zwei@example.com <Zwei>"});
         TMailerForm *w = MailerProgram::open();
-        w->ui->ComboBox1->setCurrentIndex(1);
+        child<QComboBox>(w, "ComboBox1")->setCurrentIndex(1);
         boxes.answer(MsgButton::No);
-        w->ui->SendBitBtn->click();
+        child<QPushButton>(w, "SendBitBtn")->click();
         QVERIFY(boxes.takeExpected(MsgKind::Question, "Wollen Sie die Email mit dem Absender: zwei@example.com "
                                                       "<Zwei>versenden"));
         QVERIFY(w->isVisible());
         // Coming back to the window brings the default sender back.
         w->FormActivate();
-        QCOMPARE(w->ui->ComboBox1->currentIndex(), 0);
+        QCOMPARE(child<QComboBox>(w, "ComboBox1")->currentIndex(), 0);
         WriteLines(p.dir.file("Data/AbsenderMails.ini"), {kSender});
         w->FormActivate();
 
         // No subject: the window stays open.
-        w->ui->SubjectEdit->setText("  ");
-        w->ui->SendBitBtn->click();
+        child<QLineEdit>(w, "SubjectEdit")->setText("  ");
+        child<QPushButton>(w, "SendBitBtn")->click();
         QVERIFY(boxes.takeExpected(MsgKind::Information, "Kein Betreff eingegeben! - E-Mail wird nicht versendet!"));
         QVERIFY(w->isVisible());
-        QVERIFY(!w->RunActive());
+        QVERIFY(!w->runActive());
 
         // A typed sender that is no address.
-        w->ui->ComboBox1->setEditText("kein Absender");
-        w->ui->SendBitBtn->click();
+        child<QComboBox>(w, "ComboBox1")->setEditText("kein Absender");
+        child<QPushButton>(w, "SendBitBtn")->click();
         QVERIFY(boxes.takeExpected(MsgKind::Error, "Absender-E-Mail-Adresse ungültig!"));
         w->FormActivate();
 
         // The account never set up: the window closes.
         IniFile(p.dir.file("Vantrel.ini")).writeString("SMTP", "host", "Ihr SMTP Server");
-        w->ui->SubjectEdit->setText("s");
-        w->ui->SendBitBtn->click();
+        child<QLineEdit>(w, "SubjectEdit")->setText("s");
+        child<QPushButton>(w, "SendBitBtn")->click();
         QVERIFY(boxes.takeExpected(MsgKind::Information, "Sie haben die Einstellungen noch nicht bearbeitet!\nBitte "
                                                          "bearbeiten Sie diese im Menü unter Programm/Optionen!"));
         QVERIFY(!w->isVisible());
@@ -344,7 +407,7 @@ private slots:
         // Settings never saved: the window closes too.
         w = MailerProgram::open();
         MainState().FirstSettingsDone = false;
-        w->ui->SendBitBtn->click();
+        child<QPushButton>(w, "SendBitBtn")->click();
         QVERIFY(boxes.takeExpected(MsgKind::Information,
                                    "Die Einstellungen für Ihr Mailkonto sind noch nicht durchgeführt worden. Gehen Sie "
                                    "hierzu in den Menüpunkt \"Programm - Optionen\""));
@@ -359,7 +422,7 @@ private slots:
         p.dir.write("m.eml", "Subject: s\r\nContent-Type: text/html\r\n\r\n<p>x</p>\r\n");
         MailerProgram::chooseHtml(p.dir.file("m.eml"));
         w = MailerProgram::open();
-        w->ui->SendBitBtn->click();
+        child<QPushButton>(w, "SendBitBtn")->click();
         QVERIFY(boxes.takeExpected(MsgKind::Information, "Keine Datensätze zum Versenden markiert!"));
         QVERIFY(!w->isVisible());
     }
@@ -379,8 +442,8 @@ private slots:
         QVERIFY(boxes.takeExpected(MsgKind::Information, "Achtung! In der Vorlage haben Sie als Anhang die Datei "
                                                          "/weg.pdf angegeben. \nDie Datei existiert aber nicht mehr!"));
         TMailerForm *w = MailerForm();
-        QCOMPARE(w->ui->SubjectEdit->text(), QStringLiteral("Betreff"));
-        QCOMPARE(w->BodyLines(), QStringList{"Zeile"});
+        QCOMPARE(child<QLineEdit>(w, "SubjectEdit")->text(), QStringLiteral("Betreff"));
+        QCOMPARE(w->bodyLines(), QStringList{"Zeile"});
         QVERIFY(w->AttachmentPath.isEmpty());
         // The template is saved again without the attachment; another one is untouched.
         QCOMPARE(p.dir.read("Briefe/vorlage.mail"), QByteArray("[SUBJECT]\r\nBetreff\r\n[TEXT]\r\nZeile\r\n"
@@ -388,7 +451,7 @@ private slots:
         QCOMPARE(p.dir.read("Briefe/andere.mail"), other);
         // Removing an attachment saves the template at once, with the edits made since.
         QTRY_COMPARE(w->CurrentTemplateFile, p.dir.file("Briefe/vorlage.mail"));
-        w->ui->SubjectEdit->setText("neu");
+        child<QLineEdit>(w, "SubjectEdit")->setText("neu");
         w->BitBtn2Click();
         QVERIFY(p.dir.read("Briefe/vorlage.mail").startsWith("[SUBJECT]\r\nneu\r\n"));
         w->AbortBitBtnClick();
@@ -408,15 +471,15 @@ private slots:
         StartWizardChoice().FileName = "brief.txt";
         w->TextTemplatePath = p.dir.file("Briefe/brief.txt");
         MailerProgram::open();
-        QCOMPARE(w->BodyLines(), (QStringList{"Erste Zeile", "Zweite Zeile"}));
+        QCOMPARE(w->bodyLines(), (QStringList{"Erste Zeile", "Zweite Zeile"}));
         QVERIFY(w->TextTemplatePath.isEmpty());
         QCOMPARE(w->MailMode, 0);
         QCOMPARE(w->MailTable, MainState().CurrentTable);
-        QVERIFY(w->ui->MessageMemo->isEnabled());
-        QVERIFY(w->ui->SaveMailButton->isVisible());
-        QVERIFY(!w->ui->VorlagePanel->isVisible());
-        QVERIFY(w->ui->SelectVariablesPanel->isVisible());
-        QVERIFY(!w->ui->ToEdit->isVisible());
+        QVERIFY(child<QPlainTextEdit>(w, "MessageMemo")->isEnabled());
+        QVERIFY(child<QPushButton>(w, "SaveMailButton")->isVisible());
+        QVERIFY(!child<QGroupBox>(w, "VorlagePanel")->isVisible());
+        QVERIFY(child<QFrame>(w, "SelectVariablesPanel")->isVisible());
+        QVERIFY(!child<QLineEdit>(w, "ToEdit")->isVisible());
         // Closing by the frame is refused while the window is in use.
         QVERIFY(!w->close());
         QVERIFY(w->isVisible());
@@ -434,12 +497,12 @@ private slots:
         MailerProgram::chooseHtml(p.dir.file("m.eml"));
         MailerProgram::open();
         QCOMPARE(w->MailMode, 1);
-        QVERIFY(!w->ui->MessageMemo->isVisible());
-        QVERIFY(w->ui->VorlagePanel->isVisible());
-        QVERIFY(!w->ui->SaveMailButton->isVisible());
-        QVERIFY(!w->ui->TextBitbtn->isVisible());
-        QVERIFY(w->ui->WebBrowser1->toPlainText().contains("Hallo"));
-        QCOMPARE(w->ui->SubjectEdit->text(), QStringLiteral("Betreff der Mail"));
+        QVERIFY(!child<QPlainTextEdit>(w, "MessageMemo")->isVisible());
+        QVERIFY(child<QGroupBox>(w, "VorlagePanel")->isVisible());
+        QVERIFY(!child<QPushButton>(w, "SaveMailButton")->isVisible());
+        QVERIFY(!child<QPushButton>(w, "TextBitbtn")->isVisible());
+        QVERIFY(child<QTextBrowser>(w, "WebBrowser1")->toPlainText().contains("Hallo"));
+        QCOMPARE(child<QLineEdit>(w, "SubjectEdit")->text(), QStringLiteral("Betreff der Mail"));
         QCOMPARE(w->HtmlBody.trimmed(), QStringLiteral("<p>Hallo</p>"));
         w->AbortBitBtnClick();
         QVERIFY(!w->isVisible());
@@ -448,7 +511,7 @@ private slots:
         HtmlImportChoice().HtmlImported = true;
         HtmlImportChoice().Subject = "  Aus dem Import ";
         MailerProgram::open();
-        QCOMPARE(w->ui->SubjectEdit->text(), QStringLiteral("Aus dem Import"));
+        QCOMPARE(child<QLineEdit>(w, "SubjectEdit")->text(), QStringLiteral("Aus dem Import"));
         HtmlImportChoice() = {};
         w->AbortBitBtnClick();
 
@@ -468,7 +531,7 @@ private slots:
         MessageRecorder boxes;
         MailerProgram::chooseHtml(p.dir.file("m.eml"));
         TMailerForm *w = MailerProgram::open();
-        w->ui->SubjectEdit->setText("Für $NAME");
+        child<QLineEdit>(w, "SubjectEdit")->setText("Für $NAME");
         // The message of the record the grid stands on, as the preview shows it.
         QVERIFY(p.table().first());
         QString error;
@@ -513,13 +576,13 @@ private slots:
         MessageRecorder boxes;
         MailerProgram::chooseText();
         TMailerForm *w = MailerProgram::open();
-        w->SetBodyLines({});
-        w->ui->VariablesListBox->clearSelection();
-        w->ui->VariableSpeedButton->click();
+        w->setBodyLines({});
+        child<QListWidget>(w, "VariablesListBox")->clearSelection();
+        child<QToolButton>(w, "VariableSpeedButton")->click();
         QVERIFY(boxes.takeExpected(MsgKind::Information, "Bitte markieren Sie zuerst einen Platzhalter zum einfügen!"));
-        w->ui->VariablesListBox->setCurrentRow(0);
-        w->ui->VariableSpeedButton->click();
-        QCOMPARE(w->BodyLines(), QStringList{"$MAIL"});
+        child<QListWidget>(w, "VariablesListBox")->setCurrentRow(0);
+        child<QToolButton>(w, "VariableSpeedButton")->click();
+        QCOMPARE(w->bodyLines(), QStringList{"$MAIL"});
         w->AbortBitBtnClick();
     }
 
@@ -553,15 +616,16 @@ private slots:
     void trafficValueAbove100()
     {
         TMailerForm *w = MailerForm();
-        w->ui->Chart2->clear();
+        child<vt::TrafficChart>(w, "Chart2")->clear();
         w->TrafficKB = 101;
         w->TrafficTimerTimer();
-        QCOMPARE(w->ui->Chart2->points().last().value, 350);
+        QCOMPARE(child<vt::TrafficChart>(w, "Chart2")->points().last().value, 350);
         w->TrafficKB = 100;
         w->TrafficTimerTimer();
-        QCOMPARE(w->ui->Chart2->points().last().value, 100);
+        QCOMPARE(child<vt::TrafficChart>(w, "Chart2")->points().last().value, 100);
         // Neighbouring bars differ in colour.
-        QVERIFY(w->ui->Chart2->points().at(0).color != w->ui->Chart2->points().at(1).color);
+        QVERIFY(child<vt::TrafficChart>(w, "Chart2")->points().at(0).color !=
+                child<vt::TrafficChart>(w, "Chart2")->points().at(1).color);
     }
 };
 

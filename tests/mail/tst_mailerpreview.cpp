@@ -2,6 +2,7 @@
 // window: each kind of mail file opened into the window, the personalised mail
 // of each marked record, stepping through the marked records, and the grid left
 // as it was however the preview is closed.
+#include "children.h"
 #include "filedialogrecorder.h"
 #include "mailerfixture.h"
 #include "mailfiles.h"
@@ -11,7 +12,6 @@
 #include "msgconverter.h"
 #include "msgfile.h"
 #include "previewform.h"
-#include "ui_mailerform.h"
 #include "workfolder.h"
 
 #include <QApplication>
@@ -95,13 +95,13 @@ private slots:
         Recipients r;
         MessageRecorder boxes;
         TMailerForm *w = MailerProgram::openTextMail("Angebot für $NAME");
-        w->SetBodyLines({"$ANREDE $NAME,", "bis bald"});
+        w->setBodyLines({"$ANREDE $NAME,", "bis bald"});
         w->AttachmentPath.clear();
         // The grid stands on the record that is not marked.
         r.table().gotoId(r.ids.at(1).toLongLong());
         const QString filterBefore = r.table().filterText();
 
-        w->ui->PreviewBitBtn->click();
+        child<QPushButton>(w, "PreviewBitBtn")->click();
         TPreviewForm *preview = PreviewForm();
         QVERIFY(preview->isVisible());
         QVERIFY(r.table().isFiltered());
@@ -112,13 +112,13 @@ private slots:
         QVERIFY(in<QWidget>(preview, "PreviewMemo")->isVisible());
         QVERIFY(!in<QWidget>(preview, "BrowserPanel")->isVisible());
         // The window keeps the mail as typed; only its template path names the work copy.
-        QCOMPARE(w->ui->SubjectEdit->text(), QStringLiteral("Angebot für $NAME"));
-        QCOMPARE(w->BodyLines(), (QStringList{"$ANREDE $NAME,", "bis bald"}));
+        QCOMPARE(child<QLineEdit>(w, "SubjectEdit")->text(), QStringLiteral("Angebot für $NAME"));
+        QCOMPARE(w->bodyLines(), (QStringList{"$ANREDE $NAME,", "bis bald"}));
         QCOMPARE(w->TextTemplatePath, MailWorkFolder() + "temp.mail");
         QCOMPARE(ReadLines(MailWorkFolder() + "Preview.mail").at(1), QStringLiteral("Angebot für Alm"));
 
         const QList<QPair<const char *, QString>> steps = {
-            {"NextButton", r.ids.at(2)}, {"NextButton", r.ids.at(3)}, {"NextButton", r.ids.at(3)},
+            {"NextButton", r.ids.at(2)},     {"NextButton", r.ids.at(3)},     {"NextButton", r.ids.at(3)},
             {"PreviousButton", r.ids.at(2)}, {"PreviousButton", r.ids.at(0)}, {"PreviousButton", r.ids.at(0)},
         };
         for (const auto &[button, id] : steps) {
@@ -153,7 +153,7 @@ private slots:
         QVERIFY(r.table().setFilterText("Name='D*'"));
         QVERIFY(r.table().setFiltered(true));
         QVERIFY(r.table().gotoId(r.ids.at(3).toLongLong()));
-        w->ui->PreviewBitBtn->click();
+        child<QPushButton>(w, "PreviewBitBtn")->click();
         QCOMPARE(r.table().recordCount(), 3);
         press("PreviousButton");
         if (how == "Schliessen")
@@ -189,7 +189,7 @@ private slots:
             press("Closebtn");
             return 0;
         });
-        w->ui->PreviewBitBtn->click();
+        child<QPushButton>(w, "PreviewBitBtn")->click();
         Modal::setHandler({});
         QCOMPARE(modal, 1);
         QCOMPARE(seen, (QStringList{"Sehr geehrte Frau Alm", "Sehr geehrter Herr Clausen"}));
@@ -208,7 +208,7 @@ private slots:
         QVERIFY(boxes.takeExpected(MsgKind::Information, TMainState::SendRunActiveText()));
         MainState().SendRunActive = false;
         r.table().updateWhere(Filter(), {{"Selected", false}});
-        w->ui->PreviewBitBtn->click();
+        child<QPushButton>(w, "PreviewBitBtn")->click();
         QVERIFY(boxes.takeExpected(MsgKind::Information, "Keine Datensätze zum Versenden markiert!"));
         QVERIFY(!PreviewForm()->isVisible());
     }
@@ -223,13 +223,13 @@ private slots:
         QDir().mkpath(letters);
         WriteLines(letters + "gruss.mail", {"[SUBJECT]", "Grüße", "[TEXT]", "Zeile 1", "[ATTACHEMENT]", ""});
         files.answer(QString());
-        w->ui->OpenButton->click();
-        QCOMPARE(w->ui->SubjectEdit->text(), QStringLiteral("s")); // cancelled: nothing changes
+        child<QPushButton>(w, "OpenButton")->click();
+        QCOMPARE(child<QLineEdit>(w, "SubjectEdit")->text(), QStringLiteral("s")); // cancelled: nothing changes
         files.answer(letters + "gruss.mail");
-        w->ui->OpenButton->click();
+        child<QPushButton>(w, "OpenButton")->click();
         QCOMPARE(files.requests.first(), "open|Öffnen|" + letters + "|Text Mail (*.mail)");
-        QCOMPARE(w->ui->SubjectEdit->text(), QStringLiteral("Grüße"));
-        QCOMPARE(w->BodyLines(), QStringList{"Zeile 1"});
+        QCOMPARE(child<QLineEdit>(w, "SubjectEdit")->text(), QStringLiteral("Grüße"));
+        QCOMPARE(w->bodyLines(), QStringList{"Zeile 1"});
         QCOMPARE(w->CurrentTemplateFile, letters + "gruss.mail");
     }
 
@@ -250,26 +250,26 @@ private slots:
         QStringList copies;
         for (int i = 0; i < 2; ++i) {
             files.answer(MailTestData("alternative-lf.eml"));
-            w->ui->OpenButton->click();
+            child<QPushButton>(w, "OpenButton")->click();
             copies.append(w->HtmlMailPath);
             QVERIFY(w->HtmlMailPath.startsWith(MailWorkFolder()) && w->HtmlMailPath.endsWith(".html"));
         }
         QVERIFY(copies.at(0) != copies.at(1) && QFile::exists(copies.at(0)));
         QVERIFY(files.requests.first().endsWith("|Outlook / Windows Mail Datei (*.msg *.eml)"));
-        QCOMPARE(w->ui->SubjectEdit->text(), QStringLiteral("Einladung zum Sommerfest – € 5"));
+        QCOMPARE(child<QLineEdit>(w, "SubjectEdit")->text(), QStringLiteral("Einladung zum Sommerfest – € 5"));
 
         // An Outlook file, its suffix in any case, converted first.
         files.answer(msg);
-        w->ui->OpenButton->click();
+        child<QPushButton>(w, "OpenButton")->click();
         QVERIFY(w->HtmlMailPath.endsWith(".msg"));
-        QCOMPARE(w->ui->SubjectEdit->text(), QStringLiteral("Aus Outlook"));
+        QCOMPARE(child<QLineEdit>(w, "SubjectEdit")->text(), QStringLiteral("Aus Outlook"));
         QVERIFY(w->HtmlBody.contains("Outlook $NAME"));
 
         // A file that holds no mail leaves the open mail as it is.
         const QString current = w->HtmlMailPath;
         r.p.dir.write("leer.eml", "");
         files.answer(r.p.dir.file("leer.eml"));
-        w->ui->OpenButton->click();
+        child<QPushButton>(w, "OpenButton")->click();
         QCOMPARE(boxes.take().kind, MsgKind::Error);
         QCOMPARE(w->HtmlMailPath, current);
         QVERIFY(first != current);
@@ -284,22 +284,25 @@ private slots:
         QByteArray attachment = QByteArray(450000, 'a').toBase64();
         for (qsizetype i = 76; i < attachment.size(); i += 78)
             attachment.insert(i, "\r\n");
-        const QByteArray big = "Subject: Gross\r\nMIME-Version: 1.0\r\nContent-Type: multipart/mixed; boundary=b\r\n\r\n"
-                               "--b\r\nContent-Type: text/html\r\n\r\n<p>Gross</p>\r\n--b\r\n"
-                               "Content-Type: application/pdf; name=a.pdf\r\nContent-Disposition: attachment\r\n"
-                               "Content-Transfer-Encoding: base64\r\n\r\n" +
-                               attachment + "\r\n--b--\r\n";
+        const QByteArray big =
+            "Subject: Gross\r\nMIME-Version: 1.0\r\nContent-Type: multipart/mixed; boundary=b\r\n\r\n"
+            "--b\r\nContent-Type: text/html\r\n\r\n<p>Gross</p>\r\n--b\r\n"
+            "Content-Type: application/pdf; name=a.pdf\r\nContent-Disposition: attachment\r\n"
+            "Content-Transfer-Encoding: base64\r\n\r\n" +
+            attachment + "\r\n--b--\r\n";
         QVERIFY(big.size() > 500000 && big.size() < 1000000);
         r.p.dir.write("gross.eml", big);
         r.p.dir.write("klein.eml", "Subject: Klein\r\nContent-Type: text/html\r\n\r\n<p>x</p>\r\n");
         MailerProgram::chooseHtml(r.p.dir.file("klein.eml"));
         TMailerForm *w = MailerProgram::open();
         files.answer(r.p.dir.file("gross.eml"));
-        w->ui->OpenButton->click();
-        QVERIFY(w->ui->AdvOfficeStatusBar1->text().endsWith(" | ACHTUNG! Diese E-Mail ist für einen Newsletter sehr groß!"));
+        child<QPushButton>(w, "OpenButton")->click();
+        QVERIFY(child<QLabel>(w, "AdvOfficeStatusBar1")
+                    ->text()
+                    .endsWith(" | ACHTUNG! Diese E-Mail ist für einen Newsletter sehr groß!"));
         // Coming back to the window measures against the higher limit.
         w->FormActivate();
-        QVERIFY(!w->ui->AdvOfficeStatusBar1->text().contains("ACHTUNG"));
+        QVERIFY(!child<QLabel>(w, "AdvOfficeStatusBar1")->text().contains("ACHTUNG"));
     }
 };
 

@@ -307,8 +307,8 @@ private slots:
         QVERIFY(r.error.contains("config.ini"));
         QCOMPARE(f.dir.read("config.ini"), before);
         QVERIFY(!QFileInfo::exists(f.data() + "Absender-config.ini"));
-        QVERIFY(MailSettingsFiles::IsReservedDatabaseName("Update.INI"));
-        QVERIFY(!MailSettingsFiles::IsReservedDatabaseName("kunden.ini"));
+        QVERIFY(MailSettingsFiles::isReservedDatabaseName("Update.INI"));
+        QVERIFY(!MailSettingsFiles::isReservedDatabaseName("kunden.ini"));
     }
 
     void unwritableTargetIsReported()

@@ -3,6 +3,7 @@
 // their folders and filters, .msg files converted by the real converter, the
 // mail client started on the shipped empty mail, and what stays from one use to
 // the next.
+#include "children.h"
 #include "filedialogrecorder.h"
 #include "mailerfixture.h"
 #include "mailfiles.h"
@@ -13,11 +14,11 @@
 #include "newwizform.h"
 #include "optionpanel.h"
 #include "shellrecorder.h"
-#include "ui_mailerform.h"
 #include "workfolder.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -58,7 +59,7 @@ struct Wizard
         w->close();
         MainState().Ops = nullptr;
     }
-    template <class T = QWidget> T *w(const char *name) { return wizard.findChild<T *>(QLatin1String(name)); }
+    template <class T = QWidget> T *w(const char *name) { return child<T>(&wizard, name); }
     void click(const char *panel) { QTest::mouseClick(w<OptionPanel>(panel), Qt::LeftButton, {}, QPoint(5, 5)); }
     void press(const char *button) { w<QPushButton>(button)->click(); }
     bool weiter() { return w<QPushButton>("WeiterButton")->isEnabled(); }
@@ -100,8 +101,8 @@ private slots:
         QVERIFY(m->isVisible());
         QCOMPARE(m->MailMode, 0);
         QVERIFY(m->TextTemplatePath.isEmpty());
-        QCOMPARE(m->ui->SubjectEdit->text(), QStringLiteral("Hier bitte Ihren Betreff eingeben"));
-        QVERIFY(m->ui->OpenButton->isVisibleTo(m));
+        QCOMPARE(child<QLineEdit>(m, "SubjectEdit")->text(), QStringLiteral("Hier bitte Ihren Betreff eingeben"));
+        QVERIFY(child<QPushButton>(m, "OpenButton")->isVisibleTo(m));
     }
 
     void existingTextTemplate()
@@ -134,8 +135,8 @@ private slots:
         QCOMPARE(t.ops.starts, 1);
         TMailerForm *m = MailerForm();
         QCOMPARE(m->MailMode, 0);
-        QCOMPARE(m->ui->SubjectEdit->text(), QStringLiteral("Vorlage für $NAME"));
-        QCOMPARE(m->BodyLines(), (QStringList{"Hallo $NAME,", "bis bald"}));
+        QCOMPARE(child<QLineEdit>(m, "SubjectEdit")->text(), QStringLiteral("Vorlage für $NAME"));
+        QCOMPARE(m->bodyLines(), (QStringList{"Hallo $NAME,", "bis bald"}));
     }
 
     void existingHtmlMailIsCopied()
@@ -160,7 +161,8 @@ private slots:
         QVERIFY(m->HtmlMailPath.startsWith(MailWorkFolder()));
         QVERIFY(QFileInfo(m->HtmlMailPath).fileName().contains(QRegularExpression("^[A-Za-z0-9]{10}$")));
         QCOMPARE(FileBytes(m->HtmlMailPath), FileBytes(MailTestData("related.eml")));
-        QVERIFY(QTest::qWaitFor([m] { return m->ui->SubjectEdit->text() == "Newsletter $NAME"; }, 3000));
+        QVERIFY(
+            QTest::qWaitFor([m] { return child<QLineEdit>(m, "SubjectEdit")->text() == "Newsletter $NAME"; }, 3000));
     }
 
     void msgFilesAreConvertedWhenChosen()
@@ -278,7 +280,7 @@ private slots:
         Wizard t;
         QVERIFY(!t.w("ImportMailPanel")->isVisible());
         int imports = 0;
-        t.wizard.HtmlImport = [&] { ++imports; };
+        t.wizard.htmlImport = [&] { ++imports; };
         t.wizard.hide();
         t.wizard.show();
         QVERIFY(t.w("ImportMailPanel")->isVisible());
@@ -288,7 +290,7 @@ private slots:
         t.press("WeiterButton");
         QCOMPARE(imports, 1);
         QCOMPARE(t.ops.starts, 0); // the import starts the serial e-mail window itself
-        QVERIFY(!MailerForm()->ui->OpenButton->isVisibleTo(MailerForm()));
+        QVERIFY(!child<QPushButton>(MailerForm(), "OpenButton")->isVisibleTo(MailerForm()));
         QVERIFY(!t.wizard.isVisible());
     }
 

@@ -116,12 +116,42 @@ private slots:
         QTest::addColumn<QString>("control");
         QTest::addColumn<QString>("shown");
         QTest::addColumn<QString>("saved");
-        QTest::newRow("empty SMTP port") << "SMTP" << "port" << "" << "SMTPPortEdit" << "25" << "25";
-        QTest::newRow("POP port with a letter") << "POP" << "port" << "11o" << "POPPortEdit" << "110" << "110";
-        QTest::newRow("empty delay") << "DELAY" << "delay" << "" << "DelayEdit" << "0" << "0";
-        QTest::newRow("proxy port with a letter") << "PROXY" << "ProxyPort" << "31x" << "Edit9" << "3128" << "3128";
-        QTest::newRow("empty proxy port") << "PROXY" << "ProxyPort" << "" << "Edit9" << "" << "";
-        QTest::newRow("SMTP port kept") << "SMTP" << "port" << "587" << "SMTPPortEdit" << "587" << "587";
+        QTest::newRow("empty SMTP port") << "SMTP"
+                                         << "port"
+                                         << ""
+                                         << "SMTPPortEdit"
+                                         << "25"
+                                         << "25";
+        QTest::newRow("POP port with a letter") << "POP"
+                                                << "port"
+                                                << "11o"
+                                                << "POPPortEdit"
+                                                << "110"
+                                                << "110";
+        QTest::newRow("empty delay") << "DELAY"
+                                     << "delay"
+                                     << ""
+                                     << "DelayEdit"
+                                     << "0"
+                                     << "0";
+        QTest::newRow("proxy port with a letter") << "PROXY"
+                                                  << "ProxyPort"
+                                                  << "31x"
+                                                  << "Edit9"
+                                                  << "3128"
+                                                  << "3128";
+        QTest::newRow("empty proxy port") << "PROXY"
+                                          << "ProxyPort"
+                                          << ""
+                                          << "Edit9"
+                                          << ""
+                                          << "";
+        QTest::newRow("SMTP port kept") << "SMTP"
+                                        << "port"
+                                        << "587"
+                                        << "SMTPPortEdit"
+                                        << "587"
+                                        << "587";
     }
     void storedValuesGoThroughTheNumberRules()
     {
@@ -130,7 +160,8 @@ private slots:
         QFETCH(QString, stored);
         QFETCH(QString, control);
         Fixture f;
-        const QString file = section == QLatin1String("PROXY") ? QStringLiteral("proxy.ini") : QStringLiteral("Vantrel.ini");
+        const QString file =
+            section == QLatin1String("PROXY") ? QStringLiteral("proxy.ini") : QStringLiteral("Vantrel.ini");
         QVERIFY(IniFile(f.app(file)).writeString(section, key, stored));
         MessageRecorder boxes;
         f.form.show();
@@ -144,9 +175,11 @@ private slots:
     void loadsTheSettingsInForceAndTheSender()
     {
         Fixture f(QStringLiteral("Kunden.ini"), QStringLiteral("Kunden"));
-        f.dir.write(QStringLiteral("Kunden.ini"), "[SMTP]\r\nhost=smtp.kunden.de\r\n[AUT]\r\nAuthentification=True\r\n"
-                                                  "[SSL]\r\nactive=1\r\n[CodeSet]\r\nIndex=3\r\n[XMAILER]\r\nType=4\r\n");
-        f.dir.write(QStringLiteral("Data/Absender-Kunden.ini"), "kunden@firma.de <Kundenservice>\r\nzwei@firma.de <Zwei>\r\n");
+        f.dir.write(QStringLiteral("Kunden.ini"),
+                    "[SMTP]\r\nhost=smtp.kunden.de\r\n[AUT]\r\nAuthentification=True\r\n"
+                    "[SSL]\r\nactive=1\r\n[CodeSet]\r\nIndex=3\r\n[XMAILER]\r\nType=4\r\n");
+        f.dir.write(QStringLiteral("Data/Absender-Kunden.ini"),
+                    "kunden@firma.de <Kundenservice>\r\nzwei@firma.de <Zwei>\r\n");
         MainState().SslActive = false;
         MainState().CharsetIndex = 0;
         MessageRecorder boxes;
@@ -179,8 +212,9 @@ private slots:
         f.setSender(QStringLiteral("a@b.de"), QStringLiteral("A"));
         f.click("UebernehmenButton");
         QCOMPARE(ReadLines(f.app(QStringLiteral("Data/AbsenderMails.ini"))), QStringList{QStringLiteral("a@b.de <A>")});
-        QCOMPARE(f.ini(QStringLiteral("Vantrel.ini"), QStringLiteral("FIRSTSETTINGS"), QStringLiteral("FirstSettingsDone")),
-                 QStringLiteral("Done"));
+        QCOMPARE(
+            f.ini(QStringLiteral("Vantrel.ini"), QStringLiteral("FIRSTSETTINGS"), QStringLiteral("FirstSettingsDone")),
+            QStringLiteral("Done"));
     }
 
     void okRefusesBadSenders_data()
@@ -192,18 +226,24 @@ private slots:
         const QString blocked = QStringLiteral(
             "webmaster@..., postmaster@..., mailmaster@... E-Mail-Adressen in Verbindung mit Vantrel werden von vielen "
             "Mail-Providern blockiert. Bitte verwenden Sie eine andere E-Mail-Adresse!");
-        QTest::newRow("blank address") << "  " << "Firma" << MsgKind::Information
+        QTest::newRow("blank address") << "  "
+                                       << "Firma" << MsgKind::Information
                                        << "Bitte geben Sie Ihre Absender-E-Mail-Adresse ein!";
-        QTest::newRow("invalid address") << "info.firma.de" << "Firma" << MsgKind::Information
-                                         << "Absender-E-Mail-Adresse ungültig!";
-        QTest::newRow("blank name") << "info@firma.de" << " " << MsgKind::Information
-                                    << "Bitte geben Sie Ihren Absender-Namen ein!";
-        QTest::newRow("webmaster inside a longer name") << "xWebMaster@firma.de" << "Firma" << MsgKind::Error << blocked;
-        QTest::newRow("postmaster") << "POSTMASTER@firma.de" << "Firma" << MsgKind::Error << blocked;
-        QTest::newRow("mailmaster") << "mailmaster@firma.de" << "Firma" << MsgKind::Error << blocked;
-        QTest::newRow("port out of range") << "info@firma.de" << "Firma" << MsgKind::Information
-                                           << "Bitte geben Sie als Port eine Zahl von 1 bis 65535 ein!";
-        QTest::newRow("delay out of range") << "info@firma.de" << "Firma" << MsgKind::Information
+        QTest::newRow("invalid address") << "info.firma.de"
+                                         << "Firma" << MsgKind::Information << "Absender-E-Mail-Adresse ungültig!";
+        QTest::newRow("blank name") << "info@firma.de"
+                                    << " " << MsgKind::Information << "Bitte geben Sie Ihren Absender-Namen ein!";
+        QTest::newRow("webmaster inside a longer name") << "xWebMaster@firma.de"
+                                                        << "Firma" << MsgKind::Error << blocked;
+        QTest::newRow("postmaster") << "POSTMASTER@firma.de"
+                                    << "Firma" << MsgKind::Error << blocked;
+        QTest::newRow("mailmaster") << "mailmaster@firma.de"
+                                    << "Firma" << MsgKind::Error << blocked;
+        QTest::newRow("port out of range")
+            << "info@firma.de"
+            << "Firma" << MsgKind::Information << "Bitte geben Sie als Port eine Zahl von 1 bis 65535 ein!";
+        QTest::newRow("delay out of range") << "info@firma.de"
+                                            << "Firma" << MsgKind::Information
                                             << "Bitte geben Sie als Wartepause eine Zahl von 0 bis 3600 Sekunden ein!";
     }
     void okRefusesBadSenders()
@@ -235,7 +275,8 @@ private slots:
         f.setSender(QStringLiteral("web.master@firma.de"), QStringLiteral("Firma"));
         f.click("UebernehmenButton");
         QVERIFY(!f.form.isVisible());
-        QCOMPARE(ReadFirstLine(f.app(QStringLiteral("Data/AbsenderMails.ini"))), QStringLiteral("web.master@firma.de <Firma>"));
+        QCOMPARE(ReadFirstLine(f.app(QStringLiteral("Data/AbsenderMails.ini"))),
+                 QStringLiteral("web.master@firma.de <Firma>"));
     }
 
     void rulesApplyWhenAFieldIsLeftNotWhileTyping()
@@ -264,7 +305,8 @@ private slots:
         // Leaving a field with a number out of range says so at once.
         f.edit("POPPortEdit")->setText(QStringLiteral("0"));
         QTest::keyClick(f.edit("POPPortEdit"), Qt::Key_Return);
-        QVERIFY(boxes.takeExpected(MsgKind::Information, QStringLiteral("Bitte geben Sie als Port eine Zahl von 1 bis 65535 ein!")));
+        QVERIFY(boxes.takeExpected(MsgKind::Information,
+                                   QStringLiteral("Bitte geben Sie als Port eine Zahl von 1 bis 65535 ein!")));
         // Proxy values are held trimmed.
         f.edit("Edit8")->setText(QStringLiteral("  10.0.0.1 "));
         QCOMPARE(f.form.ProxyServer, QStringLiteral("10.0.0.1"));
@@ -273,13 +315,20 @@ private slots:
     void scopeQuestionDecidesWhereTheSettingsGo_data()
     {
         QTest::addColumn<vt::MsgButton>("answer");
-        QTest::addColumn<QString>("generalHost");  // host in Vantrel.ini afterwards
-        QTest::addColumn<QString>("ownHost");      // host in Kunden.ini afterwards
-        QTest::addColumn<QString>("ownSender");    // first line of Data/Absender-Kunden.ini
-        QTest::newRow("yes: this database") << MsgButton::Yes << "Ihr SMTP Server" << "smtp.neu.de" << "neu@firma.de <Neu>";
-        QTest::newRow("no: general, own files dropped") << MsgButton::No << "smtp.neu.de" << "<none>" << "";
-        QTest::newRow("abort: nothing") << MsgButton::Cancel << "Ihr SMTP Server" << "smtp.alt.de" << "alt@firma.de <Alt>";
-        QTest::newRow("closed without an answer: nothing") << MsgButton::None << "Ihr SMTP Server" << "smtp.alt.de"
+        QTest::addColumn<QString>("generalHost"); // host in Vantrel.ini afterwards
+        QTest::addColumn<QString>("ownHost");     // host in Kunden.ini afterwards
+        QTest::addColumn<QString>("ownSender");   // first line of Data/Absender-Kunden.ini
+        QTest::newRow("yes: this database") << MsgButton::Yes << "Ihr SMTP Server"
+                                            << "smtp.neu.de"
+                                            << "neu@firma.de <Neu>";
+        QTest::newRow("no: general, own files dropped") << MsgButton::No << "smtp.neu.de"
+                                                        << "<none>"
+                                                        << "";
+        QTest::newRow("abort: nothing") << MsgButton::Cancel << "Ihr SMTP Server"
+                                        << "smtp.alt.de"
+                                        << "alt@firma.de <Alt>";
+        QTest::newRow("closed without an answer: nothing") << MsgButton::None << "Ihr SMTP Server"
+                                                           << "smtp.alt.de"
                                                            << "alt@firma.de <Alt>";
     }
     void scopeQuestionDecidesWhereTheSettingsGo()
@@ -295,9 +344,9 @@ private slots:
         f.setSender(QStringLiteral("neu@firma.de"), QStringLiteral("Neu"));
         boxes.answer(answer);
         f.click("UebernehmenButton");
-        QVERIFY(boxes.takeExpected(MsgKind::Question,
-                                   QStringLiteral("Möchten Sie diese Einstellungen nur für\rdie Datenbank Kunden benutzen "
-                                                  "[JA]\roder als Allgemeine Einstellungen [Nein] benutzen?")));
+        QVERIFY(boxes.takeExpected(
+            MsgKind::Question, QStringLiteral("Möchten Sie diese Einstellungen nur für\rdie Datenbank Kunden benutzen "
+                                              "[JA]\roder als Allgemeine Einstellungen [Nein] benutzen?")));
         QVERIFY(!f.form.isVisible());
         QTEST(f.ini(QStringLiteral("Vantrel.ini"), QStringLiteral("SMTP"), QStringLiteral("host")), "generalHost");
         QTEST(f.ini(QStringLiteral("Kunden.ini"), QStringLiteral("SMTP"), QStringLiteral("host")), "ownHost");
@@ -314,7 +363,8 @@ private slots:
         // Without an own sender list there is nothing to drop.
         QVERIFY(!f.w<QPushButton>("DBSettingsButton")->isEnabled());
         QCOMPARE(f.w<QPushButton>("DBSettingsButton")->toolTip(),
-                 QStringLiteral("Diese Datenbank besitzt keine eigenen Einstellungen und verwendet die Standardeinstellungen!"));
+                 QStringLiteral(
+                     "Diese Datenbank besitzt keine eigenen Einstellungen und verwendet die Standardeinstellungen!"));
         f.form.hide();
 
         f.dir.write(QStringLiteral("Kunden.ini"), "[SMTP]\r\nhost=smtp.alt.de\r\n");
@@ -349,12 +399,18 @@ private slots:
     {
         QTest::addColumn<QString>("button");
         QTest::addColumn<QString>("page");
-        QTest::newRow("GMX") << "GMXBitBtn" << "help/gmx.html";
-        QTest::newRow("WEB.DE") << "WEBBitBtn" << "help/web.html";
-        QTest::newRow("T-Online") << "TOnlineBitBtn" << "help/t-online.html";
-        QTest::newRow("1und1") << "PuretecBitBtn" << "help/puretec.html";
-        QTest::newRow("Strato") << "StratoBitBtn" << "help/strato.html";
-        QTest::newRow("Hilfe") << "HilfeBitBtn" << "help/help.html";
+        QTest::newRow("GMX") << "GMXBitBtn"
+                             << "help/gmx.html";
+        QTest::newRow("WEB.DE") << "WEBBitBtn"
+                                << "help/web.html";
+        QTest::newRow("T-Online") << "TOnlineBitBtn"
+                                  << "help/t-online.html";
+        QTest::newRow("1und1") << "PuretecBitBtn"
+                               << "help/puretec.html";
+        QTest::newRow("Strato") << "StratoBitBtn"
+                                << "help/strato.html";
+        QTest::newRow("Hilfe") << "HilfeBitBtn"
+                               << "help/help.html";
     }
     void helpButtonsOpenLocalPages()
     {
@@ -377,7 +433,8 @@ private slots:
         f.click("ExchangeBitBtn");
         f.click("ExchangeBitBtn");
         QCOMPARE(boxes.boxes().size(), 2);
-        QVERIFY(boxes.take().text.startsWith(QStringLiteral("Um Vantrel an einem Exchange-Server (5.5/2000/2003/2008)")));
+        QVERIFY(
+            boxes.take().text.startsWith(QStringLiteral("Um Vantrel an einem Exchange-Server (5.5/2000/2003/2008)")));
         boxes.take();
         QCOMPARE(shell.opened, QList<QUrl>{QUrl(QStringLiteral("https://www.example.com/serienmail.html#exchange"))});
     }
@@ -385,12 +442,16 @@ private slots:
     void takesANumberedAccountOver()
     {
         FakeInternetAccounts source;
-        source.keys[QStringLiteral("00000001")] = {{"SMTP Display Name", "Max Muster"}, {"SMTP Email Address", "max@firma.de"},
-                                                   {"SMTP Server", "smtp.firma.de"}, {"SMTP Use Sicily", 2},
-                                                   {"SMTP User Name", "max"}, {"POP3 Server", "pop.firma.de"},
-                                                   {"POP3 User Name", "maxpop"}};
-        source.keys[QStringLiteral("0000000A")] = {{"SMTP Display Name", "Zweit"}, {"SMTP Email Address", "z@firma.de"},
-                                                   {"SMTP Port", 465}, {"POP3 Port", 995}, {"SMTP User Name", "nie"}};
+        source.keys[QStringLiteral("00000001")] = {
+            {"SMTP Display Name", "Max Muster"}, {"SMTP Email Address", "max@firma.de"},
+            {"SMTP Server", "smtp.firma.de"},    {"SMTP Use Sicily", 2},
+            {"SMTP User Name", "max"},           {"POP3 Server", "pop.firma.de"},
+            {"POP3 User Name", "maxpop"}};
+        source.keys[QStringLiteral("0000000A")] = {{"SMTP Display Name", "Zweit"},
+                                                   {"SMTP Email Address", "z@firma.de"},
+                                                   {"SMTP Port", 465},
+                                                   {"POP3 Port", 995},
+                                                   {"SMTP User Name", "nie"}};
         const InternetAccountSource *previous = InternetAccountSource::setInstance(&source);
         Fixture f;
         MainState().FirstSettingsDone = false;
@@ -408,7 +469,8 @@ private slots:
         // Not done yet: the dialog offers the import when it opens.
         boxes.answer(MsgButton::Yes);
         f.form.show();
-        QVERIFY(boxes.takeExpected(MsgKind::Question, QStringLiteral("Postfacheinstellungen von Outlook Express übernehmen? (empfohlen)")));
+        QVERIFY(boxes.takeExpected(
+            MsgKind::Question, QStringLiteral("Postfacheinstellungen von Outlook Express übernehmen? (empfohlen)")));
         QVERIFY(boxes.takeExpected(MsgKind::Information, PasswordsNotReadText()));
         QCOMPARE(f.accounts.SelectedAccount, QStringLiteral("00000001"));
         QCOMPARE(f.edit("SMTPHostEdit")->text(), QStringLiteral("smtp.firma.de"));
@@ -424,7 +486,7 @@ private slots:
         // The second account: no authentication, so the user name stays; passwords are never touched.
         f.edit("SMTPPasswordEdit")->setText(QStringLiteral("geheim"));
         row = 1;
-        f.form.ShowAccountPicker();
+        f.form.showAccountPicker();
         QVERIFY(boxes.takeExpected(MsgKind::Information, PasswordsNotReadText()));
         QCOMPARE(f.accounts.SelectedAccount, QStringLiteral("0000000A"));
         QCOMPARE(f.edit("SMTPPortEdit")->text(), QStringLiteral("465"));

@@ -10,7 +10,6 @@
 #include "smtpserver.h"
 #include "testcertificates.h"
 #include "tryconnectionform.h"
-#include "ui_mailerform.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -74,7 +73,7 @@ private slots:
     void testMail_data()
     {
         QTest::addColumn<SmtpServer::Tls>("tls");
-        QTest::addColumn<quint16>("port"); // 0: any free port
+        QTest::addColumn<quint16>("port");     // 0: any free port
         QTest::addColumn<QString>("password"); // typed in the dialog; the server wants "Geheim1" when not empty
         QTest::addColumn<bool>("sent");
         QTest::newRow("plain") << SmtpServer::Tls::Plain << quint16(0) << "" << true;
@@ -127,7 +126,8 @@ private slots:
             QVERIFY(server->received().isEmpty());
         }
         // Saved before the test in either case; the window closes and keeps the address.
-        QCOMPARE(IniFile(d.program.dir.file("Vantrel.ini")).readString("SMTP", "port"), QString::number(server->port()));
+        QCOMPARE(IniFile(d.program.dir.file("Vantrel.ini")).readString("SMTP", "port"),
+                 QString::number(server->port()));
         QVERIFY(!QFile::exists(d.program.dir.file("Transaction.log")));
         QVERIFY(!d.test.isVisible());
         QCOMPARE(d.address()->text(), QStringLiteral("test@example.net"));
@@ -138,9 +138,12 @@ private slots:
     {
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("text");
-        QTest::newRow("the hint itself") << "Emailadresse eingeben" << "Bitte geben Sie eine Emailadresse ein";
-        QTest::newRow("no @") << "test.example.net" << "Bitte geben Sie eine gültige Emailadresse ein";
-        QTest::newRow("no dot") << "test@example" << "Bitte geben Sie eine gültige Emailadresse ein";
+        QTest::newRow("the hint itself") << "Emailadresse eingeben"
+                                         << "Bitte geben Sie eine Emailadresse ein";
+        QTest::newRow("no @") << "test.example.net"
+                              << "Bitte geben Sie eine gültige Emailadresse ein";
+        QTest::newRow("no dot") << "test@example"
+                                << "Bitte geben Sie eine gültige Emailadresse ein";
     }
     void refusedAddresses()
     {

@@ -259,8 +259,8 @@ private slots:
         Guard("real dialog", [] { throw std::runtime_error("echt"); });
         texts.sort();
         QCOMPARE(title, QStringLiteral("Vantrel - Ein Fehler ist aufgetreten"));
-        QCOMPARE(texts, (QStringList{"Details anzeigen", "Programm Schliessen", "Programm fortfahren",
-                                     "Programm neu starten", "Senden", "Speichern"}));
+        QCOMPARE(texts, (QStringList{"Anzeigen", "Programm Schliessen", "Programm fortfahren", "Programm neu starten",
+                                     "Senden", "Speichern"}));
         QCOMPARE(RequestedExit(), CrashExit::Close);
         ClearRequestedExit();
     }

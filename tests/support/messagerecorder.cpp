@@ -45,8 +45,8 @@ bool MessageRecorder::takeExpected(vt::MsgKind kind, const QString &text)
     const QString want = vt::CrToNewline(text);
     if (b.kind == kind && b.text == want)
         return true;
-    qWarning().noquote() << "expected" << toString(kind) << "box:" << want << "\n     got"
-                         << toString(b.kind) << "box:" << b.text;
+    qWarning().noquote() << "expected" << toString(kind) << "box:" << want << "\n     got" << toString(b.kind)
+                         << "box:" << b.text;
     return false;
 }
 
@@ -62,7 +62,7 @@ QStringList MessageRecorder::takeTexts()
 vt::MsgButton MessageRecorder::show(vt::MsgKind kind, const QString &text, const QList<vt::MsgButton> &buttons,
                                     vt::MsgButton defaultButton)
 {
-    m_boxes.append({kind, vt::CrToNewline(text), buttons});
+    m_boxes.append({kind, vt::CrToNewline(text), buttons, defaultButton});
     if (buttons.size() <= 1)
         return buttons.isEmpty() ? vt::MsgButton::Ok : buttons.first();
     if (m_answers.isEmpty()) {

@@ -10,10 +10,12 @@
 class MessageRecorder : public vt::Messages
 {
 public:
-    struct Box {
+    struct Box
+    {
         vt::MsgKind kind;
         QString text; // with "\r" already turned into "\n"
         QList<vt::MsgButton> buttons;
+        vt::MsgButton defaultButton = vt::MsgButton::None;
     };
 
     MessageRecorder();

@@ -14,6 +14,7 @@
 #include "modal.h"
 #include "newdatabaseform.h"
 #include "selectdatabaseform.h"
+#include "sendrunguard.h"
 #include "text.h"
 
 #include <QApplication>
@@ -68,7 +69,7 @@ void TMainForm::recordEditor(int mode)
         return;
     }
     // The grid's double click comes here without the command's own check.
-    if (s.CommandRefusedDuringSendRun())
+    if (CommandRefusedDuringSendRun())
         return;
     if (mode != 1 && s.CurrentTable->currentId() < 0) {
         information(QStringLiteral("Die Datenbank enthält keinen Datensatz!"));

@@ -1,4 +1,6 @@
 #include "dbgrid.h"
+#include "messages.h"
+#include "text.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -115,7 +117,9 @@ void TDBGridIndicator::paintSection(QPainter *painter, const QRect &rect, int lo
 {
     QHeaderView::paintSection(painter, rect, logicalIndex);
     AddressTable *t = m_grid->table();
-    if (!t || !t->isOpen() || logicalIndex != t->row())
+    const AddressModel *m = m_grid->dataSource();
+    const qint64 marked = m && m->hasNewRow() ? m->newRow() : t ? t->row() : -1;
+    if (!t || !t->isOpen() || logicalIndex != marked)
         return;
     painter->save();
     // The style's header drawing leaves the painter clipped to nothing.
@@ -218,6 +222,16 @@ TDBGrid::TDBGrid(QWidget *parent)
         if (m_model && !m_applyingLayout && !m_titles->isSectionHidden(logical) && newSize > 0)
             m_model->setColumnWidth(logical, newSize);
     });
+    // Cancel on exit: a new row without values is dropped when the focus moves
+    // to another control of the window (not when a message box or dialog opens).
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget *, QWidget *now) {
+        if (!now || now == this || isAncestorOf(now) || now->window() != window())
+            return;
+        if (m_model && m_model->hasNewRow() && !m_model->newRowHasValues()) {
+            m_model->cancelNewRow();
+            followTableRow();
+        }
+    });
 }
 
 void TDBGrid::setDataSource(AddressModel *model)
@@ -234,11 +248,23 @@ void TDBGrid::setDataSource(AddressModel *model)
         return;
     AddressTable *t = model->table();
     m_links << connect(t, &AddressTable::currentRowChanged, this, [this] { followTableRow(); });
+    // While the view starts again it moves its current cell by itself (an
+    // editor it hides hands the focus on); the table's record decides afterwards.
+    m_links << connect(model, &QAbstractItemModel::modelAboutToBeReset, this, [this] {
+        m_columnBeforeReset = currentIndex().column();
+        m_focusBeforeReset = hasFocus() || (m_editor && m_editor->hasFocus());
+        m_droppedEditor = m_editor;
+        m_following = true;
+    });
     m_links << connect(model, &QAbstractItemModel::modelReset, this, [this] {
+        m_following = false;
         m_editor.clear();
         if (!m_applyingLayout)
             applyLayoutFromModel();
         followTableRow();
+        // An editor that had the focus is gone: the focus stays in the grid.
+        if (m_focusBeforeReset && !hasFocus())
+            setFocus(Qt::OtherFocusReason);
     });
     m_links << connect(t, &AddressTable::stateChanged, m_indicator, [this] { m_indicator->viewport()->update(); });
     m_links << connect(model, &AddressModel::editFailed, this, [this](const QString &message) {
@@ -267,6 +293,9 @@ int TDBGrid::defaultColumnWidth(int column) const
     case FieldType::String: w = std::clamp(t->field(f).size, 6, 28) * ch; break;
     default: w = 12 * ch; break;
     }
+    // The address column shows a typical address whole.
+    if (EqualsNoCase(t->field(f).name, QStringLiteral("Mail")))
+        w = std::max(w, fm.horizontalAdvance(QStringLiteral("vorname.nachname@beispiel-firma.de")) + 16);
     return std::max(w, title);
 }
 
@@ -335,14 +364,21 @@ int TDBGrid::visibleRowCount() const
 
 bool TDBGrid::PostPendingEdit()
 {
-    QWidget *editor = m_editor;
-    if (!editor)
-        return true;
-    m_commitRefused = false;
-    emit commitData(editor);
-    closeEditor(editor, QAbstractItemDelegate::NoHint);
-    m_editor.clear();
-    return !m_commitRefused;
+    if (QWidget *editor = m_editor) {
+        m_commitRefused = false;
+        emit commitData(editor);
+        closeEditor(editor, QAbstractItemDelegate::NoHint);
+        m_editor.clear();
+        if (m_commitRefused)
+            return false;
+    }
+    // A new row goes when it holds nothing, and is stored when it does.
+    if (m_model && m_model->hasNewRow()) {
+        const bool ok = m_model->leaveNewRow();
+        followTableRow();
+        return ok;
+    }
+    return true;
 }
 
 void TDBGrid::CancelPendingEdit()
@@ -350,6 +386,10 @@ void TDBGrid::CancelPendingEdit()
     if (QWidget *editor = m_editor) {
         closeEditor(editor, QAbstractItemDelegate::RevertModelCache);
         m_editor.clear();
+    }
+    if (m_model && m_model->hasNewRow()) {
+        m_model->cancelNewRow();
+        followTableRow();
     }
     if (AddressTable *t = table();
         t && t->state() != AddressTable::State::Browse && t->state() != AddressTable::State::Inactive)
@@ -361,12 +401,13 @@ void TDBGrid::followTableRow()
     AddressTable *t = table();
     if (!t || !m_model || m_following)
         return;
-    const qint64 row = t->isOpen() ? t->row() : -1;
+    const qint64 row = m_model->hasNewRow() ? m_model->newRow() : t->isOpen() ? t->row() : -1;
     m_following = true;
     if (row < 0 || row >= m_model->rowCount()) {
         setCurrentIndex({});
     } else {
-        int column = currentIndex().isValid() ? currentIndex().column() : -1;
+        // After a reset the column stays the one the user was in.
+        int column = currentIndex().isValid() ? currentIndex().column() : m_columnBeforeReset;
         if (column < 0 || isColumnHidden(column))
             for (int v = 0; v < m_titles->count() && (column < 0 || isColumnHidden(column)); ++v)
                 column = m_titles->logicalIndex(v);
@@ -384,7 +425,24 @@ void TDBGrid::currentChanged(const QModelIndex &current, const QModelIndex &prev
 {
     QTableView::currentChanged(current, previous);
     AddressTable *t = table();
-    if (m_following || !t || !current.isValid() || current.row() == t->row())
+    if (m_following || !t || !current.isValid())
+        return;
+    if (m_model && m_model->hasNewRow()) {
+        if (current.row() == m_model->newRow())
+            return;
+        // Leaving the new row; when its values are refused, the grid goes back to it.
+        if (!m_model->leaveNewRow()) {
+            const int column = previous.column();
+            QMetaObject::invokeMethod(
+                this, [this, column] { showNewRow(column); }, Qt::QueuedConnection);
+            return;
+        }
+        if (!currentIndex().isValid() || currentIndex() != current) {
+            followTableRow();
+            return;
+        }
+    }
+    if (current.row() == t->row())
         return;
     // Moving posts a pending change; when that fails the grid stays where the table is.
     if (!t->moveTo(current.row())) {
@@ -395,13 +453,105 @@ void TDBGrid::currentChanged(const QModelIndex &current, const QModelIndex &prev
     m_indicator->viewport()->update();
 }
 
+void TDBGrid::closeEditor(QWidget *editor, QAbstractItemDelegate::EndEditHint hint)
+{
+    if (!editor || editor != m_droppedEditor) {
+        QTableView::closeEditor(editor, hint);
+        return;
+    }
+    // Storing its value made the rows start again (a new record, a changed field
+    // the filter reads), which took the editor from the view: Tab still moves on.
+    m_droppedEditor.clear();
+    editor->hide();
+    if (hint == QAbstractItemDelegate::EditNextItem || hint == QAbstractItemDelegate::EditPreviousItem) {
+        const QModelIndex next =
+            moveCursor(hint == QAbstractItemDelegate::EditNextItem ? MoveNext : MovePrevious, Qt::NoModifier);
+        if (next.isValid()) {
+            setCurrentIndex(next);
+            if (next.flags() & Qt::ItemIsEditable)
+                edit(next);
+        }
+    }
+}
+
 void TDBGrid::keyPressEvent(QKeyEvent *e)
 {
-    if (OnKeyDown && OnKeyDown(e)) {
+    if ((OnKeyDown && OnKeyDown(e)) || editKey(e)) {
         e->accept();
         return;
     }
     QTableView::keyPressEvent(e);
+}
+
+bool TDBGrid::editKey(QKeyEvent *e)
+{
+    if (!m_model || !m_model->isEditable() || isEditing())
+        return false;
+    const Qt::KeyboardModifiers mods = e->modifiers() & ~Qt::KeypadModifier;
+    if (e->key() == Qt::Key_Delete && mods == Qt::ControlModifier) {
+        DeleteCurrentRecord();
+        return true;
+    }
+    if (mods != Qt::NoModifier)
+        return false;
+    switch (e->key()) {
+    case Qt::Key_Insert: AppendRow(); return true;
+    case Qt::Key_Down:
+        if (m_model->hasNewRow() || currentIndex().row() < m_model->rowCount() - 1)
+            return false;
+        AppendRow();
+        return true;
+    case Qt::Key_Escape:
+        if (!m_model->hasNewRow())
+            return false;
+        m_model->cancelNewRow();
+        followTableRow();
+        return true;
+    default: return false;
+    }
+}
+
+void TDBGrid::AppendRow()
+{
+    if (!m_model || !m_model->isEditable())
+        return;
+    const int column = currentIndex().column();
+    if (!m_model->hasNewRow() &&
+        (!PostPendingEdit() || (CanChangeRecords && !CanChangeRecords()) || !m_model->beginNewRow()))
+        return;
+    showNewRow(column);
+}
+
+void TDBGrid::showNewRow(int column)
+{
+    if (!m_model || !m_model->hasNewRow())
+        return;
+    for (int v = 0; v < m_titles->count() && (column < 0 || isColumnHidden(column)); ++v)
+        column = m_titles->logicalIndex(v);
+    const QModelIndex i = m_model->index(m_model->newRow(), std::max(column, 0));
+    m_following = true;
+    setCurrentIndex(i);
+    scrollTo(i);
+    m_following = false;
+    m_indicator->viewport()->update();
+}
+
+void TDBGrid::DeleteCurrentRecord()
+{
+    AddressTable *t = table();
+    if (!m_model || !m_model->isEditable() || !t || !t->isOpen())
+        return;
+    // A new row is no record yet: it just goes.
+    if (m_model->hasNewRow()) {
+        CancelPendingEdit();
+        return;
+    }
+    if (t->currentId() < 0 || (CanChangeRecords && !CanChangeRecords()))
+        return;
+    if (!question(QStringLiteral("Datensatz löschen?")))
+        return;
+    if (!t->remove())
+        emit editRefused(t->lastError());
 }
 
 void TDBGrid::mouseDoubleClickEvent(QMouseEvent *e)

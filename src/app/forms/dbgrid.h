@@ -109,7 +109,17 @@ public:
     // pending change of the table.
     void CancelPendingEdit();
 
+    // While cells are editable: Insert, and Down on the last row, add a new row
+    // for a record; Ctrl+Del deletes the current record after asking; Escape
+    // drops the new row, and so does leaving it (or the grid) before a value
+    // was entered.
+    void AppendRow();
+    void DeleteCurrentRecord();
+
     // The owner's handlers, asked first: true means they dealt with it.
+    // CanChangeRecords: whether records may be added or deleted now (the owner
+    // says why not).
+    std::function<bool()> CanChangeRecords;
     std::function<bool(Qt::KeyboardModifiers)> OnMouseWheelDown;
     std::function<bool(Qt::KeyboardModifiers)> OnMouseWheelUp;
     std::function<bool(QKeyEvent *)> OnKeyDown;
@@ -129,9 +139,12 @@ protected:
     void keyPressEvent(QKeyEvent *e) override;
     void mouseDoubleClickEvent(QMouseEvent *e) override;
     void currentChanged(const QModelIndex &current, const QModelIndex &previous) override;
+    void closeEditor(QWidget *editor, QAbstractItemDelegate::EndEditHint hint) override;
 
 private:
     friend class TDBGridDelegate;
+    bool editKey(QKeyEvent *e);
+    void showNewRow(int column);
     void followTableRow();
     bool moveBy(int distance);
     bool takeWheelFocus();
@@ -142,10 +155,13 @@ private:
     QPointer<AddressModel> m_model;
     QList<QMetaObject::Connection> m_links;
     QPointer<QWidget> m_editor;
+    QPointer<QWidget> m_droppedEditor; // open while the rows started again
     QPixmap m_trueGlyph, m_falseGlyph;
     WheelNotches m_wheel;
     bool m_following = false;
     bool m_applyingLayout = false;
+    int m_columnBeforeReset = -1;
+    bool m_focusBeforeReset = false;
     bool m_commitRefused = false;
 };
 

@@ -153,7 +153,7 @@ TNewWizForm *NewWizForm()
     if (g_newWizForm)
         return g_newWizForm;
     TNewWizForm *wizard = FormInstance(g_newWizForm, "TNewWizForm.FormCreate");
-    wizard->ShowPlaceholders = [] { MainForm()->RunCommand(QStringLiteral("Platzhalter")); };
+    wizard->showPlaceholders = [] { MainForm()->RunCommand(QStringLiteral("Platzhalter")); };
     return wizard;
 }
 

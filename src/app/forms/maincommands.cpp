@@ -22,6 +22,7 @@
 #include "onlineupdate.h"
 #include "optionsform.h"
 #include "paths.h"
+#include "sendrunguard.h"
 #include "shell.h"
 #include "startmailer.h"
 #include "statsform.h"
@@ -421,10 +422,10 @@ void TMainForm::SetCommandHandler(const QString &name, std::function<void()> han
 void TMainForm::RunCommand(const QString &name)
 {
     const TMainCommand *c = m_commands.value(name);
-    const std::function<void()> handler = m_handlers.value(name);
-    if (!c || !handler)
+    if (!c)
         return;
     TMainState &s = MainState();
+    // Said first, whether the command's window exists yet or not.
     if (!s.CurrentTable) {
         switch (c->withoutDatabase) {
         case WithoutDatabase::Ignore: break;
@@ -433,10 +434,13 @@ void TMainForm::RunCommand(const QString &name)
         case WithoutDatabase::RefuseWeb: information(kOpenADatabaseFirst); return;
         }
     }
+    const std::function<void()> handler = m_handlers.value(name);
+    if (!handler)
+        return;
     // What was typed into a cell belongs to its record before any command runs.
     if (!DBGrid1->PostPendingEdit())
         return;
-    if (c->changesTable && s.CommandRefusedDuringSendRun())
+    if (c->changesTable && CommandRefusedDuringSendRun())
         return;
     std::optional<WheelHookSuspender> hook;
     if (c->hook == HookRule::Removed)
@@ -455,7 +459,7 @@ void TMainForm::MailBitBtnClick()
         information(kOpenDatabaseFirst);
         return;
     }
-    if (s.CommandRefusedDuringSendRun() || !DBGrid1->PostPendingEdit())
+    if (CommandRefusedDuringSendRun() || !DBGrid1->PostPendingEdit())
         return;
     // The marked records are counted without showing them; the table ends
     // unfiltered on the record it stood on, with the count's filter kept as its
@@ -543,7 +547,7 @@ void TMainForm::BearbeitenimGrid1Click()
         DBGrid1->PostPendingEdit();
         s.GridEditMode = false;
     } else {
-        if (s.CommandRefusedDuringSendRun()) {
+        if (CommandRefusedDuringSendRun()) {
             applyGridEditMode();
             return;
         }

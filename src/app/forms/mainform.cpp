@@ -14,6 +14,7 @@
 #include "outlook.h"
 #include "paths.h"
 #include "productinfo.h"
+#include "sendrunguard.h"
 #include "werbungform.h"
 #include "wheelhook.h"
 #include "windowplacement.h"
@@ -43,6 +44,23 @@ namespace vt {
 namespace {
 
 const QString kDatabaseSection = QStringLiteral("Database");
+
+// Who holds the data folder, and when the lock is given up by itself.
+QString lockHolderText(const DataFolderLock &lock)
+{
+    const DataFolderLock::Holder h = lock.holder();
+    const int minutes = int(std::chrono::duration_cast<std::chrono::minutes>(lock.staleAfter()).count());
+    QString text;
+    if (!h.host.isEmpty())
+        text = QStringLiteral("\r\rIn Benutzung auf dem Arbeitsplatz \"%1\" (Prozess %2), zuletzt bestätigt am %3 "
+                              "um %4 Uhr.")
+                   .arg(h.host)
+                   .arg(h.pid)
+                   .arg(h.renewed.toString(QStringLiteral("dd.MM.yyyy")), h.renewed.toString(QStringLiteral("HH:mm")));
+    return text + QStringLiteral("\r\rEine Sperre, die %1 Minuten lang nicht bestätigt wurde (etwa nach einem "
+                                 "Absturz des anderen Arbeitsplatzes), übernimmt der nächste Start.")
+                      .arg(minutes);
+}
 
 } // namespace
 
@@ -118,7 +136,7 @@ void TMainForm::FormCreate()
     // Without a stored placement the window fills the screen but for the bottom 27 pixels.
     if (!RestoreWindowPlacement(this)) {
         const QRect a = screen() ? screen()->availableGeometry() : QRect(0, 0, 1024, 768);
-        setGeometry(a.left(), a.top(), a.width(), std::max(a.height() - 27, minimumHeight()));
+        PlaceWindowFrame(this, QRect(a.left(), a.top(), a.width(), std::max(a.height() - 27, minimumHeight())));
     }
 
     const IniFile config(configFile());
@@ -142,12 +160,14 @@ void TMainForm::FormCreate()
     // written, the window is never shown and the start ends.
     if (m_lock.acquire(s.DataFolder) == DataFolderLock::Result::InUse) {
         information(QStringLiteral("Datenbank ist in Benutzung durch einen anderen Benutzer!\r\rBitte warten Sie bis "
-                                   "der andere Benutzer die Datenbank wieder geschlossen hat!"));
+                                   "der andere Benutzer die Datenbank wieder geschlossen hat!") +
+                    lockHolderText(m_lock));
         m_startEnded = true;
         return;
     }
 
-    s.OpenDatabase(s.DatabaseToOpenAtStart());
+    if (!s.OpenDatabase(s.DatabaseToOpenAtStart()) && !s.errorText().isEmpty())
+        error(s.errorText());
     CopyTemplatesToDocuments();
 
     OutlookBackend &outlook = OutlookBackend::instance();
@@ -407,6 +427,7 @@ void TMainForm::buildWindow()
             [this](int column) { Guard("TMainForm.DBGrid1TitleClick", [&] { DBGrid1TitleClick(column); }); });
     connect(DBGrid1, &TDBGrid::dblClick, this, [this] { DBGrid1DblClick(); });
     connect(DBGrid1, &TDBGrid::editRefused, this, [](const QString &message) { error(message); });
+    DBGrid1->CanChangeRecords = [] { return !CommandRefusedDuringSendRun(); };
     DBGrid1->OnKeyDown = [this](QKeyEvent *e) { return DBGrid1KeyDown(e); };
     layout->addWidget(DBGrid1, 1);
 

@@ -3,6 +3,7 @@
 #include "forms.h"
 #include "hostform.h"
 #include "mainform.h"
+#include "qttranslations.h"
 #include "singleinstance.h"
 #include "windowsinfo.h"
 
@@ -11,15 +12,20 @@
 
 namespace vt {
 
-int RunApplication(int argc, char **argv)
+void SetUpApplication()
 {
-    GuardedApplication app(argc, argv);
     QCoreApplication::setOrganizationName(QStringLiteral("Halvicor"));
     QCoreApplication::setApplicationName(QStringLiteral("Vantrel"));
     // The host window's closing ends the program, not the last window's: the
     // main window may close while a modeless window of the program is open.
     QApplication::setQuitOnLastWindowClosed(false);
+    InstallQtTranslations();
+}
 
+int RunApplication(int argc, char **argv)
+{
+    GuardedApplication app(argc, argv);
+    SetUpApplication();
     // Before any window: the error reporter, then the system information.
     CrashReportStartup();
     (void)WindowsInfo();
@@ -28,7 +34,6 @@ int RunApplication(int argc, char **argv)
     if (!instance.acquireOrTell())
         return 0;
 
-    QApplication::setApplicationDisplayName(QStringLiteral("Vantrel"));
     QApplication::setOverrideCursor(Qt::WaitCursor);
     CreateWindowsInOrder();
     QApplication::restoreOverrideCursor();

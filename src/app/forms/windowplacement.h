@@ -4,7 +4,10 @@
 //   Software\Halvicor\WindowPos\<program>\<window>\<width>X<height>
 // with the string values FormState (0 normal, 1 minimised, 2 maximised) and
 // Top, Left, Right, Bottom of the window's normal rectangle (Right and Bottom
-// one past the last pixel, as the registry has always held them).
+// one past the last pixel, as the registry has always held them). The
+// rectangle is the window's outer one, with the frame the window manager puts
+// around it (title bar and borders), so that a window placed at the top of the
+// screen shows its title bar.
 #include <QRect>
 #include <QString>
 
@@ -28,5 +31,11 @@ void SaveWindowPlacement(QWidget *window);
 
 // A rectangle moved and shrunk so that it lies within the screen's area.
 QRect FitToScreen(const QRect &rect, const QRect &area);
+
+// Places a top-level window so that its frame covers the rectangle. The frame's
+// size is known only once the window manager has framed the shown window; the
+// window's size is corrected then (once), so that the frame fits the rectangle
+// and the screen.
+void PlaceWindowFrame(QWidget *window, const QRect &frame);
 
 } // namespace vt

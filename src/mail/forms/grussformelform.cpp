@@ -17,6 +17,7 @@ TGrussformelForm::TGrussformelForm(const QString &appFolder, QWidget *parent)
       m_appFolder(WithTrailingSlash(appFolder))
 {
     ui->setupUi(this);
+    // Edit1 to Edit8 hold the keys of the salutation table, Edit_1 to Edit_8 their salutations.
     m_keys = {ui->Edit1, ui->Edit2, ui->Edit3, ui->Edit4, ui->Edit5, ui->Edit6, ui->Edit7, ui->Edit8};
     m_salutations = {ui->Edit_1, ui->Edit_2, ui->Edit_3, ui->Edit_4, ui->Edit_5, ui->Edit_6, ui->Edit_7, ui->Edit_8};
     connect(ui->OKBitBtn, &QPushButton::clicked, this, &TGrussformelForm::OKBitBtnClick);

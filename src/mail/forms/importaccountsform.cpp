@@ -52,6 +52,7 @@ TImportAccountsForm::TImportAccountsForm(QWidget *parent) : AccountPicker(parent
     ui->setupUi(this);
     connect(ui->OkBitBtn, &QPushButton::clicked, this, &TImportAccountsForm::OkBitBtnClick);
     connect(ui->AbordBitBtn, &QPushButton::clicked, this, &TImportAccountsForm::AbordBitBtnClick);
+    // ListBox1: the accounts found, one line each.
     connect(ui->ListBox1, &QListWidget::itemDoubleClicked, this, &TImportAccountsForm::OkBitBtnClick);
 }
 

@@ -15,6 +15,7 @@ TFImportAccountsOutlook::TFImportAccountsOutlook(QWidget *parent)
     ui->setupUi(this);
     connect(ui->OkButton, &QPushButton::clicked, this, &TFImportAccountsOutlook::OkButtonClick);
     connect(ui->Cancelbtn, &QPushButton::clicked, this, &TFImportAccountsOutlook::CancelbtnClick);
+    // ListBox1: the accounts found, one line each.
     connect(ui->ListBox1, &QListWidget::itemDoubleClicked, this, &TFImportAccountsOutlook::OkButtonClick);
 }
 

@@ -4,7 +4,7 @@
 #include "clock.h"
 #include "crashreport.h"
 #include "filedialogs.h"
-#include "mailerform.h"
+#include "mailing.h"
 #include "messages.h"
 #include "textfile.h"
 
@@ -76,7 +76,7 @@ TListWindow::TListWindow(const QString &caption, const QString &label, Qt::Windo
 {
     ui->setupUi(this);
     setWindowTitle(caption);
-    ui->Label1->setText(label);
+    ui->Label1->setText(label); // the heading above the list (Memo1)
     connect(ui->SpeichernBitBtn, &QPushButton::clicked, this,
             [this] { Guard("SpeichernBitBtnClick", [this] { SpeichernBitBtnClick(); }); });
     connect(ui->DruckenBitBtn, &QPushButton::clicked, this,
@@ -155,7 +155,7 @@ TErrorMailForm::TErrorMailForm()
 
 void TErrorMailForm::FormActivate()
 {
-    setLines(MailerForm()->FailedList);
+    setLines(SerialMailing().FailedList);
 }
 
 TLogForm *LogForm()

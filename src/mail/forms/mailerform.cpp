@@ -6,9 +6,7 @@
 #include "clock.h"
 #include "convert.h"
 #include "crashreport.h"
-#include "datasettools.h"
 #include "filedialogs.h"
-#include "inifile.h"
 #include "logforms.h"
 #include "mailcharset.h"
 #include "mailsettings.h"
@@ -17,8 +15,7 @@
 #include "messages.h"
 #include "modal.h"
 #include "paths.h"
-#include "personalize.h"
-#include "pop3client.h"
+#include "sendrunguard.h"
 #include "startmailer.h"
 #include "systools.h"
 #include "text.h"
@@ -49,9 +46,15 @@ const QString kAttachmentFilter = QStringLiteral(
 const QColor kTrafficColors[2] = {QColor(0xDB, 0xE9, 0xF9), QColor(0xA6, 0xC7, 0xF0)};
 constexpr int kTimer1Ticks = 5;
 
-QString protocolLogPath()
+const QString kConnectionAbortText =
+    QStringLiteral("Fehler in Ihrer Verbindung! Versand wird abgebrochen. Bitte überprüfen Sie Ihre Verbindung "
+                   "zum SMTP-Server!\r\r");
+
+QString connectionQuestion(const QString &error)
 {
-    return MainState().AppFolder + QStringLiteral("Logfile.txt");
+    return QStringLiteral("Fehler in Ihrer Verbindung! Ihr SMTP-Server meldet folgenden Fehler: ") + error +
+           QStringLiteral("\r\r! Möchten Sie den Versand abbrechen?\r\r(Falls Sie diese Meldungen nicht mehr "
+                          "wünschen, setzen Sie den Haken \"Verbindungsprobleme ignorieren\")");
 }
 
 void sayAttachmentMissing(const QString &path)
@@ -71,18 +74,10 @@ std::optional<QStringList> readOrSay(const QString &path)
     return std::nullopt;
 }
 
-// Puts the account's SSL and character set into force and logs on to the POP3
-// server for "POP vor SMTP"; false after the message when that logon fails.
-bool takeAccount(const ConnectionSettings &s)
+// The serial e-mail's reports are error boxes of the window.
+void showError(const QString &text)
 {
-    TMainState &st = MainState();
-    st.SslActive = s.sslActive;
-    st.CharsetIndex = s.charsetIndex;
-    if (s.popBeforeSmtp && !PopBeforeSmtpLogon({s.popHost, s.popPort, s.popAccount, s.popPassword, s.sslActive})) {
-        error(kPopLogonFailedText);
-        return false;
-    }
-    return true;
+    error(text);
 }
 
 int percentBar(double part, qint64 whole)
@@ -91,21 +86,6 @@ int percentBar(double part, qint64 whole)
 }
 
 } // namespace
-
-QString SentMailsLogPath()
-{
-    return MainState().AppTempFolder + QStringLiteral("Gesendete_Mails.log");
-}
-
-QString TransactionLogPath()
-{
-    return MainState().AppFolder + QStringLiteral("Transaction.log");
-}
-
-QString SalutationTablePath()
-{
-    return MainState().AppFolder + QStringLiteral("Grussformel.txt");
-}
 
 QStringList InsertPlaceholder(const QStringList &lines, int caretLine, int caretColumn, const QString &placeholder)
 {
@@ -158,7 +138,7 @@ SendProgress SendProgressTexts(int sent, int failed, qint64 marked)
 
 TMailerForm::TMailerForm()
     : QDialog(nullptr, Qt::Tool | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
-      ui(new Ui::TMailerForm)
+      ui(new Ui::TMailerForm), m_mailing(SerialMailing())
 {
     ui->setupUi(this);
     setObjectName(QStringLiteral("TMailerForm"));
@@ -194,16 +174,16 @@ TMailerForm::TMailerForm()
     connect(ui->CheckBox1, &QCheckBox::toggled, this, &TMailerForm::CheckBox1Click);
     connect(ui->WebBrowser1, &QTextBrowser::sourceChanged, this, &TMailerForm::WebBrowser1NavigateComplete2);
     // The status texts of the SMTP component.
-    connect(&IdSMTP1, &SmtpClient::connected, this,
+    connect(&m_mailing.IdSMTP1, &SmtpClient::connected, this,
             [this] { ui->AdvOfficeStatusBar1->setText(QStringLiteral("Connected")); });
-    connect(&IdSMTP1, &SmtpClient::closed, this,
+    connect(&m_mailing.IdSMTP1, &SmtpClient::closed, this,
             [this] { ui->AdvOfficeStatusBar1->setText(QStringLiteral("Disconnected")); });
-    connect(&IdSMTP1, &SmtpClient::sending, this,
+    connect(&m_mailing.IdSMTP1, &SmtpClient::sending, this,
             [this] { ui->AdvOfficeStatusBar1->setText(QStringLiteral("Sending")); });
     // Every failed send is in the protocol; the run itself decides whether to ask.
-    connect(&IdSMTP1, &SmtpClient::errorOccurred, this, [this](int, const QString &description) {
+    connect(&m_mailing.IdSMTP1, &SmtpClient::errorOccurred, this, [this](int, const QString &description) {
         if (MainState().TransactionLogOn)
-            IdSMTP1.logText(description);
+            m_mailing.IdSMTP1.logText(description);
     });
     ui->BitBtn2->hide();
     ActivationTracker::instance().install(
@@ -218,7 +198,7 @@ TMailerForm::~TMailerForm()
         m_run->disconnect(this);
         delete m_run;
     }
-    SetBusyCursor(false);
+    setBusyCursor(false);
     delete ui;
 }
 
@@ -262,7 +242,7 @@ void TMailerForm::FormActivate()
 
     if (MailMode == 1) {
         ui->PreviewBitBtn->setEnabled(true);
-        RenderHtmlMail(true);
+        renderHtmlMail(true);
     }
     ui->VariablesListBox->clear();
     ui->VariablesListBox->addItems(PlaceholderListLines(st.FieldDefinitions));
@@ -282,7 +262,7 @@ void TMailerForm::FormActivate()
     }
 }
 
-void TMailerForm::RenderHtmlMail(bool activated)
+void TMailerForm::renderHtmlMail(bool activated)
 {
     MailMessage mail;
     QString problem;
@@ -307,7 +287,7 @@ void TMailerForm::RenderHtmlMail(bool activated)
     ui->AdvOfficeStatusBar1->setText(status);
 
     m_mailSubject = mail.subject();
-    const QString shown = WritePreviewPages(mail);
+    const QString shown = writePreviewPages(mail);
     if (mail.hasHtmlBody()) {
         ui->WebBrowser1->setSource(QUrl::fromLocalFile(shown), QTextDocument::HtmlResource);
     } else {
@@ -318,7 +298,7 @@ void TMailerForm::RenderHtmlMail(bool activated)
     HtmlBody = mail.htmlBody();
 }
 
-QString TMailerForm::WritePreviewPages(const MailMessage &mail)
+QString TMailerForm::writePreviewPages(const MailMessage &mail)
 {
     const QString folder = MailWorkFolder();
     const bool html = mail.hasHtmlBody();
@@ -370,13 +350,13 @@ void TMailerForm::closeEvent(QCloseEvent *event)
         event->ignore();
         return;
     }
-    SetBusyCursor(false);
+    setBusyCursor(false);
     AttachmentPath.clear();
     ui->FAttachmentListBox->clear();
     ui->BitBtn2->hide();
     // A run still going ends its session itself.
     if (!m_runActive)
-        IdSMTP1.disconnectFromServer();
+        m_mailing.IdSMTP1.disconnectFromServer();
     event->accept();
 }
 
@@ -399,6 +379,31 @@ void TMailerForm::PrepareAndShow()
     show();
     raise();
     activateWindow();
+}
+
+void TMailerForm::layOutFor(bool html)
+{
+    ui->MessageMemo->setVisible(!html);
+    ui->CheckBox1->setVisible(!html);
+    ui->NewButton->hide();
+    ui->SubjectEdit->show();
+    ui->SubjectLabel->show();
+    ui->ToLabel->hide();
+    ui->ToEdit->hide();
+    ui->SelectVariablesPanel->show();
+    ui->TopPanel->setFixedHeight(ui->TopPanel->sizeHint().height());
+    ui->VorlagePanel->setVisible(html);
+    ui->SaveMailButton->setVisible(!html);
+}
+
+void TMailerForm::showToEdit()
+{
+    ui->ToEdit->show();
+}
+
+void TMailerForm::setOpenButtonVisible(bool on)
+{
+    ui->OpenButton->setVisible(on);
 }
 
 void TMailerForm::resetProgress()
@@ -425,19 +430,19 @@ void TMailerForm::ResetSendDisplay()
             ui->MessageMemo->clear();
     }
     if (choice.NewMailChosen && choice.TextMailChosen && TextTemplatePath.isEmpty()) {
-        SetBodyLines({QStringLiteral("Hier bitte Ihren E-Mail-Text eingeben")});
+        setBodyLines({QStringLiteral("Hier bitte Ihren E-Mail-Text eingeben")});
         ui->SubjectEdit->setText(QStringLiteral("Hier bitte Ihren Betreff eingeben"));
     }
-    SetBusyCursor(false);
+    setBusyCursor(false);
 }
 
-QStringList TMailerForm::BodyLines() const
+QStringList TMailerForm::bodyLines() const
 {
     const QString text = ui->MessageMemo->toPlainText();
     return text.isEmpty() ? QStringList() : text.split(QLatin1Char('\n'));
 }
 
-void TMailerForm::SetBodyLines(const QStringList &lines)
+void TMailerForm::setBodyLines(const QStringList &lines)
 {
     ui->MessageMemo->setPlainText(lines.join(QLatin1Char('\n')));
 }
@@ -453,7 +458,7 @@ void TMailerForm::showAttachment(const QString &path)
 
 bool TMailerForm::refusedWhileSending()
 {
-    return MainState().CommandRefusedDuringSendRun();
+    return CommandRefusedDuringSendRun();
 }
 
 void TMailerForm::LoadMailTemplate(const QString &path, bool workCopy)
@@ -464,7 +469,7 @@ void TMailerForm::LoadMailTemplate(const QString &path, bool workCopy)
     if (!lines)
         return;
     const MailTemplateContent content = ParseMailTemplate(*lines);
-    SetBodyLines(content.body);
+    setBodyLines(content.body);
     if (content.subject)
         ui->SubjectEdit->setText(*content.subject);
     for (const QString &attachment : content.attachments) {
@@ -483,7 +488,7 @@ void TMailerForm::LoadMailTemplate(const QString &path, bool workCopy)
 bool TMailerForm::SaveMailTemplate(const QString &path)
 {
     QString problem;
-    if (WriteMailTemplate(path, ui->SubjectEdit->text(), BodyLines(), AttachmentPath, &problem))
+    if (WriteMailTemplate(path, ui->SubjectEdit->text(), bodyLines(), AttachmentPath, &problem))
         return true;
     error(problem);
     return false;
@@ -519,8 +524,8 @@ void TMailerForm::VariableSpeedButtonClick()
     }
     const QString placeholder = ExtractDelimitedWord(1, item->text(), QStringLiteral(" "));
     const QTextCursor caret = ui->MessageMemo->textCursor();
-    const QStringList lines = InsertPlaceholder(BodyLines(), caret.blockNumber(), caret.positionInBlock(), placeholder);
-    SetBodyLines(lines);
+    const QStringList lines = InsertPlaceholder(bodyLines(), caret.blockNumber(), caret.positionInBlock(), placeholder);
+    setBodyLines(lines);
 }
 
 void TMailerForm::TextBitbtnClick()
@@ -534,7 +539,7 @@ void TMailerForm::TextBitbtnClick()
     const std::optional<QStringList> lines = readOrSay(path);
     if (!lines)
         return;
-    SetBodyLines(*lines);
+    setBodyLines(*lines);
 }
 
 void TMailerForm::BitBtn1Click()
@@ -564,7 +569,7 @@ void TMailerForm::ProgressTimerTimer()
     if (!ProgressTimer.isActive())
         return;
     const qint64 marked = m_run ? m_run->total() : MainState().MarkedCount;
-    const SendProgress p = SendProgressTexts(ui->ListBox1->count(), int(FailedList.size()), marked);
+    const SendProgress p = SendProgressTexts(ui->ListBox1->count(), int(m_mailing.FailedList.size()), marked);
     ui->TotalLabel->setText(p.total);
     ui->ProgressBar3->setValue(p.totalBar);
     ui->eMailsLabel->setText(p.sent);
@@ -582,7 +587,7 @@ void TMailerForm::TrafficTimerTimer()
     ui->Chart2->addPoint(TrafficKB, QString::number(TrafficTick), kTrafficColors[TrafficTick % 2]);
 }
 
-void TMailerForm::SetBusyCursor(bool on)
+void TMailerForm::setBusyCursor(bool on)
 {
     if (on == m_busyCursor)
         return;
@@ -607,100 +612,45 @@ void TMailerForm::setRunActive(bool on)
 
 bool TMailerForm::PrepareConnection()
 {
-    TMainState &st = MainState();
-    const MailSettingsFiles files(st.AppFolder, st.DataFolder, st.DatabaseIniName);
-    if (!files.generalFileExists())
-        error(files.missingGeneralFileText());
-    {
-        const IniFile ini(files.settingsFileInForce());
-        m_settings = ReadConnectionSettings(ini);
-    }
-    const bool result = takeAccount(m_settings);
-    if (!result)
-        CanCloseFlag = true;
-    ConfigureSmtpClient(IdSMTP1, m_settings);
-    return result;
+    if (m_mailing.PrepareConnection(showError))
+        return true;
+    CanCloseFlag = true;
+    return false;
 }
 
-bool TMailerForm::SendTestMail(const TestMailValues &v)
+bool TMailerForm::SendTestMail(const TestMailValues &values)
 {
-    TMainState &st = MainState();
-    const MailSettingsFiles files(st.AppFolder, st.DataFolder, st.DatabaseIniName);
-    if (!files.generalFileExists())
-        error(files.missingGeneralFileText());
-    const ConnectionSettings &s = v.account;
-    bool result = takeAccount(s);
-    // A client of its own: a test from the options never touches a run's connection.
-    SmtpClient client;
-    ConfigureSmtpClient(client, s);
-    client.setMailFormat(SmtpClient::TextMail);
-    client.addRecipient(v.testRecipient, v.testRecipient);
-    client.setSubject(QStringLiteral("Vantrel Test-E-Mail"));
-    client.setBodyText(QStringLiteral("Dies ist eine Test-E-Mail versendet mit Vantrel! Wenn Sie diese E-Mail erhalten "
-                                      "haben ist der Verbindungstest erfolgreich durchgeführt worden."));
-    client.setFromAddr(v.sender.address);
-    client.setFrom(v.sender.name);
-    client.setPriority(SmtpClient::priorityOfChoice(ui->PrioComobox->currentIndex()));
-    if (client.send() != 0)
-        result = false;
-    client.disconnectFromServer();
-    return result;
+    TestMailValues v = values;
+    v.priorityIndex = priorityIndex();
+    return vt::SendTestMail(v, showError);
 }
 
 bool TMailerForm::BuildHtmlMail(QString *problem)
 {
-    auto fail = [problem](const QString &text) {
-        if (problem)
-            *problem = text;
-        return false;
-    };
-    if (m_runActive)
-        return fail(TMainState::SendRunActiveText());
-    if (!MailTable || !MailTable->isOpen())
-        return fail(QStringLiteral("Zuerst Datenbank öffnen!"));
-    const std::optional<QList<QVariant>> record = MailTable->readRecord(MailTable->currentId());
-    if (!record)
-        return fail(MailTable->lastError());
-    const QStringList names = MailTable->fieldNames();
-    const Personalizer personalizer(names, SalutationTablePath());
-    PlaceholderValues values;
-    QString text;
-    if (!personalizer.values(TableRecordValues(*MailTable, names, *record), values, &text))
-        return fail(text);
-    HtmlMailBuilder builder;
-    if (!builder.load(HtmlMailPath, &text))
-        return fail(text);
-    const std::optional<HtmlMailOptions> o = htmlOptions(&text);
-    if (!o)
-        return fail(text);
-    const int mailField = FindMailField(MailTable);
-    const QString address =
-        mailField >= 0 ? Trimmed(NaturalToText(MailTable->field(mailField), record->at(mailField))) : QString();
-    const QByteArray message = builder.build(values, ui->SubjectEdit->text(), address, *o);
-    QFile out(SendTempFolder + QStringLiteral("/Sending.eml"));
-    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate) || out.write(message) != message.size())
-        return fail(CannotWriteFileText(out.fileName()));
-    return true;
+    return m_mailing.BuildHtmlMail(mailerContent(), problem);
 }
 
-std::optional<HtmlMailOptions> TMailerForm::htmlOptions(QString *problem) const
+MailerContent TMailerForm::mailerContent() const
 {
-    const TMainState &st = MainState();
-    HtmlMailOptions o;
-    o.charsetIndex = st.CharsetIndex;
-    o.priorityIndex = ui->PrioComobox->currentIndex();
-    o.xmailerType = m_settings.xmailerType;
-    o.senderName = SenderName;
-    o.senderAddress = SenderAddress;
-    o.tracking = ui->TrackingCheckBox->isChecked();
-    o.statsUrl = st.StatsUrl;
-    o.mailingId = MailingId;
-    if (o.tracking) {
-        o.trackingKey = TrackingKey(st.WebSettingsFile.isEmpty() ? WebSettingsPath(st) : st.WebSettingsFile, problem);
-        if (o.trackingKey.isEmpty())
-            return std::nullopt;
-    }
-    return o;
+    MailerContent c;
+    c.table = MailTable;
+    c.senderAddress = SenderAddress;
+    c.senderName = SenderName;
+    c.subject = ui->SubjectEdit->text();
+    c.priorityIndex = priorityIndex();
+    c.ignoreConnectionProblems = ui->IngoreConnecProb->isChecked() || ui->IngoreConnecProb2->isChecked();
+    c.tracking = ui->TrackingCheckBox->isChecked();
+    c.mailingId = MailingId;
+    c.body = bodyLines();
+    c.attachmentPath = AttachmentPath;
+    c.htmlMailPath = HtmlMailPath;
+    c.workFolder = SendTempFolder;
+    return c;
+}
+
+int TMailerForm::priorityIndex() const
+{
+    return ui->PrioComobox->currentIndex();
 }
 
 void TMailerForm::SendBitBtnClick()
@@ -711,7 +661,7 @@ void TMailerForm::SendBitBtnClick()
     setRunActive(true);
     TMainState &st = MainState();
     QFile::remove(TransactionLogPath());
-    FailedList.clear();
+    m_mailing.FailedList.clear();
     if (ui->ComboBox1->count() > 1) {
         const int i = ui->ComboBox1->currentIndex();
         const QString entry = i >= 0 ? ui->ComboBox1->itemText(i) : QString();
@@ -744,28 +694,6 @@ void TMailerForm::SendBitBtnClick()
         SendTextMails();
 }
 
-SendRun::Config TMailerForm::runConfig(SendRun::Mode mode)
-{
-    TMainState &st = MainState();
-    EnsureFolder(st.AppTempFolder);
-    SendRun::Config c;
-    c.mode = mode;
-    c.table = MailTable;
-    c.salutationTable = SalutationTablePath();
-    c.sentLog = SentMailsLogPath();
-    if (st.TransactionLogOn)
-        c.transactionLog = TransactionLogPath();
-    c.senderAddress = SenderAddress;
-    c.senderName = SenderName;
-    c.subject = ui->SubjectEdit->text();
-    c.priorityIndex = ui->PrioComobox->currentIndex();
-    c.charsetIndex = st.CharsetIndex;
-    c.sslActive = st.SslActive;
-    c.ignoreConnectionProblems = ui->IngoreConnecProb->isChecked() || ui->IngoreConnecProb2->isChecked();
-    c.delayMs = m_settings.delaySeconds * DelayUnitMs;
-    return c;
-}
-
 bool TMailerForm::connectForRun()
 {
     // "Abbrechen" while the POP3 server was asked ends the run before it starts.
@@ -773,7 +701,7 @@ bool TMailerForm::connectForRun()
         endBeforeStart(!SendingFlag);
         return false;
     }
-    if (m_settings.host == kUnsetSmtpHost) {
+    if (m_mailing.settings().host == kUnsetSmtpHost) {
         information(QStringLiteral("Sie haben die Einstellungen noch nicht bearbeitet!\rBitte bearbeiten Sie diese im "
                                    "Menü unter Programm/Optionen!"));
         if (TMainWindowOps *ops = MainState().Ops)
@@ -802,19 +730,16 @@ void TMailerForm::SendTextMails()
     EnsureFolder(st.LettersFolder);
     SaveMailTemplate(st.LettersFolder + QStringLiteral("_Zuletzt versande Email.mail"));
     QFile::remove(SentMailsLogPath());
-    QFile::remove(protocolLogPath());
+    QFile::remove(ProtocolLogPath());
     if (Trimmed(ui->SubjectEdit->text()).isEmpty()) {
         information(QStringLiteral("Kein Betreff eingegeben! - E-Mail wird nicht versendet!"));
         return endBeforeStart(false);
     }
     ui->SelectVariablesPanel->hide();
-    SetBusyCursor(true);
+    setBusyCursor(true);
     if (!connectForRun())
         return;
-    SendRun::Config c = runConfig(SendRun::Mode::Text);
-    c.body = BodyLines();
-    c.attachmentPath = AttachmentPath;
-    startRun(c);
+    startRun(SendRun::Mode::Text);
 }
 
 void TMailerForm::SendHtmlMails()
@@ -826,40 +751,53 @@ void TMailerForm::SendHtmlMails()
     }
     ui->SelectVariablesPanel->hide();
     QFile::remove(SentMailsLogPath());
-    QFile::remove(protocolLogPath());
-    SetBusyCursor(true);
+    QFile::remove(ProtocolLogPath());
+    setBusyCursor(true);
     if (!MailTable || MailTable->count(Filter::equals(QStringLiteral("Selected"), QVariant(true))) <= 0) {
-        SetBusyCursor(false);
+        setBusyCursor(false);
         information(QStringLiteral("Keine Datensätze zum Versenden markiert!"));
         return endBeforeStart(true);
     }
     if (!connectForRun())
         return;
     MailingId = st.TrackingActive ? MailingIdAt(Clock::now()) : QString();
-    SendRun::Config c = runConfig(SendRun::Mode::Html);
-    c.htmlMailPath = HtmlMailPath;
+    startRun(SendRun::Mode::Html);
+}
+
+void TMailerForm::startRun(SendRun::Mode mode)
+{
     QString problem;
-    const std::optional<HtmlMailOptions> options = htmlOptions(&problem);
-    if (!options) {
+    const std::optional<SendRun::Config> config = m_mailing.runConfig(mode, mailerContent(), &problem);
+    if (!config) {
         error(problem);
         return endBeforeStart(false);
     }
-    c.html = *options;
-    startRun(c);
-}
-
-bool TMailerForm::startRun(SendRun::Config config)
-{
-    IdSMTP1.setLogFileName(protocolLogPath());
-    const bool html = config.mode == SendRun::Mode::Html;
-    auto *run = new SendRun(config, &IdSMTP1, this);
+    m_mailing.IdSMTP1.setLogFileName(ProtocolLogPath());
+    const bool html = mode == SendRun::Mode::Html;
+    auto *run = new SendRun(*config, &m_mailing.submission(), this);
     connect(run, &SendRun::recordSent, this, [this, html](qint64, const QString &address) {
         ui->ListBox1->addItem((html ? QStringLiteral("An: ") : QStringLiteral("TO: ")) + address);
         if (html)
             ui->ListBox1->setCurrentRow(ui->ListBox1->count() - 1);
     });
-    connect(run, &SendRun::recordFailed, this, [this](qint64, const QString &line) { FailedList.append(line); });
+    connect(run, &SendRun::recordFailed, this,
+            [this](qint64, const QString &line) { m_mailing.FailedList.append(line); });
     connect(run, &SendRun::trafficChanged, this, [this](int kb) { TrafficKB = kb; });
+    // The server fails: an HTML run or a text run with SSL ends with the message; a
+    // text run without SSL goes on unless the user ends it.
+    connect(run, &SendRun::connectionFailed, this, [run = QPointer<SendRun>(run)](const QString &error, bool mayGoOn) {
+        if (!mayGoOn) {
+            vt::error(kConnectionAbortText + error);
+            return;
+        }
+        const bool end = question(connectionQuestion(error));
+        if (!run)
+            return;
+        if (end)
+            run->stop();
+        else
+            run->resume();
+    });
     connect(run, &SendRun::finished, this, [this](SendRun::Outcome outcome) {
         Guard("TMailerForm.SendBitBtnClick", [this, outcome] { onRunFinished(outcome); });
     });
@@ -868,26 +806,26 @@ bool TMailerForm::startRun(SendRun::Config config)
         error(run->errorText());
         m_run = nullptr;
         delete run;
-        endBeforeStart(false);
-        return false;
+        return endBeforeStart(false);
     }
     ProgressTimer.start();
-    return true;
 }
 
 void TMailerForm::onRunFinished(SendRun::Outcome outcome)
 {
+    if (outcome == SendRun::Outcome::LocalError && m_run && !m_run->errorText().isEmpty())
+        error(m_run->errorText());
     ProgressTimerTimer();
     ProgressTimer.stop();
     TrafficTimer.stop();
-    SetBusyCursor(false);
+    setBusyCursor(false);
     CanCloseFlag = true;
-    if (!FailedList.isEmpty())
+    if (!m_mailing.FailedList.isEmpty())
         Modal::exec(ErrorMailForm());
     close();
     TrafficTick = 0;
     ui->AbortBitBtn->setEnabled(true);
-    FailedList.clear();
+    m_mailing.FailedList.clear();
     SendingFlag = false;
     HtmlImportChoice().HtmlImported = false;
     if (m_run)
@@ -901,7 +839,7 @@ void TMailerForm::onRunFinished(SendRun::Outcome outcome)
 
 void TMailerForm::endBeforeStart(bool closeWindow)
 {
-    SetBusyCursor(false);
+    setBusyCursor(false);
     SendingFlag = false;
     TrafficTimer.stop();
     setRunActive(false);

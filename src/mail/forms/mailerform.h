@@ -10,17 +10,20 @@
 // While a run goes on the window starts no second run, reloads nothing when the user
 // comes back to it, refuses to load templates or show the preview, and keeps
 // TMainState::SendRunActive set, so the main window leaves the open table alone.
-#include "connection.h"
+//
+// Its numbered controls: ComboBox1 the sender list, CheckBox1 the line wrap of the
+// body, WebBrowser1 the view of the HTML mail, BitBtn1 and BitBtn2 add and remove
+// the attachment, ListBox1 the addresses sent to, ProgressBar3, ProgressBar1 and
+// ProgressBar2 all, sent and rejected mails, Chart2 the traffic, IngoreConnecProb2
+// the second "Verbindungsprobleme ignorieren", AdvOfficeStatusBar1 the status line.
+#include "mailing.h"
 #include "mailmessage.h"
 #include "sendrun.h"
-#include "smtpclient.h"
 
 #include <QDialog>
 #include <QPointer>
 #include <QStringList>
 #include <QTimer>
-
-#include <optional>
 
 namespace Ui {
 class TMailerForm;
@@ -29,14 +32,6 @@ class TMailerForm;
 namespace vt {
 
 class AddressTable;
-
-// What the options dialog's connection test passes in: the values entered there.
-struct TestMailValues
-{
-    ConnectionSettings account;
-    Sender sender; // "E-Mail-Adresse" and "Name" of the options
-    QString testRecipient;
-};
 
 // "Bitte markieren Sie zuerst einen Platzhalter zum einfügen!" aside: a placeholder
 // put into the body at the caret (line and column from 0).
@@ -78,17 +73,24 @@ public:
     int PreviewFileIndex = 0;
     int TrafficTick = 0;
     int TrafficKB = 0;
-    QStringList FailedList;
     QString MailingId;
-    SmtpClient IdSMTP1;
+    // The SMTP component (IdSMTP1) and the failed list (FailedList) are the serial
+    // e-mail's, SerialMailing().
 
-    // The pause of a run in milliseconds per second of SendDelaySeconds (tests shorten it).
-    int DelayUnitMs = 1000;
-
-    bool RunActive() const { return m_runActive; }
+    bool runActive() const { return m_runActive; }
     // The hourglass over the program while the window prepares or starts a run.
-    void SetBusyCursor(bool on);
-    SendRun *CurrentRun() const { return m_run; }
+    void setBusyCursor(bool on);
+    SendRun *currentRun() const { return m_run; }
+
+    // What the hand-over from the main window and the start wizard set.
+    // The controls of a text mail or of an HTML mail, and the sender list's panel.
+    void layOutFor(bool html);
+    // The recipient field (hidden again by layOutFor()).
+    void showToEdit();
+    // "Vorlage öffnen".
+    void setOpenButtonVisible(bool on);
+    // The priority chosen ("PrioComobox": 0 "Hoch", 1 "Normal", 2 "Niedrig"), also for the connection test.
+    int priorityIndex() const;
 
     void PrepareAndShow();
     void ResetSendDisplay();
@@ -98,30 +100,25 @@ public:
     void LoadMailTemplate(const QString &path, bool workCopy = false);
     bool SaveMailTemplate(const QString &path);
     // The body as lines.
-    QStringList BodyLines() const;
-    void SetBodyLines(const QStringList &lines);
+    QStringList bodyLines() const;
+    void setBodyLines(const QStringList &lines);
 
-    // Reads the settings in force, logs on to the POP3 server for "POP vor SMTP",
-    // configures the SMTP component. False when the POP3 logon failed.
+    // The serial e-mail's operations with what the window holds (mailing.h); the
+    // boxes are the window's.
+    // The mail server set-up of a run; false when the POP3 logon failed.
     bool PrepareConnection();
-    // The connection test of the options dialog with the values entered there; true
-    // when the server took the test mail. Shows no box of its own but for a missing
-    // settings file and a failed POP3 logon.
+    // The connection test with the values entered in the options and this window's priority.
     bool SendTestMail(const TestMailValues &values);
-    // Composes the HTML mail for the current record of MailTable and saves it as
-    // "Sending.eml" in the work folder (for the preview); false when it cannot.
+    // The HTML mail of the current record as "Sending.eml" in the work folder; false when it cannot.
     bool BuildHtmlMail(QString *error = nullptr);
 
     // Renders the HTML mail file into the window (status text, preview, bodies);
     // threshold: the size above which the mail is called very large.
-    void RenderHtmlMail(bool activated);
+    void renderHtmlMail(bool activated);
     // Writes the two preview pages of a mail into the work folder ("innerpreview1"
     // and "innerpreview2", ".html" with the embedded parts in "images1" and
     // "images2", or ".txt" without an HTML body) and returns the one to show next.
-    QString WritePreviewPages(const MailMessage &mail);
-
-    // The window's widgets, for the main window's layout and for tests.
-    Ui::TMailerForm *ui;
+    QString writePreviewPages(const MailMessage &mail);
 
 public slots:
     void FormActivate();
@@ -131,13 +128,13 @@ public slots:
     void NewButtonClick();
     void VariableSpeedButtonClick();
     void TextBitbtnClick();
-    void BitBtn1Click();
-    void BitBtn2Click();
-    void CheckBox1Click();
+    void BitBtn1Click();   // "Anhang hinzufügen"
+    void BitBtn2Click();   // the attachment removed
+    void CheckBox1Click(); // line wrap on or off
     void ProgressTimerTimer();
     void TrafficTimerTimer();
-    void Timer1Timer();
-    void WebBrowser1NavigateComplete2();
+    void Timer1Timer();                  // the focus to "Senden"
+    void WebBrowser1NavigateComplete2(); // the HTML mail is shown
     // "Vorlage öffnen": a mail template in text mode, a mail file (".eml", any MIME
     // file, or an Outlook ".msg" file, converted first) in HTML mode.
     void OpenButtonClick();
@@ -158,34 +155,29 @@ private:
     void SendHtmlMails();
     // The connection set-up of a run; false (the run ended) when it cannot go on.
     bool connectForRun();
-    bool startRun(SendRun::Config config);
+    // Starts the run with what the window holds; a run that cannot start is said.
+    void startRun(SendRun::Mode mode);
     void onRunFinished(SendRun::Outcome outcome);
     // Ends a run that has not started: the window stays open unless closeWindow.
     void endBeforeStart(bool closeWindow);
     void setRunActive(bool on);
-    SendRun::Config runConfig(SendRun::Mode mode);
-    // The mail options of an HTML mail as the window holds them now; nothing (with
-    // the reason) when tracking is on and its key cannot be read.
-    std::optional<HtmlMailOptions> htmlOptions(QString *problem) const;
+    // The mail, the sender and the switches as the window holds them now.
+    MailerContent mailerContent() const;
     void resetProgress();
     void showAttachment(const QString &path);
     // Refuses (with a box) what must wait for the end of a run; true when refused.
     bool refusedWhileSending();
 
+    Ui::TMailerForm *ui;
+    // Timer1 gives the focus to "Senden" a few times after the window is shown.
     QTimer ProgressTimer, TrafficTimer, Timer1;
     int m_timer1Ticks = 0;
     bool m_runActive = false;
     bool m_busyCursor = false;
     QPointer<SendRun> m_run;
-    ConnectionSettings m_settings;
+    Mailing &m_mailing;
     QString m_mailSubject; // the subject of the HTML mail file
 };
-
-// Files of the program's folders that a run writes or reads: the mails sent by the
-// last run, the SMTP dialogue when it is logged, and the salutation table.
-QString SentMailsLogPath();
-QString TransactionLogPath();
-QString SalutationTablePath();
 
 // The one serial e-mail window of the program.
 TMailerForm *MailerForm();

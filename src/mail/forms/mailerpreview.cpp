@@ -62,7 +62,7 @@ void TMailerForm::OpenButtonClick()
         return;
     }
     HtmlMailPath = copy.path;
-    RenderHtmlMail(false);
+    renderHtmlMail(false);
     ui->SubjectEdit->setText(m_mailSubject);
 }
 
@@ -84,8 +84,8 @@ void TMailerForm::PreviewBitBtnClick()
     TPreviewForm *preview = PreviewForm();
     const bool opening = !preview->isVisible();
     if (opening) {
-        preview->Refresh = [this] { PreviewBitBtnClick(); };
-        preview->BeginPreview(MailTable);
+        preview->refresh = [this] { PreviewBitBtnClick(); };
+        preview->beginPreview(MailTable);
     }
     const std::optional<QList<QVariant>> record = MailTable->readRecord(MailTable->currentId());
     if (!record) {
@@ -106,7 +106,7 @@ void TMailerForm::PreviewBitBtnClick()
         const QStringList names = MailTable->fieldNames();
         const Personalizer personalizer(names, SalutationTablePath());
         QString subject = ui->SubjectEdit->text();
-        QStringList body = BodyLines();
+        QStringList body = bodyLines();
         if (!personalizer.PersonalizeTextMail(TableRecordValues(*MailTable, names, *record), subject, body, &problem)) {
             error(problem);
             return;
@@ -133,7 +133,7 @@ void TMailerForm::PreviewBitBtnClick()
         return;
     }
     mail.setCharset(MailCharsetName(st.CharsetIndex));
-    preview->showPage(WritePreviewPages(mail));
+    preview->showPage(writePreviewPages(mail));
     // The first preview of an HTML mail holds the serial e-mail window until it is closed.
     if (opening)
         Modal::exec(preview);

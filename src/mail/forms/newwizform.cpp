@@ -1,5 +1,4 @@
 #include "newwizform.h"
-#include "ui_mailerform.h"
 #include "ui_newwizform.h"
 
 #include "filedialogs.h"
@@ -22,12 +21,12 @@
 namespace vt {
 
 TNewWizForm::TNewWizForm(QWidget *parent)
-    : QDialog(parent, Qt::Tool | Qt::WindowTitleHint | Qt::WindowCloseButtonHint), Choice(StartWizardChoice()),
-      ui(new Ui::TNewWizForm)
+    : QDialog(parent, Qt::Tool | Qt::WindowTitleHint | Qt::WindowCloseButtonHint), ui(new Ui::TNewWizForm),
+      m_choice(StartWizardChoice())
 {
     ui->setupUi(this);
-    ui->FilenameEdit->setText(Choice.FileName);
-    connect(ui->FilenameEdit, &QLineEdit::textChanged, this, [this](const QString &t) { Choice.FileName = t; });
+    ui->FilenameEdit->setText(m_choice.FileName);
+    connect(ui->FilenameEdit, &QLineEdit::textChanged, this, [this](const QString &t) { m_choice.FileName = t; });
     m_timer.setInterval(500);
     connect(&m_timer, &QTimer::timeout, this, &TNewWizForm::Timer1Timer);
     const QList<QPair<WizardPanel, QStyle::StandardPixmap>> panels = {
@@ -41,7 +40,7 @@ TNewWizForm::TNewWizForm(QWidget *parent)
     for (const auto &[p, picture] : panels) {
         OptionPanel *w = panel(p);
         const WizardPanel which = p;
-        connect(w, &OptionPanel::clicked, this, [this, which] { PanelClick(which); });
+        connect(w, &OptionPanel::clicked, this, [this, which] { panelClick(which); });
         if (auto *image = w->findChild<QLabel *>(w->objectName() + QStringLiteral("Image")))
             image->setPixmap(style()->standardIcon(picture).pixmap(32, 32));
     }
@@ -102,8 +101,7 @@ void TNewWizForm::hideEvent(QHideEvent *event)
 
 bool TNewWizForm::eventFilter(QObject *watched, QEvent *event)
 {
-    if (event->type() == QEvent::MouseButtonRelease &&
-        static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton) {
+    if (event->type() == QEvent::MouseButtonRelease && static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton) {
         if (watched == ui->MusterLabel || watched == ui->Filename2Edit)
             BitBtn2Click();
         else
@@ -118,6 +116,7 @@ void TNewWizForm::FormShow()
     const TMainState &m = MainState();
     ui->NoOfMailsLabel->setText(MarkedCountText(m.MarkedCount));
     if (m.OutlookAvailable) {
+        // The three steps of writing the mail in the mail program.
         ui->Label6->setText(QStringLiteral("1. Starten Sie zuerst Ihr Outlook bzw. Outlook-Express Programm und bauen "
                                            "Sie dort Ihre E-Mail zusammen."));
         ui->Label7->setText(QStringLiteral("2. Speichern Sie diese E-Mail im Outlook bzw. Outlook-Express mit "
@@ -127,8 +126,8 @@ void TNewWizForm::FormShow()
     // Without Outlook its button goes; the other one opens the shipped empty mail
     // with the desktop's mail program, which is there on every system.
     ui->OutlookBitbtn->setVisible(m.OutlookAvailable);
-    ui->ImportMailPanel->setVisible(bool(HtmlImport));
-    Choice.MailClientStarted = false;
+    ui->ImportMailPanel->setVisible(bool(htmlImport));
+    m_choice.MailClientStarted = false;
     Timer1Timer();
     m_timer.start();
 }
@@ -147,9 +146,9 @@ void TNewWizForm::setStep(int step)
     setProperty("currentStep", step);
 }
 
-void TNewWizForm::PanelClick(WizardPanel p)
+void TNewWizForm::panelClick(WizardPanel p)
 {
-    setStep(ChoosePanel(Choice, p));
+    setStep(ChoosePanel(m_choice, p));
     Timer1Timer();
 }
 
@@ -158,12 +157,12 @@ void TNewWizForm::Timer1Timer()
     for (WizardPanel p : {WizardPanel::NeueMail, WizardPanel::VorlageOeffnen, WizardPanel::ImportMail,
                           WizardPanel::TextMail, WizardPanel::HtmlMail, WizardPanel::VorlagenMail}) {
         OptionPanel *w = panel(p);
-        if (PanelChosen(Choice, p))
+        if (PanelChosen(m_choice, p))
             w->setState(OptionPanel::State::Selected);
         else if (w->state() == OptionPanel::State::Selected)
             w->setState(OptionPanel::State::Normal);
     }
-    const WizardView v = EvaluateWizard(Choice, ui->FilenameEdit->text(), ui->Filename2Edit->text());
+    const WizardView v = EvaluateWizard(m_choice, ui->FilenameEdit->text(), ui->Filename2Edit->text());
     ui->WeiterButton->setEnabled(v.weiterEnabled);
     ui->OpenMailGroupBox->setVisible(v.openBoxVisible);
     ui->ExtraOpenLabel->setText(v.extraOpenText);
@@ -182,12 +181,12 @@ QString TNewWizForm::chooseFile(const QString &folder, const QString &pipeFilter
 void TNewWizForm::BitBtn1Click()
 {
     QString folder;
-    if (Choice.HtmlMailChosen)
+    if (m_choice.HtmlMailChosen)
         folder = MailDialogFolder();
-    if (!Choice.TextMailChosen && !Choice.HtmlMailChosen)
+    if (!m_choice.TextMailChosen && !m_choice.HtmlMailChosen)
         return;
     QString filter;
-    if (Choice.TextMailChosen) {
+    if (m_choice.TextMailChosen) {
         folder = MainState().LettersFolder;
         filter = QStringLiteral("Text Mail|*.mail;|Text Dateien|*.txt");
     } else {
@@ -217,26 +216,26 @@ void TNewWizForm::BitBtn2Click()
 void TNewWizForm::OutlookBitbtnClick()
 {
     ShellOpen(PathJoin(MainState().AppFolder, QStringLiteral("temp/dummy.msg")));
-    Choice.MailClientStarted = true;
+    m_choice.MailClientStarted = true;
     Timer1Timer();
 }
 
 void TNewWizForm::OEBitbtnClick()
 {
     ShellOpen(PathJoin(MainState().AppFolder, QStringLiteral("temp/dummy.eml")));
-    Choice.MailClientStarted = true;
+    m_choice.MailClientStarted = true;
     Timer1Timer();
 }
 
 void TNewWizForm::BitBtn3Click()
 {
-    if (ShowPlaceholders)
-        ShowPlaceholders();
+    if (showPlaceholders)
+        showPlaceholders();
 }
 
 void TNewWizForm::setOpenButtonVisible(bool on)
 {
-    MailerForm()->ui->OpenButton->setVisible(on);
+    MailerForm()->setOpenButtonVisible(on);
 }
 
 void TNewWizForm::finish(bool textMail, const QString &path)
@@ -265,13 +264,13 @@ bool TNewWizForm::needsExistingFile(const QString &path)
 void TNewWizForm::WeiterButtonClick()
 {
     setOpenButtonVisible(true);
-    switch (DecideWeiter(Choice)) {
+    switch (DecideWeiter(m_choice)) {
     case WizardAction::None: return;
     case WizardAction::ImportHtml:
         setOpenButtonVisible(false);
         accept();
-        if (HtmlImport)
-            HtmlImport();
+        if (htmlImport)
+            htmlImport();
         return;
     case WizardAction::SampleMail:
         // The shipped sample itself; the mailing never writes to it.

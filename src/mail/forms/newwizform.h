@@ -26,28 +26,24 @@ public:
     ~TNewWizForm() override;
     void FormCreate();
 
-    // The choices (the program's one set, StartWizardChoice()); they stay from one
-    // mailing to the next, except that the mail client counts as not started each
-    // time the wizard is shown.
-    TStartWizardChoice &Choice;
     // The HTML import dialog, run modally for "HTML Datei öffnen"; it builds the
     // mail and starts the serial e-mail window itself. Without it that choice is
     // not offered.
-    std::function<void()> HtmlImport;
+    std::function<void()> htmlImport;
     // The main window's list of placeholders ("Meine Platzhalter").
-    std::function<void()> ShowPlaceholders;
+    std::function<void()> showPlaceholders;
 
 public slots:
     void FormShow();
-    void PanelClick(vt::WizardPanel panel);
+    void panelClick(vt::WizardPanel panel);
     // Applies the rules of the current choice to the window (every 500 ms while
     // shown, and at once after each choice).
     void Timer1Timer();
-    void BitBtn1Click();
-    void BitBtn2Click();
+    void BitBtn1Click(); // choosing the template or mail file (FilenameEdit)
+    void BitBtn2Click(); // choosing a sample mail (Filename2Edit)
     void OutlookBitbtnClick();
     void OEBitbtnClick();
-    void BitBtn3Click();
+    void BitBtn3Click(); // "Meine Platzhalter"
     void WeiterButtonClick();
 
 protected:
@@ -65,6 +61,10 @@ private:
     void setOpenButtonVisible(bool on);
 
     Ui::TNewWizForm *ui;
+    // The choices (the program's one set, StartWizardChoice()); they stay from one
+    // mailing to the next, except that the mail client counts as not started each
+    // time the wizard is shown.
+    TStartWizardChoice &m_choice;
     QTimer m_timer;
 };
 

@@ -60,7 +60,7 @@ TOptionsForm::TOptionsForm(QWidget *parent)
     connect(ui->DBSettingsButton, &QPushButton::clicked, this, &TOptionsForm::DBSettingsButtonClick);
     connect(ui->HilfeBitBtn, &QPushButton::clicked, this, &TOptionsForm::HilfeBitBtnClick);
     connect(ui->ExchangeBitBtn, &QPushButton::clicked, this, &TOptionsForm::ExchangeBitBtnClick);
-    connect(ui->ImportAccountBitBtn, &QPushButton::clicked, this, &TOptionsForm::ShowAccountPicker);
+    connect(ui->ImportAccountBitBtn, &QPushButton::clicked, this, &TOptionsForm::showAccountPicker);
     connect(ui->OutlookImport, &QPushButton::clicked, this, &TOptionsForm::OutlookImportClick);
     connect(ui->TryConnetionButton, &QPushButton::clicked, this, &TOptionsForm::connectionTestRequested);
     const QList<QPair<QPushButton *, const char *>> providers = {
@@ -101,6 +101,7 @@ void TOptionsForm::wireFields()
     text(ui->POPKontoEdit, &POPKonto, false);
     text(ui->POPPasswordEdit, &POPPassword, false);
     text(ui->POPPortEdit, &POPPort, false);
+    // The proxy: Edit8 its server, Edit9 its port, Edit4 the user name, MaskEdit1 the password.
     text(ui->Edit8, &ProxyServer, true);
     text(ui->Edit9, &ProxyPort, true);
     text(ui->Edit4, &ProxyUsername, true);
@@ -164,7 +165,7 @@ bool TOptionsForm::checkRange(QLineEdit *edit, bool isPort)
     return true;
 }
 
-bool TOptionsForm::CheckNumbers()
+bool TOptionsForm::checkNumbers()
 {
     for (const auto &[edit, rule] : numberFields()) {
         if (!applyNumberRule(edit, rule)) {
@@ -200,7 +201,7 @@ MailSettings TOptionsForm::enteredSettings() const
     s.popPort = POPPort;
     s.xmailerType = XMailerType;
     s.sslActive = ui->SSLActiveCheckBox->isChecked();
-    s.charsetIndex = qMax(0, ui->ComboBox1->currentIndex());
+    s.charsetIndex = qMax(0, ui->ComboBox1->currentIndex()); // the character-set list
     s.popBeforeSmtp = POPvorSMTP;
     s.authentication = Authentification;
     s.delaySeconds = DelaySeconds;
@@ -244,7 +245,7 @@ bool TOptionsForm::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == ui->ImportAccountsLabel && event->type() == QEvent::MouseButtonRelease &&
         static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton) {
-        ShowAccountPicker();
+        showAccountPicker();
         return true;
     }
     return QDialog::eventFilter(watched, event);
@@ -254,6 +255,7 @@ void TOptionsForm::FormShow()
 {
     const MailSettingsFiles f = files();
     const bool own = f.canHaveOwnSettings();
+    // Label21 is the heading "Einstellungsgültigkeit".
     for (QWidget *w : {static_cast<QWidget *>(ui->Label21), static_cast<QWidget *>(ui->DBSettingsLabel),
                        static_cast<QWidget *>(ui->DBSettings), static_cast<QWidget *>(ui->DBSettingsButton)})
         w->setVisible(own);
@@ -299,7 +301,7 @@ void TOptionsForm::FormActivate()
     // Offered only where there is a mail program to take the account from.
     if (!m.FirstSettingsDone && InternetAccountsAvailable() &&
         question(QStringLiteral("Postfacheinstellungen von Outlook Express übernehmen? (empfohlen)"), MsgButton::Yes))
-        ShowAccountPicker();
+        showAccountPicker();
 }
 
 void TOptionsForm::putFieldsIntoControls(const MailSettings &s, const ProxySettings &p)
@@ -356,7 +358,7 @@ void TOptionsForm::UebernehmenButtonClick()
             return;
         }
     }
-    if (!CheckNumbers())
+    if (!checkNumbers())
         return;
 
     if (!ownScopePossible()) {
@@ -432,7 +434,7 @@ void TOptionsForm::ExchangeBitBtnClick()
         ShellOpen(ProductInfo().SerialMailPageUrl + QStringLiteral("#exchange"));
 }
 
-void TOptionsForm::ShowAccountPicker()
+void TOptionsForm::showAccountPicker()
 {
     if (!m_accountPicker)
         return;

@@ -65,14 +65,14 @@ public:
     bool SaveSettings(bool forOpenDatabase);
     // The number rules of the port and pause fields, and their ranges; false after
     // a message when a number is out of range.
-    bool CheckNumbers();
+    bool checkNumbers();
 
     // Takes an account over from the account sources (passwords are never read).
     void ImportOutlookExpressAccount(const QString &accountKey);
     void ImportOutlookAccount(const OutlookAccount &account, const QString &accountType);
 
     // Runs the account picker of the numbered accounts modally.
-    void ShowAccountPicker();
+    void showAccountPicker();
 
     // Whether the settings may be saved for the open database alone.
     bool ownScopePossible() const;

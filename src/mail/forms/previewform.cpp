@@ -14,7 +14,8 @@
 namespace vt {
 
 TPreviewForm::TPreviewForm(QWidget *parent)
-    : QDialog(parent, Qt::Tool | Qt::WindowStaysOnTopHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint), ui(new Ui::TPreviewForm)
+    : QDialog(parent, Qt::Tool | Qt::WindowStaysOnTopHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
+      ui(new Ui::TPreviewForm)
 {
     ui->setupUi(this);
     connect(ui->PreviousButton, &QPushButton::clicked, this, &TPreviewForm::PreviousButtonClick);
@@ -38,13 +39,13 @@ void TPreviewForm::FormCreate()
         this,
         [this] {
             // A late activation after the window was closed must not open it again.
-            if (isVisible() && Refresh)
-                Refresh();
+            if (isVisible() && refresh)
+                refresh();
         },
         true);
 }
 
-void TPreviewForm::BeginPreview(AddressTable *table)
+void TPreviewForm::beginPreview(AddressTable *table)
 {
     MailTable = table;
     if (!MailTable || m_saved.active)
@@ -136,8 +137,8 @@ void TPreviewForm::NextButtonClick()
 
 void TPreviewForm::RefreshBtnClick()
 {
-    if (isVisible() && Refresh)
-        Refresh();
+    if (isVisible() && refresh)
+        refresh();
 }
 
 void TPreviewForm::ClosebtnClick()

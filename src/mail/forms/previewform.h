@@ -29,9 +29,9 @@ public:
     // Before the preview is shown: the table shows its marked records only, a
     // marked current record stays current (otherwise the first marked one becomes
     // it). Hiding the window, in whatever way, puts back filter and record.
-    void BeginPreview(AddressTable *table);
+    void beginPreview(AddressTable *table);
     // Renders the current record into this window: the serial e-mail window's "Vorschau".
-    std::function<void()> Refresh;
+    std::function<void()> refresh;
 
     // A text mail: the subject field and the text box.
     void showTextLayout();

@@ -1,5 +1,4 @@
 #include "startmailer.h"
-#include "ui_mailerform.h"
 
 #include "mailerform.h"
 #include "mainstate.h"
@@ -8,25 +7,6 @@
 #include "textfile.h"
 
 namespace vt {
-
-namespace {
-
-void layoutFor(Ui::TMailerForm *ui, bool html)
-{
-    ui->MessageMemo->setVisible(!html);
-    ui->CheckBox1->setVisible(!html);
-    ui->NewButton->hide();
-    ui->SubjectEdit->show();
-    ui->SubjectLabel->show();
-    ui->ToLabel->hide();
-    ui->ToEdit->hide();
-    ui->SelectVariablesPanel->show();
-    ui->TopPanel->setFixedHeight(ui->TopPanel->sizeHint().height());
-    ui->VorlagePanel->setVisible(html);
-    ui->SaveMailButton->setVisible(!html);
-}
-
-} // namespace
 
 THtmlImportChoice &HtmlImportChoice()
 {
@@ -38,7 +18,7 @@ void StartMailer()
 {
     TMailerForm *w = MailerForm();
     // A run goes on: its window is not laid out anew, only brought to the front.
-    if (w->RunActive()) {
+    if (w->runActive()) {
         w->show();
         w->raise();
         return;
@@ -54,16 +34,16 @@ void StartMailer()
         choice.NewMailChosen = true;
         choice.TextMailChosen = true;
     }
-    w->ui->ToEdit->show();
+    w->showToEdit();
     if (choice.TextMailChosen) {
-        w->SetBusyCursor(true);
-        layoutFor(w->ui, false);
+        w->setBusyCursor(true);
+        w->layOutFor(false);
         // An existing template stays chosen only when the wizard opened one.
         if (!choice.OpenTemplateChosen)
             w->TextTemplatePath.clear();
         if (AsciiUpper(w->TextTemplatePath).contains(QStringLiteral(".TXT"))) {
             // A plain text file is the body; a ".mail" template is loaded by the window.
-            w->SetBodyLines(ReadLines(w->TextTemplatePath));
+            w->setBodyLines(ReadLines(w->TextTemplatePath));
             w->TextTemplatePath.clear();
         }
         w->MailTable = st.CurrentTable;
@@ -73,9 +53,9 @@ void StartMailer()
     }
     if (!choice.HtmlMailChosen && !choice.SampleTemplateChosen && !choice.ImportHtmlChosen)
         return;
-    w->SetBusyCursor(true);
+    w->setBusyCursor(true);
     w->TextTemplatePath.clear();
-    layoutFor(w->ui, true);
+    w->layOutFor(true);
     w->MailTable = st.CurrentTable;
     w->MailMode = 1;
     w->PrepareAndShow();

@@ -2,6 +2,7 @@
 #include "ui_tryconnectionform.h"
 
 #include "mailerform.h"
+#include "mailing.h"
 #include "messages.h"
 #include "optionsform.h"
 
@@ -28,13 +29,15 @@ void TFTryconnection::HilfeBitBtnClick()
         plain(QStringLiteral("Bitte geben Sie eine Emailadresse ein"));
     } else if (!text.contains(QLatin1Char('@')) || !text.contains(QLatin1Char('.'))) {
         plain(QStringLiteral("Bitte geben Sie eine gültige Emailadresse ein"));
-    } else if (Options && Options->CheckNumbers()) {
+    } else if (Options && Options->checkNumbers()) {
         QFile::remove(TransactionLogPath());
         // Saved without asking: for the open database when it may have settings of its own.
         if (Options->SaveSettings(Options->ownScopePossible())) {
             QApplication::setOverrideCursor(Qt::WaitCursor);
             TestRecipient = text;
-            const bool sent = MailerForm()->SendTestMail(Options->testMailValues(TestRecipient));
+            TestMailValues values = Options->testMailValues(TestRecipient);
+            values.priorityIndex = MailerForm()->priorityIndex();
+            const bool sent = SendTestMail(values, [](const QString &problem) { error(problem); });
             QApplication::restoreOverrideCursor();
             if (sent)
                 information(QStringLiteral("Test-E-Mail wurde gesendet!"));

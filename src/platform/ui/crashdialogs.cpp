@@ -59,7 +59,7 @@ public:
         if (session.settings().SaveBtnVis)
             tools->addWidget(button("SaveBtn", t.SaveBtnTxt, [this] { m_session.save(); }));
         if (session.settings().ShowBtnVis)
-            tools->addWidget(button("DetailsBtn", t.DetailsBtnTxt, [this] {
+            tools->addWidget(button("ShowBtn", t.ShowBtnTxt, [this] {
                 m_details->setVisible(!m_details->isVisible());
                 adjustSize();
             }));
