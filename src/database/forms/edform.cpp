@@ -10,6 +10,8 @@
 #include "productinfo.h"
 #include "shell.h"
 
+#include <algorithm>
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QKeyEvent>
@@ -151,7 +153,16 @@ void TEdForm::BuildEditorControls()
         lastLine = f.line;
         m_rows.append(row);
     }
-    box->resize(390, lastLine * kRowHeight + 4);
+    // A caption longer than the label column moves the fields over instead of being cut.
+    int labelWidth = 98;
+    for (const Row &r : std::as_const(m_rows))
+        labelWidth = std::max(labelWidth, r.label->sizeHint().width());
+    for (const Row &r : std::as_const(m_rows)) {
+        r.label->resize(labelWidth, kRowHeight);
+        r.control->move(22 + labelWidth, r.control->y());
+    }
+    box->resize(390 + labelWidth - 98, lastLine * kRowHeight + 4);
+    resize(std::max(width(), box->width() + 21), height());
     loadControls();
 }
 

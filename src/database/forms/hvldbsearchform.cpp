@@ -37,7 +37,9 @@ THVL_DB_SearchForm::THVL_DB_SearchForm(QWidget *parent) : QDialog(parent), ui(ne
     }
     for (QWidget *w : {static_cast<QWidget *>(ui->Edit1), static_cast<QWidget *>(ui->BearbeitenBitBtn),
                        static_cast<QWidget *>(ui->DeleteBitBtn), static_cast<QWidget *>(ui->OKButton),
-                       static_cast<QWidget *>(ui->BitBtn1), static_cast<QWidget *>(ui->Hilfebtn1)})
+                       static_cast<QWidget *>(ui->BitBtn1), static_cast<QWidget *>(ui->Hilfebtn1),
+                       static_cast<QWidget *>(ui->GrossKleinCheckBox), static_cast<QWidget *>(ui->LDCheckBox),
+                       static_cast<QWidget *>(ui->ReverseCheckbox)})
         w->installEventFilter(this);
     connect(ui->Edit1, &QLineEdit::textChanged, this, &THVL_DB_SearchForm::Edit1Change);
     connect(ui->GrossKleinCheckBox, &QCheckBox::toggled, this, [this](bool on) {
