@@ -571,6 +571,51 @@ bool AddressTable::scan(const Filter &where, const QString &indexName, const QLi
     return m_records.scan(where, indexName, fields, callback);
 }
 
+bool AddressTable::findRow(const TextSearch &search, qint64 from, bool backward, qint64 *row)
+{
+    *row = -1;
+    if (!checkOpen() || !ensureRows())
+        return false;
+    const qint64 n = m_rows.rowCount();
+    if (from < 0 || from >= n || search.findsNothing())
+        return true;
+    if (m_indexName.isEmpty()) {
+        // The primary order is ascending keys: one statement walks the file from the key on.
+        qint64 key = -1;
+        if (!m_records.firstMatchingKey(activeFilter(), search, m_rows.idAt(from), backward, &key))
+            return false;
+        if (key >= 0)
+            *row = rowOfId(key);
+        return true;
+    }
+    // Another order: the rows' keys in batches, in the order of the walk.
+    constexpr qint64 kWalk = 2000;
+    std::vector<qint64> keys;
+    for (qint64 at = from; backward ? at >= 0 : at < n;) {
+        keys.clear();
+        for (qint64 r = at; keys.size() < size_t(kWalk) && (backward ? r >= 0 : r < n); r += backward ? -1 : 1)
+            keys.push_back(m_rows.idAt(r));
+        QSet<qint64> found;
+        if (!m_records.matchingKeys(search, keys.data(), int(keys.size()), &found))
+            return false;
+        for (size_t k = 0; k < keys.size(); ++k)
+            if (found.contains(keys[k])) {
+                *row = backward ? at - qint64(k) : at + qint64(k);
+                return true;
+            }
+        at += backward ? -kWalk : kWalk;
+    }
+    return true;
+}
+
+bool AddressTable::scanStored(const Filter &where, const QList<int> &fields,
+                              const std::function<bool(qint64, const QList<QVariant> &)> &callback)
+{
+    if (!checkOpen())
+        return false;
+    return m_records.scan(where, QString(), fields, callback, true);
+}
+
 std::optional<QList<QVariant>> AddressTable::readRecord(qint64 id)
 {
     std::optional<QList<QVariant>> out = m_records.readStored(id);

@@ -31,6 +31,7 @@
 #include "recordstatements.h"
 #include "tableappender.h"
 #include "tablestore.h"
+#include "textsearch.h"
 
 #include <QList>
 #include <QObject>
@@ -148,6 +149,13 @@ public:
     // callback, which returns false to stop. False on failure.
     bool scan(const Filter &where, const QString &indexName, const QList<int> &fields,
               const std::function<bool(qint64 id, const QList<QVariant> &values)> &callback);
+    // The first row from row `from` on (backward: from `from` back to the first)
+    // under the filter in the current order whose record matches the search in
+    // one of its fields; *row is -1 when none does. False on failure.
+    bool findRow(const TextSearch &search, qint64 from, bool backward, qint64 *row);
+    // The same with the values as the file stores them (fieldtypes.h), for copies between tables.
+    bool scanStored(const Filter &where, const QList<int> &fields,
+                    const std::function<bool(qint64 id, const QList<QVariant> &values)> &callback);
     // All fields of one record in their natural form; nullopt when it does not exist.
     std::optional<QList<QVariant>> readRecord(qint64 id);
     // Writes the fields of one record, checked like a post; commits at once

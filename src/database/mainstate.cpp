@@ -1,4 +1,5 @@
 #include "mainstate.h"
+#include "databasefiles.h"
 #include "definitionfiles.h"
 #include "inifile.h"
 #include "paths.h"
@@ -214,26 +215,9 @@ bool TMainState::openComponent(TTableComponent &c)
 bool TMainState::CreateTableFromDefinition(const QString &tableName)
 {
     m_errorText.clear();
-    bool ok = false;
-    const QString proPath = ResolveExisting(DataFolder, tableName + QStringLiteral(".pro"));
-    const QStringList lines = IsFile(proPath) ? ReadLines(proPath, &ok) : QStringList();
-    TableDefinition def;
-    if (ok)
-        def = TableDefinitionFromLines(lines);
-    else
-        def.error = QStringLiteral("Die Felddefinitionsdatei \"%1.pro\" kann nicht gelesen werden.").arg(tableName);
-    const QString logPath = ResolveExisting(DataFolder, tableName + QStringLiteral(".log"));
-    QString reason = def.error;
-    if (reason.isEmpty()) {
-        // The log is written before the table, so that it is there when creation fails.
-        WriteLines(logPath, def.log);
-        AddressTable::create(PathJoin(DataFolder, tableName + QStringLiteral(".DB")), def.fields, def.indexes, &reason);
-    }
-    if (!reason.isEmpty()) {
-        WriteLines(logPath, def.log + QStringList{QStringLiteral("Fehler: ") + reason});
-        return fail(QStringLiteral("Database not created!"));
-    }
-    return true;
+    if (CreateTableFile(DataFolder, tableName, nullptr))
+        return true;
+    return fail(QStringLiteral("Database not created!"));
 }
 
 bool TMainState::readTableDefinitions(const QString &tableName, Lists *lists)

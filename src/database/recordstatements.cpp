@@ -1,6 +1,7 @@
 #include "recordstatements.h"
 #include "sqlstatement.h"
 #include "tablestore.h"
+#include "textsearch.h"
 
 #include <QHash>
 
@@ -304,7 +305,7 @@ bool RecordStatements::loadIdsInTwoSteps(const Filter &where, const QString &ind
 }
 
 bool RecordStatements::scan(const Filter &where, const QString &indexName, const QList<int> &fields,
-                            const std::function<bool(qint64, const QList<QVariant> &)> &callback)
+                            const std::function<bool(qint64, const QList<QVariant> &)> &callback, bool stored)
 {
     const TableSchema &schema = m_store.schema();
     for (int f : fields)
@@ -327,11 +328,101 @@ bool RecordStatements::scan(const Filter &where, const QString &indexName, const
     int rc;
     while ((rc = s.step()) == SQLITE_ROW) {
         for (int k = 0; k < fields.size(); ++k)
-            values[k] = StoredToNatural(schema.fields().at(fields.at(k)), s.valueAt(k + 1));
+            values[k] = stored ? s.valueAt(k + 1) : StoredToNatural(schema.fields().at(fields.at(k)), s.valueAt(k + 1));
         if (!callback(s.int64At(0), values))
             return true;
     }
     return rc == SQLITE_DONE || m_store.failSql(QStringLiteral("Lesefehler"));
+}
+
+namespace {
+
+// The fields a search reads, in the table's order: those that can match.
+QList<int> searchedFields(const TableSchema &schema, const TextSearch &search)
+{
+    QList<int> fields;
+    for (int i = 0; i < schema.fieldCount(); ++i)
+        if (SqlTextSearch::MayMatch(search, schema.fields().at(i)))
+            fields.append(i);
+    return fields;
+}
+
+// The condition of a search over those fields of a source.
+struct SearchCondition
+{
+    QList<FieldDef> fields;
+    QStringList columns;
+    SearchCondition(const TableSchema &schema, const QList<int> &read, const TableSource &src)
+    {
+        for (int i : read) {
+            fields.append(schema.fields().at(i));
+            columns.append(schema.columnRef(i, src));
+        }
+    }
+};
+
+} // namespace
+
+bool RecordStatements::firstMatchingKey(const Filter &where, const TextSearch &search, qint64 from, bool backward,
+                                        qint64 *key)
+{
+    *key = -1;
+    const TableSchema &schema = m_store.schema();
+    const QList<int> read = searchedFields(schema, search);
+    TableSource src;
+    CompiledFilter cf;
+    if (!m_store.compile(where, QString(), &src, &cf, nullptr, read))
+        return false;
+    const SearchCondition on(schema, read, src);
+    const SqlTextSearch match(search, on.fields, on.columns);
+    const int p = int(cf.params.size());
+    Stmt s =
+        m_store.prepare(QStringLiteral("SELECT %1 FROM %2 WHERE (%3) AND %1 %4 ?%5 AND (%6) ORDER BY %1 %7 LIMIT 1")
+                            .arg(src.key, src.from, cf.where, backward ? QStringLiteral("<=") : QStringLiteral(">="))
+                            .arg(p + 1)
+                            .arg(match.condition(p + 2), backward ? QStringLiteral("DESC") : QString()));
+    if (!s)
+        return false;
+    s.bindAll(cf.params);
+    s.bind(p + 1, from);
+    match.bind(s.get(), p + 2);
+    const int rc = s.step();
+    if (rc == SQLITE_ROW)
+        *key = s.int64At(0);
+    return rc == SQLITE_ROW || rc == SQLITE_DONE || m_store.failSql(QStringLiteral("Lesefehler"));
+}
+
+bool RecordStatements::matchingKeys(const TextSearch &search, const qint64 *keys, int count, QSet<qint64> *out)
+{
+    // One statement text for every batch: keys not given are NULL and match nothing.
+    constexpr int kBatch = 500;
+    const TableSchema &schema = m_store.schema();
+    const QList<int> read = searchedFields(schema, search);
+    const TableSource src = schema.sourceFor(read);
+    const SearchCondition on(schema, read, src);
+    const SqlTextSearch match(search, on.fields, on.columns);
+    QStringList marks;
+    for (int k = 1; k <= kBatch; ++k)
+        marks.append(QStringLiteral("?%1").arg(k));
+    const QString sql = QStringLiteral("SELECT %1 FROM %2 WHERE %1 IN (%3) AND (%4)")
+                            .arg(src.key, src.from, marks.join(QLatin1Char(',')), match.condition(kBatch + 1));
+    for (int at = 0; at < count; at += kBatch) {
+        Stmt s = m_store.prepare(sql);
+        if (!s)
+            return false;
+        for (int k = 0; k < kBatch; ++k)
+            if (at + k < count)
+                s.bind(k + 1, keys[at + k]);
+            else
+                s.bind(k + 1, QVariant());
+        match.bind(s.get(), kBatch + 1);
+        int rc;
+        while ((rc = s.step()) == SQLITE_ROW)
+            out->insert(s.int64At(0));
+        if (rc != SQLITE_DONE)
+            return m_store.failSql(QStringLiteral("Lesefehler"));
+    }
+    return true;
 }
 
 bool RecordStatements::assignments(const FieldValues &values, Assignments *out, QList<bool> *changed)

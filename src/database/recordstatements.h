@@ -7,6 +7,7 @@
 
 #include <QList>
 #include <QPair>
+#include <QSet>
 #include <QString>
 #include <QVariant>
 
@@ -17,6 +18,7 @@
 namespace vt {
 
 class TableStore;
+class TextSearch;
 struct TableSource;
 
 // Field name and value (natural form; a QString is taken as the field's text form).
@@ -50,8 +52,15 @@ public:
     // gets the fields that decide them and their order.
     bool loadIds(const Filter &where, const QString &indexName, std::vector<qint64> *out, QList<int> *fields,
                  size_t reserve = 0);
+    // Values in their natural form, or as stored when stored is true.
     bool scan(const Filter &where, const QString &indexName, const QList<int> &fields,
-              const std::function<bool(qint64 id, const QList<QVariant> &values)> &callback);
+              const std::function<bool(qint64 id, const QList<QVariant> &values)> &callback, bool stored = false);
+    // The search through the records (textsearch.h). In the primary order: the
+    // first key from key `from` on (backward: down from it) of the records under
+    // the filter that match; -1 when none does.
+    bool firstMatchingKey(const Filter &where, const TextSearch &search, qint64 from, bool backward, qint64 *key);
+    // Which of the keys belong to records that match.
+    bool matchingKeys(const TextSearch &search, const qint64 *keys, int count, QSet<qint64> *out);
     // The number of records changed, -1 on failure (then nothing changed);
     // changed gets the fields written.
     qint64 updateWhere(const Filter &where, const FieldValues &values, QList<bool> *changed);

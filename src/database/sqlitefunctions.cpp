@@ -1,6 +1,7 @@
 #include "sqlitefunctions.h"
 #include "fieldtypes.h"
 #include "text.h"
+#include "textsearch.h"
 
 #include <QChar>
 #include <algorithm>
@@ -11,10 +12,7 @@
 
 namespace vt {
 
-namespace {
-
-// Decodes one code point; a byte that starts no valid sequence stands for itself.
-char32_t nextCodePoint(const unsigned char *s, int n, int &i)
+char32_t NextCodePoint(const unsigned char *s, int n, int &i)
 {
     const unsigned char c = s[i];
     if (c < 0x80) {
@@ -39,9 +37,7 @@ char32_t nextCodePoint(const unsigned char *s, int n, int &i)
     return cp;
 }
 
-// The same per-character simple lower-casing as FoldCase, which works on UTF-16
-// units and so leaves characters beyond the BMP as they are.
-char32_t fold(char32_t cp)
+char32_t FoldCodePoint(char32_t cp)
 {
     if (cp < 0x80)
         return (cp >= 'A' && cp <= 'Z') ? cp + 32 : cp;
@@ -49,6 +45,18 @@ char32_t fold(char32_t cp)
         return cp;
     return QChar(char16_t(cp)).toLower().unicode();
 }
+
+QVariant StoredValueOf(sqlite3_value *v)
+{
+    switch (sqlite3_value_type(v)) {
+    case SQLITE_NULL: return {};
+    case SQLITE_INTEGER: return qint64(sqlite3_value_int64(v));
+    case SQLITE_FLOAT: return sqlite3_value_double(v);
+    default: return QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_value_text(v)), sqlite3_value_bytes(v));
+    }
+}
+
+namespace {
 
 int collate(void *, int na, const void *a, int nb, const void *b)
 {
@@ -63,14 +71,7 @@ void textStarts(sqlite3_context *ctx, int, sqlite3_value **argv)
     }
     FieldDef f;
     f.type = static_cast<FieldType>(sqlite3_value_int(argv[1]));
-    QVariant stored;
-    switch (sqlite3_value_type(argv[0])) {
-    case SQLITE_INTEGER: stored = qint64(sqlite3_value_int64(argv[0])); break;
-    case SQLITE_FLOAT: stored = sqlite3_value_double(argv[0]); break;
-    default:
-        stored = QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_value_text(argv[0])),
-                                   sqlite3_value_bytes(argv[0]));
-    }
+    const QVariant stored = StoredValueOf(argv[0]);
     const QString prefix =
         QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_value_text(argv[2])), sqlite3_value_bytes(argv[2]));
     sqlite3_result_int(ctx, FoldCase(StoredToText(f, stored)).startsWith(prefix) ? 1 : 0);
@@ -81,7 +82,7 @@ void foldInto(const unsigned char *s, int n, std::u32string &out)
 {
     out.clear();
     for (int i = 0; i < n;)
-        out.push_back(fold(s[i] < 0x80 ? char32_t(s[i++]) : nextCodePoint(s, n, i)));
+        out.push_back(FoldCodePoint(s[i] < 0x80 ? char32_t(s[i++]) : NextCodePoint(s, n, i)));
 }
 
 void appendUtf8(std::string &out, char32_t cp)
@@ -100,16 +101,6 @@ void appendUtf8(std::string &out, char32_t cp)
         out.push_back(char(0x80 | ((cp >> 12) & 0x3F)));
         out.push_back(char(0x80 | ((cp >> 6) & 0x3F)));
         out.push_back(char(0x80 | (cp & 0x3F)));
-    }
-}
-
-QVariant storedArgument(sqlite3_value *v)
-{
-    switch (sqlite3_value_type(v)) {
-    case SQLITE_INTEGER: return qint64(sqlite3_value_int64(v));
-    case SQLITE_FLOAT: return sqlite3_value_double(v);
-    case SQLITE_NULL: return {};
-    default: return QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_value_text(v)), sqlite3_value_bytes(v));
     }
 }
 
@@ -137,7 +128,7 @@ void textContains(sqlite3_context *ctx, int, sqlite3_value **argv)
         if (type == FieldType::Date) {
             FieldDef f;
             f.type = type;
-            const QByteArray text = FoldCase(StoredToText(f, storedArgument(argv[0]))).toUtf8();
+            const QByteArray text = FoldCase(StoredToText(f, StoredValueOf(argv[0]))).toUtf8();
             foldInto(reinterpret_cast<const unsigned char *>(text.constData()), int(text.size()), hay);
         } else {
             foldInto(sqlite3_value_text(argv[0]), sqlite3_value_bytes(argv[0]), hay);
@@ -154,7 +145,7 @@ void textContains(sqlite3_context *ctx, int, sqlite3_value **argv)
     } else {
         FieldDef f;
         f.type = type;
-        const QByteArray text = StoredToText(f, storedArgument(argv[0])).toUtf8();
+        const QByteArray text = StoredToText(f, StoredValueOf(argv[0])).toUtf8();
         foldInto(reinterpret_cast<const unsigned char *>(text.constData()), int(text.size()), hay);
     }
     sqlite3_result_int(ctx, std::search(hay.begin(), hay.end(), needle->begin(), needle->end()) != hay.end() ? 1 : 0);
@@ -183,9 +174,9 @@ void duplicateKey(sqlite3_context *ctx, int, sqlite3_value **argv)
     key.clear();
     while (i < n) {
         if (s[i] < 0x80)
-            key.push_back(char(fold(s[i++])));
+            key.push_back(char(FoldCodePoint(s[i++])));
         else
-            appendUtf8(key, fold(nextCodePoint(s, n, i)));
+            appendUtf8(key, FoldCodePoint(NextCodePoint(s, n, i)));
     }
     sqlite3_result_text(ctx, key.data(), int(key.size()), SQLITE_TRANSIENT);
 }
@@ -209,12 +200,12 @@ int CompareFoldedUtf8(const char *a, int na, const char *b, int nb)
     while (i < na && j < nb) {
         // Plain ASCII needs no decoding; most address data is ASCII.
         if (ua[i] < 0x80 && ub[j] < 0x80) {
-            const char32_t x = fold(ua[i++]), y = fold(ub[j++]);
+            const char32_t x = FoldCodePoint(ua[i++]), y = FoldCodePoint(ub[j++]);
             if (x != y)
                 return x < y ? -1 : 1;
             continue;
         }
-        const char32_t x = fold(nextCodePoint(ua, na, i)), y = fold(nextCodePoint(ub, nb, j));
+        const char32_t x = FoldCodePoint(NextCodePoint(ua, na, i)), y = FoldCodePoint(NextCodePoint(ub, nb, j));
         if (x != y)
             return x < y ? -1 : 1;
     }
@@ -230,12 +221,14 @@ bool RegisterTextFunctions(sqlite3 *db)
     if (sqlite3_create_collation_v2(db, "VTFOLD", SQLITE_UTF8, nullptr, &collate, nullptr) != SQLITE_OK)
         return false;
     const int flags = SQLITE_UTF8 | SQLITE_DETERMINISTIC;
-    return sqlite3_create_function_v2(db, "vt_textstarts", 3, flags, nullptr, &textStarts, nullptr, nullptr, nullptr) ==
-               SQLITE_OK &&
-           sqlite3_create_function_v2(db, "vt_textcontains", 3, flags, nullptr, &textContains, nullptr, nullptr,
-                                      nullptr) == SQLITE_OK &&
-           sqlite3_create_function_v2(db, "vt_dupkey", 2, flags, nullptr, &duplicateKey, nullptr, nullptr, nullptr) ==
-               SQLITE_OK;
+    if (sqlite3_create_function_v2(db, "vt_textstarts", 3, flags, nullptr, &textStarts, nullptr, nullptr, nullptr) !=
+            SQLITE_OK ||
+        sqlite3_create_function_v2(db, "vt_textcontains", 3, flags, nullptr, &textContains, nullptr, nullptr,
+                                   nullptr) != SQLITE_OK ||
+        sqlite3_create_function_v2(db, "vt_dupkey", 2, flags, nullptr, &duplicateKey, nullptr, nullptr, nullptr) !=
+            SQLITE_OK)
+        return false;
+    return RegisterTextSearch(db);
 }
 
 } // namespace vt

@@ -13,12 +13,24 @@
 //   the duplicate search: a text trimmed of blanks and control characters at
 //   both ends and folded (compared bytewise), NULL for a blank or a text of
 //   blanks; any other type as it is stored.
+// - vt_search, the record search (see textsearch.h).
+#include <QVariant>
+
 struct sqlite3;
+struct sqlite3_value;
 
 namespace vt {
 
 bool RegisterTextFunctions(sqlite3 *db);
 // The collation itself, on UTF-8 bytes: <0, 0 or >0.
 int CompareFoldedUtf8(const char *a, int na, const char *b, int nb);
+// The code point of UTF-8 text at byte i, which moves past it; a byte that
+// starts no valid sequence stands for itself.
+char32_t NextCodePoint(const unsigned char *s, int n, int &i);
+// The folding of FoldCase for one code point: it works on UTF-16 units and so
+// leaves characters beyond the BMP as they are.
+char32_t FoldCodePoint(char32_t cp);
+// A value handed to an SQL function, in the stored form (a NULL is a blank).
+QVariant StoredValueOf(sqlite3_value *v);
 
 } // namespace vt

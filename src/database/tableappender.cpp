@@ -1,6 +1,8 @@
 #include "tableappender.h"
 #include "addresstable.h"
 #include "sqlstatement.h"
+#include "tableschema.h"
+#include "tablestore.h"
 
 #include <algorithm>
 
@@ -25,6 +27,7 @@ TableAppender::~TableAppender()
 {
     if (!m_done)
         m_table.rollbackTransaction();
+    detachSource();
 }
 
 void TableAppender::abandon()
@@ -32,6 +35,16 @@ void TableAppender::abandon()
     m_ok = false;
     m_table.rollbackTransaction();
     m_done = true;
+    detachSource();
+}
+
+void TableAppender::detachSource()
+{
+    // Only outside the transaction.
+    if (m_attached && !m_table.inTransaction()) {
+        m_table.m_store.exec(QStringLiteral("DETACH DATABASE vt_source"));
+        m_attached = false;
+    }
 }
 
 bool TableAppender::setValue(int field, const QVariant &value)
@@ -41,6 +54,16 @@ bool TableAppender::setValue(int field, const QVariant &value)
         return false;
     }
     return NaturalToStored(m_table.field(field), value, &m_values[field], &m_error);
+}
+
+bool TableAppender::setStored(int field, const QVariant &stored)
+{
+    if (!m_ok || field < 0 || field >= m_table.fieldCount() || field == m_table.m_store.schema().keyField()) {
+        m_error = QStringLiteral("Das Feld kann nicht gesetzt werden.");
+        return false;
+    }
+    m_values[field] = stored;
+    return true;
 }
 
 bool TableAppender::append()
@@ -71,6 +94,177 @@ bool TableAppender::append()
     if (++m_count == m_deferAt && !deferIndexes()) {
         abandon();
         return false;
+    }
+    return true;
+}
+
+bool TableAppender::canAppendFrom() const
+{
+    const TableSchema &schema = m_table.m_store.schema();
+    const QString key = schema.keyField() >= 0 ? schema.fields().at(schema.keyField()).name : QString();
+    return std::none_of(schema.indexes().begin(), schema.indexes().end(), [&](const IndexDef &x) {
+        return x.primary && !(x.fields.size() == 1 && x.fields.first().compare(key, Qt::CaseInsensitive) == 0);
+    });
+}
+
+bool TableAppender::appendFrom(const QString &sourceFile, const Filter &where, const QList<QPair<int, int>> &columns,
+                               qint64 *appended)
+{
+    *appended = 0;
+    if (!m_ok || m_done)
+        return false;
+    TableStore &store = m_table.m_store;
+    const TableSchema &to = store.schema();
+    QList<FieldDef> sourceFields;
+    TableSource src;
+    CompiledFilter cf;
+    {
+        // The source's layout and the query of its records, then its rows through our connection.
+        TableStore source;
+        QList<int> read;
+        for (const auto &c : columns)
+            read.append(c.second);
+        if (!source.open(sourceFile) || !source.compile(where, QString(), &src, &cf, nullptr, read)) {
+            m_error = source.lastError();
+            return false;
+        }
+        sourceFields = source.schema().fields();
+        for (const auto &c : columns)
+            if (c.first < 0 || c.first >= to.fieldCount() || c.first == to.keyField() || c.second < 0 ||
+                c.second >= sourceFields.size() || to.fields().at(c.first).type != sourceFields.at(c.second).type) {
+                m_error = QStringLiteral("Die Felder passen nicht zueinander.");
+                return false;
+            }
+        QStringList refs;
+        for (const auto &c : columns)
+            refs.append(source.schema().columnRef(c.second, src));
+        src.from.replace(kMainTable, QStringLiteral("vt_source.") + kMainTable);
+        src.from.replace(kFlagTable, QStringLiteral("vt_source.") + kFlagTable);
+        if (!m_attached) {
+            Stmt attach = store.prepare(QStringLiteral("ATTACH DATABASE ? AS vt_source"));
+            if (!attach) {
+                m_error = store.lastError();
+                return false;
+            }
+            attach.bind(1, QVariant(sourceFile));
+            if (attach.step() != SQLITE_DONE) {
+                store.failSql(QStringLiteral("Die Quelltabelle kann nicht gelesen werden"));
+                m_error = store.lastError();
+                return false;
+            }
+            m_attached = true;
+        }
+        auto firstKey = [&](const QString &condition, qint64 *key) {
+            Stmt s = store.prepare(QStringLiteral("SELECT %1 FROM %2 WHERE (%3) AND (%4) ORDER BY %1 LIMIT 1")
+                                       .arg(src.key, src.from, cf.where, condition));
+            if (!s)
+                return false;
+            s.bindAll(cf.params);
+            const int rc = s.step();
+            *key = rc == SQLITE_ROW ? s.int64At(0) : -1;
+            return rc == SQLITE_ROW || rc == SQLITE_DONE || store.failSql(QStringLiteral("Lesefehler"));
+        };
+        // What the table would cut or refuse is found first, with the record it belongs to.
+        for (int k = 0; k < columns.size(); ++k) {
+            const FieldDef &f = to.fields().at(columns.at(k).first);
+            const FieldDef &from = sourceFields.at(columns.at(k).second);
+            qint64 key = -1;
+            if (f.type == FieldType::String && from.size > f.size &&
+                !firstKey(QStringLiteral("length(%1) > %2").arg(refs.at(k)).arg(f.size), &key)) {
+                m_error = store.lastError();
+                return false;
+            }
+            if (key >= 0) {
+                m_error = QStringLiteral("Der Datensatz mit der ID %1 kann nicht übernommen werden: der Wert des "
+                                         "Felds \"%2\" ist länger als die %3 Zeichen des Felds \"%4\".")
+                              .arg(key)
+                              .arg(from.name)
+                              .arg(f.size)
+                              .arg(f.name);
+                m_recordRefused = true;
+                return false;
+            }
+        }
+        for (int i = 0; i < to.fieldCount(); ++i) {
+            if (!to.fields().at(i).required || i == to.keyField())
+                continue;
+            int k = 0;
+            while (k < columns.size() && columns.at(k).first != i)
+                ++k;
+            qint64 key = -1;
+            if (!firstKey(k < columns.size() ? refs.at(k) + QStringLiteral(" IS NULL") : QStringLiteral("1"), &key)) {
+                m_error = store.lastError();
+                return false;
+            }
+            if (key >= 0) {
+                m_error = QStringLiteral("Der Datensatz mit der ID %1 kann nicht übernommen werden: Feld \"%2\" "
+                                         "muss einen Wert haben.")
+                              .arg(key)
+                              .arg(to.fields().at(i).name);
+                m_recordRefused = true;
+                return false;
+            }
+        }
+        // The new keys follow the highest one given so far, in the order of the source's keys.
+        qint64 base = 0;
+        {
+            Stmt s = store.prepare(
+                QStringLiteral("SELECT max(ifnull((SELECT seq FROM sqlite_sequence WHERE name = 'address'), 0), "
+                               "ifnull((SELECT max(%1) FROM %2), 0))")
+                    .arg(to.keyColumn(), kMainTable));
+            if (!s || s.step() != SQLITE_ROW) {
+                store.failSql(QStringLiteral("Lesefehler"));
+                m_error = store.lastError();
+                return false;
+            }
+            base = s.int64At(0);
+        }
+        const QString newKey = QStringLiteral("%1 + row_number() OVER (ORDER BY %2)").arg(base).arg(src.key);
+        QStringList mainCols{to.keyColumn()}, mainValues{newKey}, flagCols{kFlagKey}, flagValues{newKey};
+        for (int k = 0; k < columns.size(); ++k) {
+            const bool flag = to.fields().at(columns.at(k).first).type == FieldType::Boolean;
+            (flag ? flagCols : mainCols).append(quotedName(to.fields().at(columns.at(k).first).name));
+            (flag ? flagValues : mainValues).append(refs.at(k));
+        }
+        auto insert = [&](const QString &table, const QStringList &cols, const QStringList &values) {
+            Stmt s = store.prepare(QStringLiteral("INSERT INTO %1 (%2) SELECT %3 FROM %4 WHERE %5 ORDER BY %6")
+                                       .arg(table, cols.join(QStringLiteral(", ")), values.join(QStringLiteral(", ")),
+                                            src.from, cf.where, src.key));
+            if (!s)
+                return false;
+            s.bindAll(cf.params);
+            return s.step() == SQLITE_DONE || store.failSql(QStringLiteral("Fehler beim Übernehmen"));
+        };
+        // As in append(): a batch that reaches the deferral size builds the
+        // ordinary indexes once at the end.
+        qint64 coming = 0;
+        {
+            Stmt s = store.prepare(QStringLiteral("SELECT count(*) FROM %1 WHERE %2").arg(src.from, cf.where));
+            if (s)
+                s.bindAll(cf.params);
+            if (!s || s.step() != SQLITE_ROW) {
+                store.failSql(QStringLiteral("Lesefehler"));
+                m_error = store.lastError();
+                return false;
+            }
+            coming = s.int64At(0);
+        }
+        if (m_deferred.isEmpty() && m_count < m_deferAt && m_count + coming >= m_deferAt && !deferIndexes()) {
+            abandon();
+            return false;
+        }
+        if (!insert(kMainTable, mainCols, mainValues)) {
+            m_error = store.lastError();
+            abandon();
+            return false;
+        }
+        *appended = sqlite3_changes64(store.handle());
+        if (to.hasFlags() && !insert(kFlagTable, flagCols, flagValues)) {
+            m_error = store.lastError();
+            abandon();
+            return false;
+        }
+        m_count += *appended;
     }
     return true;
 }
@@ -112,6 +306,7 @@ bool TableAppender::commit()
     const bool ok = m_table.commitTransaction();
     if (!ok)
         m_error = m_table.lastError();
+    detachSource();
     m_table.invalidateRows();
     m_table.notifyRowsReset();
     m_table.notifyChanged();

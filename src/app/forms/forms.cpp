@@ -1,10 +1,12 @@
 #include "forms.h"
 #include "aboutbox.h"
 #include "asciiform.h"
+#include "backupform.h"
 #include "crashreport.h"
 #include "deleteadresseswizardform.h"
 #include "deletecolumnform.h"
 #include "doidform.h"
+#include "edform.h"
 #include "enterpriselinksform.h"
 #include "enterpriseoptionsform.h"
 #include "exportwizardform.h"
@@ -13,6 +15,7 @@
 #include "grussformelform.h"
 #include "hostform.h"
 #include "htmlimportform.h"
+#include "hvldbsearchform.h"
 #include "importaccountsform.h"
 #include "importaccountsoutlookform.h"
 #include "importform.h"
@@ -21,7 +24,9 @@
 #include "mainform.h"
 #include "mainstate.h"
 #include "mehrplatzform.h"
+#include "migrationform.h"
 #include "modal.h"
+#include "newdatabaseform.h"
 #include "newwizform.h"
 #include "nolayoutwerkform.h"
 #include "onlineupdate.h"
@@ -29,6 +34,7 @@
 #include "outlookimportform.h"
 #include "previewform.h"
 #include "productinfo.h"
+#include "selectdatabaseform.h"
 #include "selectiveduplicateform.h"
 #include "statsform.h"
 #include "suscribeform.h"
@@ -80,6 +86,12 @@ QPointer<TDeleteAdressesWizardForm> g_deleteAdressesWizardForm;
 QPointer<TDeleteColumnForm> g_deleteColumnForm;
 QPointer<TSelectiveDuplicateForm> g_selectiveDuplicateForm;
 QPointer<THTMLImportForm> g_htmlImportForm;
+QPointer<TEdForm> g_edForm;
+QPointer<TSelectDatabaseForm> g_selectDatabaseForm;
+QPointer<TNewDatabaseForm> g_newDatabaseForm;
+QPointer<THVL_DB_SearchForm> g_searchForm;
+QPointer<TBackupForm> g_backupForm;
+QPointer<TMigrationForm> g_migrationForm;
 
 } // namespace
 
@@ -301,16 +313,50 @@ THTMLImportForm *HTMLImportForm()
     return FormInstance(g_htmlImportForm, "THTMLImportForm.FormCreate");
 }
 
+TEdForm *EdForm()
+{
+    return FormInstance(g_edForm, "TEdForm.FormCreate");
+}
+
+TSelectDatabaseForm *SelectDatabaseForm()
+{
+    return FormInstance(g_selectDatabaseForm, "TSelectDatabaseForm.FormCreate");
+}
+
+TNewDatabaseForm *NewDatabaseForm()
+{
+    return FormInstance(g_newDatabaseForm, "TNewDatabaseForm.FormCreate");
+}
+
+THVL_DB_SearchForm *HVL_DB_SearchForm()
+{
+    return FormInstance(g_searchForm, "THVL_DB_SearchForm.FormCreate");
+}
+
+TBackupForm *BackupForm()
+{
+    if (g_backupForm)
+        return g_backupForm;
+    TBackupForm *form = FormInstance(g_backupForm, "TBackupForm.FormCreate");
+    form->DefaultFolder = TMainForm::DocumentsWorkFolder();
+    return form;
+}
+
+TMigrationForm *MigrationForm()
+{
+    return FormInstance(g_migrationForm, "TMigrationForm.FormCreate");
+}
+
 void CreateWindowsInOrder()
 {
     // One line per window in the fixed order; a window not built yet keeps its
     // place as a comment until it is.
-    HostForm();   //  1 host window, holder of the product information
-    MainForm();   //  2 main window with the address grid
-    FilterForm(); //  3 filter builder
-    // TEdForm                      //  4 record editor
-    // TSelectDatabaseForm          //  5 choosing a database to open or delete
-    // TDoUpdatesForm               //  6 hidden rule window of the record editor
+    HostForm();           //  1 host window, holder of the product information
+    MainForm();           //  2 main window with the address grid
+    FilterForm();         //  3 filter builder
+    EdForm();             //  4 record editor
+    SelectDatabaseForm(); //  5 choosing a database to open or delete
+    // TDoUpdatesForm               //  6 the record editor's rules, which the editor holds
     RememberForm(MailerForm());    //  7 serial e-mail window
     DoIDForm();                    //  8 ID range dialog
     AboutBox();                    //  9 about box
@@ -318,35 +364,35 @@ void CreateWindowsInOrder()
     ImportForm();                  // 11 delimited text and table import
     RememberForm(LogForm());       // 12 sent-log viewer
     RememberForm(ErrorMailForm()); // 13 list of rejected addresses
-    // TBackupForm                  // 14 backup and restore
-    GrussformelForm();           // 15 salutation table
-    ImportAccountsForm();        // 16 picker of mail accounts to import
-    RememberForm(PreviewForm()); // 17 preview of the personalised mail
-    Filter2Form();               // 18 marking records by text
-    AsciiForm();                 // 19 delimited text export
-    WabForm();                   // 20 address book import
-    WizardImportForm();          // 21 import wizard
-    ExportWizzard1Form();        // 22 export wizard
-    DeleteAdressesWizardForm();  // 23 duplicate removal options
-    // TNewDatabaseForm             // 24 new database
-    NoLayoutwerkForm();      // 25 notice about the separate design application
-    SuscribeForm();          // 26 fetching subscriptions and unsubscriptions
-    EnterpriseOptionsForm(); // 27 web settings and page generator
-    EnterpriseLinksForm();   // 28 web information links
-    MehrplatzForm();         // 29 multi-user instructions
-    // TMigrationForm               // 30 record transfer between databases
-    OutlookImportForm();         // 31 Outlook contacts import
-    ImportAccountsOutlookForm(); // 32 picker of Outlook mail accounts
-    WerbungForm();               // 33 tips window shown at close
-    TryconnectionForm();         // 34 connection test
-    StatsForm();                 // 35 click-tracking set-up
-    OnlineUpdate();              // 36 owner of the update check
-    DeleteColumnForm();          // 37 setting or clearing a column
-    // THVL_DB_SearchForm           // 38 record search
-    WMImportForm();           // 39 Windows Mail contacts import
-    HTMLImportForm();         // 40 HTML import
-    SelectiveDuplicateForm(); // 41 selective duplicate removal
-    NewWizForm();             // 42 start wizard of a serial e-mail
+    BackupForm();                  // 14 backup and restore
+    GrussformelForm();             // 15 salutation table
+    ImportAccountsForm();          // 16 picker of mail accounts to import
+    RememberForm(PreviewForm());   // 17 preview of the personalised mail
+    Filter2Form();                 // 18 marking records by text
+    AsciiForm();                   // 19 delimited text export
+    WabForm();                     // 20 address book import
+    WizardImportForm();            // 21 import wizard
+    ExportWizzard1Form();          // 22 export wizard
+    DeleteAdressesWizardForm();    // 23 duplicate removal options
+    NewDatabaseForm();             // 24 new database
+    NoLayoutwerkForm();            // 25 notice about the separate design application
+    SuscribeForm();                // 26 fetching subscriptions and unsubscriptions
+    EnterpriseOptionsForm();       // 27 web settings and page generator
+    EnterpriseLinksForm();         // 28 web information links
+    MehrplatzForm();               // 29 multi-user instructions
+    MigrationForm();               // 30 record transfer between databases
+    OutlookImportForm();           // 31 Outlook contacts import
+    ImportAccountsOutlookForm();   // 32 picker of Outlook mail accounts
+    WerbungForm();                 // 33 tips window shown at close
+    TryconnectionForm();           // 34 connection test
+    StatsForm();                   // 35 click-tracking set-up
+    OnlineUpdate();                // 36 owner of the update check
+    DeleteColumnForm();            // 37 setting or clearing a column
+    HVL_DB_SearchForm();           // 38 record search
+    WMImportForm();                // 39 Windows Mail contacts import
+    HTMLImportForm();              // 40 HTML import
+    SelectiveDuplicateForm();      // 41 selective duplicate removal
+    NewWizForm();                  // 42 start wizard of a serial e-mail
 }
 
 void DestroyWindows()

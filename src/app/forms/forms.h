@@ -40,6 +40,12 @@ class TDeleteAdressesWizardForm;
 class TDeleteColumnForm;
 class TSelectiveDuplicateForm;
 class THTMLImportForm;
+class TEdForm;
+class TSelectDatabaseForm;
+class TNewDatabaseForm;
+class THVL_DB_SearchForm;
+class TBackupForm;
+class TMigrationForm;
 
 THostForm *HostForm();
 // The host window when it has been made; never makes it.
@@ -80,6 +86,14 @@ TDeleteColumnForm *DeleteColumnForm();
 TSelectiveDuplicateForm *SelectiveDuplicateForm();
 // The HTML import, shown by the start wizard.
 THTMLImportForm *HTMLImportForm();
+// The database dialogs: the record editor, choosing, creating, searching,
+// backing up and transferring.
+TEdForm *EdForm();
+TSelectDatabaseForm *SelectDatabaseForm();
+TNewDatabaseForm *NewDatabaseForm();
+THVL_DB_SearchForm *HVL_DB_SearchForm();
+TBackupForm *BackupForm();
+TMigrationForm *MigrationForm();
 
 // The window in the slot, made and set up on first use. The slot is filled
 // before the set-up (FormCreate) runs, so a set-up that reaches for its own

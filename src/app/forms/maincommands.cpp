@@ -85,8 +85,8 @@ const QList<TMainCommand> &MainCommands()
         {"Datenstzeexportieren1", "Datensätze exportieren", nullptr, W::Refuse, H::Removed, false, false},
         {"Beenden1", "Beenden", "Alt+X", W::Ignore, H::None, false, false},
         // &Bearbeiten
-        {"NewRec", "&Neuen Datensatz eingeben", "F5", W::Refuse, H::Removed, false, false},
-        {"EditRec", "&Bearbeite vorhandenen Datensatz", "F4", W::Refuse, H::Removed, false, false},
+        {"NewRec", "&Neuen Datensatz eingeben", "F5", W::Refuse, H::Removed, true, false},
+        {"EditRec", "&Bearbeite vorhandenen Datensatz", "F4", W::Refuse, H::Removed, true, false},
         {"DeleteRec", "&Lösche vorhandenen Datensatz", "F8", W::Refuse, H::Removed, true, false},
         {"Suchen1", "&Suche in Datenbank", "F3", W::Refuse, H::Removed, false, false},
         // &Spezial
@@ -376,6 +376,7 @@ void TMainForm::wireCommands()
     on("Newsletterdesignen1", &TMainForm::ExeClick);
     on("BetriebsanleitungMehrplatzversion1", &TMainForm::BetriebsanleitungMehrplatzversion1Click);
     on("DatenbankWartung1", &TMainForm::DatenbankWartung1Click);
+    wireDatabaseCommands();
     SetCommandHandler(QStringLiteral("NachUpdatessuchen1"), [this] {
         OnlineUpdate()->SetCheckAtStart(CommandAction(QStringLiteral("NachUpdatessuchen1"))->isChecked());
     });
@@ -500,11 +501,6 @@ void TMainForm::ExportGridToExcel()
             columns.append({model->fieldIndexOfColumn(c), model->columns().at(c).title});
     }
     ExportGridToExcelFile(this, columns);
-}
-
-void TMainForm::DeleteSelectedDatabase()
-{
-    // The database dialogs fill this in.
 }
 
 void TMainForm::RefreshGrid()

@@ -106,6 +106,21 @@ public:
     void LayoutwerkDownload1Click();
     void BetriebsanleitungMehrplatzversion1Click();
     void DatenbankWartung1Click();
+    // The record editor and the search.
+    void NewRecord();
+    void EditRecord();
+    void DeleteRecord();
+    void Suchen1Click();
+    void SearchTBClick();
+    void ImportBitBtnClick();
+    // Opening, creating, deleting, clearing, backing up and transferring databases.
+    void OpenModeClick();
+    void Datenbanklschen2Click();
+    void NeueDatenbankerzeugen1Click();
+    void Datenbankkomplettleeren1Click();
+    void Backup2Click();
+    void Restore1Click();
+    void Datentransfer1Click();
     // Closes the window for a program that takes over (the updater, the repair
     // tool): the normal close without the tips window. False when it stayed open.
     bool CloseForHandOver();
@@ -161,6 +176,9 @@ private:
     void wireCommands();
     void wireRecordCommands();
     void followFilterSwitch();
+    void wireDatabaseCommands();
+    void recordEditor(int mode);
+    void showSearch(const QColor &start, const QColor &end);
     void followState();
     void applyGridEditMode();
     void showMultiDatabaseCommands(bool on);
