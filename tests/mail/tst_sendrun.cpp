@@ -201,6 +201,22 @@ private slots:
                               "--- END MAIL ---", " ", start("c@example.net"), "--- END MAIL ---", " "}));
     }
 
+    void addressLongerThanItsField()
+    {
+        // The field holds 100 characters; the address is stored and mailed whole,
+        // never to the domain its first 100 characters would name.
+        const QString longAddress = QString(60, 'a') + "@" + QString(38, 'b') + ".example.net";
+        const QString tooLong = QString(64, 'c') + "@" + QString(187, 'd') + ".de"; // 255 characters
+        Fixture f({longAddress, tooLong});
+        QCOMPARE(column(f.table, "Mail"), (QStringList{longAddress, tooLong}));
+        SendRun run(f.config(), &f.client);
+        QCOMPARE(runToEnd(run), SendRun::Outcome::Completed);
+        QCOMPARE(f.client.messages.size(), 1);
+        QCOMPARE(f.client.messages.at(0).recipients, QStringList{longAddress});
+        // More than SMTP carries is refused by the address check.
+        QCOMPARE(column(f.table, "Invalid"), (QStringList{"False", "True"}));
+    }
+
     void messagesOfTheRun_data()
     {
         QTest::addColumn<SendRun::Mode>("mode");
