@@ -427,6 +427,27 @@ private slots:
         QVERIFY(!w->isVisible());
     }
 
+    void theQuestionNamesTheSenderOfTheRun()
+    {
+        MailerProgram p;
+        auto server = SmtpServer::startOrFail({});
+        QVERIFY(server);
+        p.settings(server->port());
+        p.records({{{"Mail", "a@example.net"}}});
+        WriteLines(p.dir.file("Data/AbsenderMails.ini"), {kSender, "zwei@example.com <Zwei>"});
+        MessageRecorder boxes;
+        TMailerForm *w = MailerProgram::openTextMail();
+        // The second entry chosen, then another sender typed over it.
+        child<QComboBox>(w, "ComboBox1")->setCurrentIndex(1);
+        child<QComboBox>(w, "ComboBox1")->setEditText("drei@example.com <Drei>");
+        boxes.answer(MsgButton::Yes);
+        QVERIFY(MailerProgram::send(w));
+        QVERIFY(boxes.takeExpected(MsgKind::Question, "Wollen Sie die Email mit dem Absender: drei@example.com "
+                                                      "<Drei>versenden"));
+        QCOMPARE(server->received().size(), 1);
+        QCOMPARE(server->received().at(0).mailFrom, QStringLiteral("drei@example.com"));
+    }
+
     void templateWithAMissingAttachment()
     {
         MailerProgram p;

@@ -662,10 +662,11 @@ void TMailerForm::SendBitBtnClick()
     TMainState &st = MainState();
     QFile::remove(TransactionLogPath());
     m_mailing.FailedList.clear();
+    // The sender as the line shows it, chosen or typed: the question names the one the run uses.
+    const QString senderLine = ui->ComboBox1->currentText();
     if (ui->ComboBox1->count() > 1) {
-        const int i = ui->ComboBox1->currentIndex();
-        const QString entry = i >= 0 ? ui->ComboBox1->itemText(i) : QString();
-        if (!question(QStringLiteral("Wollen Sie die Email mit dem Absender: ") + entry + QStringLiteral("versenden")))
+        if (!question(QStringLiteral("Wollen Sie die Email mit dem Absender: ") + senderLine +
+                      QStringLiteral("versenden")))
             return endBeforeStart(false);
     }
     if (!st.FirstSettingsDone) {
@@ -673,7 +674,7 @@ void TMailerForm::SendBitBtnClick()
                                    "Sie hierzu in den Menüpunkt \"Programm - Optionen\""));
         return endBeforeStart(true);
     }
-    const Sender sender = ParseSenderLine(ui->ComboBox1->currentText());
+    const Sender sender = ParseSenderLine(senderLine);
     SenderAddress = sender.address;
     SenderName = sender.name;
     // A sender the server would refuse is better said now than after the connection.
