@@ -53,15 +53,19 @@ std::unique_ptr<SmtpServer> fiveRecipients(MailerProgram &p)
     return SmtpServer::startOrFail(o);
 }
 
-// Records the lines of the rejected-address list each time it is shown.
+// Records the lines of the rejected-address list each time it is shown, and
+// whether it came up over the serial e-mail window, staying on top as that does.
 struct RejectedList
 {
     QList<QStringList> shown;
+    bool overTheMailWindow = true;
     RejectedList()
     {
         Modal::setHandler([this](QDialog *d) {
             if (d != ErrorMailForm())
                 return 0;
+            overTheMailWindow = overTheMailWindow && d->parentWidget() == MailerForm() && d->isWindow() &&
+                                d->windowFlags().testFlag(Qt::WindowStaysOnTopHint);
             d->show(); // the list is filled when the window is shown
             shown.append(ErrorMailForm()->lines());
             d->hide();
@@ -146,6 +150,7 @@ private slots:
         const QStringList failedLines{id.at(2) + ": kein-gültiger", id.at(3) + ": abgelehnt@example.net",
                                       id.at(4) + ": eva@example.net"};
         QCOMPARE(rejected.shown, QList<QStringList>{failedLines});
+        QVERIFY(rejected.overTheMailWindow);
         QCOMPARE(ReadLines(MainState().AppTempFolder + "Gesendete_Mails.log"),
                  (QStringList{"anna@example.net", "bert@example.net"}));
         QCOMPARE(child<QListWidget>(w, "ListBox1")->count(), 2);

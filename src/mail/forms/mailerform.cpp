@@ -21,6 +21,7 @@
 #include "text.h"
 #include "textfile.h"
 #include "tracking.h"
+#include "widgetservices.h"
 #include "workfolder.h"
 
 #include <QApplication>
@@ -786,19 +787,22 @@ void TMailerForm::startRun(SendRun::Mode mode)
     connect(run, &SendRun::trafficChanged, this, [this](int kb) { TrafficKB = kb; });
     // The server fails: an HTML run or a text run with SSL ends with the message; a
     // text run without SSL goes on unless the user ends it.
-    connect(run, &SendRun::connectionFailed, this, [run = QPointer<SendRun>(run)](const QString &error, bool mayGoOn) {
-        if (!mayGoOn) {
-            vt::error(kConnectionAbortText + error);
-            return;
-        }
-        const bool end = question(connectionQuestion(error));
-        if (!run)
-            return;
-        if (end)
-            run->stop();
-        else
-            run->resume();
-    });
+    connect(run, &SendRun::connectionFailed, this,
+            [this, run = QPointer<SendRun>(run)](const QString &error, bool mayGoOn) {
+                // The user may be in the main window meanwhile: the box comes up over this one.
+                MessageOwner owner(this);
+                if (!mayGoOn) {
+                    vt::error(kConnectionAbortText + error);
+                    return;
+                }
+                const bool end = question(connectionQuestion(error));
+                if (!run)
+                    return;
+                if (end)
+                    run->stop();
+                else
+                    run->resume();
+            });
     connect(run, &SendRun::finished, this, [this](SendRun::Outcome outcome) {
         Guard("TMailerForm.SendBitBtnClick", [this, outcome] { onRunFinished(outcome); });
     });
@@ -814,6 +818,7 @@ void TMailerForm::startRun(SendRun::Mode mode)
 
 void TMailerForm::onRunFinished(SendRun::Outcome outcome)
 {
+    MessageOwner owner(this);
     if (outcome == SendRun::Outcome::LocalError && m_run && !m_run->errorText().isEmpty())
         error(m_run->errorText());
     ProgressTimerTimer();
@@ -822,7 +827,7 @@ void TMailerForm::onRunFinished(SendRun::Outcome outcome)
     setBusyCursor(false);
     CanCloseFlag = true;
     if (!m_mailing.FailedList.isEmpty())
-        Modal::exec(ErrorMailForm());
+        Modal::execOver(ErrorMailForm(), this);
     close();
     TrafficTick = 0;
     ui->AbortBitBtn->setEnabled(true);
