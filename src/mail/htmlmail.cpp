@@ -31,6 +31,11 @@ bool HtmlMailBuilder::loadBytes(const QByteArray &bytes, QString *error)
     return keepBodies(m_message.loadBytes(bytes, error));
 }
 
+bool HtmlMailBuilder::addAttachment(const QString &path, QString *error)
+{
+    return !m_message.addFileAttachment(path, error).isEmpty();
+}
+
 bool HtmlMailBuilder::keepBodies(bool loaded)
 {
     if (!loaded)

@@ -463,6 +463,37 @@ private slots:
                                      << "MUST BE AUTHENTICATED: 127.0.0.1:%1: 535 5.7.8 Bad credentials";
         QTest::newRow("550 at RCPT") << QByteArray("RCPT") << QByteArray("550 5.1.1 No such user") << E::Recipient
                                      << 550 << "RECIPIENT REJECTED: <kunde@example.net>: 550 5.1.1 No such user";
+        // A refusal of the account or the server, not of the address: the run ends
+        // and no recipient is called invalid for it.
+        const QString auth = "MUST BE AUTHENTICATED: <kunde@example.net>: ";
+        QTest::newRow("relay denied at RCPT") << QByteArray("RCPT") << QByteArray("554 5.7.1 Relay access denied")
+                                              << E::Authentication << 554 << auth + "554 5.7.1 Relay access denied";
+        QTest::newRow("policy 5.7 with 550") << QByteArray("RCPT") << QByteArray("550 5.7.1 Client host rejected")
+                                             << E::Authentication << 550 << auth + "550 5.7.1 Client host rejected";
+        QTest::newRow("relaying without a code") << QByteArray("RCPT") << QByteArray("550 Relaying denied")
+                                                 << E::Authentication << 550 << auth + "550 Relaying denied";
+        QTest::newRow("authentication without a code")
+            << QByteArray("RCPT") << QByteArray("550 Authentication required") << E::Authentication << 550
+            << auth + "550 Authentication required";
+        QTest::newRow("530 at RCPT") << QByteArray("RCPT") << QByteArray("530 Must authenticate") << E::Authentication
+                                     << 530 << auth + "530 Must authenticate";
+        QTest::newRow("554 without a code at RCPT")
+            << QByteArray("RCPT") << QByteArray("554 Transaction failed") << E::Connection << 554
+            << conn + "<kunde@example.net>: 554 Transaction failed";
+        // The address itself: the recipient's fault, whatever else the text says.
+        QTest::newRow("unknown in the relay table")
+            << QByteArray("RCPT") << QByteArray("550 5.1.1 <kunde@example.net>: User unknown in relay recipient table")
+            << E::Recipient << 550
+            << "RECIPIENT REJECTED: <kunde@example.net>: 550 5.1.1 <kunde@example.net>: User unknown in relay "
+               "recipient table";
+        QTest::newRow("mailbox disabled")
+            << QByteArray("RCPT") << QByteArray("554 5.2.1 Mailbox disabled") << E::Recipient << 554
+            << "RECIPIENT REJECTED: <kunde@example.net>: 554 5.2.1 Mailbox disabled";
+        QTest::newRow("551 without a code") << QByteArray("RCPT") << QByteArray("551 User not local") << E::Recipient
+                                            << 551 << "RECIPIENT REJECTED: <kunde@example.net>: 551 User not local";
+        QTest::newRow("553 without a code")
+            << QByteArray("RCPT") << QByteArray("553 Mailbox name not allowed") << E::Recipient << 553
+            << "RECIPIENT REJECTED: <kunde@example.net>: 553 Mailbox name not allowed";
         QTest::newRow("552 at DATA") << QByteArray("DATA") << QByteArray("552 5.3.4 Too big") << E::Message << 552
                                      << conn + "message refused: 552 5.3.4 Too big";
         QTest::newRow("554 after the message") << QByteArray(".") << QByteArray("554 5.7.1 Spam") << E::Message << 554

@@ -121,20 +121,44 @@ QStringList PlaceholderListLines(const QStringList &fieldDefinitions)
     return out;
 }
 
-SendProgress SendProgressTexts(int sent, int failed, qint64 marked)
+SendProgress SendProgressTexts(int sent, int failed, qint64 marked, bool underWay)
 {
     const qint64 m = qMax<qint64>(1, marked);
     SendProgress p;
     p.total = QString::number(sent + failed) + QStringLiteral(" von ") + QString::number(marked);
     p.totalBar = percentBar(sent + failed, m);
-    // The share of sent mails counts the one under way.
-    p.sent = FormatFixed(double(sent + 1) / double(m) * 100.0, 4, 2) + QStringLiteral("% (") + QString::number(sent) +
+    // The share of sent mails counts the one under way, never one more than there are.
+    const qint64 going = qMin<qint64>(sent + (underWay ? 1 : 0), m);
+    p.sent = FormatFixed(double(going) / double(m) * 100.0, 4, 2) + QStringLiteral("% (") + QString::number(sent) +
              QStringLiteral(" Stück)");
-    p.sentBar = percentBar(sent, m);
+    p.sentBar = percentBar(going, m);
     p.failed = FormatFixed(double(failed) / double(m) * 100.0, 4, 2) + QStringLiteral("% (") + QString::number(failed) +
                QStringLiteral(" Stück)");
     p.failedBar = percentBar(failed, m);
     return p;
+}
+
+QString NotReachedText(int sent, int failed, qint64 total)
+{
+    const qint64 notReached = total - sent - failed;
+    if (notReached <= 0)
+        return {};
+    return QStringLiteral("Nicht alle Empfänger wurden erreicht.\r\rVersendet: %1\rUngültige E-Mail-Adressen: "
+                          "%2\rNicht erreicht: %3\r\rDie nicht erreichten Datensätze bleiben für einen neuen "
+                          "Versand markiert.")
+        .arg(sent)
+        .arg(failed)
+        .arg(notReached);
+}
+
+QString RefusedInARowQuestion(const QString &reply, int count)
+{
+    return QStringLiteral("Der Mailserver hat %1 Empfänger nacheinander mit derselben Antwort abgelehnt:\r\r%2\r\r"
+                          "Das liegt meist am Server oder an Ihrem Mailkonto (zum Beispiel an einer fehlenden "
+                          "\"Server Authentifikation\" in den Optionen) und nicht an den Adressen.\r\rWollen Sie "
+                          "den Versand fortsetzen und weitere abgelehnte Empfänger als ungültig markieren?")
+        .arg(count)
+        .arg(reply);
 }
 
 TMailerForm::TMailerForm()
@@ -570,7 +594,8 @@ void TMailerForm::ProgressTimerTimer()
     if (!ProgressTimer.isActive())
         return;
     const qint64 marked = m_run ? m_run->total() : MainState().MarkedCount;
-    const SendProgress p = SendProgressTexts(ui->ListBox1->count(), int(m_mailing.FailedList.size()), marked);
+    const SendProgress p =
+        SendProgressTexts(ui->ListBox1->count(), int(m_mailing.FailedList.size()), marked, m_run && m_run->isSending());
     ui->TotalLabel->setText(p.total);
     ui->ProgressBar3->setValue(p.totalBar);
     ui->eMailsLabel->setText(p.sent);
@@ -789,12 +814,11 @@ void TMailerForm::startRun(SendRun::Mode mode)
     // text run without SSL goes on unless the user ends it.
     connect(run, &SendRun::connectionFailed, this,
             [this, run = QPointer<SendRun>(run)](const QString &error, bool mayGoOn) {
+                // An HTML run, or a text run with SSL, ends: the end of the run says so.
+                if (!mayGoOn)
+                    return;
                 // The user may be in the main window meanwhile: the box comes up over this one.
                 MessageOwner owner(this);
-                if (!mayGoOn) {
-                    vt::error(kConnectionAbortText + error);
-                    return;
-                }
                 const bool end = question(connectionQuestion(error));
                 if (!run)
                     return;
@@ -802,6 +826,17 @@ void TMailerForm::startRun(SendRun::Mode mode)
                     run->stop();
                 else
                     run->resume();
+            });
+    connect(run, &SendRun::recipientsRefusedInARow, this,
+            [this, run = QPointer<SendRun>(run)](const QString &reply, int count) {
+                MessageOwner owner(this);
+                const bool goOn = question(RefusedInARowQuestion(reply, count));
+                if (!run)
+                    return;
+                if (goOn)
+                    run->resume();
+                else
+                    run->stop();
             });
     connect(run, &SendRun::finished, this, [this](SendRun::Outcome outcome) {
         Guard("TMailerForm.SendBitBtnClick", [this, outcome] { onRunFinished(outcome); });
@@ -819,8 +854,18 @@ void TMailerForm::startRun(SendRun::Mode mode)
 void TMailerForm::onRunFinished(SendRun::Outcome outcome)
 {
     MessageOwner owner(this);
-    if (outcome == SendRun::Outcome::LocalError && m_run && !m_run->errorText().isEmpty())
-        error(m_run->errorText());
+    if (m_run) {
+        // One message for a run that ended early or left recipients behind.
+        const SendRun &run = *m_run;
+        const QString counts = NotReachedText(run.sentCount(), run.failedCount(), run.total());
+        const QString more = counts.isEmpty() ? QString() : QStringLiteral("\r\r") + counts;
+        if (outcome == SendRun::Outcome::LocalError && !run.errorText().isEmpty())
+            error(run.errorText() + more);
+        else if (outcome == SendRun::Outcome::ConnectionError && !run.endedByDecision())
+            error(kConnectionAbortText + run.errorText() + more);
+        else if (outcome != SendRun::Outcome::Aborted && !counts.isEmpty())
+            information(counts);
+    }
     ProgressTimerTimer();
     ProgressTimer.stop();
     TrafficTimer.stop();
