@@ -28,6 +28,7 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QSignalSpy>
+#include <QStyle>
 #include <QTextBrowser>
 #include <QToolButton>
 #include <QUrl>
@@ -705,6 +706,16 @@ private slots:
         child<QListWidget>(w, "VariablesListBox")->setCurrentRow(0);
         child<QToolButton>(w, "VariableSpeedButton")->click();
         QCOMPARE(w->bodyLines(), QStringList{"$MAIL"});
+        // Every caption of the shipped fields is seen whole, without scrolling.
+        QListWidget *box = child<QListWidget>(w, "VariablesListBox");
+        QVERIFY(QTest::qWaitForWindowExposed(w));
+        for (int i = 0; i < box->count(); ++i) {
+            const QString caption = box->item(i)->text();
+            const int needed = box->fontMetrics().horizontalAdvance(caption) +
+                               2 * box->style()->pixelMetric(QStyle::PM_FocusFrameHMargin);
+            QVERIFY2(needed <= box->viewport()->width(),
+                     qPrintable(QStringLiteral("%1: %2 > %3").arg(caption).arg(needed).arg(box->viewport()->width())));
+        }
         w->AbortBitBtnClick();
     }
 
