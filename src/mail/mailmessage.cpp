@@ -1,18 +1,17 @@
 #include "mailmessage.h"
 
+#include "htmlpage.h"
 #include "mailcharset.h"
 #include "paths.h"
 #include "textfile.h"
 #include "textmail.h"
 
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QMimeDatabase>
 #include <QRegularExpression>
 #include <QSaveFile>
 #include <QSet>
-#include <QUrl>
 
 // GLib names a member "signals", which Qt defines as a keyword.
 #pragma push_macro("signals")
@@ -941,78 +940,35 @@ bool MailMessage::unpackHtml(const QString &folder, const QString &htmlFileName,
     return true;
 }
 
-std::optional<MailMessage> MailMessage::fromHtmlFile(const QString &path, QString *error)
+MailMessage MailMessage::fromHtml(const QString &html, const QList<EmbeddedPart> &parts)
 {
-    bool ok = false;
-    QString html = ReadTextFile(path, &ok);
-    if (!ok) {
-        if (error)
-            *error = CannotOpenFileText(path);
-        return std::nullopt;
-    }
     MailMessage m;
-    const QDir base = QFileInfo(path).absoluteDir();
-    static const QRegularExpression reference(QStringLiteral(R"(\b(src|background)\s*=\s*(["'])([^"']+)\2)"),
-                                              QRegularExpression::CaseInsensitiveOption);
-
-    struct Picture
-    {
-        QString file;
-        QString cid;
-    };
-    QList<Picture> pictures;
-    QString out;
-    qsizetype last = 0;
-    QRegularExpressionMatchIterator it = reference.globalMatch(html);
-    QMimeDatabase types;
-    while (it.hasNext()) {
-        const QRegularExpressionMatch match = it.next();
-        const QString target = match.captured(3).trimmed();
-        const QUrl url(target);
-        QString file;
-        if (url.isLocalFile())
-            file = url.toLocalFile();
-        else if (url.scheme().isEmpty() || url.scheme().size() == 1) // a relative path, or a drive letter
-            file = QDir::isAbsolutePath(target) ? target : base.filePath(QUrl::fromPercentEncoding(target.toUtf8()));
-        // Local pictures only; remote addresses stay as they are.
-        if (file.isEmpty() || !IsFile(file) || !types.mimeTypeForFile(file).name().startsWith(QLatin1String("image/")))
-            continue;
-        QString cid;
-        for (const Picture &p : pictures)
-            if (p.file == QFileInfo(file).absoluteFilePath())
-                cid = p.cid;
-        if (cid.isEmpty()) {
-            cid = NewMessageId(QString()).mid(1).chopped(1);
-            pictures.append({QFileInfo(file).absoluteFilePath(), cid});
-        }
-        out += QStringView(html).mid(last, match.capturedStart(3) - last);
-        out += QStringLiteral("cid:") + cid;
-        last = match.capturedEnd(3);
-    }
-    out += QStringView(html).mid(last);
-
-    m.setHtmlBody(out);
+    m.setHtmlBody(html);
     m.flush();
-    if (!pictures.isEmpty()) {
+    if (!parts.isEmpty()) {
         GMimeObject *htmlPart = m.d->body();
         g_object_ref(htmlPart);
         GRef<GMimeMultipart> related(g_mime_multipart_new_with_subtype("related"));
         g_mime_object_set_content_type_parameter(GMIME_OBJECT(related.get()), "type", "text/html");
         g_mime_multipart_add(related.get(), htmlPart);
         g_object_unref(htmlPart);
-        for (const Picture &p : pictures) {
-            QFile f(p.file);
-            if (!f.open(QIODevice::ReadOnly))
-                continue;
-            GRef<GMimePart> part(
-                newFilePart(f.readAll(), types.mimeTypeForFile(p.file).name(), "inline", QFileInfo(p.file).fileName()));
-            g_mime_object_set_content_id(GMIME_OBJECT(part.get()), p.cid.toLatin1().constData());
+        for (const EmbeddedPart &p : parts) {
+            GRef<GMimePart> part(newFilePart(p.data, p.mimeType, "inline", p.fileName));
+            g_mime_object_set_content_id(GMIME_OBJECT(part.get()), p.contentId.toLatin1().constData());
             g_mime_multipart_add(related.get(), GMIME_OBJECT(part.get()));
         }
         g_mime_message_set_mime_part(m.d->message, GMIME_OBJECT(related.get()));
     }
     m.d->modified = true;
     return m;
+}
+
+std::optional<MailMessage> MailMessage::fromHtmlFile(const QString &path, QString *error)
+{
+    const std::optional<HtmlPage> page = LoadHtmlPage(path, error);
+    if (!page)
+        return std::nullopt;
+    return fromHtml(page->html, page->parts);
 }
 
 } // namespace vt
