@@ -165,10 +165,12 @@ bool TextToStored(const FieldDef &f, const QString &text, QVariant *stored, QStr
 {
     *stored = QVariant();
     if (IsTextType(f.type)) {
-        // Strings keep their blanks; only an empty text is a blank field.
+        // Strings keep their blanks and their whole length (the size is the width
+        // shown and exported: a cut address would be another address); only an
+        // empty text is a blank field.
         if (text.isEmpty())
             return true;
-        *stored = (f.type == FieldType::String && f.size > 0) ? text.left(f.size) : text;
+        *stored = text;
         return true;
     }
     if (Trimmed(text).isEmpty())

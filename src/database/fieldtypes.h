@@ -47,9 +47,10 @@ std::optional<FieldType> FieldTypeFromName(const QString &name);
 
 // The text form of a stored value.
 QString StoredToText(const FieldDef &f, const QVariant &stored);
-// The natural form of a stored value, and back. ToStored cuts strings to the
-// field's size, turns an empty string into a blank and refuses a value that the
-// field cannot hold (the error says why, in the program's words).
+// The natural form of a stored value, and back. ToStored keeps strings whole
+// (the size is a display and export width), turns an empty string into a blank
+// and refuses a value that the field cannot hold (the error says why, in the
+// program's words).
 QVariant StoredToNatural(const FieldDef &f, const QVariant &stored);
 bool NaturalToStored(const FieldDef &f, const QVariant &natural, QVariant *stored, QString *error = nullptr);
 // The stored form of a value typed or read as text.

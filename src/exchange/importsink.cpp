@@ -15,13 +15,6 @@ void ImportOutcome::skip(qint64 line, const QString &reason)
         skippedLines.append(line);
 }
 
-void ImportOutcome::shorten(qint64 line)
-{
-    ++shortened;
-    if (line > 0 && shortenedLines.size() < kListedLines)
-        shortenedLines.append(line);
-}
-
 namespace {
 
 QString lineList(const QList<qint64> &lines, qint64 count)
@@ -50,13 +43,6 @@ QString ImportNotesText(const ImportOutcome &o)
         if (!o.firstSkipReason.isEmpty())
             s += QLatin1Char('\r') + o.firstSkipReason;
         notes.append(s);
-    }
-    if (o.shortened > 0) {
-        QString s = o.shortened == 1
-                        ? QStringLiteral("In 1 Datensatz war ein Wert länger als sein Feld und wurde gekürzt")
-                        : QStringLiteral("In %1 Datensätzen war ein Wert länger als sein Feld und wurde gekürzt")
-                              .arg(o.shortened);
-        notes.append(s + lineList(o.shortenedLines, o.shortened) + QLatin1Char('.'));
     }
     return notes.join(QLatin1Char('\r'));
 }
@@ -117,14 +103,10 @@ bool ImportSink::post(qint64 line)
     // The record's values are checked before any of them reaches the appender,
     // so a refused row leaves nothing behind for the next one.
     QString refusal;
-    bool shortened = false;
     for (int f : std::as_const(m_touched)) {
         const FieldDef &def = m_table.field(f);
         const QString &text = m_texts.at(f);
-        if (def.type == FieldType::String) {
-            if (def.size > 0 && text.size() > def.size)
-                shortened = true;
-        } else if (!IsTextType(def.type)) {
+        if (!IsTextType(def.type)) {
             QVariant stored;
             QString why;
             if (!TextToStored(def, text, &stored, &why)) {
@@ -175,8 +157,6 @@ bool ImportSink::post(qint64 line)
         return false;
     }
     ++m_outcome.imported;
-    if (shortened)
-        m_outcome.shorten(line);
     return true;
 }
 

@@ -6,7 +6,7 @@
 // values as text (the table converts them into its field types). Nothing is
 // kept until commit(): a failure of the table rolls the whole import back. A
 // row whose value does not fit its field (text in a number field, say) is
-// skipped and counted; a text longer than its field is shortened and counted.
+// skipped and counted; a text is kept whole, however long its field.
 // Neither the address nor duplicates are checked: removing duplicates is a
 // command of its own.
 #include "addresstable.h"
@@ -30,18 +30,14 @@ struct ImportOutcome
     qint64 skipped = 0;
     QList<qint64> skippedLines;
     QString firstSkipReason;
-    // Records with a value cut to the size of its field.
-    qint64 shortened = 0;
-    QList<qint64> shortenedLines;
     // Nothing was imported: the source could not be read, or the table refused.
     bool failed = false;
     QString error;
 
     void skip(qint64 line, const QString &reason);
-    void shorten(qint64 line);
 };
 
-// The notes on skipped and shortened rows, "" when there are none.
+// The notes on skipped rows, "" when there are none.
 QString ImportNotesText(const ImportOutcome &outcome);
 
 class ImportSink

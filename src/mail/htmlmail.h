@@ -39,6 +39,9 @@ public:
     // Loads the mail file; false (with the reason) when it holds no message.
     bool load(const QString &path, QString *error = nullptr);
     bool loadBytes(const QByteArray &bytes, QString *error = nullptr);
+    // Adds a file to every message built from now on; false (with the reason) when
+    // it cannot be read.
+    bool addAttachment(const QString &path, QString *error = nullptr);
 
     // The HTML and plain-text parts as loaded, personalised per recipient.
     const QString &htmlBody() const { return m_html; }

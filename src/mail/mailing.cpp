@@ -139,6 +139,8 @@ bool Mailing::BuildHtmlMail(const MailerContent &content, QString *problem) cons
     HtmlMailBuilder builder;
     if (!builder.load(content.htmlMailPath, &text))
         return fail(text);
+    if (!content.attachmentPath.isEmpty() && !builder.addAttachment(content.attachmentPath, &text))
+        return fail(text);
     const std::optional<HtmlMailOptions> o = htmlOptions(content, &text);
     if (!o)
         return fail(text);
@@ -172,9 +174,9 @@ std::optional<SendRun::Config> Mailing::runConfig(SendRun::Mode mode, const Mail
     c.sslActive = st.SslActive;
     c.ignoreConnectionProblems = content.ignoreConnectionProblems;
     c.delayMs = m_settings.delaySeconds * delayUnitMs;
+    c.attachmentPath = content.attachmentPath;
     if (mode == SendRun::Mode::Text) {
         c.body = content.body;
-        c.attachmentPath = content.attachmentPath;
         return c;
     }
     c.htmlMailPath = content.htmlMailPath;

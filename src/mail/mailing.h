@@ -59,7 +59,7 @@ struct MailerContent
     bool ignoreConnectionProblems = false; // either of the two boxes
     bool tracking = false;
     QString mailingId;
-    // A text mail.
+    // A text mail; its attachment, which an HTML mail takes too.
     QStringList body;
     QString attachmentPath;
     // An HTML mail, and the work folder its composed message goes to.

@@ -21,6 +21,7 @@
 
 #include <functional>
 #include <mutex>
+#include <utility>
 
 namespace vt {
 
@@ -45,6 +46,7 @@ template <typename T> struct GRef
     GRef(const GRef &) = delete;
     GRef &operator=(const GRef &) = delete;
     T *get() const { return p; }
+    T *release() { return std::exchange(p, nullptr); }
 };
 
 struct GFree
@@ -128,6 +130,25 @@ void setRawHeader(GMimeObject *object, const char *name, const QByteArray &value
     g_mime_header_set_raw_value(first, raw.constData());
 }
 
+// Field names are printable ASCII without a colon (RFC 5322 2.2); a message with
+// another, or with no field at all, was no mail file.
+bool readableHeaders(GMimeObject *object)
+{
+    GMimeHeaderList *headers = g_mime_object_get_header_list(object);
+    const int count = g_mime_header_list_get_count(headers);
+    if (count == 0)
+        return false;
+    for (int i = 0; i < count; ++i) {
+        const char *name = g_mime_header_get_name(g_mime_header_list_get_header_at(headers, i));
+        if (!name || !*name)
+            return false;
+        for (const char *c = name; *c; ++c)
+            if (uchar(*c) < 33 || uchar(*c) > 126 || *c == ':')
+                return false;
+    }
+    return true;
+}
+
 void removeAll(GMimeObject *object, const char *name)
 {
     GMimeHeaderList *headers = g_mime_object_get_header_list(object);
@@ -205,6 +226,83 @@ QByteArray withCrLf(QByteArrayView bytes)
     return out;
 }
 
+QByteArray writtenBytes(GMimeObject *object)
+{
+    GMimeFormatOptions *options = g_mime_format_options_new();
+    g_mime_format_options_set_newline_format(options, GMIME_NEWLINE_FORMAT_DOS);
+    GRef<GMimeStream> mem(g_mime_stream_mem_new());
+    g_mime_object_write_to_stream(object, options, mem.get());
+    g_mime_format_options_free(options);
+    GByteArray *bytes = g_mime_stream_mem_get_byte_array(GMIME_STREAM_MEM(mem.get()));
+    return QByteArray(reinterpret_cast<const char *>(bytes->data), qsizetype(bytes->len));
+}
+
+// Where the body of an entity starts: after the empty line that ends its header
+// block; -1 when it has none.
+qsizetype bodyStart(QByteArrayView entity)
+{
+    if (entity.startsWith("\r\n"))
+        return 2;
+    if (entity.startsWith("\n"))
+        return 1;
+    for (qsizetype at = entity.indexOf('\n'); at >= 0 && at + 1 < entity.size(); at = entity.indexOf('\n', at + 1)) {
+        if (entity.at(at + 1) == '\n')
+            return at + 2;
+        if (entity.at(at + 1) == '\r' && at + 2 < entity.size() && entity.at(at + 2) == '\n')
+            return at + 3;
+    }
+    return -1;
+}
+
+// The parts of a multipart's body as they stand in the file, each without the
+// line break before the next delimiter (where the parser ends a part too); empty
+// when the body has no closing delimiter.
+QList<QByteArrayView> rawParts(QByteArrayView body, const QByteArray &boundary)
+{
+    const QByteArray dash = "--" + boundary;
+    QList<QByteArrayView> parts;
+    qsizetype partStart = -1;
+    for (qsizetype line = 0; line < body.size();) {
+        qsizetype end = body.indexOf('\n', line);
+        const qsizetype next = end < 0 ? body.size() : end + 1;
+        if (end < 0)
+            end = body.size();
+        QByteArrayView text = body.sliced(line, end - line);
+        if (text.startsWith(dash)) {
+            QByteArrayView rest = text.sliced(dash.size());
+            const bool close = rest.startsWith("--");
+            if (close)
+                rest = rest.sliced(2);
+            if (rest.trimmed().isEmpty()) {
+                if (partStart >= 0) {
+                    qsizetype partEnd = line;
+                    if (partEnd > partStart && body.at(partEnd - 1) == '\n')
+                        --partEnd;
+                    if (partEnd > partStart && body.at(partEnd - 1) == '\r')
+                        --partEnd;
+                    parts.append(body.sliced(partStart, qMax<qsizetype>(0, partEnd - partStart)));
+                }
+                if (close)
+                    return parts;
+                partStart = next;
+            }
+        }
+        line = next;
+    }
+    return {};
+}
+
+bool isFieldLine(QByteArrayView line)
+{
+    const qsizetype colon = line.indexOf(':');
+    if (colon <= 0)
+        return false;
+    for (const char c : line.first(colon))
+        if (uchar(c) < 33 || uchar(c) > 126)
+            return false;
+    return true;
+}
+
 // A leaf part holding a file's bytes, base64-encoded.
 GMimePart *newFilePart(const QByteArray &data, const QString &mimeType, const char *disposition,
                        const QString &fileName)
@@ -244,11 +342,57 @@ struct MailMessage::Impl
     std::optional<QByteArray> toBase; // the "To" field the added recipients follow
     bool modified = false;
     QString loadedFromName, loadedFromAddress;
+    // Parts of the loaded file that the parser does not give back as they stood
+    // (a missing empty line, a stray header line, a delimiter ending in a bare LF):
+    // they are written as loaded, unless their text is set anew.
+    QList<QPair<GMimeObject *, QByteArray>> rawLeaves;
 
     ~Impl()
     {
+        dropRawLeaves();
         if (message)
             g_object_unref(message);
+    }
+    void dropRawLeaves()
+    {
+        for (const auto &leaf : rawLeaves)
+            g_object_unref(leaf.first);
+        rawLeaves.clear();
+    }
+    void dropRawLeaf(GMimeObject *object)
+    {
+        for (qsizetype i = 0; i < rawLeaves.size(); ++i) {
+            if (rawLeaves.at(i).first == object) {
+                g_object_unref(object);
+                rawLeaves.removeAt(i);
+                return;
+            }
+        }
+    }
+    // Notes every leaf under object whose written form differs from its bytes in the file.
+    void keepRawLeaves(GMimeObject *object, QByteArrayView entity)
+    {
+        if (GMIME_IS_MULTIPART(object)) {
+            auto *mp = GMIME_MULTIPART(object);
+            const qsizetype start = bodyStart(entity);
+            const char *boundary = g_mime_multipart_get_boundary(mp);
+            if (start < 0 || !boundary)
+                return;
+            const QList<QByteArrayView> parts = rawParts(entity.sliced(start), QByteArray(boundary));
+            // Parts the parser counted otherwise cannot be matched to the file's.
+            if (parts.size() != g_mime_multipart_get_count(mp))
+                return;
+            for (int i = 0; i < parts.size(); ++i)
+                keepRawLeaves(g_mime_multipart_get_part(mp, i), parts.at(i));
+            return;
+        }
+        if (!GMIME_IS_PART(object))
+            return;
+        const QByteArray raw = entity.toByteArray();
+        if (withCrLf(writtenBytes(object)) == withCrLf(raw))
+            return;
+        g_object_ref(object);
+        rawLeaves.append({object, raw});
     }
     GMimeObject *object() const { return GMIME_OBJECT(message); }
     GMimeObject *body() const { return g_mime_message_get_mime_part(message); }
@@ -270,6 +414,7 @@ struct MailMessage::Impl
         if (message)
             g_object_unref(message);
         message = m;
+        dropRawLeaves();
         subject.reset();
         html.reset();
         text.reset();
@@ -384,15 +529,63 @@ MailMessage &MailMessage::operator=(MailMessage &&other) noexcept = default;
 bool MailMessage::loadBytes(const QByteArray &bytes, QString *error)
 {
     EnsureMimeLibrary();
-    GRef<GMimeStream> stream(g_mime_stream_mem_new_with_buffer(bytes.constData(), size_t(bytes.size())));
+    auto refuse = [error](const QString &why) {
+        if (error)
+            *error = why;
+        return false;
+    };
+    // A text editor's byte-order mark hides the first field: the message would go
+    // out without its type or subject.
+    if (bytes.startsWith("\xEF\xBB\xBF") || bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF"))
+        return refuse(
+            QStringLiteral("Die Datei beginnt mit einer Byte-Order-Markierung (BOM). Speichern Sie sie ohne BOM."));
+    // A line among the message's fields that is neither a field nor folded would be
+    // dropped by the parser: it is parsed as folded and written back as it stood.
+    QByteArray parsed = bytes;
+    QList<QByteArray> strayLines;
+    for (qsizetype line = 0, shift = 0; line < bytes.size();) {
+        qsizetype end = bytes.indexOf('\n', line);
+        const qsizetype next = end < 0 ? bytes.size() : end + 1;
+        if (end < 0)
+            end = bytes.size();
+        QByteArrayView text = QByteArrayView(bytes).sliced(line, end - line);
+        if (text.endsWith('\r'))
+            text.chop(1);
+        if (text.isEmpty())
+            break;
+        if (line > 0 && text.front() != ' ' && text.front() != '\t' && !isFieldLine(text)) {
+            parsed.insert(line + shift++, ' ');
+            strayLines.append(text.toByteArray());
+        }
+        line = next;
+    }
+    GRef<GMimeStream> stream(g_mime_stream_mem_new_with_buffer(parsed.constData(), size_t(parsed.size())));
     GRef<GMimeParser> parser(g_mime_parser_new_with_stream(stream.get()));
     GMimeMessage *m = g_mime_parser_construct_message(parser.get(), nullptr);
-    if (!m) {
-        if (error)
-            *error = QStringLiteral("Die Datei enthält keine E-Mail!");
-        return false;
+    if (!m)
+        return refuse(QStringLiteral("Die Datei enthält keine E-Mail!"));
+    GRef<GMimeMessage> held(m);
+    if (!readableHeaders(GMIME_OBJECT(m)))
+        return refuse(QStringLiteral("Die Kopfzeilen der Datei sind nicht lesbar: sie enthält keine E-Mail!"));
+    if (!strayLines.isEmpty()) {
+        for (GMimeObject *o : {GMIME_OBJECT(m), g_mime_message_get_mime_part(m)}) {
+            GMimeHeaderList *headers = o ? g_mime_object_get_header_list(o) : nullptr;
+            for (int i = 0; headers && i < g_mime_header_list_get_count(headers); ++i) {
+                GMimeHeader *h = g_mime_header_list_get_header_at(headers, i);
+                const char *value = g_mime_header_get_raw_value(h);
+                QByteArray raw(value ? value : "");
+                const QByteArray before = raw;
+                for (const QByteArray &stray : strayLines)
+                    raw.replace("\n " + stray, "\n" + stray);
+                if (raw != before)
+                    g_mime_header_set_raw_value(h, raw.constData());
+            }
+        }
     }
-    d->adopt(m);
+    d->adopt(held.release());
+    GMimeObject *top = d->body();
+    if (top && GMIME_IS_MULTIPART(top))
+        d->keepRawLeaves(top, bytes);
     return true;
 }
 
@@ -415,11 +608,13 @@ void MailMessage::flush() const
     if (d->html) {
         if (!d->findText("html"))
             d->makeTextPart("html");
+        d->dropRawLeaf(d->findText("html")->object);
         setPartText(d->findText("html")->object, *d->html, true, m_charset);
     }
     if (d->text) {
         if (!d->findText("plain"))
             d->makeTextPart("plain");
+        d->dropRawLeaf(d->findText("plain")->object);
         setPartText(d->findText("plain")->object, *d->text, false, m_charset);
     }
     if (!d->body())
@@ -449,13 +644,25 @@ void MailMessage::flush() const
 QByteArray MailMessage::toBytes() const
 {
     flush();
-    GMimeFormatOptions *options = g_mime_format_options_new();
-    g_mime_format_options_set_newline_format(options, GMIME_NEWLINE_FORMAT_DOS);
-    GRef<GMimeStream> mem(g_mime_stream_mem_new());
-    g_mime_object_write_to_stream(d->object(), options, mem.get());
-    g_mime_format_options_free(options);
-    GByteArray *bytes = g_mime_stream_mem_get_byte_array(GMIME_STREAM_MEM(mem.get()));
-    return withCrLf(QByteArrayView(reinterpret_cast<const char *>(bytes->data), qsizetype(bytes->len)));
+    QByteArray out = writtenBytes(d->object());
+    if (!d->rawLeaves.isEmpty()) {
+        // Each part kept as loaded replaces what the parser made of it, in order.
+        qsizetype from = 0;
+        for (const Leaf &l : d->leaves()) {
+            for (const auto &[object, raw] : d->rawLeaves) {
+                if (object != l.object)
+                    continue;
+                const QByteArray written = writtenBytes(object);
+                const qsizetype at = out.indexOf(written, from);
+                if (at >= 0) {
+                    out.replace(at, written.size(), raw);
+                    from = at + raw.size();
+                }
+                break;
+            }
+        }
+    }
+    return withCrLf(out);
 }
 
 bool MailMessage::saveFile(const QString &path, QString *error) const

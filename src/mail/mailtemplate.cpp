@@ -47,7 +47,11 @@ bool WriteMailTemplate(const QString &path, const QString &subject, const QStrin
     const QStringList lines = MailTemplateLines(subject, body, attachmentPath);
     WriteOptions options;
     options.encoding = EncodingForExport(lines.join(QLatin1Char('\n')));
-    return WriteLines(path, lines, options, error);
+    if (WriteLines(path, lines, options))
+        return true;
+    if (error)
+        *error = CannotWriteFileText(path);
+    return false;
 }
 
 } // namespace vt

@@ -31,7 +31,7 @@ MailTemplateContent ParseMailTemplate(const QStringList &lines);
 QStringList MailTemplateLines(const QString &subject, const QStringList &body, const QString &attachmentPath);
 
 // Replaces the file. Windows-1252 when every character fits, UTF-8 with a byte order
-// mark otherwise, so that no character of a mail is lost.
+// mark otherwise, so that no character of a mail is lost. A failure names the file.
 bool WriteMailTemplate(const QString &path, const QString &subject, const QStringList &body,
                        const QString &attachmentPath, QString *error = nullptr);
 

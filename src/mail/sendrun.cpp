@@ -112,6 +112,9 @@ bool SendRun::start()
         QString error;
         if (!m_html->load(m_config.htmlMailPath, &error))
             return refuse(error);
+        // A file added in the window goes with every message, as in a text run.
+        if (!m_config.attachmentPath.isEmpty() && !m_html->addAttachment(m_config.attachmentPath, &error))
+            return refuse(error);
         m_config.html.charsetIndex = m_config.charsetIndex;
         m_config.html.priorityIndex = m_config.priorityIndex;
         m_config.html.senderAddress = m_config.senderAddress;
@@ -143,8 +146,10 @@ void SendRun::stop()
     if (!isRunning())
         return;
     m_stop = true;
-    if (m_awaitingDecision)
+    if (m_awaitingDecision) {
+        m_endedByDecision = m_mayGoOn;
         return finish(Outcome::ConnectionError, m_decisionError);
+    }
     if (m_sending) {
         m_abortGuard.start(kAbortGraceMs);
         return;
@@ -157,6 +162,11 @@ void SendRun::resume()
     if (!m_awaitingDecision || !m_mayGoOn || !isRunning())
         return;
     m_awaitingDecision = false;
+    if (m_refusalDecision) {
+        m_refusalDecision = false;
+        m_refusalsAccepted.append(m_lastRefusal);
+        return recordDone(Result::Failed);
+    }
     recordDone(Result::Unchanged);
 }
 
@@ -258,8 +268,10 @@ void SendRun::onSubmitted(const SubmissionResult &result)
         return;
     m_sending = false;
     m_abortGuard.stop();
-    if (result.accepted())
+    if (result.accepted()) {
+        m_refusalsInARow = 0;
         return recordDone(Result::Sent);
+    }
     QString error = result.text;
     const qsizetype nul = error.indexOf(QChar(0));
     if (nul >= 0)
@@ -267,7 +279,7 @@ void SendRun::onSubmitted(const SubmissionResult &result)
     if (!AppendTransactionLog(error))
         return;
     if (result.errorClass == SmtpErrorClass::Recipient)
-        return recordDone(Result::Failed);
+        return recipientRefused(error);
     if (result.errorClass == SmtpErrorClass::Local)
         return finish(Outcome::LocalError, error);
     // The server or the connection failed, not the recipient: the record stays as it was.
@@ -284,6 +296,33 @@ void SendRun::onSubmitted(const SubmissionResult &result)
     emit connectionFailed(error, m_mayGoOn);
     if (!m_mayGoOn)
         stop();
+}
+
+void SendRun::recipientRefused(const QString &error)
+{
+    // Replies that differ only in the address they name are the same reply.
+    QString reply = error;
+    if (!m_current.address.isEmpty())
+        reply.replace(m_current.address, QString(), Qt::CaseInsensitive);
+    if (m_refusalsInARow > 0 && reply == m_lastRefusal) {
+        ++m_refusalsInARow;
+    } else {
+        m_lastRefusal = reply;
+        m_refusalsInARow = 1;
+    }
+    if (m_refusalsInARow < kRefusalsInARow || m_refusalsAccepted.contains(reply))
+        return recordDone(Result::Failed);
+    // A whole list refused the same way is the server's or the account's trouble
+    // far more often than the addresses': nothing more is marked unasked.
+    m_awaitingDecision = true;
+    m_refusalDecision = true;
+    m_decisionError = error;
+    m_mayGoOn = true;
+    if (!isSignalConnected(QMetaMethod::fromSignal(&SendRun::recipientsRefusedInARow))) {
+        m_mayGoOn = false;
+        return stop();
+    }
+    emit recipientsRefusedInARow(error, m_refusalsInARow);
 }
 
 void SendRun::recordDone(Result result)
@@ -351,6 +390,7 @@ void SendRun::finish(Outcome outcome, const QString &error)
     m_outcome = outcome;
     m_error = error;
     m_awaitingDecision = false;
+    m_refusalDecision = false;
     m_wait.stop();
     m_abortGuard.stop();
     disconnect(m_submissionConnection);

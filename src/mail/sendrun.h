@@ -14,7 +14,9 @@
 //   recipient that got a message is marked as finished and every other one is still
 //   marked.
 // - Only a failed address check (and, in a text run, a record marked Invalid) and a
-//   recipient the server refuses permanently mark a record Invalid. A failure of the
+//   recipient the server refuses for its address mark a record Invalid. When the
+//   server refuses several recipients in a row with the same reply, the run waits
+//   for the caller's decision before it marks one more. A failure of the
 //   connection, of TLS, a time-out, a temporary reply, a refused sender or message
 //   ends the run (a text run without SSL lets the caller decide) and leaves the
 //   record as it was. An error of our own (the salutation table, the table, the
@@ -94,7 +96,7 @@ public:
         bool sslActive = false; // a text run with SSL ends on a connection error without asking
         bool ignoreConnectionProblems = false;
         int delayMs = 0; // pause between two mails
-        // Text mails.
+        // Text mails; the attachment goes with HTML mails too.
         QStringList body;
         QString attachmentPath;
         // HTML mails: the mail file, and how its messages are composed (charset,
@@ -131,8 +133,15 @@ public:
     int failedCount() const { return m_failed; }
     // Size of the message under way in kB, for the traffic display.
     int trafficKB() const { return m_trafficKB; }
+    // A message is with the server now.
+    bool isSending() const { return m_sending; }
+    // The run ended because the caller decided so on a failure or on refusals in a
+    // row (not because the failure ended it by itself).
+    bool endedByDecision() const { return m_endedByDecision; }
 
     static constexpr int kAbortGraceMs = 10000;
+    // Refusals of the same reply in a row after which the run asks before marking more.
+    static constexpr int kRefusalsInARow = 5;
 
 signals:
     // A record's update is committed to the table (committed counts them).
@@ -149,6 +158,12 @@ signals:
     // resume() or stop(), which may come from a receiver of this signal or later;
     // otherwise it ends right after the signal.
     void connectionFailed(const QString &error, bool mayGoOn);
+    // The server has refused `count` recipients in a row with the same reply, the
+    // last one just now: more likely the server or the account than the addresses.
+    // The run waits: resume() marks this recipient invalid and goes on (the same
+    // reply is not asked about again), stop() ends the run with this record as it
+    // was (outcome ConnectionError). Nobody connected: the run ends.
+    void recipientsRefusedInARow(const QString &reply, int count);
     void finished(vt::SendRun::Outcome outcome);
 
 private:
@@ -162,6 +177,7 @@ private:
     void nextRecord();
     void handleRecord(qint64 id, const QList<QVariant> &record);
     void onSubmitted(const vt::SubmissionResult &result);
+    void recipientRefused(const QString &error);
     void recordDone(Result result);
     // The failure update of the current record; failedLine gets its line of the failed list.
     bool MarkRecordInvalid(QString *failedLine);
@@ -190,9 +206,14 @@ private:
     bool m_started = false;
     bool m_stop = false;
     bool m_sending = false;
-    bool m_awaitingDecision = false; // after connectionFailed()
+    bool m_awaitingDecision = false; // after connectionFailed() or recipientsRefusedInARow()
     bool m_mayGoOn = false;
+    bool m_refusalDecision = false; // the decision is about refused recipients
+    bool m_endedByDecision = false;
     QString m_decisionError;
+    QString m_lastRefusal; // the last refusal, without the address it named
+    int m_refusalsInARow = 0;
+    QStringList m_refusalsAccepted; // replies the caller chose to go on with
     std::unique_ptr<RunJournal> m_journal;
     Outcome m_outcome = Outcome::Running;
     QString m_error;

@@ -7,6 +7,8 @@ namespace vt {
 namespace {
 
 constexpr quint16 kImplicitTlsPort = 465;
+// No reply of a mail server has more lines (EHLO has a few dozen at most).
+constexpr int kMaxReplyLines = 200;
 
 bool isAuthenticationReply(int code)
 {
@@ -15,7 +17,45 @@ bool isAuthenticationReply(int code)
     return code == 530 || code == 534 || code == 535 || code == 538;
 }
 
+// The enhanced status code at the start of a reply's text ("5.7.1 ..."): its class
+// and subject, or -1 when the reply has none.
+std::pair<int, int> enhancedCode(const QByteArray &text)
+{
+    const QByteArray first = text.left(text.indexOf(' ') < 0 ? text.size() : text.indexOf(' '));
+    const QList<QByteArray> parts = first.split('.');
+    if (parts.size() != 3)
+        return {-1, -1};
+    bool okClass = false, okSubject = false, okDetail = false;
+    const int cls = parts.at(0).toInt(&okClass);
+    const int subject = parts.at(1).toInt(&okSubject);
+    parts.at(2).toInt(&okDetail);
+    if (!okClass || !okSubject || !okDetail)
+        return {-1, -1};
+    return {cls, subject};
+}
+
 } // namespace
+
+SmtpErrorClass RecipientRefusalClass(int code, const QByteArray &text)
+{
+    if (code >= 400 && code < 500)
+        return SmtpErrorClass::Connection;
+    const auto [cls, subject] = enhancedCode(text);
+    // Security or policy (5.7.x): relaying denied, authentication needed, the
+    // client blocked. The account or the server is at fault, not the address.
+    if (cls == 5 && subject == 7)
+        return SmtpErrorClass::Authentication;
+    // Addressing (5.1.x) and mailbox (5.2.x) status: this recipient.
+    if (cls == 5 && (subject == 1 || subject == 2))
+        return SmtpErrorClass::Recipient;
+    const QByteArray lower = text.toLower();
+    if (isAuthenticationReply(code) || lower.contains("relay") || lower.contains("authenticat"))
+        return SmtpErrorClass::Authentication;
+    if (code == 550 || code == 551 || code == 553)
+        return SmtpErrorClass::Recipient;
+    // Anything else the server says about a recipient is the server's trouble.
+    return SmtpErrorClass::Connection;
+}
 
 bool EndsRun(SmtpErrorClass c)
 {
@@ -237,11 +277,19 @@ void SmtpClient::lineReceived(const QByteArray &line)
                     where() + QStringLiteral(": unexpected answer \"%1\"").arg(QString::fromLatin1(line.left(200))));
     m_partial.code = line.left(3).toInt();
     m_partial.lines.append(line.mid(4));
-    if (line.size() > 3 && line.at(3) == '-')
-        return;
+    if (line.size() > 3 && line.at(3) == '-') {
+        if (m_partial.lines.size() < kMaxReplyLines)
+            return;
+        m_partial = {};
+        if (!m_busy)
+            return endSession();
+        return fail(SmtpErrorClass::Connection,
+                    where() + QStringLiteral(": a reply of more than %1 lines").arg(kMaxReplyLines));
+    }
     Reply reply = m_partial;
     m_partial = {};
     reply.text = reply.lines.join(" / ");
+    replyEnded();
 
     if (m_pending.isEmpty()) {
         // Unasked: a server that ends an idle connection says 421 first.
@@ -449,7 +497,8 @@ void SmtpClient::transactionStep(Step step, const Reply &reply)
         if (code == 250 || code == 251)
             ++m_acceptedRcpt;
         else
-            record(SmtpErrorClass::Recipient, QStringLiteral("<%1>: %2").arg(QString::fromLatin1(to), text));
+            record(RecipientRefusalClass(code, reply.text),
+                   QStringLiteral("<%1>: %2").arg(QString::fromLatin1(to), text));
         break;
     }
     case Step::Data:

@@ -14,7 +14,8 @@
 // value inside a message can end the DATA phase.
 //
 // Every failure has a class. Only a recipient that the server refuses permanently
-// is the recipient's fault; every other failure ends the run and leaves the record
+// for the address itself (not for relaying, authentication or policy) is the
+// recipient's fault; every other failure ends the run and leaves the record
 // as it was. Their texts hold "ERROR WITH CONNECTING SERVER", or "MUST BE
 // AUTHENTICATED" when the server wants (valid) credentials.
 //
@@ -30,15 +31,21 @@ namespace vt {
 enum class SmtpErrorClass {
     None,
     Connection,     // no connection, TLS failure, time-out, connection lost, 421, any 4xx reply
-    Authentication, // 530 or 535, or credentials set and no way to use them
+    Authentication, // 530 or 535, a relay or policy refusal, or credentials set and no way to use them
     Sender,         // the sender refused, by the server (5xx to MAIL) or before sending
     Message,        // the message refused (5xx to DATA or after it)
-    Recipient,      // the recipient refused, by the server (5xx to RCPT) or before sending
+    Recipient,      // the recipient refused, by the server (RecipientRefusalClass) or before sending
     Local,          // nothing to send: no recipient, no message
 };
 
 // Whether a failure of the class ends a send run: all but a refused recipient.
 bool EndsRun(SmtpErrorClass c);
+
+// What a permanent refusal of RCPT says: the recipient's fault only for an
+// addressing or mailbox status (5.1.x, 5.2.x) or a plain 550, 551 or 553; a
+// security or policy refusal (5.7.x, or a text about relaying or authentication)
+// is the account's; anything else the server's (a connection failure).
+SmtpErrorClass RecipientRefusalClass(int code, const QByteArray &text);
 
 // Texts that a failure's text starts with.
 inline const QString kConnectionErrorText = QStringLiteral("ERROR WITH CONNECTING SERVER");

@@ -15,16 +15,14 @@ const char *const kBlockedDomains[] = {"@SPAMTRAP.INVALID", "@BLACKHOLE.INVALID"
 const QList<QString> &rejectedParts()
 {
     static const QList<QString> parts = {
-        QStringLiteral("["), QStringLiteral("]"), QStringLiteral("{"), QStringLiteral("}"),
-        QStringLiteral("'"), QStringLiteral("ß"), QStringLiteral("~"), QStringLiteral("@."),
-        QStringLiteral("@-"), QStringLiteral(".@"), QStringLiteral("\""), QStringLiteral(","),
-        QStringLiteral(".."), QStringLiteral("+"), QStringLiteral("*"), QStringLiteral("/"),
-        QStringLiteral("\\"), QStringLiteral("ü"), QStringLiteral("ö"), QStringLiteral("ä"),
-        QStringLiteral("Ü"), QStringLiteral("Ö"), QStringLiteral("Ä"), QStringLiteral("é"),
-        QStringLiteral("á"), QStringLiteral("ú"), QStringLiteral("ó"), QStringLiteral("í"),
-        QStringLiteral("´"), QStringLiteral(":"), QStringLiteral(";"), QStringLiteral("="),
-        QStringLiteral("?"), QStringLiteral("%"), QStringLiteral("§"), QStringLiteral("!"),
-        QStringLiteral("("), QStringLiteral(")"), QStringLiteral("^"), QStringLiteral("°"),
+        QStringLiteral("["),  QStringLiteral("]"),  QStringLiteral("{"),  QStringLiteral("}"),  QStringLiteral("'"),
+        QStringLiteral("ß"),  QStringLiteral("~"),  QStringLiteral("@."), QStringLiteral("@-"), QStringLiteral(".@"),
+        QStringLiteral("\""), QStringLiteral(","),  QStringLiteral(".."), QStringLiteral("+"),  QStringLiteral("*"),
+        QStringLiteral("/"),  QStringLiteral("\\"), QStringLiteral("ü"),  QStringLiteral("ö"),  QStringLiteral("ä"),
+        QStringLiteral("Ü"),  QStringLiteral("Ö"),  QStringLiteral("Ä"),  QStringLiteral("é"),  QStringLiteral("á"),
+        QStringLiteral("ú"),  QStringLiteral("ó"),  QStringLiteral("í"),  QStringLiteral("´"),  QStringLiteral(":"),
+        QStringLiteral(";"),  QStringLiteral("="),  QStringLiteral("?"),  QStringLiteral("%"),  QStringLiteral("§"),
+        QStringLiteral("!"),  QStringLiteral("("),  QStringLiteral(")"),  QStringLiteral("^"),  QStringLiteral("°"),
         QStringLiteral(" "),
     };
     return parts;
@@ -44,9 +42,9 @@ const QList<BytePair> &toUtf8Table()
 const QList<BytePair> &toAnsiTable()
 {
     static const QList<BytePair> t = {
-        {"\xC3\x9C", "\xDC"}, {"\xC3\xBC", "\xFC"}, {"\xC3\x84", "\xC4"}, {"\xC3\x22", "\xC4"},
-        {"\xC3\xA4", "\xE4"}, {"\xC3\xFB", "\xD6"}, {"\xC3\x96", "\xD6"}, {"\xC3\xB6", "\xF6"},
-        {"\xC3\x9F", "\xDF"}, {"\x80", "Euro"},        {"\xE2\x82\xAC", "Euro"},
+        {"\xC3\x9C", "\xDC"}, {"\xC3\xBC", "\xFC"}, {"\xC3\x84", "\xC4"},     {"\xC3\x22", "\xC4"},
+        {"\xC3\xA4", "\xE4"}, {"\xC3\xFB", "\xD6"}, {"\xC3\x96", "\xD6"},     {"\xC3\xB6", "\xF6"},
+        {"\xC3\x9F", "\xDF"}, {"\x80", "Euro"},     {"\xE2\x82\xAC", "Euro"},
     };
     return t;
 }
@@ -56,7 +54,8 @@ const QList<BytePair> &toAnsiTable()
 bool IsValidEmailAddress(const QString &address)
 {
     const QString a = AsciiUpper(address);
-    if (a.isEmpty())
+    // More than SMTP allows in a path (RFC 5321 4.5.3.1.3) reaches nobody.
+    if (a.isEmpty() || a.size() > kMaxEmailAddressLength)
         return false;
     // A control character can never be sent in an envelope.
     for (const QChar c : a)

@@ -5,6 +5,9 @@
 
 namespace vt {
 
+// The longest address a mail server takes.
+constexpr int kMaxEmailAddressLength = 254;
+
 // The program's address check: decides which records are sent, copied into BCC
 // lists or marked invalid.
 bool IsValidEmailAddress(const QString &address);

@@ -67,6 +67,8 @@ private slots:
         QCOMPARE(s.DataFolder, m.dir.file("Data/"));
         QCOMPARE(s.UserDataFolder, WindowsInfo().AppDataDir + "/Halvicor/Vantrel/");
         QVERIFY(QDir(s.UserDataFolder).exists());
+        QCOMPARE(s.LettersFolder, m.dir.file("Briefe/"));
+        QVERIFY(QDir(s.LettersFolder).exists());
         QCOMPARE(m.form->windowTitle(), ProductInfo().DisplayName);
         QCOMPARE(s.DatabaseIniName, QStringLiteral("Database.ini"));
         QCOMPARE(m.child<QLabel>("DatabaseLabel")->text(), QStringLiteral("Geöffnete Datenbank: Hauptdatenbank"));

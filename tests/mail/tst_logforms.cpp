@@ -44,7 +44,13 @@ private slots:
         SerialMailing().FailedList = {"3: kein-gültiger", "7:  x@y "};
         ErrorMailForm()->show();
         QCOMPARE(ErrorMailForm()->lines(), SerialMailing().FailedList);
-        ErrorMailForm()->hide();
+        // Enter closes it.
+        QWidget *focus = ErrorMailForm()->focusWidget();
+        QVERIFY(focus);
+        QTest::keyClick(focus, Qt::Key_Return);
+        QVERIFY(!ErrorMailForm()->isVisible());
+        QCOMPARE(ErrorMailForm()->result(), int(QDialog::Accepted));
+        QCOMPARE(ErrorMailForm()->lines(), SerialMailing().FailedList);
         QCOMPARE(ErrorMailForm()->windowTitle(), QStringLiteral("ungültige E-Mail-Adressen"));
         SerialMailing().FailedList.clear();
     }

@@ -3,6 +3,7 @@
 // the middle, "Abbrechen" in the middle, what the window refuses while a run goes
 // on, the checks before a run, the template file and the placeholders.
 #include "children.h"
+#include "definitionfiles.h"
 #include "filedialogrecorder.h"
 #include "inifile.h"
 #include "logforms.h"
@@ -25,7 +26,9 @@
 #include <QListWidget>
 #include <QMessageAuthenticationCode>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QSignalSpy>
+#include <QStyle>
 #include <QTextBrowser>
 #include <QToolButton>
 #include <QUrl>
@@ -53,15 +56,19 @@ std::unique_ptr<SmtpServer> fiveRecipients(MailerProgram &p)
     return SmtpServer::startOrFail(o);
 }
 
-// Records the lines of the rejected-address list each time it is shown.
+// Records the lines of the rejected-address list each time it is shown, and
+// whether it came up over the serial e-mail window, staying on top as that does.
 struct RejectedList
 {
     QList<QStringList> shown;
+    bool overTheMailWindow = true;
     RejectedList()
     {
         Modal::setHandler([this](QDialog *d) {
             if (d != ErrorMailForm())
                 return 0;
+            overTheMailWindow = overTheMailWindow && d->parentWidget() == MailerForm() && d->isWindow() &&
+                                d->windowFlags().testFlag(Qt::WindowStaysOnTopHint);
             d->show(); // the list is filled when the window is shown
             shown.append(ErrorMailForm()->lines());
             d->hide();
@@ -146,10 +153,18 @@ private slots:
         const QStringList failedLines{id.at(2) + ": kein-gültiger", id.at(3) + ": abgelehnt@example.net",
                                       id.at(4) + ": eva@example.net"};
         QCOMPARE(rejected.shown, QList<QStringList>{failedLines});
+        QVERIFY(rejected.overTheMailWindow);
         QCOMPARE(ReadLines(MainState().AppTempFolder + "Gesendete_Mails.log"),
                  (QStringList{"anna@example.net", "bert@example.net"}));
         QCOMPARE(child<QListWidget>(w, "ListBox1")->count(), 2);
         QCOMPARE(child<QListWidget>(w, "ListBox1")->item(1)->text(), QStringLiteral("TO: bert@example.net"));
+        // The labels and bars at the end agree: two of five sent, three invalid.
+        QCOMPARE(child<QLabel>(w, "TotalLabel")->text(), QStringLiteral("5 von 5"));
+        QCOMPARE(child<QLabel>(w, "eMailsLabel")->text(), QStringLiteral("40.00% (2 Stück)"));
+        QCOMPARE(child<QProgressBar>(w, "ProgressBar1")->value(), 40);
+        QCOMPARE(child<QLabel>(w, "InvalidMailsLabel")->text(), QStringLiteral("60.00% (3 Stück)"));
+        QCOMPARE(child<QProgressBar>(w, "ProgressBar2")->value(), 60);
+        QCOMPARE(child<QProgressBar>(w, "ProgressBar3")->value(), 100);
         const QStringList log = ReadLines(p.dir.file("Transaction.log"));
         auto block = [](const QString &to) {
             return QStringList{"--- START MAIL --- From: versand@example.com  To: " + to, "--- END MAIL ---", " "};
@@ -186,11 +201,15 @@ private slots:
                                 "<a href=\"https://shop.example.com/a?x=1&amp;y=2\">Shop</a> "
                                 "<a href=\"mailto:info@example.com\">M</a>\r\n--b--\r\n");
         MessageRecorder boxes;
+        FileDialogRecorder files;
         RejectedList rejected;
         Clock::setFixed(QDateTime(QDate(2024, 3, 5), QTime(14, 30)));
 
         MailerProgram::chooseHtml(p.dir.file("news.eml"));
         TMailerForm *w = MailerProgram::open();
+        // A file added in the window goes with the HTML mail.
+        files.answer(MailTestData("preise.pdf"));
+        child<QPushButton>(w, "BitBtn1")->click();
         QVERIFY(child<QCheckBox>(w, "TrackingCheckBox")->isChecked());
         QVERIFY(child<QCheckBox>(w, "TrackingCheckBox")->isEnabled());
         QCOMPARE(child<QLineEdit>(w, "SubjectEdit")->text(), QStringLiteral("Neuigkeiten für $NAME"));
@@ -221,6 +240,10 @@ private slots:
                                QUrl::toPercentEncoding(target) + "&sig=" + sig + "\""),
                  qPrintable(text));
         QVERIFY(text.contains("href=\"mailto:info@example.com\""));
+        for (const SmtpServer::Received &r : got) {
+            READ_BACK(sent, r.data);
+            QCOMPARE(sent.part("application/pdf").value("filename").toString(), QStringLiteral("preise.pdf"));
+        }
 
         const QStringList id = ids(p.table());
         QCOMPARE(column(p.table(), "Selected"), QStringList(5, "False"));
@@ -255,15 +278,53 @@ private slots:
         MailerProgram::chooseHtml(p.dir.file("m.eml"));
         TMailerForm *w = MailerProgram::open();
         QVERIFY(MailerProgram::send(w));
+        // One message: the server's failure and what was not reached.
         QCOMPARE(boxes.boxes().size(), 1);
-        QVERIFY(boxes.take().text.startsWith("Fehler in Ihrer Verbindung! Versand wird abgebrochen. Bitte überprüfen "
-                                             "Sie Ihre Verbindung zum SMTP-Server!\n\nERROR WITH CONNECTING SERVER: "));
+        const QString box = boxes.take().text;
+        QVERIFY(box.startsWith("Fehler in Ihrer Verbindung! Versand wird abgebrochen. Bitte überprüfen "
+                               "Sie Ihre Verbindung zum SMTP-Server!\n\nERROR WITH CONNECTING SERVER: "));
+        QVERIFY2(box.endsWith("\n\n" + CrToNewline(NotReachedText(2, 0, 4))), qPrintable(box));
         QVERIFY(!w->isVisible());
         // Two finished; the others keep their marks and are not called invalid.
         QCOMPARE(column(p.table(), "Selected"), (QStringList{"False", "False", "True", "True"}));
         QCOMPARE(column(p.table(), "Invalid"), (QStringList{"False", "False", "", ""}));
         QVERIFY(rejected.shown.isEmpty());
         QCOMPARE(server->received().size(), 2);
+    }
+
+    void serverRefusesTheWholeList()
+    {
+        MailerProgram p;
+        SmtpServer::Options o;
+        QList<FieldValues> records;
+        for (int i = 1; i <= 7; ++i) {
+            const QString a = QStringLiteral("kunde%1@example.net").arg(i);
+            o.rejectRecipients.append(a);
+            records.append({{"Mail", a}});
+        }
+        auto server = SmtpServer::startOrFail(o);
+        QVERIFY(server);
+        p.settings(server->port());
+        p.records(records);
+        MessageRecorder boxes;
+        RejectedList rejected;
+        boxes.answer(MsgButton::No);
+        TMailerForm *w = MailerProgram::openTextMail();
+        QVERIFY(MailerProgram::send(w));
+        // Asked at the fifth refusal; No ends the run with that record as it was.
+        const MessageRecorder::Box asked = boxes.take();
+        QCOMPARE(asked.kind, MsgKind::Question);
+        QVERIFY2(
+            asked.text.startsWith("Der Mailserver hat 5 Empfänger nacheinander mit derselben Antwort abgelehnt:\n\n"
+                                  "RECIPIENT REJECTED: <kunde5@example.net>: 550 5.1.1"),
+            qPrintable(asked.text));
+        QVERIFY(boxes.takeExpected(MsgKind::Information, CrToNewline(NotReachedText(0, 4, 7))));
+        QCOMPARE(column(p.table(), "Invalid"), (QStringList{"True", "True", "True", "True", "", "", ""}));
+        QCOMPARE(column(p.table(), "Selected"),
+                 (QStringList{"False", "False", "False", "False", "True", "True", "True"}));
+        QCOMPARE(rejected.shown.size(), 1);
+        QCOMPARE(rejected.shown.at(0).size(), 4);
+        QVERIFY(!w->isVisible());
     }
 
     void textRunAsksWhenTheServerFails()
@@ -282,7 +343,7 @@ private slots:
         boxes.answer(MsgButton::Yes);
         TMailerForm *w = MailerProgram::openTextMail();
         QVERIFY(MailerProgram::send(w));
-        QCOMPARE(boxes.boxes().size(), 2);
+        QCOMPARE(boxes.boxes().size(), 3);
         for (int i = 0; i < 2; ++i) {
             const MessageRecorder::Box box = boxes.take();
             QCOMPARE(box.kind, MsgKind::Question);
@@ -292,6 +353,8 @@ private slots:
             QVERIFY(box.text.endsWith("\n\n! Möchten Sie den Versand abbrechen?\n\n(Falls Sie diese Meldungen nicht "
                                       "mehr wünschen, setzen Sie den Haken \"Verbindungsprobleme ignorieren\")"));
         }
+        // The end of the run says what was not reached.
+        QVERIFY(boxes.takeExpected(MsgKind::Information, CrToNewline(NotReachedText(1, 0, 3))));
         QVERIFY(!w->isVisible());
         // The server's trouble is no fault of the recipients.
         QCOMPARE(column(p.table(), "Selected"), (QStringList{"False", "True", "True"}));
@@ -313,8 +376,9 @@ private slots:
         // The salutation table goes while the first mail is sent.
         connect(w->currentRun(), &SendRun::recordSent, this, [&p] { QFile::remove(p.dir.file("Grussformel.txt")); });
         QVERIFY(QTest::qWaitFor([w] { return !w->runActive(); }, 60000));
-        QVERIFY(boxes.takeExpected(MsgKind::Error,
-                                   "Die Datei " + p.dir.file("Grussformel.txt") + " kann nicht geöffnet werden!"));
+        QVERIFY(boxes.takeExpected(MsgKind::Error, "Die Datei " + p.dir.file("Grussformel.txt") +
+                                                       " kann nicht geöffnet werden!\n\n" +
+                                                       CrToNewline(NotReachedText(1, 0, 2))));
         QVERIFY(!w->isVisible());
         QCOMPARE(column(p.table(), "Selected"), (QStringList{"False", "True"}));
         QCOMPARE(server->received().size(), 1);
@@ -427,6 +491,27 @@ private slots:
         QVERIFY(!w->isVisible());
     }
 
+    void theQuestionNamesTheSenderOfTheRun()
+    {
+        MailerProgram p;
+        auto server = SmtpServer::startOrFail({});
+        QVERIFY(server);
+        p.settings(server->port());
+        p.records({{{"Mail", "a@example.net"}}});
+        WriteLines(p.dir.file("Data/AbsenderMails.ini"), {kSender, "zwei@example.com <Zwei>"});
+        MessageRecorder boxes;
+        TMailerForm *w = MailerProgram::openTextMail();
+        // The second entry chosen, then another sender typed over it.
+        child<QComboBox>(w, "ComboBox1")->setCurrentIndex(1);
+        child<QComboBox>(w, "ComboBox1")->setEditText("drei@example.com <Drei>");
+        boxes.answer(MsgButton::Yes);
+        QVERIFY(MailerProgram::send(w));
+        QVERIFY(boxes.takeExpected(MsgKind::Question, "Wollen Sie die Email mit dem Absender: drei@example.com "
+                                                      "<Drei>versenden"));
+        QCOMPARE(server->received().size(), 1);
+        QCOMPARE(server->received().at(0).mailFrom, QStringLiteral("drei@example.com"));
+    }
+
     void templateWithAMissingAttachment()
     {
         MailerProgram p;
@@ -522,6 +607,44 @@ private slots:
         QVERIFY(!w->isVisible());
     }
 
+    void trackingFollowsTheOpenDatabase()
+    {
+        MailerProgram p;
+        MessageRecorder boxes;
+        p.records({{{"Mail", "kunde@example.net"}, {"Name", "Kunde"}}});
+        p.dir.write("Data/Database.web", "[SETTINGS]\r\nStatsURL=https://stats.example.com/s/\r\n"
+                                         "StatsPassword=geheim\r\nStatsActive=1\r\n");
+        // A second database, without web settings of its own.
+        for (const char *ext : {".pro", ".cb", ".fil"})
+            QVERIFY(QFile::copy(p.dir.file(QStringLiteral("Data/database") + ext),
+                                p.dir.file(QStringLiteral("Data/zwei") + ext)));
+        QVERIFY(WriteLines(p.dir.file("Data/zwei.ini"), NewDatabaseDefinition("zwei")));
+        QVERIFY(AppendLines(p.dir.file("Buttons.ini"), {CatalogLine("Zwei", "zwei.ini")}));
+        QVERIFY(MainState().LoadDatabaseCatalog());
+        QVERIFY(MainState().CreateTableFromDefinition("zwei"));
+        p.dir.write("m.eml",
+                    "Subject: s\r\nContent-Type: text/html\r\n\r\n<a href=\"https://shop.example/\">x</a>\r\n");
+
+        // Each opening of the window reads the settings of the database open then.
+        for (const QString database : {"Database.ini", "zwei.ini", "Database.ini"}) {
+            const bool tracked = database == "Database.ini";
+            QVERIFY(MainState().OpenDatabase(database));
+            if (!tracked)
+                fill(p.table(), {{{"Selected", true}, {"Mail", "zwei@example.net"}}});
+            MailerProgram::chooseHtml(p.dir.file("m.eml"));
+            TMailerForm *w = MailerProgram::open();
+            QCOMPARE(child<QCheckBox>(w, "TrackingCheckBox")->isChecked(), tracked);
+            QCOMPARE(child<QCheckBox>(w, "TrackingCheckBox")->isEnabled(), tracked);
+            QCOMPARE(MainState().StatsUrl.isEmpty(), !tracked);
+            QVERIFY(p.table().first());
+            QString error;
+            QVERIFY2(w->BuildHtmlMail(&error), qPrintable(error));
+            READ_BACK(mail, FileBytes(w->SendTempFolder + "/Sending.eml"));
+            QCOMPARE(mail.part("text/html").value("text").toString().contains("stats.example.com"), tracked);
+            w->AbortBitBtnClick();
+        }
+    }
+
     void previewMessage()
     {
         MailerProgram p;
@@ -583,6 +706,18 @@ private slots:
         child<QListWidget>(w, "VariablesListBox")->setCurrentRow(0);
         child<QToolButton>(w, "VariableSpeedButton")->click();
         QCOMPARE(w->bodyLines(), QStringList{"$MAIL"});
+        // Every caption of the shipped fields is seen whole, without scrolling.
+        QListWidget *box = child<QListWidget>(w, "VariablesListBox");
+        QVERIFY(QTest::qWaitForWindowExposed(w));
+        // The window makes room for the list: its panel holds it whole.
+        QTRY_VERIFY(box->parentWidget()->contentsRect().contains(box->geometry()));
+        for (int i = 0; i < box->count(); ++i) {
+            const QString caption = box->item(i)->text();
+            const int needed = box->fontMetrics().horizontalAdvance(caption) +
+                               2 * box->style()->pixelMetric(QStyle::PM_FocusFrameHMargin);
+            QVERIFY2(needed <= box->viewport()->width(),
+                     qPrintable(QStringLiteral("%1: %2 > %3").arg(caption).arg(needed).arg(box->viewport()->width())));
+        }
         w->AbortBitBtnClick();
     }
 
@@ -590,27 +725,43 @@ private slots:
     {
         QTest::addColumn<int>("sent");
         QTest::addColumn<int>("failed");
+        QTest::addColumn<bool>("underWay");
         QTest::addColumn<QString>("total");
         QTest::addColumn<QString>("sentText");
+        QTest::addColumn<int>("sentBar");
         QTest::addColumn<QString>("failedText");
         QTest::addColumn<int>("totalBar");
-        // The share of sent mails counts the one under way.
-        QTest::newRow("first mail under way") << 0 << 0 << "0 von 10"
-                                              << "10.00% (0 Stück)"
-                                              << "0.00% (0 Stück)" << 0;
-        QTest::newRow("some done") << 6 << 3 << "9 von 10"
-                                   << "70.00% (6 Stück)"
-                                   << "30.00% (3 Stück)" << 90;
+        // The share of sent mails counts the one under way, in the label and the bar alike.
+        QTest::newRow("first mail under way") << 0 << 0 << true << "0 von 10"
+                                              << "10.00% (0 Stück)" << 10 << "0.00% (0 Stück)" << 0;
+        QTest::newRow("some done") << 6 << 3 << true << "9 von 10"
+                                   << "70.00% (6 Stück)" << 70 << "30.00% (3 Stück)" << 90;
+        QTest::newRow("in the pause") << 6 << 3 << false << "9 von 10"
+                                      << "60.00% (6 Stück)" << 60 << "30.00% (3 Stück)" << 90;
+        // At the end there is none under way, and never more than all.
+        QTest::newRow("all sent") << 10 << 0 << false << "10 von 10"
+                                  << "100.00% (10 Stück)" << 100 << "0.00% (0 Stück)" << 100;
     }
     void progressTexts()
     {
         QFETCH(int, sent);
         QFETCH(int, failed);
-        const SendProgress p = SendProgressTexts(sent, failed, 10);
+        QFETCH(bool, underWay);
+        const SendProgress p = SendProgressTexts(sent, failed, 10, underWay);
         QTEST(p.total, "total");
         QTEST(p.sent, "sentText");
+        QTEST(p.sentBar, "sentBar");
         QTEST(p.failed, "failedText");
         QTEST(p.totalBar, "totalBar");
+    }
+
+    void notReachedText()
+    {
+        QCOMPARE(NotReachedText(3, 2, 5), QString());
+        QCOMPARE(NotReachedText(3, 2, 9), QStringLiteral("Nicht alle Empfänger wurden erreicht.\r\rVersendet: 3\r"
+                                                         "Ungültige E-Mail-Adressen: 2\rNicht erreicht: 4\r\rDie nicht "
+                                                         "erreichten Datensätze bleiben für einen neuen Versand "
+                                                         "markiert."));
     }
 
     void trafficValueAbove100()

@@ -144,7 +144,9 @@ private slots:
         QCOMPARE(html->transactionLog, p.dir.file("Transaction.log"));
         QCOMPARE(html->htmlMailPath, content.htmlMailPath);
         QCOMPARE(html->html.priorityIndex, 2);
-        QVERIFY(html->body.isEmpty() && html->attachmentPath.isEmpty());
+        QVERIFY(html->body.isEmpty());
+        // The attachment goes with an HTML mail too.
+        QCOMPARE(html->attachmentPath, QStringLiteral("/anhang.pdf"));
 
         // Tracking whose key cannot be kept: no HTML run, and why.
         content.tracking = true;

@@ -80,6 +80,84 @@ private slots:
         QCOMPARE(error, "Die Datei " + MailTestData("fehlt.eml") + " kann nicht geöffnet werden!");
     }
 
+    void unreadableFilesRefused_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("error"); // empty: the file is a mail
+        const QByteArray mail = "Subject: Hallo\r\nContent-Type: text/html; charset=utf-8\r\n\r\n<p>x</p>\r\n";
+        const QString bom = "Die Datei beginnt mit einer Byte-Order-Markierung (BOM). Speichern Sie sie ohne BOM.";
+        const QString noMail = "Die Datei enthält keine E-Mail!";
+        const QString noHeaders = "Die Kopfzeilen der Datei sind nicht lesbar: sie enthält keine E-Mail!";
+        QTest::newRow("mail") << mail << QString();
+        QTest::newRow("mail after a mailbox line")
+            << "From versand@example.com Mon Jan  1 10:00:00 2024\r\n" + mail << QString();
+        QTest::newRow("UTF-8 byte-order mark") << "\xEF\xBB\xBF" + mail << bom;
+        QTest::newRow("UTF-16 byte-order mark")
+            << QByteArray("\xFF\xFE") + QByteArray(reinterpret_cast<const char *>(u"Subject: x\r\n\r\nx"), 26) << bom;
+        QTest::newRow("field name beyond ASCII") << QByteArray("Betr\xC3\xA4"
+                                                               "ff: x\r\nSubject: Hallo\r\n\r\nText\r\n")
+                                                 << noHeaders;
+        QTest::newRow("HTML page") << QByteArray("<html><body><p>Hallo</p></body></html>\r\n") << noMail;
+        QTest::newRow("plain text") << QByteArray("Hallo Welt\r\nZweite Zeile\r\n") << noMail;
+        QTest::newRow("blank in a field name") << QByteArray("Sub ject: x\r\n\r\nText\r\n") << noMail;
+        QTest::newRow("empty") << QByteArray() << noMail;
+    }
+    void unreadableFilesRefused()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, error);
+        MailMessage m;
+        QString problem;
+        QCOMPARE(m.loadBytes(bytes, &problem), error.isEmpty());
+        QCOMPARE(problem, error);
+        if (error.isEmpty())
+            QCOMPARE(m.subject(), "Hallo");
+    }
+
+    void whatTheParserLosesIsKept_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QByteArray>("kept"); // stands in the message written after a new body and subject
+        const QByteArray head =
+            "Subject: s\r\nMIME-Version: 1.0\r\nContent-Type: multipart/mixed; boundary=\"b\"\r\n\r\n"
+            "--b\r\nContent-Type: text/html; charset=utf-8\r\n\r\n<p>Hallo $NAME</p>\r\n";
+        const QByteArray file = "Content-Type: application/octet-stream; name=\"a.bin\"\r\n"
+                                "Content-Transfer-Encoding: base64\r\n";
+        const QByteArray noBlankLine =
+            file + "Content-Disposition: attachment; filename=\"a.bin\"\r\nAAECAwQFBgcICQ==\r\n--b--\r\n";
+        QTest::newRow("attachment without an empty line") << head + "--b\r\n" + noBlankLine << noBlankLine;
+        const QByteArray strayInPart = file + "X-Note: eins\r\nzwei\r\n\r\nAAECAwQFBgcICQ==\r\n--b--\r\n";
+        QTest::newRow("stray line in a part's fields") << head + "--b\r\n" + strayInPart << strayInPart;
+        QTest::newRow("stray line in the message's fields")
+            << QByteArray("Subject: s\r\nX-Note: erster Teil\r\nzweiter Teil\r\nMIME-Version: 1.0\r\n"
+                          "Content-Type: text/html; charset=utf-8\r\n\r\n<p>x</p>\r\n")
+            << QByteArray("X-Note: erster Teil\r\nzweiter Teil\r\nMIME-Version: 1.0\r\n");
+        const QByteArray longField = "X-Long: " + QByteArray(1200, 'y') + "\r\n";
+        QTest::newRow("long field") << "Subject: s\r\n" + longField + "Content-Type: text/html\r\n\r\n<p>x</p>\r\n"
+                                    << longField;
+        // A delimiter ending in a bare LF: the part before it gains no stray CR.
+        const QByteArray plain = "Content-Type: text/plain; charset=utf-8\r\n\r\nAnhang als Text\r\n";
+        QTest::newRow("delimiter with a bare LF")
+            << head + "--b\r\n" + plain + "--b\n" + file + "\r\nAAECAwQFBgcICQ==\r\n--b--\r\n"
+            << plain + "--b\r\n" + file + "\r\nAAECAwQFBgcICQ==\r\n--b--\r\n";
+    }
+    void whatTheParserLosesIsKept()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QByteArray, kept);
+        MailMessage m;
+        QVERIFY(m.loadBytes(bytes));
+        QByteArray asLoaded = bytes;
+        asLoaded.replace("--b\n", "--b\r\n");
+        QCOMPARE(m.toBytes(), asLoaded);
+        m.setHtmlBody("<p>Neu</p>");
+        m.setSubject("Neu");
+        const QByteArray written = m.toBytes();
+        QVERIFY2(written.contains(kept), written.constData());
+        QVERIFY(written.contains("<p>Neu</p>"));
+        QVERIFY(written.contains("Subject: Neu\r\n"));
+    }
+
     void untouchedMessageWrittenAsLoaded()
     {
         const QByteArray original = FileBytes(MailTestData("related.eml"));

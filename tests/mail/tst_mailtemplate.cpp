@@ -80,6 +80,15 @@ private slots:
         QCOMPARE(c.body, body);
         QCOMPARE(c.attachments, QStringList{"/data/anhang.pdf"});
     }
+
+    void failedWriteNamesTheFile()
+    {
+        TestFolder dir;
+        const QString path = dir.file("fehlt/t.mail");
+        QString error;
+        QVERIFY(!WriteMailTemplate(path, "s", {}, {}, &error));
+        QCOMPARE(error, "Die Datei " + path + " kann nicht geschrieben werden!");
+    }
 };
 
 QTEST_GUILESS_MAIN(TestMailTemplate)

@@ -201,6 +201,88 @@ private slots:
                               "--- END MAIL ---", " ", start("c@example.net"), "--- END MAIL ---", " "}));
     }
 
+    void addressLongerThanItsField()
+    {
+        // The field holds 100 characters; the address is stored and mailed whole,
+        // never to the domain its first 100 characters would name.
+        const QString longAddress = QString(60, 'a') + "@" + QString(38, 'b') + ".example.net";
+        const QString tooLong = QString(64, 'c') + "@" + QString(187, 'd') + ".de"; // 255 characters
+        Fixture f({longAddress, tooLong});
+        QCOMPARE(column(f.table, "Mail"), (QStringList{longAddress, tooLong}));
+        SendRun run(f.config(), &f.client);
+        QCOMPARE(runToEnd(run), SendRun::Outcome::Completed);
+        QCOMPARE(f.client.messages.size(), 1);
+        QCOMPARE(f.client.messages.at(0).recipients, QStringList{longAddress});
+        // More than SMTP carries is refused by the address check.
+        QCOMPARE(column(f.table, "Invalid"), (QStringList{"False", "True"}));
+    }
+
+    void sameRefusalInARow_data()
+    {
+        QTest::addColumn<QString>("replies"); // per record: r (refused, one reply), o (another reply), a (accepted)
+        QTest::addColumn<QList<Decision>>("decisions");
+        QTest::addColumn<bool>("decided"); // somebody hears of it
+        QTest::addColumn<SendRun::Outcome>("outcome");
+        QTest::addColumn<QString>("invalid");  // the records' Invalid: 1, 0, or - (left as it was, still marked)
+        QTest::addColumn<QList<int>>("asked"); // the counts of the questions
+        const auto failed = SendRun::Outcome::ConnectionError, completed = SendRun::Outcome::Completed;
+        QTest::newRow("stop before marking more")
+            << "rrrrrrr" << QList<Decision>{Decision::Stop} << true << failed << "1111---" << QList<int>{5};
+        QTest::newRow("go on, asked once")
+            << "rrrrrrr" << QList<Decision>{Decision::GoOn} << true << completed << "1111111" << QList<int>{5};
+        QTest::newRow("nobody to ask") << "rrrrrrr" << QList<Decision>{} << false << failed << "1111---"
+                                       << QList<int>{};
+        QTest::newRow("replies that differ")
+            << "rororor" << QList<Decision>{} << true << completed << "1111111" << QList<int>{};
+        QTest::newRow("a mail in between")
+            << "rrrrarr" << QList<Decision>{} << true << completed << "1111011" << QList<int>{};
+    }
+    void sameRefusalInARow()
+    {
+        QFETCH(QString, replies);
+        QFETCH(QList<Decision>, decisions);
+        QFETCH(bool, decided);
+        QStringList addresses;
+        QList<Reply::Reply> script;
+        for (int i = 0; i < replies.size(); ++i) {
+            const QString a = QStringLiteral("k%1@example.net").arg(i + 1);
+            addresses.append(a);
+            // The server names the address in its reply; the replies are the same all the same.
+            if (replies.at(i) == 'a')
+                script.append(Reply::accepted());
+            else
+                script.append(
+                    Reply::refused(SmtpErrorClass::Recipient,
+                                   QStringLiteral("RECIPIENT REJECTED: <%1>: 550 5.1.1 <%1>: %2")
+                                       .arg(a, replies.at(i) == 'r' ? "User unknown" : "Mailbox unavailable")));
+        }
+        Fixture f(addresses);
+        f.client.script(script);
+        SendRun run(f.config(), &f.client);
+        QList<int> asked;
+        if (decided)
+            connect(&run, &SendRun::recipientsRefusedInARow, this, [&](const QString &reply, int count) {
+                QVERIFY(reply.endsWith("550 5.1.1 <k5@example.net>: User unknown"));
+                asked.append(count);
+                if (decisions.isEmpty())
+                    return;
+                decisions.takeFirst() == Decision::Stop ? run.stop() : run.resume();
+            });
+        QTEST(runToEnd(run), "outcome");
+        QVERIFY(decisions.isEmpty());
+        // Asked at the fifth refusal, before it was marked.
+        QTEST(asked, "asked");
+        QFETCH(QString, invalid);
+        QStringList marks, selected;
+        for (const QChar c : invalid) {
+            marks.append(c == '1' ? "True" : "False");
+            selected.append(c == '-' ? "True" : "False");
+        }
+        QCOMPARE(column(f.table, "Invalid"), marks);
+        QCOMPARE(f.selected(), selected);
+        QCOMPARE(run.failedCount(), int(invalid.count('1')));
+    }
+
     void messagesOfTheRun_data()
     {
         QTest::addColumn<SendRun::Mode>("mode");
@@ -232,13 +314,15 @@ private slots:
             QCOMPARE(first.headers("X-Mailer"), QStringList{"XMailer"});
             QCOMPARE(first.part("text/plain").value("text").toString(),
                      QStringLiteral("Sehr geehrter Herr ann,\r\nText.\r\n"));
-            // The attachment goes with every message of a text run.
-            READ_BACK(second, f.client.messages.at(1).data);
-            QVERIFY(!first.part("application/pdf").isEmpty());
-            QVERIFY(!second.part("application/pdf").isEmpty());
         } else {
             QVERIFY(first.part("text/html").value("text").toString().contains("<p>Sehr geehrter Herr ann</p>"));
-            QVERIFY(first.part("application/pdf").isEmpty());
+        }
+        // The attachment goes with every message, of an HTML run too.
+        const QString pdf = QString::fromLatin1(
+            QCryptographicHash::hash(FileBytes(MailTestData("preise.pdf")), QCryptographicHash::Sha256).toHex());
+        for (const ScriptedSubmission::Message &m : std::as_const(f.client.messages)) {
+            READ_BACK(mail, m.data);
+            QCOMPARE(mail.part("application/pdf").value("sha256").toString(), pdf);
         }
     }
 

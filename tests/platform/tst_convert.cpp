@@ -42,6 +42,9 @@ private slots:
         QTest::newRow("tab") << "anna@exam\tple.de" << false;
         QTest::newRow("delete character") << QStringLiteral("anna@example.de\u007F") << false;
         QTest::newRow("semicolon") << "anna@example.de;b@example.de" << false;
+        // 254 characters is the most SMTP carries.
+        QTest::newRow("254 characters") << QString(64, 'a') + "@" + QString(186, 'b') + ".de" << true;
+        QTest::newRow("255 characters") << QString(64, 'a') + "@" + QString(187, 'b') + ".de" << false;
     }
     void isValidEmailAddress()
     {

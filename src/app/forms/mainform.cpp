@@ -128,6 +128,8 @@ void TMainForm::FormCreate()
     // The program folder and the folders inside it; the per-user folder, which
     // falls back to the program folder when it cannot be made.
     s.SetAppFolder(ProgramFolder());
+    // Templates are saved to and opened from the letters folder from the first start on.
+    EnsureFolder(s.LettersFolder);
     s.UserDataFolder = WithTrailingSlash(PathJoin(WindowsInfo().AppDataDir, QStringLiteral("Halvicor/Vantrel")));
     if (WindowsInfo().AppDataDir.isEmpty() || !EnsureFolder(s.UserDataFolder))
         s.UserDataFolder = s.AppFolder;

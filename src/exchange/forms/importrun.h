@@ -26,8 +26,8 @@ private:
     ImportProgress m_progress;
 };
 
-// After an import: a failure is said (nothing was imported), rows skipped or
-// shortened are said, and the open table is read anew so the grid shows the
+// After an import: a failure is said (nothing was imported), rows skipped are
+// said, and the open table is read anew so the grid shows the
 // new records, on the record it stood on (or on its first record).
 // True when the import was kept.
 bool FinishImport(const ImportOutcome &outcome, bool keepPosition = true);

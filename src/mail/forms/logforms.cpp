@@ -92,8 +92,11 @@ TListWindow::~TListWindow()
 void TListWindow::showEvent(QShowEvent *event)
 {
     QDialog::showEvent(event);
-    if (!event->spontaneous())
-        FormActivate();
+    if (event->spontaneous())
+        return;
+    FormActivate();
+    // Enter closes the list; the list itself stays editable by a click into it.
+    ui->CloseBitBtn->setFocus();
 }
 
 QStringList TListWindow::lines() const

@@ -21,12 +21,15 @@
 #include "text.h"
 #include "textfile.h"
 #include "tracking.h"
+#include "widgetservices.h"
 #include "workfolder.h"
 
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFile>
 #include <QFileInfo>
+#include <QListWidget>
+#include <QScrollBar>
 #include <QShowEvent>
 #include <QTextBlock>
 
@@ -120,20 +123,44 @@ QStringList PlaceholderListLines(const QStringList &fieldDefinitions)
     return out;
 }
 
-SendProgress SendProgressTexts(int sent, int failed, qint64 marked)
+SendProgress SendProgressTexts(int sent, int failed, qint64 marked, bool underWay)
 {
     const qint64 m = qMax<qint64>(1, marked);
     SendProgress p;
     p.total = QString::number(sent + failed) + QStringLiteral(" von ") + QString::number(marked);
     p.totalBar = percentBar(sent + failed, m);
-    // The share of sent mails counts the one under way.
-    p.sent = FormatFixed(double(sent + 1) / double(m) * 100.0, 4, 2) + QStringLiteral("% (") + QString::number(sent) +
+    // The share of sent mails counts the one under way, never one more than there are.
+    const qint64 going = qMin<qint64>(sent + (underWay ? 1 : 0), m);
+    p.sent = FormatFixed(double(going) / double(m) * 100.0, 4, 2) + QStringLiteral("% (") + QString::number(sent) +
              QStringLiteral(" Stück)");
-    p.sentBar = percentBar(sent, m);
+    p.sentBar = percentBar(going, m);
     p.failed = FormatFixed(double(failed) / double(m) * 100.0, 4, 2) + QStringLiteral("% (") + QString::number(failed) +
                QStringLiteral(" Stück)");
     p.failedBar = percentBar(failed, m);
     return p;
+}
+
+QString NotReachedText(int sent, int failed, qint64 total)
+{
+    const qint64 notReached = total - sent - failed;
+    if (notReached <= 0)
+        return {};
+    return QStringLiteral("Nicht alle Empfänger wurden erreicht.\r\rVersendet: %1\rUngültige E-Mail-Adressen: "
+                          "%2\rNicht erreicht: %3\r\rDie nicht erreichten Datensätze bleiben für einen neuen "
+                          "Versand markiert.")
+        .arg(sent)
+        .arg(failed)
+        .arg(notReached);
+}
+
+QString RefusedInARowQuestion(const QString &reply, int count)
+{
+    return QStringLiteral("Der Mailserver hat %1 Empfänger nacheinander mit derselben Antwort abgelehnt:\r\r%2\r\r"
+                          "Das liegt meist am Server oder an Ihrem Mailkonto (zum Beispiel an einer fehlenden "
+                          "\"Server Authentifikation\" in den Optionen) und nicht an den Adressen.\r\rWollen Sie "
+                          "den Versand fortsetzen und weitere abgelehnte Empfänger als ungültig markieren?")
+        .arg(count)
+        .arg(reply);
 }
 
 TMailerForm::TMailerForm()
@@ -246,6 +273,12 @@ void TMailerForm::FormActivate()
     }
     ui->VariablesListBox->clear();
     ui->VariablesListBox->addItems(PlaceholderListLines(st.FieldDefinitions));
+    {
+        // Wide enough for the captions as fields are usually named; a longer one scrolls.
+        QListWidget *box = ui->VariablesListBox;
+        const int captions = qMin(box->sizeHintForColumn(0), box->fontMetrics().averageCharWidth() * 48);
+        box->setMinimumWidth(captions + 2 * box->frameWidth() + box->verticalScrollBar()->sizeHint().width());
+    }
     if (MailMode == 1) {
         ui->TextBitbtn->hide();
     } else {
@@ -569,7 +602,8 @@ void TMailerForm::ProgressTimerTimer()
     if (!ProgressTimer.isActive())
         return;
     const qint64 marked = m_run ? m_run->total() : MainState().MarkedCount;
-    const SendProgress p = SendProgressTexts(ui->ListBox1->count(), int(m_mailing.FailedList.size()), marked);
+    const SendProgress p =
+        SendProgressTexts(ui->ListBox1->count(), int(m_mailing.FailedList.size()), marked, m_run && m_run->isSending());
     ui->TotalLabel->setText(p.total);
     ui->ProgressBar3->setValue(p.totalBar);
     ui->eMailsLabel->setText(p.sent);
@@ -662,10 +696,11 @@ void TMailerForm::SendBitBtnClick()
     TMainState &st = MainState();
     QFile::remove(TransactionLogPath());
     m_mailing.FailedList.clear();
+    // The sender as the line shows it, chosen or typed: the question names the one the run uses.
+    const QString senderLine = ui->ComboBox1->currentText();
     if (ui->ComboBox1->count() > 1) {
-        const int i = ui->ComboBox1->currentIndex();
-        const QString entry = i >= 0 ? ui->ComboBox1->itemText(i) : QString();
-        if (!question(QStringLiteral("Wollen Sie die Email mit dem Absender: ") + entry + QStringLiteral("versenden")))
+        if (!question(QStringLiteral("Wollen Sie die Email mit dem Absender: ") + senderLine +
+                      QStringLiteral("versenden")))
             return endBeforeStart(false);
     }
     if (!st.FirstSettingsDone) {
@@ -673,7 +708,7 @@ void TMailerForm::SendBitBtnClick()
                                    "Sie hierzu in den Menüpunkt \"Programm - Optionen\""));
         return endBeforeStart(true);
     }
-    const Sender sender = ParseSenderLine(ui->ComboBox1->currentText());
+    const Sender sender = ParseSenderLine(senderLine);
     SenderAddress = sender.address;
     SenderName = sender.name;
     // A sender the server would refuse is better said now than after the connection.
@@ -785,19 +820,32 @@ void TMailerForm::startRun(SendRun::Mode mode)
     connect(run, &SendRun::trafficChanged, this, [this](int kb) { TrafficKB = kb; });
     // The server fails: an HTML run or a text run with SSL ends with the message; a
     // text run without SSL goes on unless the user ends it.
-    connect(run, &SendRun::connectionFailed, this, [run = QPointer<SendRun>(run)](const QString &error, bool mayGoOn) {
-        if (!mayGoOn) {
-            vt::error(kConnectionAbortText + error);
-            return;
-        }
-        const bool end = question(connectionQuestion(error));
-        if (!run)
-            return;
-        if (end)
-            run->stop();
-        else
-            run->resume();
-    });
+    connect(run, &SendRun::connectionFailed, this,
+            [this, run = QPointer<SendRun>(run)](const QString &error, bool mayGoOn) {
+                // An HTML run, or a text run with SSL, ends: the end of the run says so.
+                if (!mayGoOn)
+                    return;
+                // The user may be in the main window meanwhile: the box comes up over this one.
+                MessageOwner owner(this);
+                const bool end = question(connectionQuestion(error));
+                if (!run)
+                    return;
+                if (end)
+                    run->stop();
+                else
+                    run->resume();
+            });
+    connect(run, &SendRun::recipientsRefusedInARow, this,
+            [this, run = QPointer<SendRun>(run)](const QString &reply, int count) {
+                MessageOwner owner(this);
+                const bool goOn = question(RefusedInARowQuestion(reply, count));
+                if (!run)
+                    return;
+                if (goOn)
+                    run->resume();
+                else
+                    run->stop();
+            });
     connect(run, &SendRun::finished, this, [this](SendRun::Outcome outcome) {
         Guard("TMailerForm.SendBitBtnClick", [this, outcome] { onRunFinished(outcome); });
     });
@@ -813,15 +861,26 @@ void TMailerForm::startRun(SendRun::Mode mode)
 
 void TMailerForm::onRunFinished(SendRun::Outcome outcome)
 {
-    if (outcome == SendRun::Outcome::LocalError && m_run && !m_run->errorText().isEmpty())
-        error(m_run->errorText());
+    MessageOwner owner(this);
+    if (m_run) {
+        // One message for a run that ended early or left recipients behind.
+        const SendRun &run = *m_run;
+        const QString counts = NotReachedText(run.sentCount(), run.failedCount(), run.total());
+        const QString more = counts.isEmpty() ? QString() : QStringLiteral("\r\r") + counts;
+        if (outcome == SendRun::Outcome::LocalError && !run.errorText().isEmpty())
+            error(run.errorText() + more);
+        else if (outcome == SendRun::Outcome::ConnectionError && !run.endedByDecision())
+            error(kConnectionAbortText + run.errorText() + more);
+        else if (outcome != SendRun::Outcome::Aborted && !counts.isEmpty())
+            information(counts);
+    }
     ProgressTimerTimer();
     ProgressTimer.stop();
     TrafficTimer.stop();
     setBusyCursor(false);
     CanCloseFlag = true;
     if (!m_mailing.FailedList.isEmpty())
-        Modal::exec(ErrorMailForm());
+        Modal::execOver(ErrorMailForm(), this);
     close();
     TrafficTick = 0;
     ui->AbortBitBtn->setEnabled(true);

@@ -40,13 +40,19 @@ QStringList InsertPlaceholder(const QStringList &lines, int caretLine, int caret
 // in capitals, " für " and the display name when there is one; then "$DATUM".
 QStringList PlaceholderListLines(const QStringList &fieldDefinitions);
 
-// The progress labels and bars of a run.
+// The progress labels and bars of a run; the share of sent mails counts the one
+// under way, in its label and its bar alike.
 struct SendProgress
 {
     QString total, sent, failed;
     int totalBar = 0, sentBar = 0, failedBar = 0;
 };
-SendProgress SendProgressTexts(int sent, int failed, qint64 marked);
+SendProgress SendProgressTexts(int sent, int failed, qint64 marked, bool underWay);
+// What the end of a run says about the recipients it did not reach, with the
+// counts; "" when it reached every one.
+QString NotReachedText(int sent, int failed, qint64 total);
+// The question when the server refused `count` recipients in a row with one reply.
+QString RefusedInARowQuestion(const QString &reply, int count);
 
 class TMailerForm : public QDialog
 {

@@ -5,6 +5,7 @@
 #include <functional>
 
 class QDialog;
+class QWidget;
 
 namespace vt {
 
@@ -14,6 +15,9 @@ public:
     using Handler = std::function<int(QDialog *)>;
     // Shows the dialog modally and returns its result code.
     static int exec(QDialog *dialog);
+    // The same over the window that asks: the dialog becomes its child window,
+    // centred on it, and stays on top as long as a window of the program does.
+    static int execOver(QDialog *dialog, QWidget *owner);
     // Installs the test handler (an empty function restores the real exec()).
     static void setHandler(Handler h);
 };

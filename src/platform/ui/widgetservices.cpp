@@ -18,6 +18,8 @@ namespace vt {
 
 namespace {
 
+MessageOwner *g_owner = nullptr;
+
 QMessageBox::StandardButton toStd(MsgButton b)
 {
     switch (b) {
@@ -46,7 +48,8 @@ class BoxMessages final : public Messages
 public:
     MsgButton show(MsgKind kind, const QString &text, const QList<MsgButton> &buttons, MsgButton defaultButton) override
     {
-        QMessageBox box(QApplication::activeWindow());
+        QMessageBox box(DialogParent());
+        KeepOnTopOfTheProgram(&box);
         box.setWindowTitle(QApplication::applicationDisplayName().isEmpty() ? QStringLiteral("Vantrel")
                                                                             : QApplication::applicationDisplayName());
         // Texts carry values of records, files and servers: never markup.
@@ -122,6 +125,47 @@ public:
 };
 
 } // namespace
+
+MessageOwner::MessageOwner(QWidget *window) : m_window(window), m_outer(g_owner)
+{
+    g_owner = this;
+}
+
+MessageOwner::~MessageOwner()
+{
+    g_owner = m_outer;
+}
+
+QWidget *MessageOwner::current()
+{
+    for (MessageOwner *o = g_owner; o; o = o->m_outer)
+        if (o->m_window && o->m_window->window()->isVisible())
+            return o->m_window->window();
+    return nullptr;
+}
+
+QWidget *DialogParent(QWidget *owner)
+{
+    if (owner && owner->window()->isVisible())
+        return owner->window();
+    if (QWidget *w = MessageOwner::current())
+        return w;
+    if (QWidget *modal = QApplication::activeModalWidget())
+        return modal;
+    return QApplication::activeWindow();
+}
+
+void KeepOnTopOfTheProgram(QWidget *dialog)
+{
+    bool onTop = false;
+    for (QWidget *w : QApplication::topLevelWidgets())
+        if (w != dialog && w->isVisible() && w->windowFlags().testFlag(Qt::WindowStaysOnTopHint))
+            onTop = true;
+    // A window of the program that stays on top would otherwise cover the box,
+    // and a box nobody sees makes the program look frozen.
+    if (onTop != dialog->windowFlags().testFlag(Qt::WindowStaysOnTopHint))
+        dialog->setWindowFlag(Qt::WindowStaysOnTopHint, onTop);
+}
 
 void InstallWidgetServices()
 {
