@@ -104,5 +104,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestDatasetTools)
+QTEST_GUILESS_MAIN(TestDatasetTools)
 #include "tst_datasettools.moc"

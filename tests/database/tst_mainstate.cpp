@@ -474,5 +474,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestMainState)
+QTEST_GUILESS_MAIN(TestMainState)
 #include "tst_mainstate.moc"
