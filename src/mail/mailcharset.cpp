@@ -84,10 +84,13 @@ QByteArray encodedWords(const QString &text, const QString &charset)
     QList<QByteArray> words;
     QString chunk;
     QByteArray encoded;
+    // UTF-7 is stateful: a chunk must be encoded as a whole to know its length. Every
+    // other set encodes a character the same wherever it stands.
+    const bool stateful = same(charset, kUtf7);
     for (const char32_t cp : text.toUcs4()) {
         const QString one = QString::fromUcs4(&cp, 1);
-        // UTF-7 is stateful: a chunk must be encoded as a whole to know its length.
-        const QByteArray candidate = qEncode(EncodeInCharset(charset, chunk + one));
+        const QByteArray candidate = stateful ? qEncode(EncodeInCharset(charset, chunk + one))
+                                              : encoded + qEncode(EncodeInCharset(charset, one));
         if (candidate.size() > room && !chunk.isEmpty()) {
             words.append(head + encoded + "?=");
             chunk = one;
@@ -243,40 +246,56 @@ QByteArray EncodeMailbox(const QString &name, const QString &address, const QStr
 
 QByteArray QuotedPrintable(const QByteArray &bytes)
 {
-    static const char hex[] = "0123456789ABCDEF";
     QByteArray out;
-    out.reserve(bytes.size() + bytes.size() / 8 + 16);
+    AppendQuotedPrintable(out, bytes);
+    return out;
+}
+
+void AppendQuotedPrintable(QByteArray &out, QByteArrayView bytes)
+{
+    static const char hex[] = "0123456789ABCDEF";
+    // Written through a pointer into room for the worst case (every byte "=XX",
+    // and a soft break "=\r\n" after every 25 of them), then cut to what was written.
+    const qsizetype size = bytes.size();
+    const qsizetype start = out.size();
+    out.resize(start + size * 3 + (size / 24 + 1) * 3 + 2);
+    char *o = out.data() + start;
+    const char *p = bytes.data();
     qsizetype lineLength = 0;
-    auto put = [&](const char *token, qsizetype n) {
+    auto softBreak = [&](qsizetype n) {
         // A soft line break keeps every line at 76 characters or fewer.
         if (lineLength + n > 75) {
-            out += "=\r\n";
+            *o++ = '=';
+            *o++ = '\r';
+            *o++ = '\n';
             lineLength = 0;
         }
-        out.append(token, n);
         lineLength += n;
     };
-    const qsizetype size = bytes.size();
     for (qsizetype i = 0; i < size; ++i) {
-        const char c = bytes.at(i);
-        if (c == '\n' || (c == '\r' && i + 1 < size && bytes.at(i + 1) == '\n')) {
+        const char c = p[i];
+        if (c == '\n' || (c == '\r' && i + 1 < size && p[i + 1] == '\n')) {
             if (c == '\r')
                 ++i;
-            out += "\r\n";
+            *o++ = '\r';
+            *o++ = '\n';
             lineLength = 0;
             continue;
         }
         const uchar u = uchar(c);
-        const bool atLineEnd = i + 1 == size || bytes.at(i + 1) == '\n' || bytes.at(i + 1) == '\r';
+        const bool atLineEnd = i + 1 == size || p[i + 1] == '\n' || p[i + 1] == '\r';
         const bool literal = (u >= 33 && u <= 126 && c != '=') || ((c == ' ' || c == '\t') && !atLineEnd);
         if (literal) {
-            put(&c, 1);
+            softBreak(1);
+            *o++ = c;
         } else {
-            const char token[3] = {'=', hex[u >> 4], hex[u & 0xF]};
-            put(token, 3);
+            softBreak(3);
+            *o++ = '=';
+            *o++ = hex[u >> 4];
+            *o++ = hex[u & 0xF];
         }
     }
-    return out;
+    out.truncate(o - out.constData());
 }
 
 QByteArray Base64Lines(const QByteArray &bytes)

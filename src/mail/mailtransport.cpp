@@ -1,8 +1,9 @@
 #include "mailtransport.h"
 
+#include "clock.h"
+
 #include <QDateTime>
 #include <QEventLoop>
-#include <QFileInfo>
 #include <QSslSocket>
 
 namespace vt {
@@ -76,8 +77,8 @@ void MailTransport::setTimeouts(int connectMs, int replyMs)
 
 void MailTransport::setLogFileName(const QString &path)
 {
-    if (path == m_logName)
-        return;
+    // Set again, even to the same name, the file is opened anew: the serial e-mail
+    // window deletes the log before a run and sets its name then.
     flushLog();
     m_log.close();
     m_logName = path;
@@ -295,7 +296,8 @@ void MailTransport::writeLog(char direction, const QByteArray &text)
 {
     if (m_logName.isEmpty())
         return;
-    m_logBuffer += QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss.zzz ")).toLatin1();
+    Clock::appendStamp(m_logBuffer, Clock::localMsecs());
+    m_logBuffer += ' ';
     m_logBuffer += direction;
     m_logBuffer += ' ';
     m_logBuffer += text;
@@ -306,9 +308,6 @@ void MailTransport::flushLog()
 {
     if (m_logBuffer.isEmpty() || m_logName.isEmpty())
         return;
-    // The send run deletes the log at its start; a new file is opened then.
-    if (m_log.isOpen() && !QFileInfo::exists(m_logName))
-        m_log.close();
     if (!m_log.isOpen()) {
         m_log.setFileName(m_logName);
         if (!m_log.open(QIODevice::WriteOnly | QIODevice::Append)) {
