@@ -137,6 +137,23 @@ QByteArray foldPlain(const QString &text)
     return out;
 }
 
+// A header line holds at most 998 octets (RFC 5322 2.1.1); this leaves room for
+// the field's name in front of the first line.
+constexpr qsizetype kMaxFoldedLine = 900;
+
+bool foldsWithin(const QByteArray &folded)
+{
+    qsizetype start = 0;
+    for (;;) {
+        const qsizetype end = folded.indexOf("\r\n", start);
+        if ((end < 0 ? folded.size() : end) - start > kMaxFoldedLine)
+            return false;
+        if (end < 0)
+            return true;
+        start = end + 2;
+    }
+}
+
 // RFC 5322 "atext" and blanks: a display name of these needs no quotes.
 bool isAtomText(const QString &name)
 {
@@ -219,8 +236,12 @@ QString SingleLine(const QString &text)
 QByteArray EncodeHeaderText(const QString &text, const QString &charset)
 {
     const QString line = SingleLine(text);
-    if (isPlainHeaderText(line))
-        return foldPlain(line);
+    if (isPlainHeaderText(line)) {
+        // A word too long for one line goes in encoded words, which may break anywhere.
+        QByteArray folded = foldPlain(line);
+        if (foldsWithin(folded))
+            return folded;
+    }
     return encodedWords(line, CharsetFor(charset, line));
 }
 
@@ -232,15 +253,19 @@ QByteArray EncodeMailbox(const QString &name, const QString &address, const QStr
     if (display.isEmpty())
         return addr.toUtf8();
     QByteArray phrase;
-    if (!isPlainHeaderText(display)) {
-        phrase = encodedWords(display, CharsetFor(charset, display));
-    } else if (isAtomText(display)) {
-        phrase = display.toLatin1();
-    } else {
-        QByteArray quoted = display.toLatin1();
-        quoted.replace('\\', "\\\\").replace('"', "\\\"");
-        phrase = '"' + quoted + '"';
+    if (isPlainHeaderText(display)) {
+        // Folded at its blanks, inside quotes too (RFC 5322 3.2.4).
+        if (isAtomText(display)) {
+            phrase = foldPlain(display);
+        } else {
+            QString quoted = display;
+            quoted.replace(QLatin1Char('\\'), QLatin1String("\\\\")).replace(QLatin1Char('"'), QLatin1String("\\\""));
+            phrase = foldPlain(QLatin1Char('"') + quoted + QLatin1Char('"'));
+        }
     }
+    // A name too long for one line without a blank goes in encoded words like any other.
+    if (phrase.isEmpty() || !foldsWithin(phrase))
+        phrase = encodedWords(display, CharsetFor(charset, display));
     return phrase + " <" + addr.toUtf8() + '>';
 }
 

@@ -10,8 +10,11 @@ namespace vt {
 
 namespace {
 
-// A server line longer than this is no reply of a mail server.
-constexpr qint64 kMaxLine = 64 * 1024;
+// The longest reply line SMTP and POP3 allow, its CR LF included (RFC 5321
+// 4.5.3.1.5, RFC 1939 3); a longer one is no reply of a mail server.
+constexpr qint64 kMaxLine = 512;
+// The protocol log goes to its file once this much waits in memory.
+constexpr qsizetype kMaxLogBuffer = 64 * 1024;
 
 QString sslErrorText(const QList<QSslError> &errors)
 {
@@ -199,7 +202,13 @@ void MailTransport::sendBytes(const QByteArray &bytes, const QByteArray &logNote
 void MailTransport::awaitReply(int timeoutMs)
 {
     m_waiting = true;
+    m_replyBegun = false;
     m_timer.start(timeoutMs);
+}
+
+void MailTransport::replyEnded()
+{
+    m_replyBegun = false;
 }
 
 void MailTransport::stopWaiting()
@@ -241,18 +250,35 @@ QByteArray MailTransport::localAddressLiteral() const
 
 void MailTransport::onReadyRead()
 {
+    const QString tooLong =
+        where() + QStringLiteral(": the server sends a line longer than %1 characters").arg(kMaxLine);
     while (m_socket && m_socket->canReadLine()) {
-        QByteArray line = m_socket->readLine();
+        QByteArray line = m_socket->readLine(kMaxLine + 1);
+        if (!line.endsWith('\n')) {
+            writeLog('<', line.left(80) + "...");
+            return fail(tooLong);
+        }
         while (line.endsWith('\n') || line.endsWith('\r'))
             line.chop(1);
         writeLog('<', line);
-        // The server is alive: the wait for the rest of its reply starts again.
-        if (m_waiting)
+        // The reply's time starts with its first line and is not renewed by more:
+        // a server that trickles lines without end fails like one that is silent.
+        if (m_waiting && !m_replyBegun) {
+            m_replyBegun = true;
             m_timer.start(m_timer.interval());
+        }
         lineReceived(line);
     }
     if (m_socket && m_socket->bytesAvailable() > kMaxLine)
-        transportFailed(where() + QStringLiteral(": the server sends lines without end"));
+        fail(tooLong);
+}
+
+void MailTransport::fail(const QString &detail)
+{
+    if (m_failed)
+        return;
+    m_failed = true;
+    transportFailed(detail);
 }
 
 void MailTransport::onSocketError()
@@ -289,7 +315,10 @@ void MailTransport::onTimeout()
         return;
     m_failed = true;
     writeLog('*', "time-out");
-    transportFailed(where() + QStringLiteral(": time-out, no answer within %1 s").arg(m_timer.interval() / 1000.0));
+    const QString seconds = QString::number(m_timer.interval() / 1000.0);
+    transportFailed(where() + (m_replyBegun ? QStringLiteral(": time-out, the reply did not end within %1 s")
+                                            : QStringLiteral(": time-out, no answer within %1 s"))
+                                  .arg(seconds));
 }
 
 void MailTransport::writeLog(char direction, const QByteArray &text)
@@ -302,6 +331,8 @@ void MailTransport::writeLog(char direction, const QByteArray &text)
     m_logBuffer += ' ';
     m_logBuffer += text;
     m_logBuffer += "\r\n";
+    if (m_logBuffer.size() > kMaxLogBuffer)
+        flushLog();
 }
 
 void MailTransport::flushLog()

@@ -1,8 +1,8 @@
 #pragma once
 // The connection under the SMTP and POP3 clients: one QSslSocket, plain or with
 // TLS (implicit, or upgraded by STARTTLS/STLS), the server's certificate checked
-// against the system's authorities, replies read line by line, a time-out for
-// every wait, and the protocol log.
+// against the system's authorities, replies read line by line (no longer than
+// the protocols allow), a time-out for every wait, and the protocol log.
 #include <QByteArray>
 #include <QFile>
 #include <QObject>
@@ -77,8 +77,11 @@ protected:
     void sendLines(const QList<QByteArray> &lines, const QList<QByteArray> &logAs);
     // Sends prepared bytes as they are; the log gets the note instead.
     void sendBytes(const QByteArray &bytes, const QByteArray &logNote, int timeoutMs);
-    // Waiting for the server starts (after a write) or ends (nothing pending).
+    // Waiting for the server starts (after a write) or ends (nothing pending). A
+    // reply must end within the time-out counted from its first line; replyEnded()
+    // lets the next reply of a batch count from its own first line.
     void awaitReply(int timeoutMs);
+    void replyEnded();
     void stopWaiting();
     void closeConnection();
     // Text for a failure: the host and port, and what went wrong.
@@ -107,6 +110,7 @@ private:
     void onSocketError();
     void onDisconnected();
     void onTimeout();
+    void fail(const QString &detail);
     void writeLog(char direction, const QByteArray &text);
 
     QSslConfiguration m_ssl;
@@ -114,6 +118,7 @@ private:
     int m_connectMs = 30000;
     int m_replyMs = 300000;
     bool m_waiting = false;
+    bool m_replyBegun = false; // the first line of the awaited reply has come
     bool m_implicit = false;
     bool m_failed = false;
     QList<QSslError> m_sslErrors;

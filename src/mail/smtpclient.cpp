@@ -7,6 +7,8 @@ namespace vt {
 namespace {
 
 constexpr quint16 kImplicitTlsPort = 465;
+// No reply of a mail server has more lines (EHLO has a few dozen at most).
+constexpr int kMaxReplyLines = 200;
 
 bool isAuthenticationReply(int code)
 {
@@ -283,11 +285,19 @@ void SmtpClient::lineReceived(const QByteArray &line)
                     where() + QStringLiteral(": unexpected answer \"%1\"").arg(QString::fromLatin1(line.left(200))));
     m_partial.code = line.left(3).toInt();
     m_partial.lines.append(line.mid(4));
-    if (line.size() > 3 && line.at(3) == '-')
-        return;
+    if (line.size() > 3 && line.at(3) == '-') {
+        if (m_partial.lines.size() < kMaxReplyLines)
+            return;
+        m_partial = {};
+        if (!m_busy)
+            return endSession();
+        return fail(SmtpErrorClass::Connection,
+                    where() + QStringLiteral(": a reply of more than %1 lines").arg(kMaxReplyLines));
+    }
     Reply reply = m_partial;
     m_partial = {};
     reply.text = reply.lines.join(" / ");
+    replyEnded();
 
     if (m_pending.isEmpty()) {
         // Unasked: a server that ends an idle connection says 421 first.

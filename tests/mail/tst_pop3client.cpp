@@ -141,6 +141,9 @@ private slots:
                                            << "127.0.0.1:%1: connection closed by the server";
         QTest::newRow("no answer to PASS")
             << QByteArray("PASS") << QByteArray() << TlsMode::Off << "127.0.0.1:%1: time-out, no answer within 0.3 s";
+        QTest::newRow("line too long") << QByteArray("USER") << QByteArray("+OK " + QByteArray(600, 'x'))
+                                       << TlsMode::Off
+                                       << "127.0.0.1:%1: the server sends a line longer than 512 characters";
         QTest::newRow("no STLS") << QByteArray("STLS") << QByteArray("-ERR unknown command") << TlsMode::StartTls
                                  << "127.0.0.1:%1: the server offers no STLS: -ERR unknown command";
     }

@@ -11,10 +11,12 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
+#include <QTimer>
 
 #include <functional>
 #include <optional>
@@ -31,7 +33,8 @@ namespace {
 // A scripted SMTP server: answers every command as a willing server would,
 // unless told otherwise for a command word ("GREETING", "EHLO", "MAIL", "RCPT",
 // "DATA", "." for the end of the message, "AUTH"). An empty answer is silence;
-// "CLOSE" closes the connection.
+// "CLOSE" closes the connection; "TRICKLE" sends continuation lines without end,
+// one every 50 ms.
 class FakeSmtp : public QObject
 {
 public:
@@ -115,6 +118,12 @@ private:
             return *answer;
         if (*answer == "CLOSE") {
             s->disconnectFromHost();
+            return *answer;
+        }
+        if (*answer == "TRICKLE") {
+            auto *t = new QTimer(s);
+            connect(t, &QTimer::timeout, s, [s] { s->write("250-still busy\r\n"); });
+            t->start(50);
             return *answer;
         }
         const QByteArray bytes = *answer + "\r\n";
@@ -506,6 +515,15 @@ private slots:
                                                   << conn + "127.0.0.1:%1: time-out, no answer within 0.3 s";
         QTest::newRow("closed at MAIL") << QByteArray("MAIL") << QByteArray("CLOSE") << E::Connection << 0
                                         << conn + "127.0.0.1:%1: connection closed by the server";
+        // Replies without bounds: the run must not wait or grow without end.
+        QTest::newRow("line too long") << QByteArray("EHLO") << QByteArray("250 " + QByteArray(600, 'x'))
+                                       << E::Connection << 0
+                                       << conn + "127.0.0.1:%1: the server sends a line longer than 512 characters";
+        QTest::newRow("reply without end")
+            << QByteArray("EHLO") << QByteArray("250-x\r\n").repeated(250) + "250 x" << E::Connection << 0
+            << conn + "127.0.0.1:%1: a reply of more than 200 lines";
+        QTest::newRow("reply trickling") << QByteArray("EHLO") << QByteArray("TRICKLE") << E::Connection << 0
+                                         << conn + "127.0.0.1:%1: time-out, the reply did not end within 0.3 s";
         QTest::newRow("garbage greeting") << QByteArray("GREETING") << QByteArray("hello there") << E::Connection << 0
                                           << conn + "127.0.0.1:%1: unexpected answer \"hello there\"";
     }
@@ -526,6 +544,24 @@ private slots:
         QCOMPARE(c->lastErrorText(), text.contains("%1") ? text.arg(fake.port()) : text);
         QCOMPARE(vt::EndsRun(kind), kind != SmtpErrorClass::Recipient);
         QVERIFY(fake.messages.isEmpty() || verb == ".");
+    }
+
+    void protocolLogWrittenWhileTheServerTalks()
+    {
+        // A long exchange reaches the file as it goes, not all at the session's end.
+        TestFolder dir;
+        FakeSmtp fake;
+        fake.answers.insert("EHLO", QByteArray("250-" + QByteArray(400, 'e') + "\r\n").repeated(190) + "250 SIZE 1000");
+        qint64 logSizeAtMail = -1;
+        fake.hook = [&](const QByteArray &verb, int) -> std::optional<QByteArray> {
+            if (verb == "MAIL")
+                logSizeAtMail = QFileInfo(dir.file("Logfile.txt")).size();
+            return std::nullopt;
+        };
+        auto c = makeClient(fake.port());
+        c->setLogFileName(dir.file("Logfile.txt"));
+        QCOMPARE(c->send(), 0);
+        QVERIFY2(logSizeAtMail > 64 * 1024, qPrintable(QString::number(logSizeAtMail)));
     }
 
     void droppedInTheMiddleOfData()
