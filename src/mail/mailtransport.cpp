@@ -173,10 +173,18 @@ void MailTransport::upgradeToTls()
     m_socket->startClientEncryption();
 }
 
+void MailTransport::writeNow(const QByteArray &bytes)
+{
+    // Handed to the system at once rather than from a later pass of the event loop:
+    // the server can start on it a pass earlier, and the pass is saved.
+    m_socket->write(bytes);
+    m_socket->flush();
+}
+
 void MailTransport::sendLine(const QByteArray &line, const QByteArray &logAs)
 {
     writeLog('>', logAs.isEmpty() ? line : logAs);
-    m_socket->write(line + "\r\n");
+    writeNow(line + "\r\n");
     awaitReply(m_replyMs);
 }
 
@@ -188,14 +196,14 @@ void MailTransport::sendLines(const QList<QByteArray> &lines, const QList<QByteA
         batch += lines.at(i);
         batch += "\r\n";
     }
-    m_socket->write(batch);
+    writeNow(batch);
     awaitReply(m_replyMs);
 }
 
 void MailTransport::sendBytes(const QByteArray &bytes, const QByteArray &logNote, int timeoutMs)
 {
     writeLog('>', logNote);
-    m_socket->write(bytes);
+    writeNow(bytes);
     awaitReply(timeoutMs);
 }
 

@@ -112,6 +112,7 @@ private:
     void onTimeout();
     void fail(const QString &detail);
     void writeLog(char direction, const QByteArray &text);
+    void writeNow(const QByteArray &bytes);
 
     QSslConfiguration m_ssl;
     QTimer m_timer;

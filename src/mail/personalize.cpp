@@ -5,6 +5,10 @@
 #include "text.h"
 #include "textfile.h"
 
+#include <QFile>
+
+#include <sys/stat.h>
+
 namespace vt {
 
 namespace {
@@ -188,8 +192,29 @@ QString MapSalutation(const QString &tablePath, const QString &anrede, bool *ok)
     return SalutationTable::fromFile(tablePath, ok).map(anrede);
 }
 
+const SalutationTable *SalutationFile::table()
+{
+    struct stat st;
+    if (::stat(QFile::encodeName(m_path).constData(), &st) != 0) {
+        m_read = false;
+        return nullptr;
+    }
+    const qint64 mtimeNs = qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    if (m_read && mtimeNs == m_mtimeNs && qint64(st.st_size) == m_size && quint64(st.st_dev) == m_device &&
+        quint64(st.st_ino) == m_inode)
+        return &m_table;
+    bool ok = false;
+    m_table = SalutationTable::fromFile(m_path, &ok);
+    m_read = ok;
+    m_mtimeNs = mtimeNs;
+    m_size = st.st_size;
+    m_device = st.st_dev;
+    m_inode = st.st_ino;
+    return ok ? &m_table : nullptr;
+}
+
 Personalizer::Personalizer(const QStringList &fieldNames, const QString &salutationTablePath)
-    : m_tablePath(salutationTablePath)
+    : m_tablePath(salutationTablePath), m_salutations(salutationTablePath)
 {
     for (const QString &required : {QStringLiteral("Anrede"), QStringLiteral("Name"), QStringLiteral("Mail")})
         if (findField(fieldNames, required).isEmpty())
@@ -218,9 +243,10 @@ bool Personalizer::values(const RecipientValues &record, PlaceholderValues &out,
     };
     out.fixed.clear();
     out.columns.clear();
-    bool ok = false;
-    out.fixed.insert(QStringLiteral("$ANREDE"), MapSalutation(m_tablePath, fieldValue(m_anredeField), &ok));
-    if (!ok) {
+    const SalutationTable *salutations = m_salutations.table();
+    if (salutations)
+        out.fixed.insert(QStringLiteral("$ANREDE"), salutations->map(fieldValue(m_anredeField)));
+    else {
         if (error)
             *error = CannotOpenFileText(m_tablePath);
         return false;
