@@ -76,21 +76,75 @@ QByteArray qEncode(const QByteArray &bytes)
     return out;
 }
 
+// The bytes of one character in a set that encodes each character on its own
+// (not UTF-7); false when the set cannot hold it.
+bool charsetBytes(const QString &charset, char32_t cp, char *out, int *n)
+{
+    if (same(charset, kUtf8)) {
+        if (cp < 0x80) {
+            out[0] = char(cp);
+            *n = 1;
+        } else if (cp < 0x800) {
+            out[0] = char(0xC0 | (cp >> 6));
+            out[1] = char(0x80 | (cp & 0x3F));
+            *n = 2;
+        } else if (cp < 0x10000) {
+            out[0] = char(0xE0 | (cp >> 12));
+            out[1] = char(0x80 | ((cp >> 6) & 0x3F));
+            out[2] = char(0x80 | (cp & 0x3F));
+            *n = 3;
+        } else {
+            out[0] = char(0xF0 | (cp >> 18));
+            out[1] = char(0x80 | ((cp >> 12) & 0x3F));
+            out[2] = char(0x80 | ((cp >> 6) & 0x3F));
+            out[3] = char(0x80 | (cp & 0x3F));
+            *n = 4;
+        }
+        return true;
+    }
+    *n = 1;
+    if (same(charset, kWin1252)) {
+        const int b = cp <= 0xFFFF ? Win1252Byte(QChar(char16_t(cp))) : -1;
+        out[0] = char(b < 0 ? '?' : b);
+        return b >= 0;
+    }
+    out[0] = char(cp <= 0xFF ? cp : '?');
+    return cp <= 0xFF;
+}
+
 // The text as encoded words of at most 75 characters each, one per folded line.
 QByteArray encodedWords(const QString &text, const QString &charset)
 {
     const QByteArray head = "=?" + charset.toLatin1() + "?Q?";
     const qsizetype room = 75 - head.size() - 2;
+    if (text.isEmpty())
+        return {};
+    if (!same(charset, kUtf7)) {
+        // Every character encodes the same wherever it stands: one pass, a word
+        // closed where the next character would not fit.
+        QByteArray out = head;
+        qsizetype wordLength = 0;
+        for (const char32_t cp : text.toUcs4()) {
+            char bytes[8];
+            int n = 0;
+            charsetBytes(charset, cp, bytes, &n);
+            const QByteArray token = qEncode(QByteArray::fromRawData(bytes, n));
+            if (wordLength > 0 && wordLength + token.size() > room) {
+                out += "?=\r\n " + head;
+                wordLength = 0;
+            }
+            out += token;
+            wordLength += token.size();
+        }
+        return out + "?=";
+    }
     QList<QByteArray> words;
     QString chunk;
     QByteArray encoded;
-    // UTF-7 is stateful: a chunk must be encoded as a whole to know its length. Every
-    // other set encodes a character the same wherever it stands.
-    const bool stateful = same(charset, kUtf7);
+    // UTF-7 is stateful: a chunk must be encoded as a whole to know its length.
     for (const char32_t cp : text.toUcs4()) {
         const QString one = QString::fromUcs4(&cp, 1);
-        const QByteArray candidate = stateful ? qEncode(EncodeInCharset(charset, chunk + one))
-                                              : encoded + qEncode(EncodeInCharset(charset, one));
+        const QByteArray candidate = qEncode(EncodeInCharset(charset, chunk + one));
         if (candidate.size() > room && !chunk.isEmpty()) {
             words.append(head + encoded + "?=");
             chunk = one;
