@@ -194,15 +194,17 @@ QByteArray decodedContent(GMimeObject *object)
 // boundary (its preface) with a bare LF.
 QByteArray withCrLf(QByteArrayView bytes)
 {
-    QByteArray out;
-    out.reserve(bytes.size() + 64);
+    // Written through a pointer into room for the worst case (every byte a bare LF).
+    QByteArray out(2 * bytes.size(), Qt::Uninitialized);
+    char *o = out.data();
     char previous = 0;
     for (const char c : bytes) {
         if (c == '\n' && previous != '\r')
-            out += '\r';
-        out += c;
+            *o++ = '\r';
+        *o++ = c;
         previous = c;
     }
+    out.truncate(o - out.constData());
     return out;
 }
 
