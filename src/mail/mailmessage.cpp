@@ -101,8 +101,26 @@ QString withMetaCharset(const QString &html, const QString &charset)
 {
     static const QRegularExpression meta(QStringLiteral(R"((<meta\b[^>]*?charset\s*=\s*["']?)([A-Za-z0-9_:.\-]+))"),
                                          QRegularExpression::CaseInsensitiveOption);
-    QString out = html;
-    out.replace(meta, QStringLiteral("\\1") + charset);
+    // Every match starts at a "<meta": the expression is tried there only, not
+    // scanned over the whole text.
+    const QLatin1StringView tag("<meta");
+    QString out;
+    qsizetype copied = 0;
+    for (qsizetype at = html.indexOf(tag, 0, Qt::CaseInsensitive); at >= 0;
+         at = html.indexOf(tag, at + 1, Qt::CaseInsensitive)) {
+        if (at < copied)
+            continue;
+        const QRegularExpressionMatch m =
+            meta.match(html, at, QRegularExpression::NormalMatch, QRegularExpression::AnchorAtOffsetMatchOption);
+        if (!m.hasMatch())
+            continue;
+        out += QStringView(html).mid(copied, m.capturedStart(2) - copied);
+        out += charset;
+        copied = m.capturedEnd(2);
+    }
+    if (copied == 0)
+        return html;
+    out += QStringView(html).mid(copied);
     return out;
 }
 
