@@ -50,7 +50,7 @@ QByteArray HtmlMailBuilder::build(const PlaceholderValues &values, const QString
 {
     // The message holds Unicode text until it is written; the character set applies
     // to all of it then, so no part is converted by hand here.
-    QString html = Personalizer::personalizeHtml(m_html, values);
+    QString html = Personalizer::personalizeHtmlMarkup(m_html, values);
     if (o.tracking)
         html = RewriteTrackedLinks(html, o.statsUrl, o.mailingId, o.trackingKey);
     // A mail without an HTML or text part gets none made up for it.

@@ -22,6 +22,7 @@
 
 #include <functional>
 #include <mutex>
+#include <utility>
 
 namespace vt {
 
@@ -46,6 +47,7 @@ template <typename T> struct GRef
     GRef(const GRef &) = delete;
     GRef &operator=(const GRef &) = delete;
     T *get() const { return p; }
+    T *release() { return std::exchange(p, nullptr); }
 };
 
 struct GFree
@@ -145,6 +147,25 @@ void setRawHeader(GMimeObject *object, const char *name, const QByteArray &value
     QByteArray raw = ' ' + value + '\n';
     raw.replace("\r\n", "\n");
     g_mime_header_set_raw_value(first, raw.constData());
+}
+
+// Field names are printable ASCII without a colon (RFC 5322 2.2); a message with
+// another, or with no field at all, was no mail file.
+bool readableHeaders(GMimeObject *object)
+{
+    GMimeHeaderList *headers = g_mime_object_get_header_list(object);
+    const int count = g_mime_header_list_get_count(headers);
+    if (count == 0)
+        return false;
+    for (int i = 0; i < count; ++i) {
+        const char *name = g_mime_header_get_name(g_mime_header_list_get_header_at(headers, i));
+        if (!name || !*name)
+            return false;
+        for (const char *c = name; *c; ++c)
+            if (uchar(*c) < 33 || uchar(*c) > 126 || *c == ':')
+                return false;
+    }
+    return true;
 }
 
 void removeAll(GMimeObject *object, const char *name)
@@ -405,15 +426,25 @@ MailMessage &MailMessage::operator=(MailMessage &&other) noexcept = default;
 bool MailMessage::loadBytes(const QByteArray &bytes, QString *error)
 {
     EnsureMimeLibrary();
+    auto refuse = [error](const QString &why) {
+        if (error)
+            *error = why;
+        return false;
+    };
+    // A text editor's byte-order mark hides the first field: the message would go
+    // out without its type or subject.
+    if (bytes.startsWith("\xEF\xBB\xBF") || bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF"))
+        return refuse(
+            QStringLiteral("Die Datei beginnt mit einer Byte-Order-Markierung (BOM). Speichern Sie sie ohne BOM."));
     GRef<GMimeStream> stream(g_mime_stream_mem_new_with_buffer(bytes.constData(), size_t(bytes.size())));
     GRef<GMimeParser> parser(g_mime_parser_new_with_stream(stream.get()));
     GMimeMessage *m = g_mime_parser_construct_message(parser.get(), nullptr);
-    if (!m) {
-        if (error)
-            *error = QStringLiteral("Die Datei enthält keine E-Mail!");
-        return false;
-    }
-    d->adopt(m);
+    if (!m)
+        return refuse(QStringLiteral("Die Datei enthält keine E-Mail!"));
+    GRef<GMimeMessage> held(m);
+    if (!readableHeaders(GMIME_OBJECT(m)))
+        return refuse(QStringLiteral("Die Kopfzeilen der Datei sind nicht lesbar: sie enthält keine E-Mail!"));
+    d->adopt(held.release());
     return true;
 }
 

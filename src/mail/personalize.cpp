@@ -6,6 +6,7 @@
 #include "textfile.h"
 
 #include <QFile>
+#include <QUrl>
 
 #include <sys/stat.h>
 
@@ -121,6 +122,208 @@ QString findField(const QStringList &fields, const QString &name)
         if (f.compare(name, Qt::CaseInsensitive) == 0)
             return f;
     return {};
+}
+
+bool isHtmlBlank(QChar c)
+{
+    return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r' || c == u'\f';
+}
+
+// Where a placeholder stands in HTML, for the escaping its value needs there.
+enum class HtmlContext { Text, Markup, QuotedValue, UnquotedValue, Link };
+
+// Follows a template's HTML far enough to tell those places apart. Escaped values
+// change none of its states, so a template is followed in one pass per placeholder.
+class HtmlScanner
+{
+public:
+    explicit HtmlScanner(const QString &html) : m_html(html) {}
+
+    // The context at position to, reached from where the last call stopped.
+    HtmlContext advanceTo(qsizetype to)
+    {
+        while (m_at < to)
+            step(to);
+        switch (m_state) {
+        case State::Text:
+        case State::Comment: return HtmlContext::Text;
+        case State::BeforeValue:
+        case State::Unquoted: return m_linkAttribute ? HtmlContext::Link : HtmlContext::UnquotedValue;
+        case State::Quoted: return m_linkAttribute ? HtmlContext::Link : HtmlContext::QuotedValue;
+        default: return HtmlContext::Markup;
+        }
+    }
+
+private:
+    enum class State { Text, Comment, Tag, Between, Name, AfterName, BeforeValue, Quoted, Unquoted };
+
+    // Attributes whose value is an address.
+    static bool isLinkAttribute(const QString &name)
+    {
+        static const QStringList names = {"href",       "src",      "action",     "background", "cite",
+                                          "formaction", "poster",   "longdesc",   "usemap",     "data",
+                                          "srcset",     "codebase", "xlink:href", "dynsrc",     "lowsrc"};
+        return names.contains(name, Qt::CaseInsensitive);
+    }
+
+    // Moves to at, or to the limit when at is beyond it or not found (-1).
+    void jumpTo(qsizetype at, qsizetype limit) { m_at = at < 0 || at > limit ? limit : at; }
+
+    void step(qsizetype limit)
+    {
+        const QChar c = m_html.at(m_at);
+        switch (m_state) {
+        case State::Text: {
+            const QChar next = m_at + 1 < m_html.size() ? m_html.at(m_at + 1) : QChar();
+            if (c != u'<') {
+                // Text runs to the next "<" and holds nothing else of interest.
+                jumpTo(m_html.indexOf(QLatin1Char('<'), m_at), limit);
+                return;
+            }
+            if (QStringView(m_html).mid(m_at, 4) == QLatin1String("<!--")) {
+                m_state = State::Comment;
+                m_at += 4;
+                return;
+            }
+            if (next.isLetter() || next == u'/' || next == u'!' || next == u'?')
+                m_state = State::Tag;
+            break;
+        }
+        case State::Comment: {
+            const qsizetype end = m_html.indexOf(QLatin1String("-->"), m_at);
+            if (end < 0 || end >= limit) {
+                m_at = limit;
+                return;
+            }
+            m_at = end + 3;
+            m_state = State::Text;
+            return;
+        }
+        case State::Tag:
+            if (c == u'>')
+                m_state = State::Text;
+            else if (isHtmlBlank(c) || c == u'/')
+                m_state = State::Between;
+            break;
+        case State::Between:
+            if (c == u'>')
+                m_state = State::Text;
+            else if (!isHtmlBlank(c) && c != u'/')
+                startName(c);
+            break;
+        case State::Name:
+            if (c == u'=')
+                enterValue();
+            else if (c == u'>')
+                m_state = State::Text;
+            else if (c == u'/')
+                m_state = State::Between;
+            else if (isHtmlBlank(c))
+                m_state = State::AfterName;
+            else
+                m_name += c;
+            break;
+        case State::AfterName:
+            if (c == u'=')
+                enterValue();
+            else if (c == u'>')
+                m_state = State::Text;
+            else if (!isHtmlBlank(c))
+                startName(c);
+            break;
+        case State::BeforeValue:
+            if (c == u'"' || c == u'\'') {
+                m_quote = c;
+                m_state = State::Quoted;
+            } else if (c == u'>') {
+                m_state = State::Text;
+            } else if (!isHtmlBlank(c)) {
+                m_state = State::Unquoted;
+            }
+            break;
+        case State::Quoted: {
+            const qsizetype end = m_html.indexOf(m_quote, m_at);
+            if (end < 0 || end >= limit) {
+                m_at = limit;
+                return;
+            }
+            m_at = end + 1;
+            m_state = State::Between;
+            return;
+        }
+        case State::Unquoted:
+            if (c == u'>')
+                m_state = State::Text;
+            else if (isHtmlBlank(c))
+                m_state = State::Between;
+            break;
+        }
+        ++m_at;
+    }
+
+    void startName(QChar c)
+    {
+        m_name = c;
+        m_state = State::Name;
+    }
+
+    void enterValue()
+    {
+        m_linkAttribute = isLinkAttribute(m_name);
+        m_state = State::BeforeValue;
+    }
+
+    const QString &m_html;
+    qsizetype m_at = 0;
+    State m_state = State::Text;
+    QString m_name;
+    QChar m_quote;
+    bool m_linkAttribute = false;
+};
+
+QString escapedFor(HtmlContext context, const QString &value)
+{
+    if (context == HtmlContext::Link)
+        return QString::fromLatin1(QUrl::toPercentEncoding(value));
+    // Outside quotes a blank, "=" or "`" would end the value or start an attribute.
+    const bool strict = context == HtmlContext::Markup || context == HtmlContext::UnquotedValue;
+    QString out;
+    out.reserve(value.size() + 16);
+    for (const QChar c : value) {
+        switch (c.unicode()) {
+        case u'&': out += QLatin1String("&amp;"); break;
+        case u'<': out += QLatin1String("&lt;"); break;
+        case u'>': out += QLatin1String("&gt;"); break;
+        case u'"': out += QLatin1String("&quot;"); break;
+        case u'\'': out += QLatin1String("&#39;"); break;
+        default:
+            if (strict && (isHtmlBlank(c) || c == u'=' || c == u'`'))
+                out += QStringLiteral("&#%1;").arg(c.unicode());
+            else
+                out += c;
+        }
+    }
+    return out;
+}
+
+// Every occurrence of the placeholder, each value escaped for where it stands.
+QString replaceInMarkup(const QString &html, const QString &placeholder, const QString &value)
+{
+    qsizetype at = html.indexOf(placeholder);
+    if (at < 0)
+        return html;
+    HtmlScanner scanner(html);
+    QString out;
+    out.reserve(html.size() + value.size() * 2);
+    qsizetype copied = 0;
+    while (at >= 0) {
+        out.append(QStringView(html).mid(copied, at - copied));
+        out += escapedFor(scanner.advanceTo(at), value);
+        copied = at + placeholder.size();
+        at = html.indexOf(placeholder, copied);
+    }
+    out.append(QStringView(html).mid(copied));
+    return out;
 }
 
 } // namespace
@@ -277,6 +480,20 @@ QString Personalizer::personalizeHtml(const QString &text, const PlaceholderValu
     for (const QString &ph : kHtmlOrder)
         out.replace(ph, v.fixed.value(ph));
     return replaceColumns(out, v);
+}
+
+QString Personalizer::personalizeHtmlMarkup(const QString &html, const PlaceholderValues &v)
+{
+    if (!html.contains(QLatin1Char('$')))
+        return html;
+    QString out = html;
+    for (const QString &ph : kHtmlOrder)
+        out = replaceInMarkup(out, ph, v.fixed.value(ph));
+    if (!out.contains(kSpalte))
+        return out;
+    for (const auto &[n, value] : v.columns)
+        out = replaceInMarkup(out, kSpalte + QString::number(n), value);
+    return out;
 }
 
 bool Personalizer::PersonalizeTextMail(const RecipientValues &record, QString &subject, QStringList &bodyLines,

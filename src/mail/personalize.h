@@ -112,9 +112,12 @@ public:
     // case for the fixed placeholders, every exact "$SPALTE"n.
     static QString personalizeSubject(const QString &subject, const PlaceholderValues &v);
     static QString personalizeBodyLine(const QString &line, const PlaceholderValues &v);
-    // An HTML mail (its HTML part, text part and subject alike): every occurrence in
-    // exact case.
+    // An HTML mail (its text part and subject): every occurrence in exact case.
     static QString personalizeHtml(const QString &text, const PlaceholderValues &v);
+    // The HTML part of an HTML mail, replaced like personalizeHtml(), each value
+    // going in as text: escaped for HTML, and URL-encoded inside an attribute that
+    // holds a link, so a value never becomes markup or a link of its own.
+    static QString personalizeHtmlMarkup(const QString &html, const PlaceholderValues &v);
 
     // The text mail of one recipient: subject and body lines replaced in place.
     bool PersonalizeTextMail(const RecipientValues &record, QString &subject, QStringList &bodyLines,

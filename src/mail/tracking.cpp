@@ -153,6 +153,12 @@ QString RewriteTrackedLinks(const QString &html, const QString &statsUrl, const 
         const qsizetype end = html.indexOf(quote, i + 6);
         if (end < 0)
             break; // an attribute that never ends is no link
+        // Only a web address is a link; a value placed in an address arrives
+        // URL-encoded and never reads as one.
+        const QStringView written = QStringView(html).mid(i + 6, end - i - 6);
+        if (!written.startsWith(u"http://", Qt::CaseInsensitive) &&
+            !written.startsWith(u"https://", Qt::CaseInsensitive))
+            continue;
         if (out.isEmpty())
             out.reserve(html.size() + 256);
         out.append(QStringView(html).mid(copied, i - copied));

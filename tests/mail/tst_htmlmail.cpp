@@ -186,6 +186,37 @@ private slots:
                         "href=\"https://s.example.com/stats.php?nid=202401020304&url=http%3A%2F%2Fa.de%2FMaier&sig="));
         QCOMPARE(mail.part("text/plain").value("text").toString().trimmed(), QStringLiteral("http://a.de/Maier"));
     }
+
+    void valuesBringNeitherMarkupNorTrackedLinks()
+    {
+        // Names and subjects come from a public web form.
+        HtmlMailBuilder b;
+        QVERIFY(b.loadBytes("Subject: x\r\nMIME-Version: 1.0\r\nContent-Type: text/html; charset=utf-8\r\n\r\n"
+                            "<p>Hallo $NAME</p><a href=\"https://a.de/?n=$NAME\">a</a><a href=\"$NAME\">b</a>\r\n"));
+        HtmlMailOptions o = options();
+        o.tracking = true;
+        o.statsUrl = "https://s.example.com/";
+        o.mailingId = "202401020304";
+        o.trackingKey = QByteArray(64, 'k');
+        const QString evil = "https://evil.example/";
+        Recipient r("<a href=\"" + evil + "\">hier</a>");
+        READ_BACK(mail, b.build(r.values, "Für $NAME", "kunde@example.net", o));
+        const QString html = mail.part("text/html").value("text").toString();
+        QVERIFY2(html.startsWith("<p>Hallo &lt;a href=&quot;https://evil.example/&quot;&gt;hier&lt;/a&gt;</p>"),
+                 qPrintable(html));
+        // The template's link is signed with the value inside it encoded; the other
+        // link, made of the value alone, is neither a web address nor signed.
+        QCOMPARE(html.count("stats.php"), 1);
+        QVERIFY(html.contains("&url=https%3A%2F%2Fa.de%2F%3Fn%3D%253Ca%2520href"));
+        QVERIFY(html.contains("<a href=\"%3Ca%20href%3D%22https%3A%2F%2Fevil.example%2F%22%3Ehier%3C%2Fa%3E\">b</a>"));
+        QCOMPARE(mail.subject(), "Für <a href=\"" + evil + "\">hier</a>");
+
+        Recipient plain(evil);
+        READ_BACK(next, b.build(plain.values, "s", "kunde@example.net", o));
+        const QString second = next.part("text/html").value("text").toString();
+        QCOMPARE(second.count("stats.php"), 1);
+        QVERIFY2(second.contains("<a href=\"https%3A%2F%2Fevil.example%2F\">b</a>"), qPrintable(second));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestHtmlMail)

@@ -3,6 +3,7 @@
 // the middle, "Abbrechen" in the middle, what the window refuses while a run goes
 // on, the checks before a run, the template file and the placeholders.
 #include "children.h"
+#include "definitionfiles.h"
 #include "filedialogrecorder.h"
 #include "inifile.h"
 #include "logforms.h"
@@ -27,6 +28,7 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QSignalSpy>
+#include <QStyle>
 #include <QTextBrowser>
 #include <QToolButton>
 #include <QUrl>
@@ -605,6 +607,44 @@ private slots:
         QVERIFY(!w->isVisible());
     }
 
+    void trackingFollowsTheOpenDatabase()
+    {
+        MailerProgram p;
+        MessageRecorder boxes;
+        p.records({{{"Mail", "kunde@example.net"}, {"Name", "Kunde"}}});
+        p.dir.write("Data/Database.web", "[SETTINGS]\r\nStatsURL=https://stats.example.com/s/\r\n"
+                                         "StatsPassword=geheim\r\nStatsActive=1\r\n");
+        // A second database, without web settings of its own.
+        for (const char *ext : {".pro", ".cb", ".fil"})
+            QVERIFY(QFile::copy(p.dir.file(QStringLiteral("Data/database") + ext),
+                                p.dir.file(QStringLiteral("Data/zwei") + ext)));
+        QVERIFY(WriteLines(p.dir.file("Data/zwei.ini"), NewDatabaseDefinition("zwei")));
+        QVERIFY(AppendLines(p.dir.file("Buttons.ini"), {CatalogLine("Zwei", "zwei.ini")}));
+        QVERIFY(MainState().LoadDatabaseCatalog());
+        QVERIFY(MainState().CreateTableFromDefinition("zwei"));
+        p.dir.write("m.eml",
+                    "Subject: s\r\nContent-Type: text/html\r\n\r\n<a href=\"https://shop.example/\">x</a>\r\n");
+
+        // Each opening of the window reads the settings of the database open then.
+        for (const QString database : {"Database.ini", "zwei.ini", "Database.ini"}) {
+            const bool tracked = database == "Database.ini";
+            QVERIFY(MainState().OpenDatabase(database));
+            if (!tracked)
+                fill(p.table(), {{{"Selected", true}, {"Mail", "zwei@example.net"}}});
+            MailerProgram::chooseHtml(p.dir.file("m.eml"));
+            TMailerForm *w = MailerProgram::open();
+            QCOMPARE(child<QCheckBox>(w, "TrackingCheckBox")->isChecked(), tracked);
+            QCOMPARE(child<QCheckBox>(w, "TrackingCheckBox")->isEnabled(), tracked);
+            QCOMPARE(MainState().StatsUrl.isEmpty(), !tracked);
+            QVERIFY(p.table().first());
+            QString error;
+            QVERIFY2(w->BuildHtmlMail(&error), qPrintable(error));
+            READ_BACK(mail, FileBytes(w->SendTempFolder + "/Sending.eml"));
+            QCOMPARE(mail.part("text/html").value("text").toString().contains("stats.example.com"), tracked);
+            w->AbortBitBtnClick();
+        }
+    }
+
     void previewMessage()
     {
         MailerProgram p;
@@ -666,6 +706,16 @@ private slots:
         child<QListWidget>(w, "VariablesListBox")->setCurrentRow(0);
         child<QToolButton>(w, "VariableSpeedButton")->click();
         QCOMPARE(w->bodyLines(), QStringList{"$MAIL"});
+        // Every caption of the shipped fields is seen whole, without scrolling.
+        QListWidget *box = child<QListWidget>(w, "VariablesListBox");
+        QVERIFY(QTest::qWaitForWindowExposed(w));
+        for (int i = 0; i < box->count(); ++i) {
+            const QString caption = box->item(i)->text();
+            const int needed = box->fontMetrics().horizontalAdvance(caption) +
+                               2 * box->style()->pixelMetric(QStyle::PM_FocusFrameHMargin);
+            QVERIFY2(needed <= box->viewport()->width(),
+                     qPrintable(QStringLiteral("%1: %2 > %3").arg(caption).arg(needed).arg(box->viewport()->width())));
+        }
         w->AbortBitBtnClick();
     }
 

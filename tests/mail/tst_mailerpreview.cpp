@@ -273,6 +273,19 @@ private slots:
         QCOMPARE(boxes.take().kind, MsgKind::Error);
         QCOMPARE(w->HtmlMailPath, current);
         QVERIFY(first != current);
+
+        // A mail saved by a text editor with a byte-order mark would go out without
+        // its fields: it is refused when opened.
+        r.p.dir.write("bom.eml", "\xEF\xBB\xBFSubject: Neu\r\nContent-Type: text/html\r\n\r\n<p>x</p>\r\n");
+        files.answer(r.p.dir.file("bom.eml"));
+        child<QPushButton>(w, "OpenButton")->click();
+        const auto box = boxes.take();
+        QCOMPARE(box.kind, MsgKind::Error);
+        QCOMPARE(box.text, "Die Datei " + r.p.dir.file("bom.eml") +
+                               " kann nicht als E-Mail gelesen werden!\nDie Datei beginnt mit einer "
+                               "Byte-Order-Markierung (BOM). Speichern Sie sie ohne BOM.");
+        QCOMPARE(w->HtmlMailPath, current);
+        QCOMPARE(child<QLineEdit>(w, "SubjectEdit")->text(), QStringLiteral("Aus Outlook"));
     }
 
     void aLargeMailIsFlaggedWhenOpened()

@@ -80,6 +80,40 @@ private slots:
         QCOMPARE(error, "Die Datei " + MailTestData("fehlt.eml") + " kann nicht geöffnet werden!");
     }
 
+    void unreadableFilesRefused_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("error"); // empty: the file is a mail
+        const QByteArray mail = "Subject: Hallo\r\nContent-Type: text/html; charset=utf-8\r\n\r\n<p>x</p>\r\n";
+        const QString bom = "Die Datei beginnt mit einer Byte-Order-Markierung (BOM). Speichern Sie sie ohne BOM.";
+        const QString noMail = "Die Datei enthält keine E-Mail!";
+        const QString noHeaders = "Die Kopfzeilen der Datei sind nicht lesbar: sie enthält keine E-Mail!";
+        QTest::newRow("mail") << mail << QString();
+        QTest::newRow("mail after a mailbox line")
+            << "From versand@example.com Mon Jan  1 10:00:00 2024\r\n" + mail << QString();
+        QTest::newRow("UTF-8 byte-order mark") << "\xEF\xBB\xBF" + mail << bom;
+        QTest::newRow("UTF-16 byte-order mark")
+            << QByteArray("\xFF\xFE") + QByteArray(reinterpret_cast<const char *>(u"Subject: x\r\n\r\nx"), 26) << bom;
+        QTest::newRow("field name beyond ASCII") << QByteArray("Betr\xC3\xA4"
+                                                               "ff: x\r\nSubject: Hallo\r\n\r\nText\r\n")
+                                                 << noHeaders;
+        QTest::newRow("HTML page") << QByteArray("<html><body><p>Hallo</p></body></html>\r\n") << noMail;
+        QTest::newRow("plain text") << QByteArray("Hallo Welt\r\nZweite Zeile\r\n") << noMail;
+        QTest::newRow("blank in a field name") << QByteArray("Sub ject: x\r\n\r\nText\r\n") << noMail;
+        QTest::newRow("empty") << QByteArray() << noMail;
+    }
+    void unreadableFilesRefused()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, error);
+        MailMessage m;
+        QString problem;
+        QCOMPARE(m.loadBytes(bytes, &problem), error.isEmpty());
+        QCOMPARE(problem, error);
+        if (error.isEmpty())
+            QCOMPARE(m.subject(), "Hallo");
+    }
+
     void untouchedMessageWrittenAsLoaded()
     {
         const QByteArray original = FileBytes(MailTestData("related.eml"));

@@ -159,6 +159,56 @@ private slots:
         QCOMPARE(Personalizer::personalizeHtml("$ANREDE, $NAME", v), "Sehr geehrter Herr Muster, Muster");
         QCOMPARE(Personalizer::personalizeHtml("<b>$NAME</b> $NAME $NAME $name $SPALTE3", v),
                  "<b>Muster</b> Muster Muster $name drei");
+        QCOMPARE(Personalizer::personalizeHtmlMarkup("<b>$ANREDE</b> $NAME $name $SPALTE3", v),
+                 "<b>Sehr geehrter Herr Muster</b> Muster $name drei");
+    }
+
+    void htmlValuesGoInAsText_data()
+    {
+        QTest::addColumn<QString>("html");
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("text") << "<p>$NAME</p>"
+                              << "<a href=\"https://evil.example/\">hier</a> & Co"
+                              << "<p>&lt;a href=&quot;https://evil.example/&quot;&gt;hier&lt;/a&gt; &amp; Co</p>";
+        QTest::newRow("quoted attribute") << "<img alt=\"$NAME\" src=x>"
+                                          << "x\" onerror=\"alert(1)"
+                                          << "<img alt=\"x&quot; onerror=&quot;alert(1)\" src=x>";
+        QTest::newRow("single-quoted attribute") << "<img alt='$NAME'>"
+                                                 << "O'Neil"
+                                                 << "<img alt='O&#39;Neil'>";
+        QTest::newRow("unquoted attribute") << "<td title=$NAME>"
+                                            << "a onclick=b"
+                                            << "<td title=a&#32;onclick&#61;b>";
+        QTest::newRow("in a tag") << "<div $NAME>"
+                                  << "onload=alert(1)"
+                                  << "<div onload&#61;alert(1)>";
+        QTest::newRow("in a comment") << "<!-- $NAME -->x"
+                                      << "--><script>"
+                                      << "<!-- --&gt;&lt;script&gt; -->x";
+        QTest::newRow("in a link")
+            << "<a href=\"https://shop.example/?n=$NAME&amp;x=1\">$NAME</a>"
+            << "A&B <x>"
+            << "<a href=\"https://shop.example/?n=A%26B%20%3Cx%3E&amp;x=1\">A&amp;B &lt;x&gt;</a>";
+        QTest::newRow("link begun by a value") << "<A HREF='$NAME'>x</A>"
+                                               << "javascript:alert(1)"
+                                               << "<A HREF='javascript%3Aalert%281%29'>x</A>";
+        QTest::newRow("link after other attributes") << "<a class=\"k\" title='t>' href=$NAME>"
+                                                     << "https://evil.example/"
+                                                     << "<a class=\"k\" title='t>' href=https%3A%2F%2Fevil.example%2F>";
+        QTest::newRow("text after a tag and a quote") << "<b class=\"x\">\"$NAME\"</b>"
+                                                      << "a<b"
+                                                      << "<b class=\"x\">\"a&lt;b\"</b>";
+    }
+    void htmlValuesGoInAsText()
+    {
+        QFETCH(QString, html);
+        QFETCH(QString, value);
+        vt::PlaceholderValues v;
+        v.fixed.insert("$NAME", value);
+        QTEST(Personalizer::personalizeHtmlMarkup(html, v), "expected");
+        // The subject and the text part take the value as it is.
+        QCOMPARE(Personalizer::personalizeHtml("$NAME", v), value);
     }
 
     void salutationTableFollowsItsFile()

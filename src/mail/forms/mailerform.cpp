@@ -28,6 +28,8 @@
 #include <QCloseEvent>
 #include <QFile>
 #include <QFileInfo>
+#include <QListWidget>
+#include <QScrollBar>
 #include <QShowEvent>
 #include <QTextBlock>
 
@@ -271,6 +273,12 @@ void TMailerForm::FormActivate()
     }
     ui->VariablesListBox->clear();
     ui->VariablesListBox->addItems(PlaceholderListLines(st.FieldDefinitions));
+    {
+        // Wide enough for the captions as fields are usually named; a longer one scrolls.
+        QListWidget *box = ui->VariablesListBox;
+        const int captions = qMin(box->sizeHintForColumn(0), box->fontMetrics().averageCharWidth() * 48);
+        box->setMinimumWidth(captions + 2 * box->frameWidth() + box->verticalScrollBar()->sizeHint().width());
+    }
     if (MailMode == 1) {
         ui->TextBitbtn->hide();
     } else {
