@@ -108,9 +108,8 @@ QString withMetaCharset(const QString &html, const QString &charset)
     const QLatin1StringView tag("<meta");
     QString out;
     qsizetype copied = 0;
-    for (qsizetype at = html.indexOf(tag, 0, Qt::CaseInsensitive); at >= 0;
-         at = html.indexOf(tag, at + 1, Qt::CaseInsensitive)) {
-        if (at < copied)
+    for (qsizetype at = html.indexOf(QLatin1Char('<')); at >= 0; at = html.indexOf(QLatin1Char('<'), at + 1)) {
+        if (at < copied || !QStringView(html).mid(at, tag.size()).startsWith(tag, Qt::CaseInsensitive))
             continue;
         const QRegularExpressionMatch m =
             meta.match(html, at, QRegularExpression::NormalMatch, QRegularExpression::AnchorAtOffsetMatchOption);
