@@ -95,13 +95,27 @@ qsizetype indexOfAsciiNoCase(const QString &text, const QString &needle)
     return -1;
 }
 
+// text.indexOf(placeholder, from), hopping from "$" to "$": a template holds few,
+// and the search for one character is far quicker than the search for a word.
+qsizetype indexOfPlaceholder(const QString &text, const QString &placeholder, qsizetype from)
+{
+    for (qsizetype at = QStringView(text).indexOf(placeholder.front(), from); at >= 0;
+         at = QStringView(text).indexOf(placeholder.front(), at + 1))
+        if (QStringView(text).mid(at, placeholder.size()) == placeholder)
+            return at;
+    return -1;
+}
+
 QString replaceColumns(QString text, const PlaceholderValues &v)
 {
     if (!text.contains(kSpalte))
         return text;
     // Counting down replaces "$SPALTE12" before "$SPALTE1" could take its first characters.
-    for (const auto &[n, value] : v.columns)
-        text.replace(kSpalte + QString::number(n), value);
+    for (const auto &[n, value] : v.columns) {
+        const QString placeholder = kSpalte + QString::number(n);
+        if (indexOfPlaceholder(text, placeholder, 0) >= 0)
+            text.replace(placeholder, value);
+    }
     return text;
 }
 
@@ -122,18 +136,6 @@ QString findField(const QStringList &fields, const QString &name)
         if (f.compare(name, Qt::CaseInsensitive) == 0)
             return f;
     return {};
-}
-
-// html.indexOf(placeholder, from), hopping from "$" to "$": a template holds few,
-// and the search for one character is far quicker than the search for a word.
-qsizetype indexOfPlaceholder(const QString &html, const QString &placeholder, qsizetype from)
-{
-    const QStringView text(html);
-    for (qsizetype at = text.indexOf(placeholder.front(), from); at >= 0;
-         at = text.indexOf(placeholder.front(), at + 1))
-        if (text.mid(at, placeholder.size()) == placeholder)
-            return at;
-    return -1;
 }
 
 bool isHtmlBlank(QChar c)
@@ -490,7 +492,8 @@ QString Personalizer::personalizeHtml(const QString &text, const PlaceholderValu
         return text;
     QString out = text;
     for (const QString &ph : kHtmlOrder)
-        out.replace(ph, v.fixed.value(ph));
+        if (indexOfPlaceholder(out, ph, 0) >= 0)
+            out.replace(ph, v.fixed.value(ph));
     return replaceColumns(out, v);
 }
 
