@@ -595,6 +595,22 @@ qint64 AddressTable::updateWhere(const Filter &where, const FieldValues &values)
     const qint64 changes = m_records.updateWhere(where, values, &changed);
     if (changes < 0 || values.isEmpty())
         return changes;
+    bulkWritten(changed);
+    return changes;
+}
+
+qint64 AddressTable::updateIds(const std::vector<qint64> &ids, const FieldValues &values)
+{
+    QList<bool> changed;
+    const qint64 changes = m_records.updateKeys(ids, values, &changed);
+    if (changes < 0 || values.isEmpty())
+        return changes;
+    bulkWritten(changed);
+    return changes;
+}
+
+void AddressTable::bulkWritten(const QList<bool> &changed)
+{
     if (touchesRowSet(changed) && m_rowsValid) {
         const qint64 current = currentId();
         invalidateRows();
@@ -604,7 +620,6 @@ qint64 AddressTable::updateWhere(const Filter &where, const FieldValues &values)
     m_rows.dropPages();
     notifyRowsReset();
     notifyChanged();
-    return changes;
 }
 
 qint64 AddressTable::deleteWhere(const Filter &where)
@@ -614,8 +629,30 @@ qint64 AddressTable::deleteWhere(const Filter &where)
     if (m_state == State::Edit || m_state == State::Insert)
         cancel();
     const qint64 changes = m_records.deleteWhere(where);
-    if (changes < 0)
+    if (changes >= 0)
+        bulkDeleted();
+    return changes;
+}
+
+qint64 AddressTable::deleteIds(const std::vector<qint64> &ids)
+{
+    if (!checkOpen())
         return -1;
+    if (m_state == State::Edit || m_state == State::Insert)
+        cancel();
+    const qint64 changes = m_records.deleteKeys(ids);
+    if (changes >= 0)
+        bulkDeleted();
+    return changes;
+}
+
+bool AddressTable::duplicates(int field, const QString &indexName, std::vector<RecordStatements::DuplicateRow> *out)
+{
+    return m_records.duplicates(field, indexName, out);
+}
+
+void AddressTable::bulkDeleted()
+{
     const qint64 current = currentId();
     const qint64 oldRow = m_row;
     invalidateRows();
@@ -624,7 +661,6 @@ qint64 AddressTable::deleteWhere(const Filter &where)
     m_bof = m_eof = m_rows.isEmpty();
     notifyRowsReset();
     notifyChanged();
-    return changes;
 }
 
 // ---------------------------------------------------------------------------

@@ -157,6 +157,13 @@ public:
     // changed, -1 on failure (then nothing changed).
     qint64 updateWhere(const Filter &where, const FieldValues &values);
     qint64 deleteWhere(const Filter &where);
+    // The same for the records with these IDs, in one transaction.
+    qint64 updateIds(const std::vector<qint64> &ids, const FieldValues &values);
+    qint64 deleteIds(const std::vector<qint64> &ids);
+    // The records whose value of the field another record holds as well (text
+    // compared trimmed and without regard to case, blanks never), grouped by
+    // value, each group in the index's order; false on failure.
+    bool duplicates(int field, const QString &indexName, std::vector<RecordStatements::DuplicateRow> *out);
 
     // Transactions nest: only the outermost commits to the file; an inner one
     // that is rolled back undoes only its own part. Use TableTransaction.
@@ -216,6 +223,9 @@ private:
     QString textOf(int field, const QVariant &stored) const;
     QVariant currentStored(int field);
     bool touchesRowSet(const QList<bool> &changed) const;
+    // Rows, pages and views after a set-based update or deletion.
+    void bulkWritten(const QList<bool> &changed);
+    void bulkDeleted();
     // Rows, pages and views after record id was written; the cursor stays on stayOn.
     void recordWritten(qint64 id, qint64 stayOn, bool reload);
     bool checkBrowse();

@@ -20,6 +20,7 @@ struct FilterNode
     bool prefix = false;
     QVariant natural; // value in its natural form (equals())
     bool isNatural = false;
+    bool contains = false; // literal anywhere in the text form (contains())
 };
 
 namespace {
@@ -303,6 +304,8 @@ struct FilterCompiler
         FieldDef f = fields.at(fi);
         f.size = 0;
         const QString col = columnRef(fi);
+        if (n.contains)
+            return containsCondition(f, col, n.literal);
         // The start of a value is matched on its text form, whatever the type.
         if (!n.isNatural && n.prefix && (n.op == CompareOp::Equal || n.op == CompareOp::NotEqual))
             return prefixCondition(f, fi, col, n.op == CompareOp::NotEqual, n.literal);
@@ -334,6 +337,27 @@ struct FilterCompiler
         case CompareOp::GreaterEqual: return col + QStringLiteral(" >= ?");
         }
         return {};
+    }
+
+    QString containsCondition(const FieldDef &f, const QString &col, const QString &literal)
+    {
+        if (literal.isEmpty())
+            return QStringLiteral("0");
+        const QString folded = FoldCase(literal);
+        if (f.type == FieldType::Boolean) {
+            // Two possible texts: decided here once instead of for every record.
+            const bool inTrue = QStringLiteral("true").contains(folded);
+            const bool inFalse = QStringLiteral("false").contains(folded);
+            if (inTrue && inFalse)
+                return col + QStringLiteral(" IS NOT NULL");
+            if (inTrue)
+                return col + QStringLiteral(" <> 0");
+            if (inFalse)
+                return col + QStringLiteral(" = 0");
+            return QStringLiteral("0");
+        }
+        out.params.append(folded);
+        return QStringLiteral("vt_textcontains(%1, %2, ?)").arg(col).arg(int(f.type));
     }
 
     // A long run as a balanced tree of pairs: SQLite's expressions may nest only
@@ -382,6 +406,15 @@ Filter Filter::equals(const QString &field, const QVariant &value)
     n->field = field;
     n->natural = value;
     n->isNatural = true;
+    return FilterCompiler::single(n);
+}
+
+Filter Filter::contains(const QString &field, const QString &text)
+{
+    auto n = std::make_shared<FilterNode>();
+    n->field = field;
+    n->literal = text;
+    n->contains = true;
     return FilterCompiler::single(n);
 }
 

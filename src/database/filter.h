@@ -51,6 +51,9 @@ public:
     static Filter compare(const QString &field, CompareOp op, const QString &value, bool prefix = false);
     // field = value, the value in its natural form (a blank value matches blanks).
     static Filter equals(const QString &field, const QVariant &value);
+    // Whether the field's text form holds the text anywhere, without regard to
+    // case (booleans read "True" and "False"); an empty text matches nothing.
+    static Filter contains(const QString &field, const QString &text);
 
     Filter operator&&(const Filter &other) const;
     Filter operator||(const Filter &other) const;

@@ -231,6 +231,13 @@ bool RecordStatements::loadIds(const Filter &where, const QString &indexName, st
     QString orderBy;
     if (!m_store.compile(where, indexName, &src, &cf, &orderBy))
         return false;
+    if (src.main && src.flags && filtersOnFlagsAlone(where)) {
+        if (!loadIdsInTwoSteps(where, indexName, out, reserve))
+            return false;
+        if (fields)
+            *fields = cf.fields;
+        return true;
+    }
     Stmt s = m_store.prepare(
         QStringLiteral("SELECT %1 FROM %2 WHERE %3 ORDER BY %4").arg(src.key, src.from, cf.where, orderBy));
     if (!s)
@@ -246,6 +253,54 @@ bool RecordStatements::loadIds(const Filter &where, const QString &indexName, st
     if (fields)
         *fields = cf.fields;
     return true;
+}
+
+bool RecordStatements::filtersOnFlagsAlone(const Filter &where)
+{
+    const TableSchema &schema = m_store.schema();
+    QList<int> filterFields;
+    if (!schema.hasFlags() || where.isEmpty() || !m_store.checkFilter(where, &filterFields))
+        return false;
+    return std::all_of(filterFields.begin(), filterFields.end(), [&](int f) {
+        return f == schema.keyField() || schema.fields().at(f).type == FieldType::Boolean;
+    });
+}
+
+bool RecordStatements::loadIdsInTwoSteps(const Filter &where, const QString &indexName, std::vector<qint64> *out,
+                                         size_t reserve)
+{
+    // A filter on the marks in the order of an index of the main part: joining
+    // both parts would look up the marks of every record along the index. The
+    // keys that pass are read from the narrow part first; the index's order
+    // then keeps those.
+    std::vector<qint64> passing;
+    TableSource src;
+    CompiledFilter cf;
+    if (!m_store.compile(where, QString(), &src, &cf, nullptr))
+        return false;
+    Stmt s = m_store.prepare(QStringLiteral("SELECT %1 FROM %2 WHERE %3 ORDER BY %1").arg(src.key, src.from, cf.where));
+    if (!s)
+        return false;
+    s.bindAll(cf.params);
+    int rc;
+    while ((rc = s.step()) == SQLITE_ROW)
+        passing.push_back(s.int64At(0));
+    if (rc != SQLITE_DONE)
+        return m_store.failSql(QStringLiteral("Lesefehler"));
+    QString orderBy;
+    if (!m_store.compile({}, indexName, &src, &cf, &orderBy))
+        return false;
+    Stmt order = m_store.prepare(QStringLiteral("SELECT %1 FROM %2 ORDER BY %3").arg(src.key, src.from, orderBy));
+    if (!order)
+        return false;
+    out->clear();
+    out->reserve(std::max(reserve, passing.size()));
+    while ((rc = order.step()) == SQLITE_ROW) {
+        const qint64 id = order.int64At(0);
+        if (std::binary_search(passing.begin(), passing.end(), id))
+            out->push_back(id);
+    }
+    return rc == SQLITE_DONE || m_store.failSql(QStringLiteral("Lesefehler"));
 }
 
 bool RecordStatements::scan(const Filter &where, const QString &indexName, const QList<int> &fields,
@@ -279,36 +334,41 @@ bool RecordStatements::scan(const Filter &where, const QString &indexName, const
     return rc == SQLITE_DONE || m_store.failSql(QStringLiteral("Lesefehler"));
 }
 
-qint64 RecordStatements::updateWhere(const Filter &where, const FieldValues &values, QList<bool> *changed)
+bool RecordStatements::assignments(const FieldValues &values, Assignments *out, QList<bool> *changed)
 {
     if (!m_store.checkOpen())
-        return -1;
+        return false;
     const TableSchema &schema = m_store.schema();
-    QStringList mainSets, flagSets;
-    QList<QVariant> mainValues, flagValues;
     *changed = QList<bool>(schema.fieldCount(), false);
     for (const auto &[name, value] : values) {
         QVariant stored;
         const int f = writableField(name, value, &stored);
         if (f < 0)
-            return -1;
+            return false;
         const FieldDef &def = schema.fields().at(f);
-        if (def.required && isBlankValue(stored)) {
-            m_store.fail(QStringLiteral("Feld \"%1\" muss einen Wert haben.").arg(def.name));
-            return -1;
-        }
+        if (def.required && isBlankValue(stored))
+            return m_store.fail(QStringLiteral("Feld \"%1\" muss einen Wert haben.").arg(def.name));
         (*changed)[f] = true;
         const QString set = quotedName(def.name) + QStringLiteral(" = ?");
         if (def.type == FieldType::Boolean) {
-            flagSets.append(set);
-            flagValues.append(stored);
+            out->flagSets.append(set);
+            out->flagValues.append(stored);
         } else {
-            mainSets.append(set);
-            mainValues.append(stored);
+            out->mainSets.append(set);
+            out->mainValues.append(stored);
         }
     }
+    return true;
+}
+
+qint64 RecordStatements::updateWhere(const Filter &where, const FieldValues &values, QList<bool> *changed)
+{
+    Assignments a;
+    if (!assignments(values, &a, changed))
+        return -1;
     if (values.isEmpty())
         return count(where);
+    const TableSchema &schema = m_store.schema();
     qint64 changes = 0;
     const QString what = QStringLiteral("Fehler beim Ändern");
     const bool ok = writeWhere(where, what, [&](const TableSource &src, const CompiledFilter &cf) {
@@ -339,8 +399,8 @@ qint64 RecordStatements::updateWhere(const Filter &where, const FieldValues &val
         };
         const bool mainOnly = src.main && !src.flags;
         const bool flagsOnly = src.flags && !src.main;
-        return run(kMainTable, QStringLiteral("a"), schema.keyColumn(), mainSets, mainValues, mainOnly) &&
-               run(kFlagTable, QStringLiteral("f"), kFlagKey, flagSets, flagValues, flagsOnly);
+        return run(kMainTable, QStringLiteral("a"), schema.keyColumn(), a.mainSets, a.mainValues, mainOnly) &&
+               run(kFlagTable, QStringLiteral("f"), kFlagKey, a.flagSets, a.flagValues, flagsOnly);
     });
     return ok ? changes : -1;
 }
@@ -351,11 +411,10 @@ qint64 RecordStatements::deleteWhere(const Filter &where)
     qint64 changes = 0;
     const QString what = QStringLiteral("Fehler beim Löschen");
     const bool ok = writeWhere(where, what, [&](const TableSource &src, const CompiledFilter &cf) {
-        auto run = [&](const QString &sql, const QList<QVariant> &params, bool counts) {
+        auto run = [&](const QString &sql, bool counts) {
             Stmt s = m_store.prepare(sql);
             if (!s)
                 return false;
-            s.bindAll(params);
             if (s.step() != SQLITE_DONE)
                 return m_store.failSql(what);
             if (counts)
@@ -363,21 +422,137 @@ qint64 RecordStatements::deleteWhere(const Filter &where)
             return true;
         };
         if (cf.where == QLatin1String("1"))
-            return run(QStringLiteral("DELETE FROM %1").arg(kMainTable), {}, true) &&
-                   (!schema.hasFlags() || run(QStringLiteral("DELETE FROM %1").arg(kFlagTable), {}, false));
+            return run(QStringLiteral("DELETE FROM %1").arg(kMainTable), true) &&
+                   (!schema.hasFlags() || run(QStringLiteral("DELETE FROM %1").arg(kFlagTable), false));
         // The keys first, then both parts by key: deleting one part must not
         // change which records the filter finds in the other.
-        const QString byKey = QStringLiteral("DELETE FROM %1 WHERE %2 IN (SELECT id FROM temp.vt_delete)");
-        return m_store.exec(QStringLiteral("CREATE TEMP TABLE IF NOT EXISTS vt_delete (id INTEGER PRIMARY KEY)")) &&
-               m_store.exec(QStringLiteral("DELETE FROM temp.vt_delete")) &&
-               run(QStringLiteral("INSERT INTO temp.vt_delete SELECT %1 FROM %2 WHERE %3")
-                       .arg(src.key, src.from, cf.where),
-                   cf.params, false) &&
-               run(byKey.arg(kMainTable, schema.keyColumn()), {}, true) &&
-               (!schema.hasFlags() || run(byKey.arg(kFlagTable, kFlagKey), {}, false)) &&
-               m_store.exec(QStringLiteral("DELETE FROM temp.vt_delete"));
+        if (!loadKeys({}))
+            return false;
+        Stmt s = m_store.prepare(
+            QStringLiteral("INSERT INTO temp.vt_keys SELECT %1 FROM %2 WHERE %3").arg(src.key, src.from, cf.where));
+        if (!s)
+            return false;
+        s.bindAll(cf.params);
+        if (s.step() != SQLITE_DONE)
+            return m_store.failSql(what);
+        return deleteLoadedKeys(what, &changes);
     });
     return ok ? changes : -1;
+}
+
+bool RecordStatements::loadKeys(const std::vector<qint64> &keys)
+{
+    if (!m_store.exec(QStringLiteral("CREATE TEMP TABLE IF NOT EXISTS vt_keys (id INTEGER PRIMARY KEY)")) ||
+        !m_store.exec(QStringLiteral("DELETE FROM temp.vt_keys")))
+        return false;
+    Stmt s = m_store.prepare(QStringLiteral("INSERT OR IGNORE INTO temp.vt_keys VALUES (?)"));
+    if (!s)
+        return false;
+    for (const qint64 k : keys) {
+        s.bind(1, k);
+        if (s.step() != SQLITE_DONE)
+            return m_store.failSql(QStringLiteral("Schreibfehler"));
+        sqlite3_reset(s.get());
+    }
+    return true;
+}
+
+bool RecordStatements::deleteLoadedKeys(const QString &what, qint64 *changes)
+{
+    const TableSchema &schema = m_store.schema();
+    const QString byKey = QStringLiteral("DELETE FROM %1 WHERE %2 IN (SELECT id FROM temp.vt_keys)");
+    auto run = [&](const QString &sql, bool counts) {
+        Stmt s = m_store.prepare(sql);
+        if (!s)
+            return false;
+        if (s.step() != SQLITE_DONE)
+            return m_store.failSql(what);
+        if (counts)
+            *changes = sqlite3_changes64(m_store.handle());
+        return true;
+    };
+    return run(byKey.arg(kMainTable, schema.keyColumn()), true) &&
+           (!schema.hasFlags() || run(byKey.arg(kFlagTable, kFlagKey), false)) &&
+           m_store.exec(QStringLiteral("DELETE FROM temp.vt_keys"));
+}
+
+qint64 RecordStatements::updateKeys(const std::vector<qint64> &keys, const FieldValues &values, QList<bool> *changed)
+{
+    Assignments a;
+    if (!assignments(values, &a, changed))
+        return -1;
+    const TableSchema &schema = m_store.schema();
+    const QString what = QStringLiteral("Fehler beim Ändern");
+    TableTransaction tx(m_store);
+    if (!tx.isOpen() || !loadKeys(keys))
+        return -1;
+    qint64 changes = 0;
+    auto run = [&](const QString &table, const QString &key, const QStringList &sets, const QList<QVariant> &v) {
+        if (sets.isEmpty())
+            return true;
+        Stmt s = m_store.prepare(QStringLiteral("UPDATE %1 SET %2 WHERE %3 IN (SELECT id FROM temp.vt_keys)")
+                                     .arg(table, sets.join(QStringLiteral(", ")), key));
+        if (!s)
+            return false;
+        s.bindAll(v);
+        if (s.step() != SQLITE_DONE)
+            return m_store.failSql(what);
+        changes = std::max<qint64>(changes, sqlite3_changes64(m_store.handle()));
+        return true;
+    };
+    if (!run(kMainTable, schema.keyColumn(), a.mainSets, a.mainValues) ||
+        !run(kFlagTable, kFlagKey, a.flagSets, a.flagValues) ||
+        !m_store.exec(QStringLiteral("DELETE FROM temp.vt_keys")))
+        return -1;
+    if (!tx.commit()) {
+        m_store.failSql(what);
+        return -1;
+    }
+    return changes;
+}
+
+qint64 RecordStatements::deleteKeys(const std::vector<qint64> &keys)
+{
+    const QString what = QStringLiteral("Fehler beim Löschen");
+    TableTransaction tx(m_store);
+    qint64 changes = 0;
+    if (!tx.isOpen() || !loadKeys(keys) || !deleteLoadedKeys(what, &changes))
+        return -1;
+    if (!tx.commit()) {
+        m_store.failSql(what);
+        return -1;
+    }
+    return changes;
+}
+
+bool RecordStatements::duplicates(int field, const QString &indexName, std::vector<DuplicateRow> *out)
+{
+    out->clear();
+    const TableSchema &schema = m_store.schema();
+    if (!m_store.checkOpen())
+        return false;
+    if (field < 0 || field >= schema.fieldCount())
+        return m_store.fail(QStringLiteral("Das Feld gibt es in der Tabelle nicht."));
+    TableSource src;
+    CompiledFilter cf;
+    QString orderBy;
+    if (!m_store.compile({}, indexName, &src, &cf, &orderBy, {field}))
+        return false;
+    // One sort by value and order gives each record its place in its group and
+    // the group's size; blank values form no group.
+    const QString key =
+        QStringLiteral("vt_dupkey(%1, %2)").arg(schema.columnRef(field, src)).arg(int(schema.fields().at(field).type));
+    Stmt s = m_store.prepare(
+        QStringLiteral("SELECT id, rn, n FROM (SELECT %1 AS id, row_number() OVER w AS rn, count(*) OVER "
+                       "(w ROWS BETWEEN UNBOUNDED PRECEDING AND UNBOUNDED FOLLOWING) AS n FROM %2 WHERE %3 IS NOT NULL "
+                       "WINDOW w AS (PARTITION BY %3 ORDER BY %4)) WHERE n > 1")
+            .arg(src.key, src.from, key, orderBy));
+    if (!s)
+        return false;
+    int rc;
+    while ((rc = s.step()) == SQLITE_ROW)
+        out->push_back({s.int64At(0), s.int64At(1), s.int64At(2)});
+    return rc == SQLITE_DONE || m_store.failSql(QStringLiteral("Lesefehler"));
 }
 
 bool RecordStatements::writeWhere(const Filter &where, const QString &what,

@@ -56,8 +56,40 @@ public:
     // changed gets the fields written.
     qint64 updateWhere(const Filter &where, const FieldValues &values, QList<bool> *changed);
     qint64 deleteWhere(const Filter &where);
+    // The same for the records with these keys (keys without a record are passed over).
+    qint64 updateKeys(const std::vector<qint64> &keys, const FieldValues &values, QList<bool> *changed);
+    qint64 deleteKeys(const std::vector<qint64> &keys);
+
+    // The records of the field's doubled values, each value compared as
+    // vt_dupkey (sqlitefunctions.h) makes it: for every record of a value that
+    // more than one record holds, its key, its place among them in the index's
+    // order (from 1) and their number. Grouped by value, in that order.
+    struct DuplicateRow
+    {
+        qint64 id;
+        qint64 rank;
+        qint64 groupSize;
+    };
+    bool duplicates(int field, const QString &indexName, std::vector<DuplicateRow> *out);
 
 private:
+    // The SET lists of an update of both parts; false (and lastError) when a
+    // value cannot be written.
+    struct Assignments
+    {
+        QStringList mainSets, flagSets;
+        QList<QVariant> mainValues, flagValues;
+    };
+    bool assignments(const FieldValues &values, Assignments *out, QList<bool> *changed);
+    // Whether the filter reads the flag part alone; then loadIds can take the
+    // keys from it and the order from the main part's index apart.
+    bool filtersOnFlagsAlone(const Filter &where);
+    bool loadIdsInTwoSteps(const Filter &where, const QString &indexName, std::vector<qint64> *out, size_t reserve);
+    // Inside a transaction: the keys to work on into temp.vt_keys, and the
+    // deletion of those records from both parts.
+    bool loadKeys(const std::vector<qint64> &keys);
+    bool deleteLoadedKeys(const QString &what, qint64 *changes);
+
     // Compiles the filter and runs the statements in one transaction; what
     // words a failed commit.
     bool writeWhere(const Filter &where, const QString &what,

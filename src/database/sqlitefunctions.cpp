@@ -4,7 +4,10 @@
 
 #include <QChar>
 #include <algorithm>
+#include <cstdio>
+#include <cstring>
 #include <sqlite3.h>
+#include <string>
 
 namespace vt {
 
@@ -73,6 +76,120 @@ void textStarts(sqlite3_context *ctx, int, sqlite3_value **argv)
     sqlite3_result_int(ctx, FoldCase(StoredToText(f, stored)).startsWith(prefix) ? 1 : 0);
 }
 
+// The folded code points of a text.
+void foldInto(const unsigned char *s, int n, std::u32string &out)
+{
+    out.clear();
+    for (int i = 0; i < n;)
+        out.push_back(fold(s[i] < 0x80 ? char32_t(s[i++]) : nextCodePoint(s, n, i)));
+}
+
+void appendUtf8(std::string &out, char32_t cp)
+{
+    if (cp < 0x80) {
+        out.push_back(char(cp));
+    } else if (cp < 0x800) {
+        out.push_back(char(0xC0 | (cp >> 6)));
+        out.push_back(char(0x80 | (cp & 0x3F)));
+    } else if (cp < 0x10000) {
+        out.push_back(char(0xE0 | (cp >> 12)));
+        out.push_back(char(0x80 | ((cp >> 6) & 0x3F)));
+        out.push_back(char(0x80 | (cp & 0x3F)));
+    } else {
+        out.push_back(char(0xF0 | (cp >> 18)));
+        out.push_back(char(0x80 | ((cp >> 12) & 0x3F)));
+        out.push_back(char(0x80 | ((cp >> 6) & 0x3F)));
+        out.push_back(char(0x80 | (cp & 0x3F)));
+    }
+}
+
+QVariant storedArgument(sqlite3_value *v)
+{
+    switch (sqlite3_value_type(v)) {
+    case SQLITE_INTEGER: return qint64(sqlite3_value_int64(v));
+    case SQLITE_FLOAT: return sqlite3_value_double(v);
+    case SQLITE_NULL: return {};
+    default: return QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_value_text(v)), sqlite3_value_bytes(v));
+    }
+}
+
+void textContains(sqlite3_context *ctx, int, sqlite3_value **argv)
+{
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL) {
+        sqlite3_result_int(ctx, 0);
+        return;
+    }
+    // The search text is the same for every row of a statement: decoded once.
+    auto *needle = static_cast<std::u32string *>(sqlite3_get_auxdata(ctx, 2));
+    if (!needle) {
+        needle = new std::u32string;
+        foldInto(sqlite3_value_text(argv[2]), sqlite3_value_bytes(argv[2]), *needle);
+        sqlite3_set_auxdata(ctx, 2, needle, [](void *p) { delete static_cast<std::u32string *>(p); });
+        needle = static_cast<std::u32string *>(sqlite3_get_auxdata(ctx, 2));
+        if (!needle) {
+            sqlite3_result_error_nomem(ctx);
+            return;
+        }
+    }
+    const auto type = static_cast<FieldType>(sqlite3_value_int(argv[1]));
+    thread_local std::u32string hay;
+    if (IsTextType(type) || type == FieldType::Time || sqlite3_value_type(argv[0]) == SQLITE_TEXT) {
+        if (type == FieldType::Date) {
+            FieldDef f;
+            f.type = type;
+            const QByteArray text = FoldCase(StoredToText(f, storedArgument(argv[0]))).toUtf8();
+            foldInto(reinterpret_cast<const unsigned char *>(text.constData()), int(text.size()), hay);
+        } else {
+            foldInto(sqlite3_value_text(argv[0]), sqlite3_value_bytes(argv[0]), hay);
+        }
+    } else if (type == FieldType::Integer || type == FieldType::AutoInc || type == FieldType::Boolean) {
+        const qint64 v = sqlite3_value_int64(argv[0]);
+        const char *text = type != FieldType::Boolean ? nullptr : v != 0 ? "true" : "false";
+        char digits[24];
+        if (!text) {
+            std::snprintf(digits, sizeof digits, "%lld", static_cast<long long>(v));
+            text = digits;
+        }
+        foldInto(reinterpret_cast<const unsigned char *>(text), int(std::strlen(text)), hay);
+    } else {
+        FieldDef f;
+        f.type = type;
+        const QByteArray text = StoredToText(f, storedArgument(argv[0])).toUtf8();
+        foldInto(reinterpret_cast<const unsigned char *>(text.constData()), int(text.size()), hay);
+    }
+    sqlite3_result_int(ctx, std::search(hay.begin(), hay.end(), needle->begin(), needle->end()) != hay.end() ? 1 : 0);
+}
+
+void duplicateKey(sqlite3_context *ctx, int, sqlite3_value **argv)
+{
+    const auto type = static_cast<FieldType>(sqlite3_value_int(argv[1]));
+    if (!IsTextType(type) || sqlite3_value_type(argv[0]) == SQLITE_NULL) {
+        sqlite3_result_value(ctx, argv[0]);
+        return;
+    }
+    const auto *s = sqlite3_value_text(argv[0]);
+    int n = sqlite3_value_bytes(argv[0]);
+    // Blanks and control characters are single bytes in UTF-8.
+    int i = 0;
+    while (i < n && s[i] <= 32)
+        ++i;
+    while (n > i && s[n - 1] <= 32)
+        --n;
+    if (i == n) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    thread_local std::string key;
+    key.clear();
+    while (i < n) {
+        if (s[i] < 0x80)
+            key.push_back(char(fold(s[i++])));
+        else
+            appendUtf8(key, fold(nextCodePoint(s, n, i)));
+    }
+    sqlite3_result_text(ctx, key.data(), int(key.size()), SQLITE_TRANSIENT);
+}
+
 } // namespace
 
 int CompareFoldedUtf8(const char *a, int na, const char *b, int nb)
@@ -112,8 +229,13 @@ bool RegisterTextFunctions(sqlite3 *db)
 {
     if (sqlite3_create_collation_v2(db, "VTFOLD", SQLITE_UTF8, nullptr, &collate, nullptr) != SQLITE_OK)
         return false;
-    return sqlite3_create_function_v2(db, "vt_textstarts", 3, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, &textStarts,
-                                      nullptr, nullptr, nullptr) == SQLITE_OK;
+    const int flags = SQLITE_UTF8 | SQLITE_DETERMINISTIC;
+    return sqlite3_create_function_v2(db, "vt_textstarts", 3, flags, nullptr, &textStarts, nullptr, nullptr, nullptr) ==
+               SQLITE_OK &&
+           sqlite3_create_function_v2(db, "vt_textcontains", 3, flags, nullptr, &textContains, nullptr, nullptr,
+                                      nullptr) == SQLITE_OK &&
+           sqlite3_create_function_v2(db, "vt_dupkey", 2, flags, nullptr, &duplicateKey, nullptr, nullptr, nullptr) ==
+               SQLITE_OK;
 }
 
 } // namespace vt

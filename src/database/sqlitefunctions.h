@@ -5,7 +5,14 @@
 //   code point (declared on every text column, so its indexes, sorting, filters
 //   and unique checks ignore case, umlauts included);
 // - vt_textstarts(value, type, prefix): whether the text form of a stored value of
-//   that field type (vt::FieldType as a number) begins with the already folded prefix.
+//   that field type (vt::FieldType as a number) begins with the already folded prefix;
+// - vt_textcontains(value, type, text): whether the text form of a stored value
+//   holds the already folded text anywhere (an empty text is in every value that
+//   is not blank; the caller decides what an empty search means);
+// - vt_dupkey(value, type): what makes two values of a field the same value for
+//   the duplicate search: a text trimmed of blanks and control characters at
+//   both ends and folded (compared bytewise), NULL for a blank or a text of
+//   blanks; any other type as it is stored.
 struct sqlite3;
 
 namespace vt {

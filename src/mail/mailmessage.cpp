@@ -1,18 +1,17 @@
 #include "mailmessage.h"
 
+#include "htmlpage.h"
 #include "mailcharset.h"
 #include "paths.h"
 #include "textfile.h"
 #include "textmail.h"
 
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QMimeDatabase>
 #include <QRegularExpression>
 #include <QSaveFile>
 #include <QSet>
-#include <QUrl>
 
 // GLib names a member "signals", which Qt defines as a keyword.
 #pragma push_macro("signals")
@@ -246,6 +245,83 @@ QByteArray withCrLf(QByteArrayView bytes)
     return out;
 }
 
+QByteArray writtenBytes(GMimeObject *object)
+{
+    GMimeFormatOptions *options = g_mime_format_options_new();
+    g_mime_format_options_set_newline_format(options, GMIME_NEWLINE_FORMAT_DOS);
+    GRef<GMimeStream> mem(g_mime_stream_mem_new());
+    g_mime_object_write_to_stream(object, options, mem.get());
+    g_mime_format_options_free(options);
+    GByteArray *bytes = g_mime_stream_mem_get_byte_array(GMIME_STREAM_MEM(mem.get()));
+    return QByteArray(reinterpret_cast<const char *>(bytes->data), qsizetype(bytes->len));
+}
+
+// Where the body of an entity starts: after the empty line that ends its header
+// block; -1 when it has none.
+qsizetype bodyStart(QByteArrayView entity)
+{
+    if (entity.startsWith("\r\n"))
+        return 2;
+    if (entity.startsWith("\n"))
+        return 1;
+    for (qsizetype at = entity.indexOf('\n'); at >= 0 && at + 1 < entity.size(); at = entity.indexOf('\n', at + 1)) {
+        if (entity.at(at + 1) == '\n')
+            return at + 2;
+        if (entity.at(at + 1) == '\r' && at + 2 < entity.size() && entity.at(at + 2) == '\n')
+            return at + 3;
+    }
+    return -1;
+}
+
+// The parts of a multipart's body as they stand in the file, each without the
+// line break before the next delimiter (where the parser ends a part too); empty
+// when the body has no closing delimiter.
+QList<QByteArrayView> rawParts(QByteArrayView body, const QByteArray &boundary)
+{
+    const QByteArray dash = "--" + boundary;
+    QList<QByteArrayView> parts;
+    qsizetype partStart = -1;
+    for (qsizetype line = 0; line < body.size();) {
+        qsizetype end = body.indexOf('\n', line);
+        const qsizetype next = end < 0 ? body.size() : end + 1;
+        if (end < 0)
+            end = body.size();
+        QByteArrayView text = body.sliced(line, end - line);
+        if (text.startsWith(dash)) {
+            QByteArrayView rest = text.sliced(dash.size());
+            const bool close = rest.startsWith("--");
+            if (close)
+                rest = rest.sliced(2);
+            if (rest.trimmed().isEmpty()) {
+                if (partStart >= 0) {
+                    qsizetype partEnd = line;
+                    if (partEnd > partStart && body.at(partEnd - 1) == '\n')
+                        --partEnd;
+                    if (partEnd > partStart && body.at(partEnd - 1) == '\r')
+                        --partEnd;
+                    parts.append(body.sliced(partStart, qMax<qsizetype>(0, partEnd - partStart)));
+                }
+                if (close)
+                    return parts;
+                partStart = next;
+            }
+        }
+        line = next;
+    }
+    return {};
+}
+
+bool isFieldLine(QByteArrayView line)
+{
+    const qsizetype colon = line.indexOf(':');
+    if (colon <= 0)
+        return false;
+    for (const char c : line.first(colon))
+        if (uchar(c) < 33 || uchar(c) > 126)
+            return false;
+    return true;
+}
+
 // A leaf part holding a file's bytes, base64-encoded.
 GMimePart *newFilePart(const QByteArray &data, const QString &mimeType, const char *disposition,
                        const QString &fileName)
@@ -285,11 +361,57 @@ struct MailMessage::Impl
     std::optional<QByteArray> toBase; // the "To" field the added recipients follow
     bool modified = false;
     QString loadedFromName, loadedFromAddress;
+    // Parts of the loaded file that the parser does not give back as they stood
+    // (a missing empty line, a stray header line, a delimiter ending in a bare LF):
+    // they are written as loaded, unless their text is set anew.
+    QList<QPair<GMimeObject *, QByteArray>> rawLeaves;
 
     ~Impl()
     {
+        dropRawLeaves();
         if (message)
             g_object_unref(message);
+    }
+    void dropRawLeaves()
+    {
+        for (const auto &leaf : rawLeaves)
+            g_object_unref(leaf.first);
+        rawLeaves.clear();
+    }
+    void dropRawLeaf(GMimeObject *object)
+    {
+        for (qsizetype i = 0; i < rawLeaves.size(); ++i) {
+            if (rawLeaves.at(i).first == object) {
+                g_object_unref(object);
+                rawLeaves.removeAt(i);
+                return;
+            }
+        }
+    }
+    // Notes every leaf under object whose written form differs from its bytes in the file.
+    void keepRawLeaves(GMimeObject *object, QByteArrayView entity)
+    {
+        if (GMIME_IS_MULTIPART(object)) {
+            auto *mp = GMIME_MULTIPART(object);
+            const qsizetype start = bodyStart(entity);
+            const char *boundary = g_mime_multipart_get_boundary(mp);
+            if (start < 0 || !boundary)
+                return;
+            const QList<QByteArrayView> parts = rawParts(entity.sliced(start), QByteArray(boundary));
+            // Parts the parser counted otherwise cannot be matched to the file's.
+            if (parts.size() != g_mime_multipart_get_count(mp))
+                return;
+            for (int i = 0; i < parts.size(); ++i)
+                keepRawLeaves(g_mime_multipart_get_part(mp, i), parts.at(i));
+            return;
+        }
+        if (!GMIME_IS_PART(object))
+            return;
+        const QByteArray raw = entity.toByteArray();
+        if (withCrLf(writtenBytes(object)) == withCrLf(raw))
+            return;
+        g_object_ref(object);
+        rawLeaves.append({object, raw});
     }
     GMimeObject *object() const { return GMIME_OBJECT(message); }
     GMimeObject *body() const { return g_mime_message_get_mime_part(message); }
@@ -311,6 +433,7 @@ struct MailMessage::Impl
         if (message)
             g_object_unref(message);
         message = m;
+        dropRawLeaves();
         subject.reset();
         html.reset();
         text.reset();
@@ -435,7 +558,27 @@ bool MailMessage::loadBytes(const QByteArray &bytes, QString *error)
     if (bytes.startsWith("\xEF\xBB\xBF") || bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF"))
         return refuse(
             QStringLiteral("Die Datei beginnt mit einer Byte-Order-Markierung (BOM). Speichern Sie sie ohne BOM."));
-    GRef<GMimeStream> stream(g_mime_stream_mem_new_with_buffer(bytes.constData(), size_t(bytes.size())));
+    // A line among the message's fields that is neither a field nor folded would be
+    // dropped by the parser: it is parsed as folded and written back as it stood.
+    QByteArray parsed = bytes;
+    QList<QByteArray> strayLines;
+    for (qsizetype line = 0, shift = 0; line < bytes.size();) {
+        qsizetype end = bytes.indexOf('\n', line);
+        const qsizetype next = end < 0 ? bytes.size() : end + 1;
+        if (end < 0)
+            end = bytes.size();
+        QByteArrayView text = QByteArrayView(bytes).sliced(line, end - line);
+        if (text.endsWith('\r'))
+            text.chop(1);
+        if (text.isEmpty())
+            break;
+        if (line > 0 && text.front() != ' ' && text.front() != '\t' && !isFieldLine(text)) {
+            parsed.insert(line + shift++, ' ');
+            strayLines.append(text.toByteArray());
+        }
+        line = next;
+    }
+    GRef<GMimeStream> stream(g_mime_stream_mem_new_with_buffer(parsed.constData(), size_t(parsed.size())));
     GRef<GMimeParser> parser(g_mime_parser_new_with_stream(stream.get()));
     GMimeMessage *m = g_mime_parser_construct_message(parser.get(), nullptr);
     if (!m)
@@ -443,7 +586,25 @@ bool MailMessage::loadBytes(const QByteArray &bytes, QString *error)
     GRef<GMimeMessage> held(m);
     if (!readableHeaders(GMIME_OBJECT(m)))
         return refuse(QStringLiteral("Die Kopfzeilen der Datei sind nicht lesbar: sie enthält keine E-Mail!"));
+    if (!strayLines.isEmpty()) {
+        for (GMimeObject *o : {GMIME_OBJECT(m), g_mime_message_get_mime_part(m)}) {
+            GMimeHeaderList *headers = o ? g_mime_object_get_header_list(o) : nullptr;
+            for (int i = 0; headers && i < g_mime_header_list_get_count(headers); ++i) {
+                GMimeHeader *h = g_mime_header_list_get_header_at(headers, i);
+                const char *value = g_mime_header_get_raw_value(h);
+                QByteArray raw(value ? value : "");
+                const QByteArray before = raw;
+                for (const QByteArray &stray : strayLines)
+                    raw.replace("\n " + stray, "\n" + stray);
+                if (raw != before)
+                    g_mime_header_set_raw_value(h, raw.constData());
+            }
+        }
+    }
     d->adopt(held.release());
+    GMimeObject *top = d->body();
+    if (top && GMIME_IS_MULTIPART(top))
+        d->keepRawLeaves(top, bytes);
     return true;
 }
 
@@ -466,11 +627,13 @@ void MailMessage::flush() const
     if (d->html) {
         if (!d->findText("html"))
             d->makeTextPart("html");
+        d->dropRawLeaf(d->findText("html")->object);
         setPartText(d->findText("html")->object, *d->html, true, m_charset);
     }
     if (d->text) {
         if (!d->findText("plain"))
             d->makeTextPart("plain");
+        d->dropRawLeaf(d->findText("plain")->object);
         setPartText(d->findText("plain")->object, *d->text, false, m_charset);
     }
     if (!d->body())
@@ -500,13 +663,25 @@ void MailMessage::flush() const
 QByteArray MailMessage::toBytes() const
 {
     flush();
-    GMimeFormatOptions *options = g_mime_format_options_new();
-    g_mime_format_options_set_newline_format(options, GMIME_NEWLINE_FORMAT_DOS);
-    GRef<GMimeStream> mem(g_mime_stream_mem_new());
-    g_mime_object_write_to_stream(d->object(), options, mem.get());
-    g_mime_format_options_free(options);
-    GByteArray *bytes = g_mime_stream_mem_get_byte_array(GMIME_STREAM_MEM(mem.get()));
-    return withCrLf(QByteArrayView(reinterpret_cast<const char *>(bytes->data), qsizetype(bytes->len)));
+    QByteArray out = writtenBytes(d->object());
+    if (!d->rawLeaves.isEmpty()) {
+        // Each part kept as loaded replaces what the parser made of it, in order.
+        qsizetype from = 0;
+        for (const Leaf &l : d->leaves()) {
+            for (const auto &[object, raw] : d->rawLeaves) {
+                if (object != l.object)
+                    continue;
+                const QByteArray written = writtenBytes(object);
+                const qsizetype at = out.indexOf(written, from);
+                if (at >= 0) {
+                    out.replace(at, written.size(), raw);
+                    from = at + raw.size();
+                }
+                break;
+            }
+        }
+    }
+    return withCrLf(out);
 }
 
 bool MailMessage::saveFile(const QString &path, QString *error) const
@@ -784,78 +959,35 @@ bool MailMessage::unpackHtml(const QString &folder, const QString &htmlFileName,
     return true;
 }
 
-std::optional<MailMessage> MailMessage::fromHtmlFile(const QString &path, QString *error)
+MailMessage MailMessage::fromHtml(const QString &html, const QList<EmbeddedPart> &parts)
 {
-    bool ok = false;
-    QString html = ReadTextFile(path, &ok);
-    if (!ok) {
-        if (error)
-            *error = CannotOpenFileText(path);
-        return std::nullopt;
-    }
     MailMessage m;
-    const QDir base = QFileInfo(path).absoluteDir();
-    static const QRegularExpression reference(QStringLiteral(R"(\b(src|background)\s*=\s*(["'])([^"']+)\2)"),
-                                              QRegularExpression::CaseInsensitiveOption);
-
-    struct Picture
-    {
-        QString file;
-        QString cid;
-    };
-    QList<Picture> pictures;
-    QString out;
-    qsizetype last = 0;
-    QRegularExpressionMatchIterator it = reference.globalMatch(html);
-    QMimeDatabase types;
-    while (it.hasNext()) {
-        const QRegularExpressionMatch match = it.next();
-        const QString target = match.captured(3).trimmed();
-        const QUrl url(target);
-        QString file;
-        if (url.isLocalFile())
-            file = url.toLocalFile();
-        else if (url.scheme().isEmpty() || url.scheme().size() == 1) // a relative path, or a drive letter
-            file = QDir::isAbsolutePath(target) ? target : base.filePath(QUrl::fromPercentEncoding(target.toUtf8()));
-        // Local pictures only; remote addresses stay as they are.
-        if (file.isEmpty() || !IsFile(file) || !types.mimeTypeForFile(file).name().startsWith(QLatin1String("image/")))
-            continue;
-        QString cid;
-        for (const Picture &p : pictures)
-            if (p.file == QFileInfo(file).absoluteFilePath())
-                cid = p.cid;
-        if (cid.isEmpty()) {
-            cid = NewMessageId(QString()).mid(1).chopped(1);
-            pictures.append({QFileInfo(file).absoluteFilePath(), cid});
-        }
-        out += QStringView(html).mid(last, match.capturedStart(3) - last);
-        out += QStringLiteral("cid:") + cid;
-        last = match.capturedEnd(3);
-    }
-    out += QStringView(html).mid(last);
-
-    m.setHtmlBody(out);
+    m.setHtmlBody(html);
     m.flush();
-    if (!pictures.isEmpty()) {
+    if (!parts.isEmpty()) {
         GMimeObject *htmlPart = m.d->body();
         g_object_ref(htmlPart);
         GRef<GMimeMultipart> related(g_mime_multipart_new_with_subtype("related"));
         g_mime_object_set_content_type_parameter(GMIME_OBJECT(related.get()), "type", "text/html");
         g_mime_multipart_add(related.get(), htmlPart);
         g_object_unref(htmlPart);
-        for (const Picture &p : pictures) {
-            QFile f(p.file);
-            if (!f.open(QIODevice::ReadOnly))
-                continue;
-            GRef<GMimePart> part(
-                newFilePart(f.readAll(), types.mimeTypeForFile(p.file).name(), "inline", QFileInfo(p.file).fileName()));
-            g_mime_object_set_content_id(GMIME_OBJECT(part.get()), p.cid.toLatin1().constData());
+        for (const EmbeddedPart &p : parts) {
+            GRef<GMimePart> part(newFilePart(p.data, p.mimeType, "inline", p.fileName));
+            g_mime_object_set_content_id(GMIME_OBJECT(part.get()), p.contentId.toLatin1().constData());
             g_mime_multipart_add(related.get(), GMIME_OBJECT(part.get()));
         }
         g_mime_message_set_mime_part(m.d->message, GMIME_OBJECT(related.get()));
     }
     m.d->modified = true;
     return m;
+}
+
+std::optional<MailMessage> MailMessage::fromHtmlFile(const QString &path, QString *error)
+{
+    const std::optional<HtmlPage> page = LoadHtmlPage(path, error);
+    if (!page)
+        return std::nullopt;
+    return fromHtml(page->html, page->parts);
 }
 
 } // namespace vt

@@ -18,6 +18,15 @@
 
 namespace vt {
 
+// A file shown by an HTML part, sent with it and referred to as "cid:" + contentId.
+struct EmbeddedPart
+{
+    QString fileName;
+    QString mimeType;
+    QString contentId;
+    QByteArray data;
+};
+
 // Initialises the MIME library once for the process.
 void EnsureMimeLibrary();
 
@@ -92,9 +101,12 @@ public:
     bool unpackHtml(const QString &folder, const QString &htmlFileName, const QString &partsFolderName,
                     QString *error = nullptr) const;
 
-    // A message made from an HTML file: the local pictures it shows are embedded and
-    // referenced by "cid:"; remote addresses stay as they are. Empty (with an error
-    // text) when the file cannot be read.
+    // A message of the HTML text and the files it refers to by "cid:", which travel
+    // beside it in a multipart/related.
+    static MailMessage fromHtml(const QString &html, const QList<EmbeddedPart> &parts);
+    // A message made from an HTML file: the local pictures and style sheets inside
+    // its folder tree are taken in (see htmlpage.h); remote addresses stay as they
+    // are. Empty (with an error text) when the file cannot be read.
     static std::optional<MailMessage> fromHtmlFile(const QString &path, QString *error = nullptr);
 
 private:

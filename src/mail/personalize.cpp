@@ -16,7 +16,7 @@ namespace {
 
 const QString kLeer = QStringLiteral("{LEER}");
 const QString kSpalte = QStringLiteral("$SPALTE");
-constexpr int kHighestColumn = 150;
+constexpr int kHighestColumn = kHighestColumnPlaceholder;
 
 // Each fixed placeholder and the field it takes its value from ("$DATUM" has none).
 const QList<QPair<QString, QString>> &fixedPlaceholders()

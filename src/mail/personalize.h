@@ -15,6 +15,9 @@
 
 namespace vt {
 
+// User columns are "Spalte" and a number; those above this one have no placeholder.
+constexpr int kHighestColumnPlaceholder = 150;
+
 // One recipient's values, as the send run's table gives them.
 class RecipientValues
 {

@@ -19,6 +19,19 @@ ServiceSlot<FileDialogs> g_slot(&g_cancelled);
 
 } // namespace
 
+QStringList FileDialogs::openFiles(QWidget *parent, const QString &caption, const QString &folder,
+                                   const QString &filter)
+{
+    const QString one = openFile(parent, caption, folder, filter);
+    return one.isEmpty() ? QStringList() : QStringList{one};
+}
+
+QString FileDialogs::saveFileUnconfirmed(QWidget *parent, const QString &caption, const QString &pathProposed,
+                                         const QString &filter)
+{
+    return saveFile(parent, caption, pathProposed, filter);
+}
+
 FileDialogs &FileDialogs::instance()
 {
     return g_slot.get();

@@ -1,6 +1,7 @@
 #pragma once
 // Open, save and folder dialogs. Tests replace the service and answer from a queue.
 #include <QString>
+#include <QStringList>
 
 class QWidget;
 
@@ -15,6 +16,13 @@ public:
     virtual QString saveFile(QWidget *parent, const QString &caption, const QString &pathProposed,
                              const QString &filter) = 0;
     virtual QString folder(QWidget *parent, const QString &caption, const QString &folder) = 0;
+    // Several files at once, in the order chosen; empty when the user cancelled.
+    virtual QStringList openFiles(QWidget *parent, const QString &caption, const QString &folder,
+                                  const QString &filter);
+    // A save dialog that does not ask about an existing file: the caller asks,
+    // once it knows the final name (with a suffix it adds).
+    virtual QString saveFileUnconfirmed(QWidget *parent, const QString &caption, const QString &pathProposed,
+                                        const QString &filter);
 
     static FileDialogs &instance();
     static FileDialogs *setInstance(FileDialogs *d);

@@ -235,6 +235,7 @@ bool IniFile::save()
         return true;
     WriteOptions opt;
     opt.ownerOnly = m_ownerOnly;
+    opt.encoding = m_encoding;
     m_error.clear();
     if (!WriteLines(m_path, m_lines, opt, &m_error))
         return false;

@@ -7,6 +7,8 @@
 //
 // Writes go to the file at once (each through QSaveFile), like the profile API,
 // unless auto-saving is switched off; then save() writes them all in one go.
+#include "textfile.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -41,6 +43,8 @@ public:
     // Files that hold passwords are written readable by their owner only.
     void setOwnerOnly(bool on) { m_ownerOnly = on; }
     void setAutoSave(bool on) { m_autoSave = on; }
+    // Windows-1252 unless set otherwise (a file whose values need more characters).
+    void setEncoding(TextEncoding encoding) { m_encoding = encoding; }
     bool save();
     QString lastError() const { return m_error; }
 
@@ -63,6 +67,7 @@ private:
     bool m_existed = false;
     bool m_ownerOnly = false;
     bool m_autoSave = true;
+    TextEncoding m_encoding = TextEncoding::Win1252;
     bool m_dirty = false;
     QString m_error;
 };

@@ -315,6 +315,7 @@ private slots:
         QVERIFY(update->isCheckable() && !update->isChecked());
         update->trigger();
         QVERIFY(!update->isChecked());
+        m.form->SetCommandHandler("Filter1", {});
         m.form->CommandAction("Filter1")->trigger();
         QVERIFY(m.boxes.isEmpty());
     }

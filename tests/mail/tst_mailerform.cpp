@@ -709,6 +709,8 @@ private slots:
         // Every caption of the shipped fields is seen whole, without scrolling.
         QListWidget *box = child<QListWidget>(w, "VariablesListBox");
         QVERIFY(QTest::qWaitForWindowExposed(w));
+        // The window makes room for the list: its panel holds it whole.
+        QTRY_VERIFY(box->parentWidget()->contentsRect().contains(box->geometry()));
         for (int i = 0; i < box->count(); ++i) {
             const QString caption = box->item(i)->text();
             const int needed = box->fontMetrics().horizontalAdvance(caption) +

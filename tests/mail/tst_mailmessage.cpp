@@ -114,6 +114,50 @@ private slots:
             QCOMPARE(m.subject(), "Hallo");
     }
 
+    void whatTheParserLosesIsKept_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QByteArray>("kept"); // stands in the message written after a new body and subject
+        const QByteArray head =
+            "Subject: s\r\nMIME-Version: 1.0\r\nContent-Type: multipart/mixed; boundary=\"b\"\r\n\r\n"
+            "--b\r\nContent-Type: text/html; charset=utf-8\r\n\r\n<p>Hallo $NAME</p>\r\n";
+        const QByteArray file = "Content-Type: application/octet-stream; name=\"a.bin\"\r\n"
+                                "Content-Transfer-Encoding: base64\r\n";
+        const QByteArray noBlankLine =
+            file + "Content-Disposition: attachment; filename=\"a.bin\"\r\nAAECAwQFBgcICQ==\r\n--b--\r\n";
+        QTest::newRow("attachment without an empty line") << head + "--b\r\n" + noBlankLine << noBlankLine;
+        const QByteArray strayInPart = file + "X-Note: eins\r\nzwei\r\n\r\nAAECAwQFBgcICQ==\r\n--b--\r\n";
+        QTest::newRow("stray line in a part's fields") << head + "--b\r\n" + strayInPart << strayInPart;
+        QTest::newRow("stray line in the message's fields")
+            << QByteArray("Subject: s\r\nX-Note: erster Teil\r\nzweiter Teil\r\nMIME-Version: 1.0\r\n"
+                          "Content-Type: text/html; charset=utf-8\r\n\r\n<p>x</p>\r\n")
+            << QByteArray("X-Note: erster Teil\r\nzweiter Teil\r\nMIME-Version: 1.0\r\n");
+        const QByteArray longField = "X-Long: " + QByteArray(1200, 'y') + "\r\n";
+        QTest::newRow("long field") << "Subject: s\r\n" + longField + "Content-Type: text/html\r\n\r\n<p>x</p>\r\n"
+                                    << longField;
+        // A delimiter ending in a bare LF: the part before it gains no stray CR.
+        const QByteArray plain = "Content-Type: text/plain; charset=utf-8\r\n\r\nAnhang als Text\r\n";
+        QTest::newRow("delimiter with a bare LF")
+            << head + "--b\r\n" + plain + "--b\n" + file + "\r\nAAECAwQFBgcICQ==\r\n--b--\r\n"
+            << plain + "--b\r\n" + file + "\r\nAAECAwQFBgcICQ==\r\n--b--\r\n";
+    }
+    void whatTheParserLosesIsKept()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QByteArray, kept);
+        MailMessage m;
+        QVERIFY(m.loadBytes(bytes));
+        QByteArray asLoaded = bytes;
+        asLoaded.replace("--b\n", "--b\r\n");
+        QCOMPARE(m.toBytes(), asLoaded);
+        m.setHtmlBody("<p>Neu</p>");
+        m.setSubject("Neu");
+        const QByteArray written = m.toBytes();
+        QVERIFY2(written.contains(kept), written.constData());
+        QVERIFY(written.contains("<p>Neu</p>"));
+        QVERIFY(written.contains("Subject: Neu\r\n"));
+    }
+
     void untouchedMessageWrittenAsLoaded()
     {
         const QByteArray original = FileBytes(MailTestData("related.eml"));

@@ -38,3 +38,16 @@ QString FileDialogRecorder::folder(QWidget *, const QString &caption, const QStr
 {
     return next(QStringList{QStringLiteral("folder"), caption, folder}.join(QLatin1Char('|')));
 }
+
+QStringList FileDialogRecorder::openFiles(QWidget *, const QString &caption, const QString &folder,
+                                          const QString &filter)
+{
+    const QString chosen = next(QStringList{QStringLiteral("opens"), caption, folder, filter}.join(QLatin1Char('|')));
+    return chosen.isEmpty() ? QStringList() : chosen.split(QLatin1Char('\n'));
+}
+
+QString FileDialogRecorder::saveFileUnconfirmed(QWidget *, const QString &caption, const QString &proposed,
+                                                const QString &filter)
+{
+    return next(QStringList{QStringLiteral("saveu"), caption, proposed, filter}.join(QLatin1Char('|')));
+}

@@ -2,11 +2,17 @@
 #include "aboutbox.h"
 #include "asciiform.h"
 #include "crashreport.h"
+#include "deleteadresseswizardform.h"
+#include "deletecolumnform.h"
+#include "doidform.h"
 #include "enterpriselinksform.h"
 #include "enterpriseoptionsform.h"
 #include "exportwizardform.h"
+#include "filter2form.h"
+#include "filterform.h"
 #include "grussformelform.h"
 #include "hostform.h"
+#include "htmlimportform.h"
 #include "importaccountsform.h"
 #include "importaccountsoutlookform.h"
 #include "importform.h"
@@ -23,11 +29,13 @@
 #include "outlookimportform.h"
 #include "previewform.h"
 #include "productinfo.h"
+#include "selectiveduplicateform.h"
 #include "statsform.h"
 #include "suscribeform.h"
 #include "tryconnectionform.h"
 #include "wabform.h"
 #include "werbungform.h"
+#include "wheelhook.h"
 #include "wizardimportform.h"
 #include "wmimportform.h"
 
@@ -65,6 +73,13 @@ QPointer<TSuscribeForm> g_suscribeForm;
 QPointer<TEnterpriseOptionsForm> g_enterpriseOptionsForm;
 QPointer<TEnterpriseLinksForm> g_enterpriseLinksForm;
 QPointer<TStatsForm> g_statsForm;
+QPointer<TDoIDForm> g_doIDForm;
+QPointer<TFilterForm> g_filterForm;
+QPointer<TFilter2Form> g_filter2Form;
+QPointer<TDeleteAdressesWizardForm> g_deleteAdressesWizardForm;
+QPointer<TDeleteColumnForm> g_deleteColumnForm;
+QPointer<TSelectiveDuplicateForm> g_selectiveDuplicateForm;
+QPointer<THTMLImportForm> g_htmlImportForm;
 
 } // namespace
 
@@ -142,6 +157,7 @@ TNewWizForm *NewWizForm()
         return g_newWizForm;
     TNewWizForm *wizard = FormInstance(g_newWizForm, "TNewWizForm.FormCreate");
     wizard->showPlaceholders = [] { MainForm()->RunCommand(QStringLiteral("Platzhalter")); };
+    wizard->htmlImport = [] { Modal::exec(HTMLImportForm()); };
     return wizard;
 }
 
@@ -241,18 +257,62 @@ TStatsForm *StatsForm()
     return FormInstance(g_statsForm, "TStatsForm.FormCreate");
 }
 
+TDoIDForm *DoIDForm()
+{
+    return FormInstance(g_doIDForm, "TDoIDForm.FormCreate");
+}
+
+TFilterForm *FilterForm()
+{
+    return FormInstance(g_filterForm, "TFilterForm.FormCreate");
+}
+
+TFilter2Form *Filter2Form()
+{
+    return FormInstance(g_filter2Form, "TFilter2Form.FormCreate");
+}
+
+TDeleteAdressesWizardForm *DeleteAdressesWizardForm()
+{
+    return FormInstance(g_deleteAdressesWizardForm, "TDeleteAdressesWizardForm.FormCreate");
+}
+
+TDeleteColumnForm *DeleteColumnForm()
+{
+    return FormInstance(g_deleteColumnForm, "TDeleteColumnForm.FormCreate");
+}
+
+TSelectiveDuplicateForm *SelectiveDuplicateForm()
+{
+    if (g_selectiveDuplicateForm)
+        return g_selectiveDuplicateForm;
+    TSelectiveDuplicateForm *form = FormInstance(g_selectiveDuplicateForm, "TSelectiveDuplicateForm.FormCreate");
+    form->Options = DeleteAdressesWizardForm();
+    // The options are shown without the main window's message hook.
+    form->ExecOptions = [](QDialog *d) {
+        const WheelHookSuspender hook;
+        return Modal::exec(d);
+    };
+    return form;
+}
+
+THTMLImportForm *HTMLImportForm()
+{
+    return FormInstance(g_htmlImportForm, "THTMLImportForm.FormCreate");
+}
+
 void CreateWindowsInOrder()
 {
     // One line per window in the fixed order; a window not built yet keeps its
     // place as a comment until it is.
-    HostForm(); //  1 host window, holder of the product information
-    MainForm(); //  2 main window with the address grid
-    // TFilterForm                  //  3 filter builder
+    HostForm();   //  1 host window, holder of the product information
+    MainForm();   //  2 main window with the address grid
+    FilterForm(); //  3 filter builder
     // TEdForm                      //  4 record editor
     // TSelectDatabaseForm          //  5 choosing a database to open or delete
     // TDoUpdatesForm               //  6 hidden rule window of the record editor
-    RememberForm(MailerForm()); //  7 serial e-mail window
-    // TDoIDForm                    //  8 ID range dialog
+    RememberForm(MailerForm());    //  7 serial e-mail window
+    DoIDForm();                    //  8 ID range dialog
     AboutBox();                    //  9 about box
     OptionsForm();                 // 10 mail-server options
     ImportForm();                  // 11 delimited text and table import
@@ -262,12 +322,12 @@ void CreateWindowsInOrder()
     GrussformelForm();           // 15 salutation table
     ImportAccountsForm();        // 16 picker of mail accounts to import
     RememberForm(PreviewForm()); // 17 preview of the personalised mail
-    // TFilter2Form                 // 18 marking records by text
-    AsciiForm();          // 19 delimited text export
-    WabForm();            // 20 address book import
-    WizardImportForm();   // 21 import wizard
-    ExportWizzard1Form(); // 22 export wizard
-    // TDeleteAdressesWizardForm    // 23 duplicate removal options
+    Filter2Form();               // 18 marking records by text
+    AsciiForm();                 // 19 delimited text export
+    WabForm();                   // 20 address book import
+    WizardImportForm();          // 21 import wizard
+    ExportWizzard1Form();        // 22 export wizard
+    DeleteAdressesWizardForm();  // 23 duplicate removal options
     // TNewDatabaseForm             // 24 new database
     NoLayoutwerkForm();      // 25 notice about the separate design application
     SuscribeForm();          // 26 fetching subscriptions and unsubscriptions
@@ -281,12 +341,12 @@ void CreateWindowsInOrder()
     TryconnectionForm();         // 34 connection test
     StatsForm();                 // 35 click-tracking set-up
     OnlineUpdate();              // 36 owner of the update check
-    // TDeleteColumnForm            // 37 setting or clearing a column
+    DeleteColumnForm();          // 37 setting or clearing a column
     // THVL_DB_SearchForm           // 38 record search
-    WMImportForm(); // 39 Windows Mail contacts import
-    // THTMLImportForm              // 40 HTML import
-    // TSelectiveDuplicateForm      // 41 selective duplicate removal
-    NewWizForm(); // 42 start wizard of a serial e-mail
+    WMImportForm();           // 39 Windows Mail contacts import
+    HTMLImportForm();         // 40 HTML import
+    SelectiveDuplicateForm(); // 41 selective duplicate removal
+    NewWizForm();             // 42 start wizard of a serial e-mail
 }
 
 void DestroyWindows()

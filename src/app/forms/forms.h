@@ -33,6 +33,13 @@ class TSuscribeForm;
 class TEnterpriseOptionsForm;
 class TEnterpriseLinksForm;
 class TStatsForm;
+class TDoIDForm;
+class TFilterForm;
+class TFilter2Form;
+class TDeleteAdressesWizardForm;
+class TDeleteColumnForm;
+class TSelectiveDuplicateForm;
+class THTMLImportForm;
 
 THostForm *HostForm();
 // The host window when it has been made; never makes it.
@@ -64,6 +71,15 @@ TSuscribeForm *SuscribeForm();
 TEnterpriseOptionsForm *EnterpriseOptionsForm();
 TEnterpriseLinksForm *EnterpriseLinksForm();
 TStatsForm *StatsForm();
+// The dialogs of the tools for many records at once and of the filters.
+TDoIDForm *DoIDForm();
+TFilterForm *FilterForm();
+TFilter2Form *Filter2Form();
+TDeleteAdressesWizardForm *DeleteAdressesWizardForm();
+TDeleteColumnForm *DeleteColumnForm();
+TSelectiveDuplicateForm *SelectiveDuplicateForm();
+// The HTML import, shown by the start wizard.
+THTMLImportForm *HTMLImportForm();
 
 // The window in the slot, made and set up on first use. The slot is filled
 // before the set-up (FormCreate) runs, so a set-up that reaches for its own

@@ -408,6 +408,7 @@ void TMainForm::wireCommands()
         LoadTrackingSettings(MainState());
         Modal::exec(form);
     });
+    wireRecordCommands();
 }
 
 void TMainForm::SetCommandHandler(const QString &name, std::function<void()> handler)
@@ -499,11 +500,6 @@ void TMainForm::ExportGridToExcel()
             columns.append({model->fieldIndexOfColumn(c), model->columns().at(c).title});
     }
     ExportGridToExcelFile(this, columns);
-}
-
-void TMainForm::SetColumnValue(const QString &, const QString &, bool)
-{
-    // The column content dialog's tools fill this in.
 }
 
 void TMainForm::DeleteSelectedDatabase()

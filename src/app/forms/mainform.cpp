@@ -325,6 +325,7 @@ void TMainForm::followState()
         DBGrid1->setDataSource(MainState().CurrentDataSource);
         applyGridEditMode();
     });
+    connect(&s, &TMainState::databaseOpened, this, &TMainForm::followFilterSwitch);
     connect(&s, &TMainState::databaseClosed, this, [this] { DBGrid1->setDataSource(nullptr); });
     connect(&s, &TMainState::aboutToSaveGridLayout, this, [this] {
         if (DBGrid1->dataSource() == MainState().CurrentDataSource)

@@ -109,6 +109,25 @@ public:
     // Closes the window for a program that takes over (the updater, the repair
     // tool): the normal close without the tips window. False when it stayed open.
     bool CloseForHandOver();
+    // The tools for many records at once, the BCC lists and the filters.
+    void SelectAllTBClick();
+    void UnselectAllTBClick();
+    void MarkierenvonIDbisID1Click();
+    void EmailAdressenaufGltigkeitberprfen2Click();
+    void AlleInvalidzurcksetzen1Click();
+    void AllemarkiertenDatenstzelschen2Click();
+    void AlleinvalidenDatenstzelschen1Click();
+    void Spalteninhaltlschensetzen1Click();
+    void DoppelteEmailAdressenlschen1Click();
+    void SelektivesLschendoppelterDatenstze1Click();
+    void BCCinsClipbord1Click();
+    void N250erBCCStringinDateienClick();
+    void PlatzhalterClick();
+    void Filter1Click();
+    void FilterBtnClick();
+    void MarkierenallerDatenstzemitbestimmtenWortlaut1Click();
+    // FilterBtn shows whether the open table is filtered.
+    void ShowFilterSwitch();
 
     // Runs a command by name with its database, send-run and hook rules; an
     // unknown name or a command without a handler does nothing.
@@ -140,6 +159,8 @@ private:
     void fitButtonCaptions();
     QToolButton *toolButton(QToolBar *bar, const QString &name, const QString &command, const QString &hint, int icon);
     void wireCommands();
+    void wireRecordCommands();
+    void followFilterSwitch();
     void followState();
     void applyGridEditMode();
     void showMultiDatabaseCommands(bool on);

@@ -8,7 +8,11 @@
 #include <QApplication>
 #include <QDesktopServices>
 #include <QFileDialog>
+#include <QLabel>
 #include <QMessageBox>
+#include <QScreen>
+
+#include <algorithm>
 
 namespace vt {
 
@@ -51,6 +55,17 @@ public:
         // Texts carry values of records, files and servers: never markup.
         box.setTextFormat(Qt::PlainText);
         box.setText(CrToNewline(text));
+        // Lines that the text breaks itself stay whole: the label grows to the longest
+        // one, up to half the screen (the box itself never grows past about 1000
+        // pixels), rather than breaking each of them again.
+        if (QLabel *label = box.findChild<QLabel *>(QStringLiteral("qt_msgbox_label"))) {
+            int widest = 0;
+            for (const QString &line : box.text().split(QLatin1Char('\n')))
+                widest = std::max(widest, label->fontMetrics().horizontalAdvance(line));
+            const QScreen *screen = box.screen();
+            const int limit = std::min(screen ? screen->availableGeometry().width() / 2 : 640, 860);
+            label->setMinimumWidth(std::min(widest + 2, limit));
+        }
         switch (kind) {
         case MsgKind::Information: box.setIcon(QMessageBox::Information); break;
         case MsgKind::Warning: box.setIcon(QMessageBox::Warning); break;
@@ -85,6 +100,17 @@ public:
                      const QString &filter) override
     {
         return QFileDialog::getSaveFileName(parent, caption, pathProposed, filter);
+    }
+    QStringList openFiles(QWidget *parent, const QString &caption, const QString &folder,
+                          const QString &filter) override
+    {
+        return QFileDialog::getOpenFileNames(parent, caption, folder, filter);
+    }
+    QString saveFileUnconfirmed(QWidget *parent, const QString &caption, const QString &pathProposed,
+                                const QString &filter) override
+    {
+        return QFileDialog::getSaveFileName(parent, caption, pathProposed, filter, nullptr,
+                                            QFileDialog::DontConfirmOverwrite);
     }
     QString folder(QWidget *parent, const QString &caption, const QString &folder) override
     {
