@@ -3,7 +3,10 @@
 // between mails): first a personalised text run, then, with every record marked
 // again, a personalised HTML run with click tracking. Each record is updated and
 // committed as it goes and the sent log is written, as in the program.
-// Prints "name: value unit" lines; the peak memory last.
+// Before each run, a minimal client of the bench's own sends one message of the
+// run (composed by the run itself for a probe record) as often, with the same
+// exchange, to the same sink: its rate is the ceiling, and the run's share of it
+// holds on any machine. Prints "name: value unit" lines; the peak memory last.
 //
 // bench_sendrun [recipients]   (10000 unless given)
 #include "sendrun.h"
@@ -11,6 +14,8 @@
 #include "connection.h"
 #include "definitionfiles.h"
 #include "mailmessage.h"
+#include "scriptedsubmission.h"
+#include "smtpceiling.h"
 #include "smtpclient.h"
 #include "smtpsink.h"
 #include "smtpsubmission.h"
@@ -96,6 +101,7 @@ struct Figures
 {
     double mailsPerSecond = 0;
     int sent = 0;
+    double ceiling = 0;
 };
 
 bool runOnce(SendRun::Config config, SmtpSubmission &submission, Figures *out, QString *error)
@@ -122,6 +128,45 @@ bool runOnce(SendRun::Config config, SmtpSubmission &submission, Figures *out, Q
     out->sent = run.sentCount();
     out->mailsPerSecond = out->sent / qMax(1e-9, seconds);
     return true;
+}
+
+// The message a run of this configuration composes for one probe record, as it
+// goes after DATA: the run itself composes it, for a server in a script.
+QByteArray probeMessage(SendRun::Config config, const QString &folder, QString *error)
+{
+    const QString path = folder + QStringLiteral("/Probe.DB");
+    QFile::remove(path);
+    const TableDefinition def = TableDefinitionFromLines(definitionLines());
+    AddressTable probe;
+    if (!AddressTable::create(path, def.fields, def.indexes, error) || !probe.open(path) || !fillTable(probe, 1)) {
+        *error = QStringLiteral("probe table: ") + probe.lastError();
+        return {};
+    }
+    config.table = &probe;
+    config.sentLog.clear();
+    ScriptedSubmission scripted;
+    Figures ignored;
+    if (!runOnce(config, scripted, &ignored, error) || scripted.messages.size() != 1)
+        return {};
+    return SmtpDataPayload(scripted.messages.first().data);
+}
+
+// The ceiling for the run's message: the minimal client on its own connection.
+bool measureCeiling(const SendRun::Config &config, const QString &folder, quint16 port, int count, Figures *out,
+                    QString *error)
+{
+    const QByteArray payload = probeMessage(config, folder, error);
+    if (payload.isEmpty())
+        return false;
+    SmtpCeilingClient client;
+    if (const QString problem = client.open(port); !problem.isEmpty()) {
+        *error = problem;
+        return false;
+    }
+    out->ceiling = client.run(config.senderAddress.toLatin1(), payload, count);
+    if (out->ceiling <= 0)
+        *error = QStringLiteral("the ceiling client failed");
+    return out->ceiling > 0;
 }
 
 } // namespace
@@ -177,6 +222,8 @@ int main(int argc, char **argv)
     Figures text, html;
     const long rssBefore = ProcessMemoryKb();
     config.mode = SendRun::Mode::Text;
+    if (!measureCeiling(config, folder, sink.port(), count, &text, &error))
+        return fail(QStringLiteral("text ceiling: ") + error);
     if (!runOnce(config, submission, &text, &error))
         return fail(QStringLiteral("text run: ") + error);
     const long rssAfterText = ProcessMemoryKb();
@@ -190,6 +237,8 @@ int main(int argc, char **argv)
     config.html.statsUrl = QStringLiteral("https://www.example.com/stats/");
     config.html.mailingId = QStringLiteral("202401011200");
     config.html.trackingKey = QByteArray(64, 'a');
+    if (!measureCeiling(config, folder, sink.port(), count, &html, &error))
+        return fail(QStringLiteral("HTML ceiling: ") + error);
     if (!runOnce(config, submission, &html, &error))
         return fail(QStringLiteral("HTML run: ") + error);
     const long rssAfterHtml = ProcessMemoryKb();
@@ -197,6 +246,10 @@ int main(int argc, char **argv)
     std::printf("recipients: %d records\n", count);
     std::printf("text_mails_per_s: %.0f mails/s\n", text.mailsPerSecond);
     std::printf("html_mails_per_s: %.0f mails/s\n", html.mailsPerSecond);
+    std::printf("text_ceiling_mails_per_s: %.0f mails/s\n", text.ceiling);
+    std::printf("html_ceiling_mails_per_s: %.0f mails/s\n", html.ceiling);
+    std::printf("text_ratio_to_ceiling: %.2f\n", text.mailsPerSecond / text.ceiling);
+    std::printf("html_ratio_to_ceiling: %.2f\n", html.mailsPerSecond / html.ceiling);
     std::printf("rss_before_runs: %.1f MiB\n", rssBefore / 1024.0);
     std::printf("rss_after_text_run: %.1f MiB\n", rssAfterText / 1024.0);
     std::printf("rss_after_html_run: %.1f MiB\n", rssAfterHtml / 1024.0);

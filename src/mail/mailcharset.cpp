@@ -76,17 +76,74 @@ QByteArray qEncode(const QByteArray &bytes)
     return out;
 }
 
+// The bytes of one character in a set that encodes each character on its own
+// (not UTF-7); false when the set cannot hold it.
+bool charsetBytes(const QString &charset, char32_t cp, char *out, int *n)
+{
+    if (same(charset, kUtf8)) {
+        if (cp < 0x80) {
+            out[0] = char(cp);
+            *n = 1;
+        } else if (cp < 0x800) {
+            out[0] = char(0xC0 | (cp >> 6));
+            out[1] = char(0x80 | (cp & 0x3F));
+            *n = 2;
+        } else if (cp < 0x10000) {
+            out[0] = char(0xE0 | (cp >> 12));
+            out[1] = char(0x80 | ((cp >> 6) & 0x3F));
+            out[2] = char(0x80 | (cp & 0x3F));
+            *n = 3;
+        } else {
+            out[0] = char(0xF0 | (cp >> 18));
+            out[1] = char(0x80 | ((cp >> 12) & 0x3F));
+            out[2] = char(0x80 | ((cp >> 6) & 0x3F));
+            out[3] = char(0x80 | (cp & 0x3F));
+            *n = 4;
+        }
+        return true;
+    }
+    *n = 1;
+    if (same(charset, kWin1252)) {
+        const int b = cp <= 0xFFFF ? Win1252Byte(QChar(char16_t(cp))) : -1;
+        out[0] = char(b < 0 ? '?' : b);
+        return b >= 0;
+    }
+    out[0] = char(cp <= 0xFF ? cp : '?');
+    return cp <= 0xFF;
+}
+
 // The text as encoded words of at most 75 characters each, one per folded line.
 QByteArray encodedWords(const QString &text, const QString &charset)
 {
     const QByteArray head = "=?" + charset.toLatin1() + "?Q?";
     const qsizetype room = 75 - head.size() - 2;
+    if (text.isEmpty())
+        return {};
+    if (!same(charset, kUtf7)) {
+        // Every character encodes the same wherever it stands: one pass, a word
+        // closed where the next character would not fit.
+        QByteArray out = head;
+        qsizetype wordLength = 0;
+        for (const char32_t cp : text.toUcs4()) {
+            char bytes[8];
+            int n = 0;
+            charsetBytes(charset, cp, bytes, &n);
+            const QByteArray token = qEncode(QByteArray::fromRawData(bytes, n));
+            if (wordLength > 0 && wordLength + token.size() > room) {
+                out += "?=\r\n " + head;
+                wordLength = 0;
+            }
+            out += token;
+            wordLength += token.size();
+        }
+        return out + "?=";
+    }
     QList<QByteArray> words;
     QString chunk;
     QByteArray encoded;
+    // UTF-7 is stateful: a chunk must be encoded as a whole to know its length.
     for (const char32_t cp : text.toUcs4()) {
         const QString one = QString::fromUcs4(&cp, 1);
-        // UTF-7 is stateful: a chunk must be encoded as a whole to know its length.
         const QByteArray candidate = qEncode(EncodeInCharset(charset, chunk + one));
         if (candidate.size() > room && !chunk.isEmpty()) {
             words.append(head + encoded + "?=");
@@ -268,40 +325,56 @@ QByteArray EncodeMailbox(const QString &name, const QString &address, const QStr
 
 QByteArray QuotedPrintable(const QByteArray &bytes)
 {
-    static const char hex[] = "0123456789ABCDEF";
     QByteArray out;
-    out.reserve(bytes.size() + bytes.size() / 8 + 16);
+    AppendQuotedPrintable(out, bytes);
+    return out;
+}
+
+void AppendQuotedPrintable(QByteArray &out, QByteArrayView bytes)
+{
+    static const char hex[] = "0123456789ABCDEF";
+    // Written through a pointer into room for the worst case (every byte "=XX",
+    // and a soft break "=\r\n" after every 25 of them), then cut to what was written.
+    const qsizetype size = bytes.size();
+    const qsizetype start = out.size();
+    out.resize(start + size * 3 + (size / 24 + 1) * 3 + 2);
+    char *o = out.data() + start;
+    const char *p = bytes.data();
     qsizetype lineLength = 0;
-    auto put = [&](const char *token, qsizetype n) {
+    auto softBreak = [&](qsizetype n) {
         // A soft line break keeps every line at 76 characters or fewer.
         if (lineLength + n > 75) {
-            out += "=\r\n";
+            *o++ = '=';
+            *o++ = '\r';
+            *o++ = '\n';
             lineLength = 0;
         }
-        out.append(token, n);
         lineLength += n;
     };
-    const qsizetype size = bytes.size();
     for (qsizetype i = 0; i < size; ++i) {
-        const char c = bytes.at(i);
-        if (c == '\n' || (c == '\r' && i + 1 < size && bytes.at(i + 1) == '\n')) {
+        const char c = p[i];
+        if (c == '\n' || (c == '\r' && i + 1 < size && p[i + 1] == '\n')) {
             if (c == '\r')
                 ++i;
-            out += "\r\n";
+            *o++ = '\r';
+            *o++ = '\n';
             lineLength = 0;
             continue;
         }
         const uchar u = uchar(c);
-        const bool atLineEnd = i + 1 == size || bytes.at(i + 1) == '\n' || bytes.at(i + 1) == '\r';
+        const bool atLineEnd = i + 1 == size || p[i + 1] == '\n' || p[i + 1] == '\r';
         const bool literal = (u >= 33 && u <= 126 && c != '=') || ((c == ' ' || c == '\t') && !atLineEnd);
         if (literal) {
-            put(&c, 1);
+            softBreak(1);
+            *o++ = c;
         } else {
-            const char token[3] = {'=', hex[u >> 4], hex[u & 0xF]};
-            put(token, 3);
+            softBreak(3);
+            *o++ = '=';
+            *o++ = hex[u >> 4];
+            *o++ = hex[u & 0xF];
         }
     }
-    return out;
+    out.truncate(o - out.constData());
 }
 
 QByteArray Base64Lines(const QByteArray &bytes)

@@ -7,6 +7,7 @@
 // plain-text part and a header then go out in UTF-8, an HTML part keeps the chosen
 // set and carries those characters as character references.
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 
 namespace vt {
@@ -37,6 +38,8 @@ QByteArray EncodeMailbox(const QString &name, const QString &address, const QStr
 // Quoted-printable (RFC 2045) of text whose line ends are LF or CR LF; the result
 // has CR LF line ends and lines of at most 76 characters.
 QByteArray QuotedPrintable(const QByteArray &bytes);
+// The same, appended to out (a buffer kept from message to message).
+void AppendQuotedPrintable(QByteArray &out, QByteArrayView bytes);
 // Base64 in lines of 76 characters, each ended by CR LF.
 QByteArray Base64Lines(const QByteArray &bytes);
 

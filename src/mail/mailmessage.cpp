@@ -102,8 +102,25 @@ QString withMetaCharset(const QString &html, const QString &charset)
 {
     static const QRegularExpression meta(QStringLiteral(R"((<meta\b[^>]*?charset\s*=\s*["']?)([A-Za-z0-9_:.\-]+))"),
                                          QRegularExpression::CaseInsensitiveOption);
-    QString out = html;
-    out.replace(meta, QStringLiteral("\\1") + charset);
+    // Every match starts at a "<meta": the expression is tried there only, not
+    // scanned over the whole text.
+    const QLatin1StringView tag("<meta");
+    QString out;
+    qsizetype copied = 0;
+    for (qsizetype at = html.indexOf(QLatin1Char('<')); at >= 0; at = html.indexOf(QLatin1Char('<'), at + 1)) {
+        if (at < copied || !QStringView(html).mid(at, tag.size()).startsWith(tag, Qt::CaseInsensitive))
+            continue;
+        const QRegularExpressionMatch m =
+            meta.match(html, at, QRegularExpression::NormalMatch, QRegularExpression::AnchorAtOffsetMatchOption);
+        if (!m.hasMatch())
+            continue;
+        out += QStringView(html).mid(copied, m.capturedStart(2) - copied);
+        out += charset;
+        copied = m.capturedEnd(2);
+    }
+    if (copied == 0)
+        return html;
+    out += QStringView(html).mid(copied);
     return out;
 }
 
@@ -214,15 +231,17 @@ QByteArray decodedContent(GMimeObject *object)
 // boundary (its preface) with a bare LF.
 QByteArray withCrLf(QByteArrayView bytes)
 {
-    QByteArray out;
-    out.reserve(bytes.size() + 64);
+    // Written through a pointer into room for the worst case (every byte a bare LF).
+    QByteArray out(2 * bytes.size(), Qt::Uninitialized);
+    char *o = out.data();
     char previous = 0;
     for (const char c : bytes) {
         if (c == '\n' && previous != '\r')
-            out += '\r';
-        out += c;
+            *o++ = '\r';
+        *o++ = c;
         previous = c;
     }
+    out.truncate(o - out.constData());
     return out;
 }
 

@@ -1,8 +1,9 @@
 #include "mailtransport.h"
 
+#include "clock.h"
+
 #include <QDateTime>
 #include <QEventLoop>
-#include <QFileInfo>
 #include <QSslSocket>
 
 namespace vt {
@@ -79,8 +80,8 @@ void MailTransport::setTimeouts(int connectMs, int replyMs)
 
 void MailTransport::setLogFileName(const QString &path)
 {
-    if (path == m_logName)
-        return;
+    // Set again, even to the same name, the file is opened anew: the serial e-mail
+    // window deletes the log before a run and sets its name then.
     flushLog();
     m_log.close();
     m_logName = path;
@@ -172,10 +173,18 @@ void MailTransport::upgradeToTls()
     m_socket->startClientEncryption();
 }
 
+void MailTransport::writeNow(const QByteArray &bytes)
+{
+    // Handed to the system at once rather than from a later pass of the event loop:
+    // the server can start on it a pass earlier, and the pass is saved.
+    m_socket->write(bytes);
+    m_socket->flush();
+}
+
 void MailTransport::sendLine(const QByteArray &line, const QByteArray &logAs)
 {
     writeLog('>', logAs.isEmpty() ? line : logAs);
-    m_socket->write(line + "\r\n");
+    writeNow(line + "\r\n");
     awaitReply(m_replyMs);
 }
 
@@ -187,14 +196,14 @@ void MailTransport::sendLines(const QList<QByteArray> &lines, const QList<QByteA
         batch += lines.at(i);
         batch += "\r\n";
     }
-    m_socket->write(batch);
+    writeNow(batch);
     awaitReply(m_replyMs);
 }
 
 void MailTransport::sendBytes(const QByteArray &bytes, const QByteArray &logNote, int timeoutMs)
 {
     writeLog('>', logNote);
-    m_socket->write(bytes);
+    writeNow(bytes);
     awaitReply(timeoutMs);
 }
 
@@ -324,7 +333,8 @@ void MailTransport::writeLog(char direction, const QByteArray &text)
 {
     if (m_logName.isEmpty())
         return;
-    m_logBuffer += QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss.zzz ")).toLatin1();
+    Clock::appendStamp(m_logBuffer, Clock::localMsecs());
+    m_logBuffer += ' ';
     m_logBuffer += direction;
     m_logBuffer += ' ';
     m_logBuffer += text;
@@ -337,9 +347,6 @@ void MailTransport::flushLog()
 {
     if (m_logBuffer.isEmpty() || m_logName.isEmpty())
         return;
-    // The send run deletes the log at its start; a new file is opened then.
-    if (m_log.isOpen() && !QFileInfo::exists(m_logName))
-        m_log.close();
     if (!m_log.isOpen()) {
         m_log.setFileName(m_logName);
         if (!m_log.open(QIODevice::WriteOnly | QIODevice::Append)) {

@@ -49,7 +49,8 @@ public:
     int replyTimeout() const { return m_replyMs; }
 
     // The protocol log; every line the program and the server send, passwords
-    // masked and message contents left out. An empty name switches it off.
+    // masked and message contents left out, written once per message. An empty name
+    // switches it off; setting a name (the same one too) opens the file anew.
     void setLogFileName(const QString &path);
     QString logFileName() const { return m_logName; }
     // Adds a line of the caller's own to the log.
@@ -111,6 +112,7 @@ private:
     void onTimeout();
     void fail(const QString &detail);
     void writeLog(char direction, const QByteArray &text);
+    void writeNow(const QByteArray &bytes);
 
     QSslConfiguration m_ssl;
     QTimer m_timer;

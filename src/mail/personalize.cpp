@@ -5,7 +5,10 @@
 #include "text.h"
 #include "textfile.h"
 
+#include <QFile>
 #include <QUrl>
+
+#include <sys/stat.h>
 
 namespace vt {
 
@@ -92,13 +95,27 @@ qsizetype indexOfAsciiNoCase(const QString &text, const QString &needle)
     return -1;
 }
 
+// text.indexOf(placeholder, from), hopping from "$" to "$": a template holds few,
+// and the search for one character is far quicker than the search for a word.
+qsizetype indexOfPlaceholder(const QString &text, const QString &placeholder, qsizetype from)
+{
+    for (qsizetype at = QStringView(text).indexOf(placeholder.front(), from); at >= 0;
+         at = QStringView(text).indexOf(placeholder.front(), at + 1))
+        if (QStringView(text).mid(at, placeholder.size()) == placeholder)
+            return at;
+    return -1;
+}
+
 QString replaceColumns(QString text, const PlaceholderValues &v)
 {
     if (!text.contains(kSpalte))
         return text;
     // Counting down replaces "$SPALTE12" before "$SPALTE1" could take its first characters.
-    for (const auto &[n, value] : v.columns)
-        text.replace(kSpalte + QString::number(n), value);
+    for (const auto &[n, value] : v.columns) {
+        const QString placeholder = kSpalte + QString::number(n);
+        if (indexOfPlaceholder(text, placeholder, 0) >= 0)
+            text.replace(placeholder, value);
+    }
     return text;
 }
 
@@ -306,7 +323,7 @@ QString escapedFor(HtmlContext context, const QString &value)
 // Every occurrence of the placeholder, each value escaped for where it stands.
 QString replaceInMarkup(const QString &html, const QString &placeholder, const QString &value)
 {
-    qsizetype at = html.indexOf(placeholder);
+    qsizetype at = indexOfPlaceholder(html, placeholder, 0);
     if (at < 0)
         return html;
     HtmlScanner scanner(html);
@@ -317,7 +334,7 @@ QString replaceInMarkup(const QString &html, const QString &placeholder, const Q
         out.append(QStringView(html).mid(copied, at - copied));
         out += escapedFor(scanner.advanceTo(at), value);
         copied = at + placeholder.size();
-        at = html.indexOf(placeholder, copied);
+        at = indexOfPlaceholder(html, placeholder, copied);
     }
     out.append(QStringView(html).mid(copied));
     return out;
@@ -392,8 +409,29 @@ QString MapSalutation(const QString &tablePath, const QString &anrede, bool *ok)
     return SalutationTable::fromFile(tablePath, ok).map(anrede);
 }
 
+const SalutationTable *SalutationFile::table()
+{
+    struct stat st;
+    if (::stat(QFile::encodeName(m_path).constData(), &st) != 0) {
+        m_read = false;
+        return nullptr;
+    }
+    const qint64 mtimeNs = qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    if (m_read && mtimeNs == m_mtimeNs && qint64(st.st_size) == m_size && quint64(st.st_dev) == m_device &&
+        quint64(st.st_ino) == m_inode)
+        return &m_table;
+    bool ok = false;
+    m_table = SalutationTable::fromFile(m_path, &ok);
+    m_read = ok;
+    m_mtimeNs = mtimeNs;
+    m_size = st.st_size;
+    m_device = st.st_dev;
+    m_inode = st.st_ino;
+    return ok ? &m_table : nullptr;
+}
+
 Personalizer::Personalizer(const QStringList &fieldNames, const QString &salutationTablePath)
-    : m_tablePath(salutationTablePath)
+    : m_tablePath(salutationTablePath), m_salutations(salutationTablePath)
 {
     for (const QString &required : {QStringLiteral("Anrede"), QStringLiteral("Name"), QStringLiteral("Mail")})
         if (findField(fieldNames, required).isEmpty())
@@ -422,9 +460,10 @@ bool Personalizer::values(const RecipientValues &record, PlaceholderValues &out,
     };
     out.fixed.clear();
     out.columns.clear();
-    bool ok = false;
-    out.fixed.insert(QStringLiteral("$ANREDE"), MapSalutation(m_tablePath, fieldValue(m_anredeField), &ok));
-    if (!ok) {
+    const SalutationTable *salutations = m_salutations.table();
+    if (salutations)
+        out.fixed.insert(QStringLiteral("$ANREDE"), salutations->map(fieldValue(m_anredeField)));
+    else {
         if (error)
             *error = CannotOpenFileText(m_tablePath);
         return false;
@@ -453,7 +492,8 @@ QString Personalizer::personalizeHtml(const QString &text, const PlaceholderValu
         return text;
     QString out = text;
     for (const QString &ph : kHtmlOrder)
-        out.replace(ph, v.fixed.value(ph));
+        if (indexOfPlaceholder(out, ph, 0) >= 0)
+            out.replace(ph, v.fixed.value(ph));
     return replaceColumns(out, v);
 }
 

@@ -72,6 +72,24 @@ private:
 // recipient) and maps the Anrede; ok is false when the file cannot be read.
 QString MapSalutation(const QString &tablePath, const QString &anrede, bool *ok = nullptr);
 
+// The salutation table of a file, as current as reading it anew for every
+// recipient: it is read again whenever the file's modification time, size or
+// identity (a file saved by replacing it) differ from the last reading.
+class SalutationFile
+{
+public:
+    explicit SalutationFile(const QString &path) : m_path(path) {}
+    // The table as the file holds it now; nullptr when it cannot be read.
+    const SalutationTable *table();
+
+private:
+    QString m_path;
+    bool m_read = false;
+    qint64 m_mtimeNs = 0, m_size = -1;
+    quint64 m_device = 0, m_inode = 0;
+    SalutationTable m_table;
+};
+
 // The values of the placeholders for one recipient.
 struct PlaceholderValues
 {
@@ -110,6 +128,7 @@ public:
 
 private:
     QString m_tablePath;
+    mutable SalutationFile m_salutations;
     QStringList m_missing;
     // The field behind each fixed placeholder (empty when the table has none).
     QList<QPair<QString, QString>> m_fixedFields; // placeholder -> field name

@@ -206,6 +206,7 @@ private:
     bool m_started = false;
     bool m_stop = false;
     bool m_sending = false;
+    bool m_afterReply = false;       // in onSubmitted(), which came from the event loop
     bool m_awaitingDecision = false; // after connectionFailed() or recipientsRefusedInARow()
     bool m_mayGoOn = false;
     bool m_refusalDecision = false; // the decision is about refused recipients

@@ -76,12 +76,14 @@ bool IsSendableEnvelopeAddress(const QString &address)
 
 QByteArray SmtpDataPayload(const QByteArray &message, bool *hasEightBit)
 {
-    QByteArray out;
-    out.reserve(message.size() + message.size() / 32 + 8);
-    bool lineStart = true;
-    bool eightBit = false;
+    // Written through a pointer into a buffer of the largest size it can take (every
+    // byte a stuffed dot or a lone CR or LF doubles), then cut to what was written.
     const char *p = message.constData();
     const qsizetype n = message.size();
+    QByteArray out(2 * n + 5, Qt::Uninitialized);
+    char *o = out.data();
+    bool lineStart = true;
+    uchar high = 0;
     for (qsizetype i = 0; i < n; ++i) {
         const char c = p[i];
         if (c == '\r' || c == '\n') {
@@ -89,21 +91,27 @@ QByteArray SmtpDataPayload(const QByteArray &message, bool *hasEightBit)
             // so a value holding "\r\n.\r\n" ends a line and then stuffs its dot.
             if (c == '\r' && i + 1 < n && p[i + 1] == '\n')
                 ++i;
-            out += "\r\n";
+            *o++ = '\r';
+            *o++ = '\n';
             lineStart = true;
             continue;
         }
         if (lineStart && c == '.')
-            out += '.';
-        eightBit = eightBit || uchar(c) > 127;
-        out += c;
+            *o++ = '.';
+        high |= uchar(c);
+        *o++ = c;
         lineStart = false;
     }
-    if (!lineStart)
-        out += "\r\n";
-    out += ".\r\n";
+    if (!lineStart) {
+        *o++ = '\r';
+        *o++ = '\n';
+    }
+    *o++ = '.';
+    *o++ = '\r';
+    *o++ = '\n';
+    out.truncate(o - out.constData());
     if (hasEightBit)
-        *hasEightBit = eightBit;
+        *hasEightBit = high > 127;
     return out;
 }
 

@@ -273,6 +273,23 @@ private slots:
         QCOMPARE(v.headers("X-Info"), QStringList{"eins zwei"});
     }
 
+    void metaDeclarationsFollowTheCharset()
+    {
+        // Every declaration names the set the part is written in; text that only looks
+        // like one ("<metal", a declaration inside a later tag) is left as it is.
+        MailMessage m;
+        m.setFromAddress("a@example.com");
+        m.setCharset("iso-8859-1");
+        m.setHtmlBody("<html><head><META http-equiv=\"Content-Type\" content=\"text/html; charset=utf-8\">\n"
+                      "<meta charset='windows-1252'><metal charset=utf-8></head>\n"
+                      "<body><p>Grüße <meta charset = \"utf-7\"></p></body></html>");
+        READ_BACK(v, m.toBytes());
+        QCOMPARE(v.part("text/html").value("text").toString(),
+                 "<html><head><META http-equiv=\"Content-Type\" content=\"text/html; charset=iso-8859-1\">\r\n"
+                 "<meta charset='iso-8859-1'><metal charset=utf-8></head>\r\n"
+                 "<body><p>Grüße <meta charset = \"iso-8859-1\"></p></body></html>\r\n");
+    }
+
     void addedPartsMakeTheirStructure_data()
     {
         QTest::addColumn<bool>("text");

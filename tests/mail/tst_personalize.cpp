@@ -211,6 +211,37 @@ private slots:
         QCOMPARE(Personalizer::personalizeHtml("$NAME", v), value);
     }
 
+    void salutationTableFollowsItsFile()
+    {
+        // Kept between recipients, yet every change of the file applies to the next one:
+        // a new size, the same size with a new modification time, a file put in its
+        // place, a file gone.
+        TestFolder dir;
+        const QString path = dir.file("Grussformel.txt");
+        QVERIFY(vt::WriteLines(path, {"Herr|Sehr geehrter Herr"}));
+        const MapRecipientValues r = record();
+        const Personalizer p(r.fieldNames(), path);
+        auto salutation = [&] {
+            vt::PlaceholderValues v;
+            QString error;
+            return p.values(r, v, &error) ? v.fixed.value("$ANREDE") : error;
+        };
+        QCOMPARE(salutation(), "Sehr geehrter Herr");
+        QVERIFY(vt::WriteLines(path, {"Herr|Lieber Herr"}));
+        QCOMPARE(salutation(), "Lieber Herr");
+        QVERIFY(vt::WriteLines(path, {"Herr|Servus Herr"}));
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::ReadWrite));
+        QVERIFY(f.setFileTime(QDateTime::currentDateTimeUtc().addSecs(-3600), QFileDevice::FileModificationTime));
+        f.close();
+        QCOMPARE(salutation(), "Servus Herr");
+        QVERIFY(vt::WriteLines(dir.file("neu.txt"), {"Herr|Hallo Herr"}));
+        QVERIFY(QFile::remove(path) && QFile::rename(dir.file("neu.txt"), path));
+        QCOMPARE(salutation(), "Hallo Herr");
+        QVERIFY(QFile::remove(path));
+        QCOMPARE(salutation(), "Die Datei " + path + " kann nicht geöffnet werden!");
+    }
+
     void missingTableAndFields()
     {
         TestFolder dir;

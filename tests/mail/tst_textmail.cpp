@@ -49,6 +49,11 @@ private slots:
                                << "utf-8";
         QTest::newRow("ascii") << 3 << "plain"
                                << "utf-8";
+        // Long enough for several encoded words in the subject and soft breaks in the body.
+        const QString longText = QString("Grüße an Müller = 100 % – ").repeated(8);
+        QTest::newRow("long latin1") << 0 << QString(longText).replace("–", "-") << "iso-8859-1";
+        QTest::newRow("long utf-8") << 3 << longText << "utf-8";
+        QTest::newRow("long utf-7") << 2 << longText << "utf-7";
     }
     void charsets()
     {
