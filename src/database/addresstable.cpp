@@ -616,6 +616,14 @@ bool AddressTable::scanStored(const Filter &where, const QList<int> &fields,
     return m_records.scan(where, QString(), fields, callback, true);
 }
 
+bool AddressTable::scanRaw(const Filter &where, const QString &indexName, const QList<int> &fields,
+                           const std::function<bool(const RawValue *)> &callback)
+{
+    if (!checkOpen())
+        return false;
+    return m_records.scanRaw(where, indexName, fields, callback);
+}
+
 std::optional<QList<QVariant>> AddressTable::readRecord(qint64 id)
 {
     std::optional<QList<QVariant>> out = m_records.readStored(id);

@@ -156,6 +156,11 @@ public:
     // The same with the values as the file stores them (fieldtypes.h), for copies between tables.
     bool scanStored(const Filter &where, const QList<int> &fields,
                     const std::function<bool(qint64 id, const QList<QVariant> &values)> &callback);
+    // Some fields of every record under the filter in the index's order, each
+    // value as the file holds it and read in place (recordstatements.h); for
+    // reads of every record that turn the values into bytes of their own.
+    bool scanRaw(const Filter &where, const QString &indexName, const QList<int> &fields,
+                 const std::function<bool(const RawValue *values)> &callback);
     // All fields of one record in their natural form; nullopt when it does not exist.
     std::optional<QList<QVariant>> readRecord(qint64 id);
     // Writes the fields of one record, checked like a post; commits at once

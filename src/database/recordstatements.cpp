@@ -335,6 +335,75 @@ bool RecordStatements::scan(const Filter &where, const QString &indexName, const
     return rc == SQLITE_DONE || m_store.failSql(QStringLiteral("Lesefehler"));
 }
 
+QVariant RawValue::stored() const
+{
+    switch (kind) {
+    case Integer: return integer;
+    case Real: return real;
+    case Text: return QString::fromUtf8(data, bytes);
+    case Blob: return QByteArray(data, bytes);
+    case Blank: break;
+    }
+    return {};
+}
+
+bool RecordStatements::scanRaw(const Filter &where, const QString &indexName, const QList<int> &fields,
+                               const std::function<bool(const RawValue *)> &callback)
+{
+    const TableSchema &schema = m_store.schema();
+    for (int f : fields)
+        if (f < 0 || f >= schema.fieldCount())
+            return m_store.fail(QStringLiteral("Das Feld gibt es in der Tabelle nicht."));
+    TableSource src;
+    CompiledFilter cf;
+    QString orderBy;
+    if (!m_store.compile(where, indexName, &src, &cf, &orderBy, fields))
+        return false;
+    QStringList cols;
+    for (int f : fields)
+        cols.append(schema.columnRef(f, src));
+    if (cols.isEmpty())
+        cols.append(src.key);
+    Stmt s = m_store.prepare(QStringLiteral("SELECT %1 FROM %2 WHERE %3 ORDER BY %4")
+                                 .arg(cols.join(QStringLiteral(", ")), src.from, cf.where, orderBy));
+    if (!s)
+        return false;
+    s.bindAll(cf.params);
+    sqlite3_stmt *st = s.get();
+    std::vector<RawValue> values(size_t(fields.size()) + 1);
+    int rc;
+    while ((rc = s.step()) == SQLITE_ROW) {
+        for (int k = 0; k < fields.size(); ++k) {
+            RawValue &v = values[size_t(k)];
+            switch (sqlite3_column_type(st, k)) {
+            case SQLITE_INTEGER:
+                v.kind = RawValue::Integer;
+                v.integer = sqlite3_column_int64(st, k);
+                break;
+            case SQLITE_FLOAT:
+                v.kind = RawValue::Real;
+                v.real = sqlite3_column_double(st, k);
+                break;
+            case SQLITE_TEXT:
+                v.kind = RawValue::Text;
+                // The text first, then its length: asking in this order converts nothing.
+                v.data = reinterpret_cast<const char *>(sqlite3_column_text(st, k));
+                v.bytes = sqlite3_column_bytes(st, k);
+                break;
+            case SQLITE_BLOB:
+                v.kind = RawValue::Blob;
+                v.data = static_cast<const char *>(sqlite3_column_blob(st, k));
+                v.bytes = sqlite3_column_bytes(st, k);
+                break;
+            default: v.kind = RawValue::Blank; break;
+            }
+        }
+        if (!callback(values.data()))
+            return true;
+    }
+    return rc == SQLITE_DONE || m_store.failSql(QStringLiteral("Lesefehler"));
+}
+
 namespace {
 
 // The fields a search reads, in the table's order: those that can match.

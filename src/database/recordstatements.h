@@ -24,6 +24,21 @@ struct TableSource;
 // Field name and value (natural form; a QString is taken as the field's text form).
 using FieldValues = QList<QPair<QString, QVariant>>;
 
+// One value of a record as the file holds it, read in place: the bytes of a
+// text or blob belong to the statement and stay valid until the next record.
+struct RawValue
+{
+    enum Kind : quint8 { Blank, Integer, Real, Text, Blob };
+    Kind kind = Blank;
+    qint64 integer = 0;
+    double real = 0;
+    const char *data = nullptr; // a text's UTF-8 as stored (not checked), a blob's bytes
+    qsizetype bytes = 0;
+
+    // The stored form (what a scan of stored values hands over).
+    QVariant stored() const;
+};
+
 class RecordStatements
 {
 public:
@@ -55,6 +70,9 @@ public:
     // Values in their natural form, or as stored when stored is true.
     bool scan(const Filter &where, const QString &indexName, const QList<int> &fields,
               const std::function<bool(qint64 id, const QList<QVariant> &values)> &callback, bool stored = false);
+    // The same with the values in place, one per field, without a copy.
+    bool scanRaw(const Filter &where, const QString &indexName, const QList<int> &fields,
+                 const std::function<bool(const RawValue *values)> &callback);
     // The search through the records (textsearch.h). In the primary order: the
     // first key from key `from` on (backward: down from it) of the records under
     // the filter that match; -1 when none does.

@@ -4,89 +4,132 @@
 
 #include <QSaveFile>
 
+#include <cstring>
+
 namespace vt {
 
 namespace {
 
 constexpr qsizetype kChunkBytes = 1 << 20;
 
-bool needsQuotes(QStringView value, const QString &delimiter)
-{
-    for (const QChar c : value)
-        if (c == u'"' || c == u'\r' || c == u'\n')
-            return true;
-    return !delimiter.isEmpty() && value.contains(delimiter);
-}
-
-// Appends the text in Windows-1252; false when a character has no place there.
-bool appendWin1252(QByteArray &out, QStringView text)
-{
-    const qsizetype start = out.size();
-    out.resize(start + text.size());
-    char *d = out.data() + start;
-    for (const QChar c : text) {
-        const char16_t u = c.unicode();
-        if (u < 0x80 || (u >= 0xA0 && u <= 0xFF)) {
-            *d++ = char(u);
-            continue;
-        }
-        const int b = Win1252Byte(c);
-        if (b < 0)
-            return false;
-        *d++ = char(b);
-    }
-    return true;
-}
-
-// Builds the lines as bytes of the file's encoding.
+// Builds the lines as bytes of the file's encoding from values in UTF-8.
 class LineWriter
 {
 public:
-    LineWriter(const TextExportOptions &options, bool utf8) : m_options(options), m_utf8(utf8)
+    LineWriter(const TextExportOptions &options, bool utf8) : m_utf8(utf8), m_special(specialBytes(options.delimiter))
     {
-        m_fits = encode(m_delimiter, options.delimiter);
+        AppendUtf8(m_delimiterUtf8, options.delimiter);
+        m_delimiter.resize(m_delimiterUtf8.size());
+        qsizetype chars = 0;
+        char *end = transcode(m_delimiter.data(), m_delimiterUtf8, 0, false, &chars);
+        m_delimiter.resize(end - m_delimiter.constData());
     }
     // False once the delimiter or a value did not fit into Windows-1252.
     bool fits() const { return m_fits; }
 
     // One value as it stands in a line: in quotes when it must be, padded with
     // blanks to its width, followed by the delimiter.
-    void value(QByteArray &out, QStringView v, qsizetype width, bool pad)
+    void value(QByteArray &out, QByteArrayView v, qsizetype width, bool pad)
     {
+        const qsizetype start = out.size();
+        // Doubled quotes and the two around the value at most double its bytes and add two.
+        out.resize(start + 2 * v.size() + 2 + (pad ? qMax<qsizetype>(width, 0) : 0) + m_delimiter.size());
+        char *d = out.data() + start;
         qsizetype chars = v.size();
-        if (!needsQuotes(v, m_options.delimiter)) {
-            m_fits = encode(out, v) && m_fits;
+        const qsizetype special = m_special.find(v.data(), v.size());
+        if (special < 0) {
+            // Plain ASCII without a character that asks for quotes: as it is.
+            std::memcpy(d, v.data(), size_t(v.size()));
+            d += v.size();
         } else {
-            out.append('"');
-            for (qsizetype from = 0;;) {
-                const qsizetype quote = v.indexOf(u'"', from);
-                m_fits = encode(out, v.mid(from, (quote < 0 ? v.size() : quote) - from)) && m_fits;
-                if (quote < 0)
-                    break;
-                out.append("\"\"", 2);
-                ++chars;
-                from = quote + 1;
+            const bool quoted = needsQuotes(v, special);
+            if (quoted) {
+                *d++ = '"';
+                chars += 2;
             }
-            out.append('"');
-            chars += 2;
+            std::memcpy(d, v.data(), size_t(special));
+            d = transcode(d + special, v, special, quoted, &chars);
+            if (quoted)
+                *d++ = '"';
         }
-        if (pad && chars < width)
-            out.append(width - chars, ' ');
-        out.append(m_delimiter);
+        if (pad && chars < width) {
+            std::memset(d, ' ', size_t(width - chars));
+            d += width - chars;
+        }
+        std::memcpy(d, m_delimiter.constData(), size_t(m_delimiter.size()));
+        d += m_delimiter.size();
+        out.resize(d - out.constData());
     }
 
 private:
-    bool encode(QByteArray &out, QStringView text) const
+    // The bytes that send a value the careful way: a quote, CR, LF, the first
+    // byte of the delimiter, and every byte of a character beyond ASCII (which
+    // the finder stops at anyway).
+    static ByteFinder specialBytes(const QString &delimiter)
     {
-        if (m_utf8) {
-            AppendUtf8(out, text);
-            return true;
-        }
-        return appendWin1252(out, text);
+        const char16_t first = delimiter.isEmpty() ? u'"' : delimiter.at(0).unicode();
+        return ByteFinder{'"', '\r', '\n', first < 0x80 ? char(first) : '"'};
     }
 
-    const TextExportOptions &m_options;
+    // Whether the value holds a quote, CR, LF or the delimiter; none stands
+    // before from (the first special byte).
+    bool needsQuotes(QByteArrayView v, qsizetype from) const
+    {
+        for (qsizetype i = from; i < v.size(); ++i) {
+            const char c = v[i];
+            if (c == '"' || c == '\r' || c == '\n')
+                return true;
+        }
+        return !m_delimiterUtf8.isEmpty() && v.indexOf(m_delimiterUtf8, from) >= 0;
+    }
+
+    // Writes the bytes of v from `from` on in the file's encoding, a quote
+    // doubled when quoted; chars, which starts as the number of bytes, becomes
+    // the number of UTF-16 code units (the unit the widths are counted in).
+    // A character without a place in Windows-1252 ends the value and fits().
+    char *transcode(char *d, QByteArrayView v, qsizetype from, bool quoted, qsizetype *chars)
+    {
+        const auto *p = reinterpret_cast<const unsigned char *>(v.data());
+        const qsizetype n = v.size();
+        for (qsizetype i = from; i < n;) {
+            const unsigned char c = p[i];
+            if (c < 0x80) {
+                *d++ = char(c);
+                if (c == '"' && quoted) {
+                    *d++ = '"';
+                    ++*chars;
+                }
+                ++i;
+                continue;
+            }
+            const int length = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : 2;
+            if (n - i < length) {
+                m_fits = false; // cannot happen with the values the scan gives
+                break;
+            }
+            *chars -= length == 4 ? 2 : length - 1;
+            if (m_utf8) {
+                std::memcpy(d, p + i, size_t(length));
+                d += length;
+            } else {
+                char32_t u = length == 2 ? (c & 0x1F) : length == 3 ? (c & 0x0F) : (c & 0x07);
+                for (int k = 1; k < length; ++k)
+                    u = (u << 6) | (p[i + k] & 0x3F);
+                const int b = u >= 0xA0 && u <= 0xFF ? int(u) : u < 0x10000 ? Win1252Byte(QChar(char16_t(u))) : -1;
+                if (b < 0) {
+                    m_fits = false;
+                    break;
+                }
+                *d++ = char(b);
+            }
+            i += length;
+        }
+        return d;
+    }
+
     const bool m_utf8;
+    const ByteFinder m_special;
+    QByteArray m_delimiterUtf8;
     QByteArray m_delimiter;
     bool m_fits = true;
 };
@@ -138,7 +181,9 @@ ExportResult WriteTextExport(AddressTable &table, const TextExportOptions &optio
         result.error = table.lastError();
         return result;
     }
-    auto width = [&](qsizetype k) { return k < options.widths.size() ? options.widths.at(k) : 10; };
+    QList<qsizetype> widths;
+    for (qsizetype k = 0; k < options.fields.size(); ++k)
+        widths.append(k < options.widths.size() ? options.widths.at(k) : 10);
 
     auto attempt = [&](bool utf8) {
         LineWriter writer(options, utf8);
@@ -162,8 +207,12 @@ ExportResult WriteTextExport(AddressTable &table, const TextExportOptions &optio
         if (options.header) {
             // The titles keep their padding even when the values lose theirs;
             // trimming takes the blanks off the ends of the whole line.
-            for (qsizetype k = 0; k < options.fields.size(); ++k)
-                writer.value(chunk, table.field(options.fields.at(k)).name, width(k), true);
+            QByteArray title;
+            for (qsizetype k = 0; k < options.fields.size(); ++k) {
+                title.resize(0);
+                AppendUtf8(title, table.field(options.fields.at(k)).name);
+                writer.value(chunk, title, widths.at(k), true);
+            }
             if (options.trim)
                 trimBlanks(chunk, utf8 ? 3 : 0);
             chunk.append("\r\n", 2);
@@ -173,19 +222,21 @@ ExportResult WriteTextExport(AddressTable &table, const TextExportOptions &optio
         flush();
 
         // The lines are built and written on the pipeline's thread while the table is read.
-        RowPipeline lines([&](const QList<QStringList> &records) {
-            for (const QStringList &texts : records) {
-                for (qsizetype k = 0; k < texts.size(); ++k)
-                    writer.value(chunk, texts.at(k), width(k), !options.trim);
+        RowPipeline lines(int(options.fields.size()), [&](const TextRows &records) {
+            for (qsizetype r = 0; r < records.rows(); ++r) {
+                for (int k = 0; k < records.columns(); ++k)
+                    writer.value(chunk, records.cell(r, k), widths.at(k), !options.trim);
                 chunk.append("\r\n", 2);
+                if (chunk.size() >= kChunkBytes && !flush())
+                    return false;
             }
-            return writer.fits() && (chunk.size() < kChunkBytes || flush());
+            return writer.fits();
         });
         qint64 rows = 0;
         QString readError;
-        const bool read = !writeFailed && ScanTexts(
+        const bool read = !writeFailed && ScanUtf8(
                                               table, selection, options.fields,
-                                              [&](const QStringList &texts) {
+                                              [&](const TextRows &texts) {
                                                   ++rows;
                                                   return lines.push(texts);
                                               },

@@ -74,12 +74,37 @@ private:
     lxw_workbook *m_book = nullptr;
 };
 
-// Appends the text as UTF-8 with its terminating zero. A zero character inside
-// is left out: a cell cannot hold it, and it would end the value early.
-void appendCell(QByteArray &out, QStringView text)
+// The text of a cell as libxlsxwriter takes it: a C string without a zero
+// inside (a cell cannot hold it, and it would end the value early), without
+// U+FFFE and U+FFFF (which XML does not allow), cut between two characters to
+// what a cell holds. The value's own bytes when they are that already (a cell
+// of TextRows ends with a zero), else the text made in scratch.
+const char *cellText(QByteArrayView v, const ByteFinder &careful, QByteArray &scratch, bool *cut)
 {
-    AppendUtf8(out, text, true);
-    out.append('\0');
+    *cut = false;
+    if (v.size() <= kWorkbookMaxCellChars && careful.find(v.data(), v.size()) < 0)
+        return v.data();
+    scratch.resize(0);
+    const auto *p = reinterpret_cast<const unsigned char *>(v.data());
+    const qsizetype n = v.size();
+    qsizetype units = 0; // UTF-16 code units, in which a cell's size is counted
+    for (qsizetype i = 0; i < n;) {
+        const unsigned char c = p[i];
+        const int length = c < 0x80 ? 1 : c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : 2;
+        const int charUnits = length == 4 ? 2 : 1;
+        if (units + charUnits > kWorkbookMaxCellChars) {
+            *cut = true;
+            break;
+        }
+        units += charUnits;
+        const bool noncharacter =
+            length == 3 && c == 0xEF && i + 2 < n && p[i + 1] == 0xBF && (p[i + 2] & 0xFE) == 0xBE;
+        if (c != 0 && !noncharacter)
+            scratch.append(v.data() + i, qMin<qsizetype>(length, n - i));
+        i += length;
+    }
+    scratch.append('\0');
+    return scratch.constData();
 }
 
 } // namespace
@@ -137,22 +162,18 @@ ExportResult WriteGridToWorkbook(AddressTable &table, const QList<ExportColumn> 
     // read, and the workbook is packed there too, so the window keeps painting.
     lxw_error failed = LXW_NO_ERROR;
     qint64 sheetRow = 0;
-    QByteArray utf8;
-    RowPipeline sheetWriter([&](const QList<QStringList> &records) {
-        for (const QStringList &texts : records) {
-            for (qsizetype c = 0; c < texts.size(); ++c) {
-                QStringView text = texts.at(c);
+    const ByteFinder careful{'\0'};
+    QByteArray scratch;
+    RowPipeline sheetWriter(int(columns.size()), [&](const TextRows &records) {
+        for (qsizetype r = 0; r < records.rows(); ++r) {
+            for (int c = 0; c < records.columns(); ++c) {
+                const QByteArrayView text = records.cell(r, c);
                 if (text.isEmpty())
                     continue;
-                if (text.size() > kWorkbookMaxCellChars) {
-                    // Cut between two characters, never inside a surrogate pair.
-                    text = text.left(text.at(kWorkbookMaxCellChars - 1).isHighSurrogate() ? kWorkbookMaxCellChars - 1
-                                                                                          : kWorkbookMaxCellChars);
-                    ++result.cutCells;
-                }
-                utf8.clear();
-                appendCell(utf8, text);
-                failed = worksheet_write_string(sheet, lxw_row_t(sheetRow), lxw_col_t(c), utf8.constData(), nullptr);
+                bool cut;
+                const char *cell = cellText(text, careful, scratch, &cut);
+                result.cutCells += cut;
+                failed = worksheet_write_string(sheet, lxw_row_t(sheetRow), lxw_col_t(c), cell, nullptr);
                 if (failed != LXW_NO_ERROR)
                     return false;
             }
@@ -166,9 +187,9 @@ ExportResult WriteGridToWorkbook(AddressTable &table, const QList<ExportColumn> 
     QString readError;
     bool read = false;
     if (sheetWriter.push(titles))
-        read = ScanTexts(
+        read = ScanUtf8(
             table, selection, fields,
-            [&](const QStringList &texts) {
+            [&](const TextRows &texts) {
                 // Records added since the count are still held to the limit.
                 if (row >= maxRows) {
                     tooMany = true;
