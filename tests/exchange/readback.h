@@ -18,6 +18,7 @@ struct ReadBack
     QString encoding;
     QList<QStringList> rows; // workbook: every row padded to the sheet's width
     QList<QStringList> types;
+    QStringList fastest; // workbook: the parts packed at zlib's fastest level
 };
 
 inline ReadBack ReadExport(const QStringList &arguments)
@@ -42,6 +43,8 @@ inline ReadBack ReadExport(const QStringList &arguments)
     for (const QJsonValue &s : o.value("sheets").toArray())
         r.sheets.append(s.toString());
     r.encoding = o.value("encoding").toString();
+    for (const QJsonValue &s : o.value("fastest").toArray())
+        r.fastest.append(s.toString());
     auto table = [](const QJsonArray &rows) {
         QList<QStringList> out;
         for (const QJsonValue &row : rows) {

@@ -184,6 +184,45 @@ private slots:
         READ_EXPORT(book, ReadWorkbook(path));
         QCOMPARE(book.rows.at(1).at(1), longText.left(kWorkbookMaxCellChars));
     }
+
+    // Characters that take the careful way (beyond ASCII, a zero, the two that
+    // XML does not allow, those it escapes) at every place of the first words
+    // of eight bytes, and a character of two code units at the end of a full cell.
+    void awkwardCharactersAnywhere()
+    {
+        const QStringList awkward{QStringLiteral("ä"),    QStringLiteral("€"),    QStringLiteral("😀"),
+                                  QString(QChar(0xFFFE)), QString(QChar(0xFFFF)), QString(QChar(0)),
+                                  QStringLiteral("&<\"")};
+        QList<FieldValues> records;
+        QStringList expected;
+        for (int at = 0; at < 18; ++at) {
+            const QString &c = awkward.at(at % awkward.size());
+            const QString before(at, QLatin1Char('x'));
+            const QString after = QStringLiteral("yz") + QString(at % 5, QLatin1Char('w'));
+            records.append({{"Name", QStringLiteral("N%1").arg(at)}, {"Notiz", before + c + after + c}});
+            const QString kept = c.at(0).unicode() == 0 || c.at(0).unicode() >= 0xFFFE ? QString() : c;
+            expected.append(before + kept + after + kept);
+        }
+        const QString fits = QString(kWorkbookMaxCellChars - 2, QLatin1Char('a')) + QStringLiteral("😀");
+        const QString over = QString(kWorkbookMaxCellChars - 1, QLatin1Char('b')) + QStringLiteral("😀c");
+        records.append({{"Name", "Voll"}, {"Notiz", fits}});
+        records.append({{"Name", "Zu lang"}, {"Notiz", over}});
+        expected << fits << over.left(kWorkbookMaxCellChars - 1);
+
+        AddressTable t;
+        QVERIFY(openNew(t, records));
+        const QString path = m_dir.file(QStringLiteral("awkward.xlsx"));
+        const ExportResult r =
+            WriteGridToWorkbook(t, columns(t, {{"Name", "Name"}, {"Notiz", "Notiz"}}), path, kSheet, ShownRecords(t));
+        QVERIFY2(r.ok, qPrintable(r.error));
+        QCOMPARE(r.cutCells, 1);
+        READ_EXPORT(book, ReadWorkbook(path));
+        QCOMPARE(book.rows.size(), expected.size() + 1);
+        for (qsizetype i = 0; i < expected.size(); ++i)
+            QCOMPARE(book.rows.at(i + 1).at(1), expected.at(i));
+        // The sheet is packed at zlib's fastest level.
+        QVERIFY2(book.fastest.contains(QStringLiteral("xl/worksheets/sheet1.xml")), qPrintable(book.fastest.join(',')));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestWorkbookExport)
