@@ -198,6 +198,58 @@ private slots:
         QCOMPARE(t.recordCount(), 2);
     }
 
+    // Quotes, delimiters, line breaks and characters beyond ASCII at every
+    // place of the first words of eight bytes of long values, padded by code
+    // units; Windows-1252 while everything fits, UTF-8 from the one that does not.
+    void awkwardValuesAnywhere_data()
+    {
+        QTest::addColumn<QStringList>("awkward");
+        QTest::addColumn<bool>("utf8");
+        QTest::newRow("Windows-1252") << QStringList{"ä", "\"", "€", ";", "\r\n", "ß\"", "\n", "Œ;"} << false;
+        QTest::newRow("UTF-8") << QStringList{"ä", "\"", "Ł", ";", "😀", "\r\n", "€\"", "\n"} << true;
+    }
+    void awkwardValuesAnywhere()
+    {
+        QFETCH(QStringList, awkward);
+        QFETCH(bool, utf8);
+        QList<FieldValues> records;
+        QList<QStringList> values{{"Name", "Notiz"}};
+        for (int at = 0; at < 20; ++at) {
+            const QString &c = awkward.at(at % awkward.size());
+            const QString name = QString(at, QLatin1Char('n')) + c + QStringLiteral("e");
+            const QString note = QString(at + 3, QLatin1Char('x')) + c + QString(at % 9, QLatin1Char('y')) + c;
+            records.append({{"Name", name}, {"Notiz", note}});
+            values.append({name, note});
+        }
+        AddressTable t;
+        QVERIFY(openNew(t, records));
+        TextExportOptions o;
+        o.fields = {t.fieldIndex("Name"), t.fieldIndex("Notiz")};
+        o.widths = {24, 30};
+        const QString path = nextPath();
+        const ExportResult r = WriteTextExport(t, o, ShownRecords(t), path);
+        QVERIFY2(r.ok, qPrintable(r.error));
+        QCOMPARE(r.utf8, utf8);
+
+        // The lines as the layout asks for them, built from the texts.
+        QString text;
+        for (const QStringList &v : values) {
+            for (qsizetype k = 0; k < v.size(); ++k) {
+                QString cell = v.at(k);
+                if (cell.contains(u'"') || cell.contains(u'\r') || cell.contains(u'\n') || cell.contains(u';'))
+                    cell = QLatin1Char('"') + QString(cell).replace(u'"', QStringLiteral("\"\"")) + QLatin1Char('"');
+                text += pad(cell, o.widths.at(k)) + QLatin1Char(';');
+            }
+            text += QStringLiteral("\r\n");
+        }
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), utf8 ? QByteArray("\xEF\xBB\xBF") + text.toUtf8() : EncodeWin1252(text));
+        READ_EXPORT(back, ReadDelimited(path, ";"));
+        QCOMPARE(back.encoding, utf8 ? QStringLiteral("utf-8-sig") : QStringLiteral("cp1252"));
+        QCOMPARE(withoutPadding(back.rows), expectedRows(values));
+    }
+
     void failures()
     {
         AddressTable t;
