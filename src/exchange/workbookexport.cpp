@@ -123,6 +123,11 @@ public:
         ++g_packing;
         const lxw_error e = workbook_close(b);
         --g_packing;
+        // A close that succeeds has closed the sheet's file; one that fails may
+        // have left it open on its buffer, which then is never freed.
+        if (e != LXW_NO_ERROR)
+            static_cast<void>(m_sheetBuffer.release());
+        m_sheet = nullptr;
         return e;
     }
     Workbook(const Workbook &) = delete;
