@@ -226,11 +226,8 @@ void SendRun::handleRecord(qint64 id, const QList<QVariant> &record)
     m_current.id = id;
     m_current.idText = m_idField >= 0 ? fieldText(record, m_idField) : QString::number(id);
     m_current.storedMail = fieldText(record, m_mailField);
-    m_current.address = Trimmed(m_current.storedMail);
-    if (html)
-        m_current.address.remove(QChar(0xFF));
-    const bool invalid = record.value(m_invalidField).toBool();
-    const bool sendable = IsValidEmailAddress(m_current.address) && (html || !invalid);
+    bool sendable = false;
+    m_current.address = recipientAddress(record, m_current.storedMail, &sendable);
 
     if (!AppendTransactionLog(QStringLiteral("--- START MAIL --- From: ") + m_config.senderAddress +
                               QStringLiteral("  To: ") + m_current.address))
@@ -266,7 +263,35 @@ void SendRun::handleRecord(qint64 id, const QList<QVariant> &record)
     }
     emit trafficChanged(m_trafficKB);
     m_sending = true;
+    announceNext();
     m_submission->submit(m_config.senderAddress, {m_current.address}, message);
+}
+
+QString SendRun::recipientAddress(const QList<QVariant> &record, const QString &storedMail, bool *sendable) const
+{
+    const bool html = m_config.mode == Mode::Html;
+    QString address = Trimmed(storedMail);
+    if (html)
+        address.remove(QChar(0xFF));
+    *sendable = IsValidEmailAddress(address) && (html || !record.value(m_invalidField).toBool());
+    return address;
+}
+
+void SendRun::announceNext()
+{
+    // The next record as it stands now: should it still be marked and sendable when its
+    // turn comes, its envelope can go with this message's end. It is read again then,
+    // and whatever it holds at that time decides.
+    if (m_config.delayMs > 0 || m_index >= m_ids.size())
+        return;
+    const std::optional<QList<QVariant>> record = m_config.table->readRecord(m_ids.at(m_index));
+    if (!record || record->value(m_selectedField).typeId() != QMetaType::Bool ||
+        !record->value(m_selectedField).toBool())
+        return;
+    bool sendable = false;
+    const QString address = recipientAddress(*record, fieldText(*record, m_mailField), &sendable);
+    if (sendable)
+        m_submission->announceNext(m_config.senderAddress, {address});
 }
 
 void SendRun::onSubmitted(const SubmissionResult &result)

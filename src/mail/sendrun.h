@@ -21,6 +21,10 @@
 //   ends the run (a text run without SSL lets the caller decide) and leaves the
 //   record as it was. An error of our own (the salutation table, the table, the
 //   disk) ends the run with errorText().
+// - Without a pause between mails the submission hears of the next record's envelope
+//   before each message, and may send it with that message's end (PIPELINING). The
+//   next record is read again when its turn comes: what it holds then decides, and a
+//   message still goes only after the record before it is committed.
 // - The logs are appended to line by line, never rewritten.
 // - It runs on the event loop: the pause between two mails is a timer, and stop()
 //   ends the run at once (a message already handed to the server is finished first).
@@ -176,6 +180,11 @@ private:
 
     void nextRecord();
     void handleRecord(qint64 id, const QList<QVariant> &record);
+    // The address a record's message goes to; sendable: it passes the address check
+    // (and, in a text run, the record is not marked Invalid).
+    QString recipientAddress(const QList<QVariant> &record, const QString &storedMail, bool *sendable) const;
+    // Tells the submission the envelope of the next record's message.
+    void announceNext();
     void onSubmitted(const vt::SubmissionResult &result);
     void recipientRefused(const QString &error);
     void recordDone(Result result);
