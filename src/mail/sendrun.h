@@ -33,6 +33,7 @@
 #include "runjournal.h"
 #include "textmail.h"
 
+#include <QDate>
 #include <QFile>
 #include <QHash>
 #include <QObject>
@@ -41,6 +42,7 @@
 #include <QTimer>
 
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace vt {
@@ -183,8 +185,14 @@ private:
     // The address a record's message goes to; sendable: it passes the address check
     // (and, in a text run, the record is not marked Invalid).
     QString recipientAddress(const QList<QVariant> &record, const QString &storedMail, bool *sendable) const;
-    // Tells the submission the envelope of the next record's message.
-    void announceNext();
+    // Tells the submission the envelope of the next record's message; that record,
+    // when it was announced.
+    std::optional<QList<QVariant>> announceNext();
+    // The message of one record; false (with the error) when the salutation table cannot be read.
+    bool compose(const QList<QVariant> &record, const QString &address, QByteArray *message, qsizetype *characters,
+                 QString *error);
+    // Composes the next record's message while the server deals with the current one.
+    void prepare(qint64 id, const QList<QVariant> &record);
     void onSubmitted(const vt::SubmissionResult &result);
     void recipientRefused(const QString &error);
     void recordDone(Result result);
@@ -212,6 +220,19 @@ private:
     int m_trafficKB = 0;
     int m_selectedField = -1, m_invalidField = -1, m_lastMailField = -1, m_mailField = -1, m_idField = -1;
     Current m_current;
+    // The next record's message, composed ahead of its turn; it goes only when the
+    // record, the salutation table and the day are the same at its turn.
+    struct Prepared
+    {
+        qint64 id = -1;
+        QList<QVariant> record;
+        QString address;
+        quint64 salutations = 0;
+        QDate day;
+        QByteArray message;
+        qsizetype characters = 0;
+    };
+    std::optional<Prepared> m_prepared;
     bool m_started = false;
     bool m_stop = false;
     bool m_sending = false;
