@@ -200,10 +200,26 @@ void MailTransport::sendLines(const QList<QByteArray> &lines, const QList<QByteA
     awaitReply(m_replyMs);
 }
 
-void MailTransport::sendBytes(const QByteArray &bytes, const QByteArray &logNote, int timeoutMs)
+void MailTransport::sendBytes(const QByteArray &bytes, const QByteArray &logNote, int timeoutMs,
+                              const QList<QByteArray> &thenLines)
 {
     writeLog('>', logNote);
-    writeNow(bytes);
+    if (thenLines.isEmpty()) {
+        writeNow(bytes);
+    } else {
+        QByteArray all;
+        qsizetype size = bytes.size();
+        for (const QByteArray &line : thenLines)
+            size += line.size() + 2;
+        all.reserve(size);
+        all += bytes;
+        for (const QByteArray &line : thenLines) {
+            writeLog('>', line);
+            all += line;
+            all += "\r\n";
+        }
+        writeNow(all);
+    }
     awaitReply(timeoutMs);
 }
 

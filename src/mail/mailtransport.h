@@ -75,8 +75,10 @@ protected:
     void sendLine(const QByteArray &line, const QByteArray &logAs = {});
     // Sends several command lines in one write (pipelining).
     void sendLines(const QList<QByteArray> &lines, const QList<QByteArray> &logAs);
-    // Sends prepared bytes as they are; the log gets the note instead.
-    void sendBytes(const QByteArray &bytes, const QByteArray &logNote, int timeoutMs);
+    // Sends prepared bytes as they are, and the command lines after them in the same
+    // write; the log gets the note instead of the bytes.
+    void sendBytes(const QByteArray &bytes, const QByteArray &logNote, int timeoutMs,
+                   const QList<QByteArray> &thenLines = {});
     // Waiting for the server starts (after a write) or ends (nothing pending). A
     // reply must end within the time-out counted from its first line; replyEnded()
     // lets the next reply of a batch count from its own first line.

@@ -423,6 +423,7 @@ const SalutationTable *SalutationFile::table()
     bool ok = false;
     m_table = SalutationTable::fromFile(m_path, &ok);
     m_read = ok;
+    ++m_readings;
     m_mtimeNs = mtimeNs;
     m_size = st.st_size;
     m_device = st.st_dev;
@@ -451,6 +452,11 @@ Personalizer::Personalizer(const QStringList &fieldNames, const QString &salutat
 QStringList Personalizer::missingRequiredFields() const
 {
     return m_missing;
+}
+
+quint64 Personalizer::salutationReading() const
+{
+    return m_salutations.table() ? m_salutations.readings() : 0;
 }
 
 bool Personalizer::values(const RecipientValues &record, PlaceholderValues &out, QString *error) const

@@ -81,10 +81,13 @@ public:
     explicit SalutationFile(const QString &path) : m_path(path) {}
     // The table as the file holds it now; nullptr when it cannot be read.
     const SalutationTable *table();
+    // How often the file has been read: a new number means the table may differ.
+    quint64 readings() const { return m_readings; }
 
 private:
     QString m_path;
     bool m_read = false;
+    quint64 m_readings = 0;
     qint64 m_mtimeNs = 0, m_size = -1;
     quint64 m_device = 0, m_inode = 0;
     SalutationTable m_table;
@@ -106,6 +109,10 @@ public:
     // The required fields "Anrede", "Name" and "Mail" that the table lacks. A run
     // checks this once before it starts.
     QStringList missingRequiredFields() const;
+
+    // The salutation table's reading now (the file checked first): values computed
+    // under the same reading used the same table. 0 when it cannot be read.
+    quint64 salutationReading() const;
 
     // The values for one recipient; false (with an error text) when the salutation
     // table cannot be read.

@@ -226,11 +226,8 @@ void SendRun::handleRecord(qint64 id, const QList<QVariant> &record)
     m_current.id = id;
     m_current.idText = m_idField >= 0 ? fieldText(record, m_idField) : QString::number(id);
     m_current.storedMail = fieldText(record, m_mailField);
-    m_current.address = Trimmed(m_current.storedMail);
-    if (html)
-        m_current.address.remove(QChar(0xFF));
-    const bool invalid = record.value(m_invalidField).toBool();
-    const bool sendable = IsValidEmailAddress(m_current.address) && (html || !invalid);
+    bool sendable = false;
+    m_current.address = recipientAddress(record, m_current.storedMail, &sendable);
 
     if (!AppendTransactionLog(QStringLiteral("--- START MAIL --- From: ") + m_config.senderAddress +
                               QStringLiteral("  To: ") + m_current.address))
@@ -238,35 +235,102 @@ void SendRun::handleRecord(qint64 id, const QList<QVariant> &record)
     if (!sendable)
         return recordDone(Result::Failed);
 
-    const TableRecordValues values(*m_config.table, m_fieldNames, record);
-    QString error;
     QByteArray message;
-    if (html) {
-        PlaceholderValues v;
-        if (!m_personalizer.values(values, v, &error))
-            return finish(Outcome::LocalError, error);
-        message = m_html->build(v, m_config.subject, m_current.address, m_config.html);
-        m_trafficKB = qMax(1, int(std::lround(message.size() / 1024.0)));
+    qsizetype characters = 0;
+    const Prepared *p = m_prepared ? &*m_prepared : nullptr;
+    if (p && p->id == id && p->address == m_current.address && p->record == record && p->day == Clock::today() &&
+        p->salutations == m_personalizer.salutationReading()) {
+        message = p->message;
+        characters = p->characters;
     } else {
-        QString subject = m_config.subject;
-        QStringList body = m_config.body;
-        if (!m_personalizer.PersonalizeTextMail(values, subject, body, &error))
+        QString error;
+        if (!compose(record, m_current.address, &message, &characters, &error))
             return finish(Outcome::LocalError, error);
-        m_textMail.subject = subject.isEmpty() ? QStringLiteral("Kein Betreff") : subject;
-        m_textMail.recipients = {{m_current.address, m_current.address, RecipientKind::To}};
-        QString text;
-        qsizetype characters = 0;
-        for (const QString &line : std::as_const(body)) {
-            text += line + QStringLiteral("\r\n");
-            characters += line.size();
-        }
-        m_textMail.body = text;
-        message = ComposeTextMail(m_textMail, m_attachments);
-        m_trafficKB = qMax(1, int(std::lround((m_trafficKB + characters) / 1024.0)));
     }
+    m_prepared.reset();
+    if (html)
+        m_trafficKB = qMax(1, int(std::lround(message.size() / 1024.0)));
+    else
+        m_trafficKB = qMax(1, int(std::lround((m_trafficKB + characters) / 1024.0)));
     emit trafficChanged(m_trafficKB);
     m_sending = true;
+    const std::optional<QList<QVariant>> next = announceNext();
     m_submission->submit(m_config.senderAddress, {m_current.address}, message);
+    // The next message is composed while this one is with the server.
+    if (next && m_sending)
+        prepare(m_ids.at(m_index), *next);
+}
+
+bool SendRun::compose(const QList<QVariant> &record, const QString &address, QByteArray *message, qsizetype *characters,
+                      QString *error)
+{
+    const TableRecordValues values(*m_config.table, m_fieldNames, record);
+    *characters = 0;
+    if (m_config.mode == Mode::Html) {
+        PlaceholderValues v;
+        if (!m_personalizer.values(values, v, error))
+            return false;
+        *message = m_html->build(v, m_config.subject, address, m_config.html);
+        return true;
+    }
+    QString subject = m_config.subject;
+    QStringList body = m_config.body;
+    if (!m_personalizer.PersonalizeTextMail(values, subject, body, error))
+        return false;
+    m_textMail.subject = subject.isEmpty() ? QStringLiteral("Kein Betreff") : subject;
+    m_textMail.recipients = {{address, address, RecipientKind::To}};
+    QString text;
+    for (const QString &line : std::as_const(body)) {
+        text += line + QStringLiteral("\r\n");
+        *characters += line.size();
+    }
+    m_textMail.body = text;
+    *message = ComposeTextMail(m_textMail, m_attachments);
+    return true;
+}
+
+void SendRun::prepare(qint64 id, const QList<QVariant> &record)
+{
+    Prepared p;
+    p.id = id;
+    p.record = record;
+    p.day = Clock::today();
+    p.salutations = m_personalizer.salutationReading();
+    bool sendable = false;
+    p.address = recipientAddress(record, fieldText(record, m_mailField), &sendable);
+    // A failure is met again, and reported, when the record's turn comes.
+    if (!sendable || p.salutations == 0 || !compose(record, p.address, &p.message, &p.characters, nullptr))
+        return;
+    m_prepared = std::move(p);
+}
+
+QString SendRun::recipientAddress(const QList<QVariant> &record, const QString &storedMail, bool *sendable) const
+{
+    const bool html = m_config.mode == Mode::Html;
+    QString address = Trimmed(storedMail);
+    if (html)
+        address.remove(QChar(0xFF));
+    *sendable = IsValidEmailAddress(address) && (html || !record.value(m_invalidField).toBool());
+    return address;
+}
+
+std::optional<QList<QVariant>> SendRun::announceNext()
+{
+    // The next record as it stands now: should it still be marked and sendable when its
+    // turn comes, its envelope can go with this message's end. It is read again then,
+    // and whatever it holds at that time decides.
+    if (m_config.delayMs > 0 || m_index >= m_ids.size())
+        return std::nullopt;
+    std::optional<QList<QVariant>> record = m_config.table->readRecord(m_ids.at(m_index));
+    if (!record || record->value(m_selectedField).typeId() != QMetaType::Bool ||
+        !record->value(m_selectedField).toBool())
+        return std::nullopt;
+    bool sendable = false;
+    const QString address = recipientAddress(*record, fieldText(*record, m_mailField), &sendable);
+    if (!sendable)
+        return std::nullopt;
+    m_submission->announceNext(m_config.senderAddress, {address});
+    return record;
 }
 
 void SendRun::onSubmitted(const SubmissionResult &result)
@@ -409,6 +473,7 @@ void SendRun::finish(Outcome outcome, const QString &error)
     }
     m_submission->quit();
     m_attachments.clear();
+    m_prepared.reset();
     leaveRunJournal();
     m_sentLog.close();
     m_transactionLog.close();

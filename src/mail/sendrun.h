@@ -21,6 +21,10 @@
 //   ends the run (a text run without SSL lets the caller decide) and leaves the
 //   record as it was. An error of our own (the salutation table, the table, the
 //   disk) ends the run with errorText().
+// - Without a pause between mails the submission hears of the next record's envelope
+//   before each message, and may send it with that message's end (PIPELINING). The
+//   next record is read again when its turn comes: what it holds then decides, and a
+//   message still goes only after the record before it is committed.
 // - The logs are appended to line by line, never rewritten.
 // - It runs on the event loop: the pause between two mails is a timer, and stop()
 //   ends the run at once (a message already handed to the server is finished first).
@@ -29,6 +33,7 @@
 #include "runjournal.h"
 #include "textmail.h"
 
+#include <QDate>
 #include <QFile>
 #include <QHash>
 #include <QObject>
@@ -37,6 +42,7 @@
 #include <QTimer>
 
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace vt {
@@ -176,6 +182,17 @@ private:
 
     void nextRecord();
     void handleRecord(qint64 id, const QList<QVariant> &record);
+    // The address a record's message goes to; sendable: it passes the address check
+    // (and, in a text run, the record is not marked Invalid).
+    QString recipientAddress(const QList<QVariant> &record, const QString &storedMail, bool *sendable) const;
+    // Tells the submission the envelope of the next record's message; that record,
+    // when it was announced.
+    std::optional<QList<QVariant>> announceNext();
+    // The message of one record; false (with the error) when the salutation table cannot be read.
+    bool compose(const QList<QVariant> &record, const QString &address, QByteArray *message, qsizetype *characters,
+                 QString *error);
+    // Composes the next record's message while the server deals with the current one.
+    void prepare(qint64 id, const QList<QVariant> &record);
     void onSubmitted(const vt::SubmissionResult &result);
     void recipientRefused(const QString &error);
     void recordDone(Result result);
@@ -203,6 +220,19 @@ private:
     int m_trafficKB = 0;
     int m_selectedField = -1, m_invalidField = -1, m_lastMailField = -1, m_mailField = -1, m_idField = -1;
     Current m_current;
+    // The next record's message, composed ahead of its turn; it goes only when the
+    // record, the salutation table and the day are the same at its turn.
+    struct Prepared
+    {
+        qint64 id = -1;
+        QList<QVariant> record;
+        QString address;
+        quint64 salutations = 0;
+        QDate day;
+        QByteArray message;
+        qsizetype characters = 0;
+    };
+    std::optional<Prepared> m_prepared;
     bool m_started = false;
     bool m_stop = false;
     bool m_sending = false;

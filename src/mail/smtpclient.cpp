@@ -152,9 +152,27 @@ bool SmtpClient::addAttachment(const QString &path, QString *error)
 void SmtpClient::reset()
 {
     m_recipients.clear();
+    m_nextFrom.clear();
+    m_nextEnvelope.clear();
     m_mail.subject.clear();
     m_mail.body.clear();
     m_raw.clear();
+}
+
+void SmtpClient::setNextEnvelope(const QString &sender, const QStringList &recipients)
+{
+    m_nextFrom = sender;
+    m_nextEnvelope.clear();
+    for (const QString &address : recipients)
+        m_nextEnvelope.append(address.toLatin1());
+    // Only what could be sent goes ahead; anything else is refused with its message.
+    bool sendable = IsSendableEnvelopeAddress(sender) && !recipients.isEmpty();
+    for (const QString &address : recipients)
+        sendable = sendable && IsSendableEnvelopeAddress(address);
+    if (!sendable) {
+        m_nextFrom.clear();
+        m_nextEnvelope.clear();
+    }
 }
 
 bool SmtpClient::sessionMatches() const
@@ -165,16 +183,23 @@ bool SmtpClient::sessionMatches() const
 
 void SmtpClient::sendAsync()
 {
-    if (m_busy)
+    // A transaction sent ahead waits for its message; any other is under way.
+    const bool ahead = m_busy && !m_messageGiven;
+    if (m_busy && !ahead)
         return;
     m_busy = true;
+    m_messageGiven = true;
     m_retried = false;
     m_errorClass = SmtpErrorClass::None;
     m_errorText.clear();
     m_errorCode = 0;
 
     // Everything that can be refused is refused before anything is sent.
-    auto refuse = [this](SmtpErrorClass c, const QString &detail) {
+    auto refuse = [this, ahead](SmtpErrorClass c, const QString &detail) {
+        if (ahead) {
+            dropAhead(false);
+            m_busy = true;
+        }
         QTimer::singleShot(0, this, [this, c, detail] { fail(c, detail, 0, true); });
     };
     if (!IsSendableEnvelopeAddress(m_fromAddr))
@@ -202,6 +227,19 @@ void SmtpClient::sendAsync()
     }
     m_payload = SmtpDataPayload(message, &m_eightBit);
 
+    if (ahead) {
+        if (m_fromAddr == m_aheadFrom && m_envelope == m_aheadEnvelope && m_eightBit == m_aheadEightBit &&
+            sessionMatches()) {
+            // The replies to the envelope lead on; with the 354 already in, the message goes now.
+            if (m_parked) {
+                m_parked = false;
+                sendPayload();
+            }
+            return;
+        }
+        dropAhead(false);
+        m_busy = true;
+    }
     if (m_ready && isConnected() && sessionMatches()) {
         m_reused = true;
         startTransaction();
@@ -215,7 +253,7 @@ int SmtpClient::send(int timeoutMs)
 {
     int result = 1;
     const auto c = connect(this, &SmtpClient::sendFinished, this, [&result](int r) { result = r; });
-    runToEnd([this] { sendAsync(); }, [this] { return m_busy; },
+    runToEnd([this] { sendAsync(); }, [this] { return isBusy(); },
              [this] { fail(SmtpErrorClass::Connection, where() + QStringLiteral(": time-out")); }, timeoutMs);
     disconnect(c);
     return result;
@@ -223,6 +261,10 @@ int SmtpClient::send(int timeoutMs)
 
 void SmtpClient::disconnectFromServer()
 {
+    // After a DATA sent ahead only the end of the connection keeps the server from
+    // taking whatever follows as a message.
+    if (m_busy && !m_messageGiven)
+        return endSession();
     if (m_busy)
         return;
     if (isConnected() && m_ready) {
@@ -438,6 +480,8 @@ void SmtpClient::startTransaction()
     m_acceptedRcpt = 0;
     m_rcptReplies = 0;
     m_payloadSent = -1;
+    m_aheadSent = false;
+    m_parked = false;
     m_pipelined = m_extensions.contains("PIPELINING");
     QByteArray mail = "MAIL FROM:<" + m_fromAddr.toLatin1() + '>';
     if (m_eightBit && m_extensions.contains("8BITMIME"))
@@ -462,6 +506,39 @@ void SmtpClient::startTransaction()
         m_pending.append(Step::Data);
     }
     sendLines(lines, {});
+}
+
+void SmtpClient::sendPayload()
+{
+    m_pending = {Step::Content};
+    m_payloadSent = 0;
+    // The next message's envelope, DATA included, goes with this message's end
+    // (RFC 2920): its replies come with this message's, a round trip saved.
+    QList<QByteArray> ahead;
+    m_aheadSent = m_pipelined && m_nextEnvelope.size() == 1 && !m_nextFrom.isEmpty();
+    if (m_aheadSent) {
+        m_aheadFrom = m_nextFrom;
+        m_aheadEnvelope = m_nextEnvelope;
+        m_aheadEightBit = m_eightBit;
+        QByteArray mail = "MAIL FROM:<" + m_aheadFrom.toLatin1() + '>';
+        if (m_aheadEightBit && m_extensions.contains("8BITMIME"))
+            mail += " BODY=8BITMIME";
+        ahead = {mail, "RCPT TO:<" + m_aheadEnvelope.first() + '>', "DATA"};
+        m_pending << Step::Mail << Step::Rcpt << Step::Data;
+    }
+    m_nextFrom.clear();
+    m_nextEnvelope.clear();
+    sendBytes(m_payload, "[message, " + QByteArray::number(m_payload.size()) + " bytes]", m_dataEndMs, ahead);
+}
+
+void SmtpClient::dropAhead(bool keep)
+{
+    m_busy = false;
+    m_messageGiven = true;
+    m_parked = false;
+    m_aheadSent = false;
+    if (!keep)
+        endSession();
 }
 
 void SmtpClient::nextEnvelopeCommand()
@@ -495,7 +572,7 @@ void SmtpClient::transactionStep(Step step, const Reply &reply)
     switch (step) {
     case Step::Mail:
         if (code != 250) {
-            if (code == 421 && m_reused && !m_retried)
+            if (code == 421 && m_reused && !m_retried && m_messageGiven)
                 return retryOnNewConnection();
             record(SmtpErrorClass::Sender, QStringLiteral("sender <%1> refused: %2").arg(m_fromAddr, text));
         }
@@ -516,10 +593,11 @@ void SmtpClient::transactionStep(Step step, const Reply &reply)
                 // the connection keeps it from being delivered.
                 return fail(m_txClass, m_txText, m_txCode);
             }
-            m_pending = {Step::Content};
-            m_payloadSent = 0;
-            sendBytes(m_payload, "[message, " + QByteArray::number(m_payload.size()) + " bytes]", m_dataEndMs);
-            return;
+            if (!m_messageGiven) {
+                m_parked = true;
+                return;
+            }
+            return sendPayload();
         }
         record(SmtpErrorClass::Message, QStringLiteral("message refused: %1").arg(text));
         break;
@@ -554,6 +632,9 @@ void SmtpClient::retryOnNewConnection()
 
 void SmtpClient::transportFailed(const QString &detail)
 {
+    // Nobody waits for a transaction sent ahead: its message goes anew when it comes.
+    if (m_busy && !m_messageGiven)
+        return dropAhead(false);
     // A kept connection that turns out dead before the server took anything of the
     // message is replaced once, silently.
     const bool nothingTaken = m_pending.isEmpty() || m_pending.first() == Step::Mail;
@@ -569,6 +650,13 @@ void SmtpClient::endSession()
     const bool wasReady = m_ready;
     m_ready = false;
     m_pending.clear();
+    m_aheadSent = false;
+    m_parked = false;
+    if (!m_messageGiven) {
+        // The transaction sent ahead ends with the connection.
+        m_busy = false;
+        m_messageGiven = true;
+    }
     closeConnection();
     if (wasReady)
         emit closed();
@@ -591,6 +679,11 @@ void SmtpClient::fail(SmtpErrorClass c, const QString &detail, int code, bool ke
 {
     if (!m_busy)
         return;
+    if (!m_messageGiven) {
+        // A transaction sent ahead failed before its message came: it is given up, and
+        // the message, when it comes, goes the usual way and meets the failure itself.
+        return dropAhead(keepConnection && c != SmtpErrorClass::Connection);
+    }
     m_errorClass = c;
     m_errorCode = code;
     switch (c) {
@@ -610,6 +703,24 @@ void SmtpClient::finish(int result)
 {
     m_busy = false;
     m_payloadSent = -1;
+    if (m_aheadSent && !m_pending.isEmpty()) {
+        // The replies still to come are those of the envelope sent ahead: a transaction
+        // that waits for its message.
+        m_aheadSent = false;
+        m_busy = true;
+        m_messageGiven = false;
+        m_parked = false;
+        m_txClass = SmtpErrorClass::None;
+        m_txText.clear();
+        m_txCode = 0;
+        m_acceptedRcpt = 0;
+        m_rcptReplies = 0;
+        m_envelope = m_aheadEnvelope;
+        m_nextRcpt = int(m_envelope.size());
+        m_reused = true;
+        m_retried = false;
+    }
+    m_aheadSent = false;
     if (m_pending.isEmpty())
         stopWaiting();
     flushLog();

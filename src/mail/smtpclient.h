@@ -5,7 +5,10 @@
 // message (EHLO, falling back to HELO; STARTTLS or implicit TLS; AUTH PLAIN or
 // LOGIN), kept between messages, opened once more when the server has closed it
 // meanwhile, and ended with QUIT. Commands go in one batch where the server offers
-// PIPELINING.
+// PIPELINING; there the envelope of the message announced to follow
+// (setNextEnvelope) goes with the end of this one, and its replies wait for it. A
+// message that comes with another envelope, or none at all, ends that transaction
+// by closing the connection: the server may already wait for its contents.
 //
 // A message is either a text mail composed here from subject, body, sender,
 // recipients and the run's attachments, or raw MIME bytes (an HTML mail composed by
@@ -25,6 +28,7 @@
 #include "textmail.h"
 
 #include <QList>
+#include <QStringList>
 
 namespace vt {
 
@@ -96,6 +100,9 @@ public:
     void clearAttachments() { m_attachments.clear(); }
     // The raw MIME content to send.
     void setRawContent(const QByteArray &content) { m_raw = content; }
+    // The envelope of the message expected after this one; with PIPELINING it is sent
+    // with this message's end. Cleared by reset().
+    void setNextEnvelope(const QString &sender, const QStringList &recipients);
     // The previous message's recipients and contents are gone; server, sender,
     // priority, identity, character set and attachments stay.
     void reset();
@@ -106,7 +113,8 @@ public:
     // Hands over the message and waits; 0 when the server took it, else the failure
     // (lastErrorText()). A guard of timeoutMs (0: none beyond the client's own time-outs).
     int send(int timeoutMs = 0);
-    bool isBusy() const { return m_busy; }
+    // A message is under way (one sent ahead and still without its message is not).
+    bool isBusy() const { return m_busy && m_messageGiven; }
     QString lastErrorText() const { return m_errorText; }
     SmtpErrorClass lastErrorClass() const { return m_errorClass; }
     int lastReplyCode() const { return m_errorCode; }
@@ -159,6 +167,9 @@ private:
     void authenticate();
     void sessionReady();
     void startTransaction();
+    void sendPayload();
+    // The transaction sent ahead is given up; the connection goes with it unless keep.
+    void dropAhead(bool keep);
     void nextEnvelopeCommand();
     void transactionStep(Step step, const Reply &reply);
     void retryOnNewConnection();
@@ -203,6 +214,18 @@ private:
     int m_rcptReplies = 0;
     bool m_pipelined = false;
     qint64 m_payloadSent = -1;
+    // Sending ahead: the envelope announced for the next message; the one sent with
+    // this message's end (and whether that was done); a transaction whose envelope
+    // went ahead and whose message has not come yet (m_busy without m_messageGiven),
+    // waiting with the server's 354 (m_parked).
+    QString m_nextFrom;
+    QList<QByteArray> m_nextEnvelope;
+    bool m_aheadSent = false;
+    QString m_aheadFrom;
+    QList<QByteArray> m_aheadEnvelope;
+    bool m_aheadEightBit = false;
+    bool m_messageGiven = true;
+    bool m_parked = false;
     // the outcome
     SmtpErrorClass m_txClass = SmtpErrorClass::None;
     QString m_txText;

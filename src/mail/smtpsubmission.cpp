@@ -22,8 +22,18 @@ void SmtpClientSubmission::submit(const QString &sender, const QStringList &reci
     for (const QString &address : recipients)
         m_client.addRecipient(QString(), address);
     m_client.setRawContent(message);
+    if (!m_nextRecipients.isEmpty())
+        m_client.setNextEnvelope(m_nextSender, m_nextRecipients);
+    m_nextSender.clear();
+    m_nextRecipients.clear();
     m_busy = true;
     m_client.sendAsync();
+}
+
+void SmtpClientSubmission::announceNext(const QString &sender, const QStringList &recipients)
+{
+    m_nextSender = sender;
+    m_nextRecipients = recipients;
 }
 
 void SmtpClientSubmission::abort()

@@ -31,6 +31,14 @@ public:
     // as DATA. The session is opened, or kept from the message before, as needed.
     // submitted() follows, always, and never inside this call.
     virtual void submit(const QString &sender, const QStringList &recipients, const QByteArray &message) = 0;
+    // The envelope of the message that will most likely follow the one submitted next;
+    // said before that submit(). A submission may send it ahead of time, but nothing of
+    // the message goes before it is submitted. Nothing by default.
+    virtual void announceNext(const QString &sender, const QStringList &recipients)
+    {
+        Q_UNUSED(sender);
+        Q_UNUSED(recipients);
+    }
     // Ends the message under way at once (it fails as a connection failure).
     virtual void abort() = 0;
     // Ends the session with QUIT; nothing when no message is under way.
@@ -49,12 +57,15 @@ public:
     explicit SmtpClientSubmission(SmtpClient &client, QObject *parent = nullptr);
 
     void submit(const QString &sender, const QStringList &recipients, const QByteArray &message) override;
+    void announceNext(const QString &sender, const QStringList &recipients) override;
     void abort() override;
     void quit() override;
 
 private:
     SmtpClient &m_client;
     bool m_busy = false;
+    QString m_nextSender;
+    QStringList m_nextRecipients;
 };
 
 } // namespace vt

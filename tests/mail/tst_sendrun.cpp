@@ -326,6 +326,36 @@ private slots:
         }
     }
 
+    void changesWhileTheMessageBeforeIsUnderWay_data() { messagesOfTheRun_data(); }
+    void changesWhileTheMessageBeforeIsUnderWay()
+    {
+        // The next message may be composed while the one before is with the server:
+        // the record and the salutation table as they are at its turn still decide.
+        QFETCH(SendRun::Mode, mode);
+        Fixture f({"a@example.net", "b@example.net", "c@example.net"});
+        f.client.script({Reply::held(), Reply::held()});
+        SendRun run(f.config(mode), &f.client);
+        QSignalSpy finished(&run, &SendRun::finished);
+        QVERIFY(run.start());
+        QTRY_VERIFY(f.client.isUnderWay());
+        QVERIFY(f.table.updateFields(2, {{"Name", "Neu"}}));
+        f.client.release();
+        QTRY_VERIFY(f.client.messages.size() == 2 && f.client.isUnderWay());
+        WriteLines(f.dir.file("Grussformel.txt"), {"Herr|Lieber Herr"});
+        f.client.release();
+        QVERIFY(finished.wait(10000));
+        QCOMPARE(run.outcome(), SendRun::Outcome::Completed);
+        QCOMPARE(f.client.messages.size(), 3);
+        auto textOf = [mode](const MimeView &mail) {
+            return mail.part(mode == SendRun::Mode::Text ? "text/plain" : "text/html").value("text").toString();
+        };
+        READ_BACK(second, f.client.messages.at(1).data);
+        QCOMPARE(second.subject(), QStringLiteral("Hallo Neu"));
+        QVERIFY2(textOf(second).contains("Sehr geehrter Herr Neu"), qPrintable(textOf(second)));
+        READ_BACK(third, f.client.messages.at(2).data);
+        QVERIFY2(textOf(third).contains("Lieber Herr c@e"), qPrintable(textOf(third)));
+    }
+
     void connectionFails_data()
     {
         QTest::addColumn<SendRun::Mode>("mode");

@@ -649,6 +649,60 @@ private slots:
                  (QList<QByteArray>{"MAIL FROM:<versand@example.com>", "RCPT TO:<kunde@example.net>", "DATA"}));
     }
 
+    void envelopeSentAhead()
+    {
+        // Each message's end carries the envelope announced for the next one.
+        FakeSmtp fake;
+        fake.extensions.append("PIPELINING");
+        bool refused = false;
+        fake.hook = [&fake, &refused](const QByteArray &verb, int) -> std::optional<QByteArray> {
+            if (verb == "RCPT")
+                refused = fake.commands.last().contains("k2@");
+            if (verb == "RCPT" && refused)
+                return QByteArray("550 5.1.1 <k2@example.net>: user unknown");
+            if (verb == "DATA" && refused)
+                return QByteArray("554 5.5.1 No valid recipients");
+            return std::nullopt;
+        };
+        auto c = makeClient(fake.port());
+        auto sendTo = [&c](const QString &to, const QString &next) {
+            c->reset();
+            c->addRecipient(to, to);
+            c->setSubject("Hallo");
+            c->setBodyText("Text\r\n");
+            if (!next.isEmpty())
+                c->setNextEnvelope("versand@example.com", {next});
+            return c->send();
+        };
+        auto envelopesOf = [&fake](const char *address) {
+            return fake.commands.count(QByteArray("RCPT TO:<") + address + '>');
+        };
+        QCOMPARE(sendTo("k1@example.net", "k2@example.net"), 0);
+        QTRY_COMPARE(envelopesOf("k2@example.net"), 1);
+        QVERIFY(!c->isBusy());
+        // Refused ahead, the recipient is refused to its message as well, which goes
+        // the usual way; the connection stays.
+        QCOMPARE(sendTo("k2@example.net", "k3@example.net"), 550);
+        QCOMPARE(c->lastErrorClass(), SmtpErrorClass::Recipient);
+        QCOMPARE(sendTo("k3@example.net", "k4@example.net"), 0);
+        // Another message than the one announced: the server already waits for the
+        // contents of k4, so the connection ends and k5 goes over a new one.
+        QTRY_COMPARE(envelopesOf("k4@example.net"), 1);
+        QCOMPARE(sendTo("k5@example.net", "k6@example.net"), 0);
+        QCOMPARE(fake.connections, 2);
+        // The session ends with a transaction sent ahead: no QUIT that would become
+        // part of a message, the connection closed.
+        QTRY_COMPARE(envelopesOf("k6@example.net"), 1);
+        c->disconnectFromServer();
+        QTRY_VERIFY(!c->isConnected());
+        QVERIFY(!fake.commands.contains("QUIT"));
+        QCOMPARE(fake.messages.size(), 3);
+        for (const char *to : {"k1@", "k3@", "k5@"})
+            QVERIFY2(std::count_if(fake.messages.cbegin(), fake.messages.cend(),
+                                   [to](const QByteArray &m) { return m.contains(QByteArray("<") + to); }) == 1,
+                     to);
+    }
+
     void keptConnectionRenewed()
     {
         FakeSmtp fake;
