@@ -420,7 +420,13 @@ function vt_subscribe($settings)
     vt_tidy_pending();
     $token = bin2hex(random_bytes(16));
     $line = $token . '|' . time() . '|' . $address . '|' . vt_entry_line($address, $fields, vt_now());
-    if (!vt_append_line('email_pending', $line) || !vt_send_confirmation($settings, $address, $token)) {
+    if (!vt_append_line('email_pending', $line)) {
+        vt_redirect('error');
+        return;
+    }
+    if (!vt_send_confirmation($settings, $address, $token)) {
+        // Nobody got the link: the subscriber hears that nothing was stored, so nothing waits.
+        vt_tidy_pending('', $token);
         vt_redirect('error');
         return;
     }

@@ -5,6 +5,7 @@
 #include "exportrun.h"
 #include "exportwizardform.h"
 #include "filedialogrecorder.h"
+#include "gradient.h"
 #include "mainstate.h"
 #include "messagerecorder.h"
 #include "modal.h"
@@ -135,6 +136,35 @@ private slots:
         child<QPushButton>(&wizard, "AbortBitBtn")->click();
         QCOMPARE(wizard.result(), int(QDialog::Rejected));
         QCOMPARE(textExports + p.ops.workbookExports, 2);
+    }
+
+    // Each box is painted in the gradient's colour at its top, not in the grey of
+    // a button, so that it blends into the background.
+    void boxesStandOnTheGradient()
+    {
+        Program p;
+        TExportWizzard1Form wizard;
+        TAsciiForm form;
+        form.FormCreate();
+        const QList<QPair<ExportDialog *, QStringList>> dialogs{
+            {&wizard, {"ExcelRadioButton", "OtherRadioButton"}},
+            {&form, {"TableHeaderCheckBox", "OnlyMarkedCheckBox", "TrimCheckBox"}}};
+        for (const auto &[dialog, names] : dialogs) {
+            dialog->show();
+            QVERIFY(QTest::qWaitForWindowExposed(dialog));
+            const QImage picture = dialog->grab().toImage();
+            const qreal ratio = picture.devicePixelRatio();
+            for (const QString &name : names) {
+                auto *box = dialog->findChild<QAbstractButton *>(name);
+                QVERIFY2(box, qPrintable(name));
+                // The box's right end, past its text.
+                const QPoint spot = box->mapTo(dialog, QPoint(box->width() - 2, box->height() / 2));
+                const int top = box->mapTo(dialog, QPoint(0, 0)).y();
+                QCOMPARE(picture.pixelColor(spot * ratio),
+                         GradientColorAt(dialog->GradientStart, dialog->GradientEnd, top, dialog->height()));
+            }
+            dialog->hide();
+        }
     }
 
     void textExportWritesTheChosenFields()

@@ -28,6 +28,12 @@ QString PhpServer::missingExtension(const QString &extension, const QString &pac
     return QStringLiteral("PHP lacks the extension %1: install the Debian package %2").arg(extension, package);
 }
 
+bool PhpServer::refuseMails()
+{
+    QFile script(m_dir.path() + QStringLiteral("/sendmail.sh"));
+    return script.open(QIODevice::WriteOnly) && script.write("#!/bin/sh\ncat > /dev/null\nexit 1\n") > 0;
+}
+
 QString PhpServer::start()
 {
     const QString missing = MissingProgram(QStringLiteral("/usr/bin/php"), QStringLiteral("php-cli"));

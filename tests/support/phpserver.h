@@ -26,6 +26,8 @@ public:
     quint16 port() const { return m_port; }
     // "http://127.0.0.1:<port>/"
     QString url() const;
+    // From now on sendmail refuses every mail (mail() then returns false), as on a host without a mail server.
+    bool refuseMails();
     // The mails sent so far, oldest first, each as PHP handed it to sendmail.
     QList<QByteArray> mails() const;
     // The session files' folder.

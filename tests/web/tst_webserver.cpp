@@ -272,6 +272,24 @@ private slots:
                  QStringList({"Abbestellung | out@verein.de", "Bestellung | wait@verein.de"}));
     }
 
+    // The subscriber is told that nothing was stored: then nothing waits for a
+    // confirmation whose link never reached anyone.
+    void aConfirmationThatCannotBeSentKeepsNothing()
+    {
+        Site site;
+        site.input.doubleOptIn = true;
+        START(site);
+        QVERIFY(site.server.refuseMails());
+        const HttpResult answer = site.submit("subscribe.html", {{"Mail", "bert@verein.de"}, {"Name", "Bert"}});
+        QVERIFY(answer.ok);
+        QVERIFY2(QString::fromUtf8(answer.body).contains("nicht gespeichert"), answer.body.constData());
+        QVERIFY(site.server.mails().isEmpty());
+        QFile pending(site.folder() + "email_pending.dat.php");
+        QVERIFY(pending.open(QIODevice::ReadOnly));
+        QVERIFY2(!pending.readAll().contains("bert@verein.de"), "the subscription still waits");
+        QVERIFY2(site.phpProblems().isEmpty(), qPrintable(site.phpProblems()));
+    }
+
     void failuresAreReported()
     {
         Site site;

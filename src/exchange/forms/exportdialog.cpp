@@ -18,6 +18,8 @@ void ExportDialog::MakeColors()
         QPalette pal = b->palette();
         pal.setColor(QPalette::Window, GradientColorAt(GradientStart, GradientEnd, top, h));
         b->setPalette(pal);
+        // A button fills its background with the button colour unless told otherwise.
+        b->setBackgroundRole(QPalette::Window);
         b->setAutoFillBackground(true);
     }
 }
