@@ -130,6 +130,17 @@ void TNewWizForm::FormShow()
     m_choice.MailClientStarted = false;
     Timer1Timer();
     m_timer.start();
+    growToFitTexts();
+}
+
+void TNewWizForm::growToFitTexts()
+{
+    // The marked count is set only now and may wrap onto another line; the
+    // window grows rather than let the info panel cut off its last line.
+    layout()->activate();
+    const int needed = layout()->totalHeightForWidth(width());
+    if (needed > height())
+        resize(width(), needed);
 }
 
 void TNewWizForm::setStep(int step)

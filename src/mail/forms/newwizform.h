@@ -54,6 +54,7 @@ protected:
 private:
     OptionPanel *panel(WizardPanel p) const;
     void setStep(int step);
+    void growToFitTexts();
     QString chooseFile(const QString &folder, const QString &pipeFilter);
     // Hands the mail over and opens the serial e-mail window.
     void finish(bool textMail, const QString &path);
