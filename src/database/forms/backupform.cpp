@@ -14,6 +14,7 @@
 #include <QFileSystemModel>
 #include <QShowEvent>
 #include <QStorageInfo>
+#include <QTimer>
 
 namespace vt {
 
@@ -46,6 +47,17 @@ TBackupForm::TBackupForm(QWidget *parent)
                 if (current.isValid())
                     folderChanged(m_folders->filePath(current));
             });
+    // Folders beside the chosen one load after it was chosen and push it down:
+    // keep it in view while the folders above it come in.
+    connect(m_folders, &QAbstractItemModel::rowsInserted, this, [this](const QModelIndex &parent) {
+        const QModelIndex current = ui->DirectoryListBox1->currentIndex();
+        for (QModelIndex above = current.parent(); above.isValid(); above = above.parent())
+            if (above == parent) {
+                QTimer::singleShot(0, this,
+                                   [this] { ui->DirectoryListBox1->scrollTo(ui->DirectoryListBox1->currentIndex()); });
+                return;
+            }
+    });
     // A drive without a medium simply shows nothing.
     connect(ui->DriveComboBox1, &QComboBox::activated, this,
             [this](int i) { SelectFolder(ui->DriveComboBox1->itemData(i).toString()); });
