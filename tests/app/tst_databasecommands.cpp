@@ -23,6 +23,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QToolButton>
 
 using namespace vt;
@@ -452,6 +453,11 @@ private slots:
             QVERIFY(!child<QPushButton>(d, "StartBitBtn")->isEnabled());
             QCOMPARE(child<QLabel>(d, "Label_Firma")->text(),
                      QStringLiteral("----->  wird übernommen in das Feld \"Firma\""));
+            // Every row's text is shown whole; the box scrolls sideways when a row is wider than it.
+            for (QLabel *l : d->findChildren<QLabel *>(QRegularExpression("^Label_"))) {
+                QVERIFY2(l->width() >= l->sizeHint().width(), qPrintable(l->text()));
+                QVERIFY2(l->geometry().right() < l->parentWidget()->width(), qPrintable(l->text()));
+            }
             // Into itself: refused.
             source->setCurrentIndex(0);
             emit source->activated(0);

@@ -351,6 +351,22 @@ private slots:
         m.form->hide();
     }
 
+    void theGridHasTheKeysFromTheStart()
+    {
+        StartedMain m;
+        m.add({{{"Mail", "a@example.de"}}});
+        m.form->show();
+        m.form->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(m.form.get()));
+        // No toolbar button takes the focus: the grid's keys work before any click.
+        QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget *>(m.form->DBGrid1));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_F9);
+        QCOMPARE(
+            m.boxes.takeTexts(),
+            QStringList{"Achtung Sie haben noch keinen Filter eigestellt! Öffnen Sie zuerst die Filtereinstellungen."});
+        m.form->hide();
+    }
+
     void closeWritesConfigAndLayout()
     {
         StartedMain m;

@@ -3,18 +3,22 @@
 // about an address already stored, editing, refused values, deleting, the
 // rules' hooks, the keys; exact and fuzzy search steps both ways with their
 // result lines.
+#include "backupform.h"
 #include "doupdatesform.h"
 #include "edform.h"
 #include "hvldbsearchform.h"
 #include "mainstate.h"
 #include "messagerecorder.h"
 #include "modal.h"
+#include "paths.h"
 #include "shellrecorder.h"
 #include "tablefixture.h"
 #include "testfolder.h"
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
+#include <QFileSystemModel>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -22,6 +26,7 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QToolButton>
+#include <QTreeView>
 
 using namespace vt;
 
@@ -370,6 +375,25 @@ private slots:
             "Übereinstimmungen mit dem Suchbegriff angezeigt, sondern auch Näherungswerte miteinbezogen um "
             "beispielsweise Vertipper trotzdem zu finden."));
         m_search->findChild<QCheckBox *>("LDCheckBox")->setChecked(false);
+    }
+
+    void backupFolderListShowsItsFolder()
+    {
+        // Many folders load beside the chosen one after it was chosen; it must stay in view.
+        TestFolder root;
+        for (int i = 0; i < 80; ++i)
+            QVERIFY(QDir(root.path()).mkpath(QStringLiteral("a%1").arg(i, 2, 10, QLatin1Char('0'))));
+        QVERIFY(QDir(root.path()).mkpath("z/Sicherung"));
+        TBackupForm form;
+        form.DefaultFolder = root.file("z/Sicherung");
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        auto *tree = form.findChild<QTreeView *>("DirectoryListBox1");
+        auto *model = static_cast<QFileSystemModel *>(tree->model());
+        QTRY_COMPARE(model->rowCount(model->index(WithoutTrailingSlash(root.path()))), 81);
+        QTest::qWait(100);
+        QCOMPARE(model->filePath(tree->currentIndex()), root.file("z/Sicherung"));
+        QVERIFY(tree->viewport()->rect().contains(tree->visualRect(tree->currentIndex())));
     }
 };
 

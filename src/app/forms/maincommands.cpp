@@ -234,6 +234,7 @@ QToolButton *TMainForm::toolButton(QToolBar *bar, const QString &name, const QSt
     b->setObjectName(name);
     b->setToolTip(hint);
     b->setAutoRaise(true);
+    b->setFocusPolicy(Qt::NoFocus); // the keyboard stays with the grid
     if (icon >= 0)
         b->setIcon(style()->standardIcon(QStyle::StandardPixmap(icon)));
     else

@@ -221,6 +221,8 @@ void TMainForm::showEvent(QShowEvent *event)
 void TMainForm::FormShow()
 {
     fitButtonCaptions();
+    // The grid's keys (F9, Space, Ctrl+F) work from the start, before any click.
+    DBGrid1->setFocus();
     TAppMessageHook::instance().install(
         [this](QObject *receiver, QEvent *event) { return AppMessage(receiver, event); });
     if (!m_updateSetUp) {

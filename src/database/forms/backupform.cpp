@@ -12,8 +12,11 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileSystemModel>
+#include <QScrollBar>
 #include <QShowEvent>
 #include <QStorageInfo>
+#include <QTimer>
+#include <QTreeView>
 
 namespace vt {
 
@@ -46,6 +49,20 @@ TBackupForm::TBackupForm(QWidget *parent)
                 if (current.isValid())
                     folderChanged(m_folders->filePath(current));
             });
+    // The list loads and sorts folders in the background, which pushes the
+    // chosen one out of sight: keep it in view until the user moves the list.
+    QTreeView *tree = ui->DirectoryListBox1;
+    auto keepInView = [this, tree] {
+        if (m_keepInView)
+            QTimer::singleShot(0, this, [this, tree] {
+                if (m_keepInView)
+                    tree->scrollTo(tree->currentIndex());
+            });
+    };
+    connect(m_folders, &QAbstractItemModel::rowsInserted, this, keepInView);
+    connect(m_folders, &QAbstractItemModel::layoutChanged, this, keepInView);
+    connect(tree->verticalScrollBar(), &QAbstractSlider::actionTriggered, this, [this] { m_keepInView = false; });
+    connect(tree, &QAbstractItemView::pressed, this, [this] { m_keepInView = false; });
     // A drive without a medium simply shows nothing.
     connect(ui->DriveComboBox1, &QComboBox::activated, this,
             [this](int i) { SelectFolder(ui->DriveComboBox1->itemData(i).toString()); });
@@ -116,6 +133,7 @@ void TBackupForm::FormActivate()
 void TBackupForm::SelectFolder(const QString &folder)
 {
     const QModelIndex index = m_folders->index(WithoutTrailingSlash(folder));
+    m_keepInView = index.isValid();
     if (index.isValid()) {
         ui->DirectoryListBox1->setCurrentIndex(index);
         ui->DirectoryListBox1->scrollTo(index);

@@ -53,6 +53,7 @@ private:
     Ui::TBackupForm *ui;
     QFileSystemModel *m_folders;
     QString m_folder;
+    bool m_keepInView = false; // the chosen folder is kept in view until the user moves the list
 };
 
 } // namespace vt

@@ -18,6 +18,8 @@
 #include <QLabel>
 #include <QShowEvent>
 
+#include <algorithm>
+
 namespace vt {
 
 namespace {
@@ -120,6 +122,7 @@ void TMigrationForm::BuildMappingControls()
 {
     m_targetColumns = UserColumns(TargetFieldDefinitions);
     QWidget *box = ui->ScrollBoxContents;
+    int width = 400;
     for (int k = 0; k < m_targetColumns.size(); ++k) {
         const UserColumn &c = m_targetColumns.at(k);
         auto *combo = new QComboBox(box);
@@ -133,12 +136,14 @@ void TMigrationForm::BuildMappingControls()
         auto *label = new QLabel(QStringLiteral("----->  wird übernommen in das Feld \"%1\"").arg(c.caption), box);
         label->setObjectName(QStringLiteral("Label_") + c.field);
         label->setTextFormat(Qt::PlainText);
-        label->setGeometry(142, kRowTop + 2 + kRowStep * k, 250, 20);
+        // As wide as its text, so that a long field name is not cut off.
+        label->setGeometry(142, kRowTop + 2 + kRowStep * k, std::max(250, label->sizeHint().width()), 20);
         label->show();
+        width = std::max(width, label->geometry().right() + 8);
         m_combos.append(combo);
         m_labels.append(label);
     }
-    box->resize(400, kRowTop + kRowStep * int(m_targetColumns.size()) + 8);
+    box->resize(width, kRowTop + kRowStep * int(m_targetColumns.size()) + 8);
 }
 
 void TMigrationForm::FreeMappingControls()
