@@ -43,10 +43,37 @@ public:
 
 } // namespace
 
+QString CannotOpenText(const QUrl &url)
+{
+    if (url.scheme().compare(QLatin1String("mailto"), Qt::CaseInsensitive) == 0)
+        return QStringLiteral("Es konnte kein E-Mail-Programm gestartet werden: Auf diesem Rechner ist keines "
+                              "eingerichtet.");
+    const QString shown = url.isLocalFile() ? url.toLocalFile() : url.toString();
+    return QStringLiteral("\"") + shown +
+           QStringLiteral("\" konnte nicht geöffnet werden: Auf diesem Rechner ist kein Programm dafür eingerichtet.");
+}
+
 bool XdgShellBackend::openUrl(const QUrl &url)
 {
     const QString opener = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
-    return !opener.isEmpty() && QProcess::startDetached(opener, {url.toString(QUrl::FullyEncoded)});
+    if (opener.isEmpty())
+        return false;
+    // Watched rather than detached: only its exit status says that no program
+    // took the URL, and then the user is told. The process object is not deleted
+    // while it runs, so what it started outlives the program if the program ends first.
+    auto *process = new QProcess;
+    process->setProcessChannelMode(QProcess::ForwardedChannels);
+    QObject::connect(process, &QProcess::finished, process, [process, url](int code, QProcess::ExitStatus status) {
+        process->deleteLater();
+        if (status == QProcess::NormalExit && code != 0)
+            warning(CannotOpenText(url));
+    });
+    process->start(opener, {url.toString(QUrl::FullyEncoded)});
+    if (!process->waitForStarted(5000)) {
+        delete process;
+        return false;
+    }
+    return true;
 }
 
 bool XdgShellBackend::startBrowser(const QString &argument)
@@ -105,8 +132,10 @@ bool ShellOpenUrl(const QUrl &url)
         // Nothing on the desktop took it: let the browser show it as a file.
         const QString asFile =
             url.isLocalFile() || url.scheme().isEmpty() ? url.toString(QUrl::FullyEncoded) : url.toString();
-        OpenUrlInBrowser(asFile);
-        return true;
+        if (OpenUrlInBrowser(asFile))
+            return true;
+        warning(CannotOpenText(url));
+        return false;
     } catch (...) {
         return false;
     }

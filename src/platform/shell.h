@@ -44,9 +44,13 @@ QUrl ShellTargetUrl(const QString &target);
 // A "mailto:" URL with the subject and body properly encoded.
 QUrl MailToUrl(const QString &address, const QString &subject = {}, const QString &body = {});
 
+// The message when no program on this computer opens the URL.
+QString CannotOpenText(const QUrl &url);
+
 // Opens a file, folder, web address or "mailto:" link. When the desktop cannot
-// open it, the browser is started with the target as a file URL. False only when
-// something unexpected went wrong; callers do not need to look at it.
+// open it, the browser is started with the target as a file URL. When neither
+// takes it, now or when the desktop's opener ends with a failure, the user is
+// told (CannotOpenText); callers do not need to look at the result.
 bool ShellOpen(const QString &target);
 bool ShellOpenUrl(const QUrl &url);
 // Starts the web browser with the text; when that fails the desktop opens the text itself.

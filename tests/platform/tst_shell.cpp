@@ -88,6 +88,56 @@ private slots:
         QCOMPARE(shell.opened, (QList<QUrl>{QUrl("https://www.halvicor.example/")}));
     }
 
+    void nothingToOpenWithIsSaid()
+    {
+        MessageRecorder msgs;
+        ShellRecorder shell;
+        shell.desktopOpens = false;
+        shell.browserStarts = false;
+        QVERIFY(!ShellOpen(QStringLiteral("mailto:anna@example.de")));
+        QVERIFY(msgs.takeExpected(MsgKind::Warning, CannotOpenText(QUrl("mailto:anna@example.de"))));
+        QVERIFY(CannotOpenText(QUrl("mailto:a@b.de")).startsWith("Es konnte kein E-Mail-Programm"));
+        QCOMPARE(CannotOpenText(QUrl::fromLocalFile("/opt/vantrel/help/help.html")),
+                 QStringLiteral("\"/opt/vantrel/help/help.html\" konnte nicht geöffnet werden: Auf diesem Rechner "
+                                "ist kein Programm dafür eingerichtet."));
+    }
+
+    // The desktop's opener starts, then finds no program for the URL and ends
+    // with a failure (xdg-open's "no method available"): the user hears of it.
+    void anOpenerThatFailsLaterIsSaid_data()
+    {
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<bool>("told");
+        QTest::newRow("no program for it") << 3 << true;
+        QTest::newRow("opened") << 0 << false;
+    }
+    void anOpenerThatFailsLaterIsSaid()
+    {
+        QFETCH(int, exitCode);
+        QFETCH(bool, told);
+        TestFolder bin;
+        const QString marker = bin.file("asked");
+        bin.write("xdg-open",
+                  QStringLiteral("#!/bin/sh\necho \"$1\" > '%1'\nexit %2\n").arg(marker).arg(exitCode).toUtf8());
+        QFile::setPermissions(bin.file("xdg-open"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        const QByteArray oldPath = qgetenv("PATH");
+        qputenv("PATH", QFile::encodeName(bin.path()) + ':' + oldPath);
+        MessageRecorder msgs;
+        XdgShellBackend xdg;
+        const QUrl url("https://www.halvicor.example/hilfe");
+        const bool started = xdg.openUrl(url);
+        qputenv("PATH", oldPath);
+        QVERIFY(started);
+        QTRY_VERIFY(QFile::exists(marker));
+        if (told) {
+            QTRY_VERIFY(!msgs.isEmpty());
+            QVERIFY(msgs.takeExpected(MsgKind::Warning, CannotOpenText(url)));
+        } else {
+            QTest::qWait(300);
+            QVERIFY(msgs.takeTexts().isEmpty());
+        }
+    }
+
     void deleteFilesByMask()
     {
         TestFolder dir;

@@ -6,7 +6,6 @@
 #include "text.h"
 
 #include <QApplication>
-#include <QDesktopServices>
 #include <QFileDialog>
 #include <QLabel>
 #include <QMessageBox>
@@ -118,12 +117,6 @@ public:
     }
 };
 
-class DesktopBackend final : public XdgShellBackend
-{
-public:
-    bool openUrl(const QUrl &url) override { return QDesktopServices::openUrl(url); }
-};
-
 } // namespace
 
 MessageOwner::MessageOwner(QWidget *window) : m_window(window), m_outer(g_owner)
@@ -171,10 +164,8 @@ void InstallWidgetServices()
 {
     static BoxMessages boxes;
     static QtFileDialogs dialogs;
-    static DesktopBackend desktop;
     Messages::setDefault(&boxes);
     FileDialogs::setDefault(&dialogs);
-    ShellBackend::setDefault(&desktop);
     CrashDialogs::setDefault(WidgetCrashDialogs());
 }
 
