@@ -162,7 +162,7 @@ DataFolderLock::Result DataFolderLock::acquire(const QString &dataFolder)
 {
     release();
     m_holder = {};
-    const QString path = PathJoin(dataFolder, LockFileName());
+    const QString path = PathJoin(dataFolder, lockFileName());
     const QByteArray native = QFile::encodeName(path);
     // A lock left behind is removed and made anew; when two starts race for it,
     // the one whose file was created wins.

@@ -42,7 +42,7 @@ class DataFolderLock
 {
 public:
     enum class Result { Locked, InUse, NotPossible };
-    static QString LockFileName() { return QStringLiteral("Vantrel.lck"); }
+    static QString lockFileName() { return QStringLiteral("Vantrel.lck"); }
 
     // Who holds a folder that is in use.
     struct Holder

@@ -52,12 +52,12 @@ TMainState::~TMainState()
     deleteComponents(TableComponents);
 }
 
-QString TMainState::SendRunActiveText()
+QString TMainState::sendRunActiveText()
 {
     return QStringLiteral("Während des Mailversands nicht möglich!\rBitte warten Sie, bis der Versand beendet ist.");
 }
 
-void TMainState::SetAppFolder(const QString &folder)
+void TMainState::setAppFolder(const QString &folder)
 {
     AppFolder = WithTrailingSlash(folder);
     auto sub = [this](const char *name) { return WithTrailingSlash(PathJoin(AppFolder, QLatin1String(name))); };
@@ -70,14 +70,14 @@ void TMainState::SetAppFolder(const QString &folder)
     SystemTempFolder = WithTrailingSlash(WindowsInfo().TempDir);
 }
 
-bool TMainState::LoadDatabaseCatalog()
+bool TMainState::loadDatabaseCatalog()
 {
     bool ok = false;
     DatabaseCatalog = ReadLines(ResolveExisting(AppFolder, QStringLiteral("Buttons.ini")), &ok);
     return ok;
 }
 
-QString TMainState::DatabaseToOpenAtStart() const
+QString TMainState::databaseToOpenAtStart() const
 {
     const QString last = ResolveExisting(AppFolder, QStringLiteral("LastopenDB.inc"));
     if (IsFile(last)) {
@@ -88,12 +88,12 @@ QString TMainState::DatabaseToOpenAtStart() const
     return QStringLiteral("Database.ini");
 }
 
-bool TMainState::WriteLastOpenDatabase(const QString &definitionFile) const
+bool TMainState::writeLastOpenDatabase(const QString &definitionFile) const
 {
     return WriteLines(ResolveExisting(AppFolder, QStringLiteral("LastopenDB.inc")), {definitionFile});
 }
 
-QString TMainState::GridLayoutPath(const QString &definitionFile) const
+QString TMainState::gridLayoutPath(const QString &definitionFile) const
 {
     return ResolveExisting(DataFolder, NameBeforeFirstDot(definitionFile) + QStringLiteral(".grd"));
 }
@@ -139,7 +139,7 @@ bool TMainState::OpenDatabase(const QString &name)
     }
 
     // The new database is ready: now leave the one that is open.
-    SaveOpenDatabase();
+    saveOpenDatabase();
     deleteComponents(TableComponents);
     TableComponents = components;
     DatabaseDefinition = lines;
@@ -151,18 +151,18 @@ bool TMainState::OpenDatabase(const QString &name)
     connectCurrentTable();
     DatabaseIniName = name;
     readWebSettings(name);
-    LoadGridLayout(GridLayoutPath(name));
+    LoadGridLayout(gridLayoutPath(name));
     setDatabaseCaption(name);
     emit databaseOpened();
     ShowRecordCount();
     return true;
 }
 
-void TMainState::SaveOpenDatabase()
+void TMainState::saveOpenDatabase()
 {
     if (!CurrentTable)
         return;
-    SaveGridLayout(GridLayoutPath(DatabaseIniName));
+    SaveGridLayout(gridLayoutPath(DatabaseIniName));
     if (CurrentTable->state() == AddressTable::State::Edit)
         CurrentTable->post();
 }
@@ -413,7 +413,7 @@ void TMainState::ShowRecordCount()
     emit statusPanelChanged(StatusPanelText);
 }
 
-void TMainState::SetStatusText(const QString &text)
+void TMainState::setStatusText(const QString &text)
 {
     StatusBarText = text;
     emit statusTextChanged(text);

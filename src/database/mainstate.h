@@ -33,7 +33,7 @@ public:
     // Deletes the database chosen in the open/delete dialog.
     virtual void DeleteSelectedDatabase() = 0;
     // Shows the table's records anew after others changed them.
-    virtual void RefreshGrid() = 0;
+    virtual void refreshGrid() = 0;
     // Counts the marked records and shows the start wizard of a serial e-mail again.
     virtual void MailBitBtnClick() {}
 };
@@ -96,7 +96,7 @@ public:
 
     // What a command that changes the open table says while a send run is going
     // (the windows' check is CommandRefusedDuringSendRun(), sendrunguard.h).
-    static QString SendRunActiveText();
+    static QString sendRunActiveText();
 
     // The operations below show nothing: when one fails it returns false and
     // errorText() says why, for the caller to show (empty when there is nothing to say).
@@ -104,16 +104,16 @@ public:
 
     // Sets AppFolder and the folders inside it; SystemTempFolder is the system's
     // temporary folder.
-    void SetAppFolder(const QString &folder);
+    void setAppFolder(const QString &folder);
     // Reads AppFolder + "Buttons.ini"; false (and an empty catalogue) when it cannot be read.
-    bool LoadDatabaseCatalog();
+    bool loadDatabaseCatalog();
     // The commands for several databases need at least two databases.
-    bool HasSeveralDatabases() const { return DatabaseCatalog.size() > 2; }
+    bool hasSeveralDatabases() const { return DatabaseCatalog.size() > 2; }
     // The definition file to open at start: the name in "LastopenDB.inc" when that
     // file names an existing definition file, otherwise "Database.ini".
-    QString DatabaseToOpenAtStart() const;
+    QString databaseToOpenAtStart() const;
     // Writes "LastopenDB.inc" with the one name.
-    bool WriteLastOpenDatabase(const QString &definitionFile) const;
+    bool writeLastOpenDatabase(const QString &definitionFile) const;
 
     // Opens the database of a definition file of the data folder. The new
     // database is made ready first (tables created when missing, definition
@@ -123,7 +123,7 @@ public:
     // An empty name changes nothing.
     bool OpenDatabase(const QString &name);
     // Saves the grid layout of the open database and posts a pending edit (closing the window).
-    void SaveOpenDatabase();
+    void saveOpenDatabase();
 
     // The steps of opening, also used by the database dialogs.
     // Creates the table DataFolder + name + ".DB" from its field definition file
@@ -147,10 +147,10 @@ public:
     // No column title marked as the sort column.
     void ResetTitleFonts();
     void ShowRecordCount();
-    void SetStatusText(const QString &text);
+    void setStatusText(const QString &text);
 
     // The grid layout file of a definition file: DataFolder + name up to its first "." + ".grd".
-    QString GridLayoutPath(const QString &definitionFile) const;
+    QString gridLayoutPath(const QString &definitionFile) const;
 
 signals:
     void databaseOpened();

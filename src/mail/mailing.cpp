@@ -123,7 +123,7 @@ bool Mailing::BuildHtmlMail(const MailerContent &content, QString *problem) cons
         return false;
     };
     if (MainState().SendRunActive)
-        return fail(TMainState::SendRunActiveText());
+        return fail(TMainState::sendRunActiveText());
     AddressTable *table = content.table;
     if (!table || !table->isOpen())
         return fail(QStringLiteral("Zuerst Datenbank öffnen!"));

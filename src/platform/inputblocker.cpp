@@ -17,7 +17,7 @@ InputBlocker::~InputBlocker()
         app->removeEventFilter(this);
 }
 
-bool InputBlocker::IsUserInput(const QEvent *event)
+bool InputBlocker::isUserInput(const QEvent *event)
 {
     switch (event->type()) {
     case QEvent::MouseButtonPress:
@@ -47,7 +47,7 @@ bool InputBlocker::IsUserInput(const QEvent *event)
 
 bool InputBlocker::eventFilter(QObject *watched, QEvent *event)
 {
-    if (IsUserInput(event)) {
+    if (isUserInput(event)) {
         event->ignore(); // a refused close keeps the window open
         return true;
     }

@@ -16,7 +16,7 @@ public:
 
     // True for the events that come from the user (mouse, keys, wheel, touch,
     // shortcuts, closing a window through its frame).
-    static bool IsUserInput(const QEvent *event);
+    static bool isUserInput(const QEvent *event);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

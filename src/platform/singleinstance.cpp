@@ -23,7 +23,7 @@ bool SingleInstance::acquireOrTell()
 {
     if (acquire())
         return true;
-    plain(AlreadyRunningText());
+    plain(alreadyRunningText());
     return false;
 }
 
@@ -33,14 +33,14 @@ void SingleInstance::release()
         m_lock.unlock();
 }
 
-QString SingleInstance::DefaultLockPath()
+QString SingleInstance::defaultLockPath()
 {
     const QString dir = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
     EnsureFolder(dir);
     return PathJoin(dir, QStringLiteral("vantrel.lock"));
 }
 
-QString SingleInstance::AlreadyRunningText()
+QString SingleInstance::alreadyRunningText()
 {
     return QStringLiteral("Vantrel ist bereits gestartet!\rBitte wechseln Sie in der Taskleiste zum Programm "
                           "\"Vantrel\"\rApplication already running!");

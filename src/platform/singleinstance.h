@@ -12,19 +12,19 @@ class SingleInstance
 {
 public:
     // The lock file; by default "vantrel.lock" in the user's runtime folder.
-    explicit SingleInstance(const QString &lockPath = DefaultLockPath());
+    explicit SingleInstance(const QString &lockPath = defaultLockPath());
 
     // True when the start may go on: the lock was taken, or it could not be
     // made for another reason than a running copy (which never blocks a start).
     // False only when another running copy holds it.
     bool acquire();
-    // acquire(), and when another copy runs, the message of AlreadyRunningText().
+    // acquire(), and when another copy runs, the message of alreadyRunningText().
     bool acquireOrTell();
     // Lets a new copy start (a restart asked for by the error report).
     void release();
 
-    static QString DefaultLockPath();
-    static QString AlreadyRunningText();
+    static QString defaultLockPath();
+    static QString alreadyRunningText();
 
 private:
     QLockFile m_lock;

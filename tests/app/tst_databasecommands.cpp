@@ -145,7 +145,7 @@ private slots:
             child<QPlainTextEdit>(d, "Memo2")->setPlainText("Firma\nTelefon\nNotiz\n");
             child<QPushButton>(d, "BitBtn1")->click();
         });
-        m.form->CommandAction("NeueDatenbankerzeugen1")->trigger();
+        m.form->commandAction("NeueDatenbankerzeugen1")->trigger();
         QVERIFY(m.boxes.takeExpected(MsgKind::Information, "Datenbank wurde erzeugt!"));
         QCOMPARE(ReadLines(m.dir.file("Buttons.ini")).last(),
                  QStringLiteral("Kunden 2010| cddrive.bmp|kunden_2010.ini"));
@@ -154,7 +154,7 @@ private slots:
         QCOMPARE(m.table()->fieldNames().mid(8), (QStringList{"Spalte1", "Spalte2", "Spalte3"}));
         QCOMPARE(ReadFirstLine(m.dir.file("LastopenDB.inc")), QStringLiteral("kunden_2010.ini"));
         QVERIFY(m.child<QPushButton>("OpenModeBitBtn")->isVisibleTo(m.form.get()));
-        QVERIFY(m.form->CommandAction("Datentransfer1")->isEnabled());
+        QVERIFY(m.form->commandAction("Datentransfer1")->isEnabled());
 
         // The name is taken now: said, and the dialog stays until it is cancelled.
         dialogs.then([&](QDialog *d) {
@@ -165,7 +165,7 @@ private slots:
                                                                "bereits. Bitte wählen Sie einen anderen Namen!"));
             child<QPushButton>(d, "BitBtn2")->click();
         });
-        m.form->CommandAction("NeueDatenbankerzeugen1")->trigger();
+        m.form->commandAction("NeueDatenbankerzeugen1")->trigger();
 
         // It is among the databases to open; cancelling opens nothing.
         dialogs.then([](QDialog *d) {
@@ -175,7 +175,7 @@ private slots:
             QVERIFY(!child<QPushButton>(d, "DeleteBitBtn")->isVisible());
             child<QPushButton>(d, "AbortBitBtn")->click();
         });
-        m.form->CommandAction("Datenbankffnen2")->trigger();
+        m.form->commandAction("Datenbankffnen2")->trigger();
         QCOMPARE(m.state().DatabaseIniName, QStringLiteral("kunden_2010.ini"));
         QCOMPARE(dialogs.shown, (QStringList{"TNewDatabaseForm", "TNewDatabaseForm", "TSelectDatabaseForm"}));
     }
@@ -190,7 +190,7 @@ private slots:
             child<QListWidget>(d, "ListBox1")->setCurrentRow(1);
             child<QPushButton>(d, "OpenBitBtn")->click();
         });
-        m.form->CommandAction("Datenbankffnen2")->trigger();
+        m.form->commandAction("Datenbankffnen2")->trigger();
         QCOMPARE(m.state().DatabaseIniName, QStringLiteral("kunden.ini"));
         QCOMPARE(m.table()->recordCount(), 3);
         QCOMPARE(ReadFirstLine(m.dir.file("LastopenDB.inc")), QStringLiteral("kunden.ini"));
@@ -199,7 +199,7 @@ private slots:
             child<QListWidget>(d, "ListBox1")->setCurrentRow(0);
             child<QPushButton>(d, "AbortBitBtn")->click();
         });
-        m.form->CommandAction("Datenbankffnen2")->trigger();
+        m.form->commandAction("Datenbankffnen2")->trigger();
         QCOMPARE(m.state().DatabaseIniName, QStringLiteral("kunden.ini"));
     }
 
@@ -215,7 +215,7 @@ private slots:
                 child<QListWidget>(d, "ListBox1")->setCurrentRow(row);
                 child<QPushButton>(d, "DeleteBitBtn")->click();
             });
-            m.form->CommandAction("Datenbanklschen2")->trigger();
+            m.form->commandAction("Datenbanklschen2")->trigger();
         };
         const QString first = "Wollen Sie diese Datenbank wirklich löschen?";
         const QString second = "Alle Daten dieser Datenbank gehen verloren! Wirklich löschen?";
@@ -256,12 +256,12 @@ private slots:
         const QString ask2 = "Wollen Sie wirklich alle Datensätze in dieser Datenbank löschen?";
         m.boxes.answer(MsgButton::Yes);
         m.boxes.answer(MsgButton::No);
-        m.form->CommandAction("Datenbankkomplettleeren1")->trigger();
+        m.form->commandAction("Datenbankkomplettleeren1")->trigger();
         QCOMPARE(m.boxes.takeTexts(), (QStringList{ask1, ask2}));
         QCOMPARE(m.table()->recordCount(), 4);
         m.boxes.answer(MsgButton::Yes);
         m.boxes.answer(MsgButton::Yes);
-        m.form->CommandAction("Datenbankkomplettleeren1")->trigger();
+        m.form->commandAction("Datenbankkomplettleeren1")->trigger();
         QCOMPARE(m.boxes.takeTexts(), (QStringList{ask1, ask2}));
         QCOMPARE(m.table()->recordCount(), 0);
         QCOMPARE(m.statusPanel(), QStringLiteral("0 Datensätze"));
@@ -309,8 +309,8 @@ private slots:
     void anEmptyTableHasNoRecordToEdit()
     {
         StartedMain m;
-        m.form->CommandAction("EditRec")->trigger();
-        m.form->CommandAction("DeleteRec")->trigger();
+        m.form->commandAction("EditRec")->trigger();
+        m.form->commandAction("DeleteRec")->trigger();
         QCOMPARE(m.boxes.takeTexts(), QStringList(2, "Die Datenbank enthält keinen Datensatz!"));
     }
 
@@ -333,12 +333,12 @@ private slots:
             QCOMPARE(child<QLineEdit>(d, "Edit_Mail")->text(), QStringLiteral("carl@example.de"));
             child<QToolButton>(d, "AbortSpeedButton")->click();
         });
-        m.form->CommandAction("Suchen1")->trigger();
+        m.form->commandAction("Suchen1")->trigger();
         QCOMPARE(dialogs.shown, (QStringList{"THVL_DB_SearchForm", "TEdForm"}));
         QCOMPARE(m.table()->row(), 2);
         // The toolbar's search starts from the first record.
         dialogs.then([&](QDialog *) { QCOMPARE(m.table()->row(), 0); });
-        m.form->CommandAction("SearchTB")->trigger();
+        m.form->commandAction("SearchTB")->trigger();
         QCOMPARE(m.statusPanel(), QStringLiteral("4 Datensätze"));
     }
 
@@ -359,7 +359,7 @@ private slots:
                     child<QLineEdit>(d, "FileNameEdit")->setText("Sicherung");
                     child<QPushButton>(d, "SaveBitBtn")->click();
                 });
-                m.form->CommandAction("Backup2")->trigger();
+                m.form->commandAction("Backup2")->trigger();
             };
             backup();
             QVERIFY(m.boxes.takeExpected(MsgKind::Information, "Backup wurde durchgeführt!"));
@@ -391,7 +391,7 @@ private slots:
             QCOMPARE(items(child<QListWidget>(d, "ListBox1")), (QStringList{"Vantrel Backup", "06.05.2012"}));
             child<QPushButton>(d, "SaveBitBtn")->click();
         });
-        fresh.form->CommandAction("Restore1")->trigger();
+        fresh.form->commandAction("Restore1")->trigger();
         QVERIFY(fresh.boxes.takeExpected(MsgKind::Question, kRestoreQuestion));
         QVERIFY(fresh.boxes.takeExpected(MsgKind::Information, "Backup wurde erfolgreich wiederhergestellt!"));
         // Every record of both databases, the open one opened again, the catalogue's buttons shown.
@@ -418,7 +418,7 @@ private slots:
         QFile::remove(spoiled);
         QVERIFY(QFile::link(target.filePath("weg"), spoiled));
         MainOnScreen current(QList<FieldValues>{{{"Mail", "einzig@example.de"}}});
-        current.state().SaveOpenDatabase();
+        current.state().saveOpenDatabase();
         const auto before = snapshot(current.dir.path());
         Dialogs dialogs;
         current.boxes.answer(MsgButton::Yes);
@@ -426,7 +426,7 @@ private slots:
             static_cast<TBackupForm *>(d)->SelectFolder(target.path());
             child<QPushButton>(d, "SaveBitBtn")->click();
         });
-        current.form->CommandAction("Restore1")->trigger();
+        current.form->commandAction("Restore1")->trigger();
         QVERIFY(current.boxes.takeExpected(MsgKind::Question, kRestoreQuestion));
         QVERIFY(
             current.boxes.takeExpected(MsgKind::Error, "Das Backup wurde nicht wiederhergestellt, die Datenbanken sind "
@@ -481,7 +481,7 @@ private slots:
             child<QRadioButton>(d, "SeletctierteRadioButton")->setChecked(true);
             child<QPushButton>(d, "StartBitBtn")->click();
         });
-        m.form->CommandAction("Datentransfer1")->trigger();
+        m.form->commandAction("Datentransfer1")->trigger();
         QVERIFY(m.boxes.takeExpected(MsgKind::Question, "Es werden 2 Datensätze aus der Datenbank \"Kunden\" in die "
                                                         "Datenbank \"Hauptdatenbank \" übernommen.\nWollen Sie den "
                                                         "Transfer starten?"));
@@ -499,18 +499,18 @@ private slots:
         MainOnScreen m(kFour, withCustomers({}));
         Dialogs dialogs; // no dialog may open
         m.state().SendRunActive = true;
-        const QString refused = QString(TMainState::SendRunActiveText()).replace('\r', '\n');
+        const QString refused = QString(TMainState::sendRunActiveText()).replace('\r', '\n');
         const QStringList commands{"NewRec",          "EditRec",          "DeleteRec",
                                    "Datenbankffnen2", "Datenbanklschen2", "NeueDatenbankerzeugen1",
                                    "Datentransfer1",  "Restore1",         "Datenbankkomplettleeren1"};
         for (const QString &c : commands)
-            m.form->CommandAction(c)->trigger();
+            m.form->commandAction(c)->trigger();
         QTest::mouseDClick(m.grid()->viewport(), Qt::LeftButton, {}, m.cell(1, "Name"));
         QCOMPARE(m.boxes.takeTexts(), QStringList(commands.size() + 1, refused));
         QCOMPARE(m.table()->recordCount(), 4);
         // A backup changes nothing and may be made.
         dialogs.then([](QDialog *d) { child<QPushButton>(d, "AbortBitBtn")->click(); });
-        m.form->CommandAction("Backup2")->trigger();
+        m.form->commandAction("Backup2")->trigger();
         QCOMPARE(dialogs.shown, QStringList{"TBackupForm"});
         m.state().SendRunActive = false;
     }

@@ -33,7 +33,7 @@ struct GridMain : StartedMain
     }
     TDBGrid *grid() const { return form->DBGrid1; }
     AddressModel *model() const { return state().CurrentDataSource; }
-    void editCells() const { form->CommandAction("BearbeitenimGrid1")->trigger(); }
+    void editCells() const { form->commandAction("BearbeitenimGrid1")->trigger(); }
     // Sends one wheel event over the grid's cells.
     void wheel(int delta, Qt::KeyboardModifiers modifiers = {}, bool sideways = false) const
     {
@@ -168,7 +168,7 @@ private slots:
     void wheelDiscardsAPendingEdit()
     {
         GridMain m;
-        m.form->CommandAction("BearbeitenimGrid1")->trigger();
+        m.form->commandAction("BearbeitenimGrid1")->trigger();
         const int nameColumn = m.state().CurrentDataSource->columnOfField("Name");
         m.grid()->setCurrentIndex(m.grid()->model()->index(10, nameColumn));
         m.grid()->edit(m.grid()->currentIndex());
@@ -383,7 +383,7 @@ private slots:
         } else if (how == "control") {
             m.child<QComboBox>("ComboBox1")->setFocus();
         } else if (how == "command") {
-            m.form->CommandAction("FirstButton")->trigger();
+            m.form->commandAction("FirstButton")->trigger();
         } else if (how == "wheel") {
             const WheelHookSuspender noHook;
             m.wheel(120);

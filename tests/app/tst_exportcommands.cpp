@@ -48,7 +48,7 @@ private slots:
             d->findChild<QPushButton *>("WeiterBitBtn")->click();
             return d->result();
         });
-        m.form->CommandAction("Datenstzeexportieren1")->trigger();
+        m.form->commandAction("Datenstzeexportieren1")->trigger();
         QCOMPARE(rowWhenShown, 0);
         QCOMPARE(files.requests, QStringList{"save|Speichern unter||Excel-Datei (*.xlsx)"});
         READ_EXPORT(book, ReadWorkbook(m.dir.file("export.xlsx")));
@@ -66,7 +66,7 @@ private slots:
         m.state().FreeTableComponents();
         int shown = 0;
         Modal::setHandler([&](QDialog *) { return ++shown, int(QDialog::Rejected); });
-        m.form->CommandAction("Datenstzeexportieren1")->trigger();
+        m.form->commandAction("Datenstzeexportieren1")->trigger();
         QVERIFY(m.boxes.takeExpected(MsgKind::Information, QStringLiteral("Zuerst Datenbank öffnen!")));
         QCOMPARE(shown, 0);
     }

@@ -136,7 +136,7 @@ private slots:
             box->hide();
             return int(QDialog::Accepted);
         });
-        m.form->CommandAction("Info1")->trigger();
+        m.form->commandAction("Info1")->trigger();
         QCOMPARE(dialogs.shown, QStringList{"TAboutBox"});
         QCOMPARE(AboutBox()->windowTitle(), ProductInfo().DisplayName);
         QCOMPARE(name, ProductInfo().DisplayName);
@@ -171,7 +171,7 @@ private slots:
     {
         StartedMain m;
         ShellRecorder shell;
-        m.form->CommandAction("Hilfedatei1")->trigger();
+        m.form->commandAction("Hilfedatei1")->trigger();
         QCOMPARE(shell.opened, QList<QUrl>{QUrl::fromLocalFile(m.dir.file("help/help.html"))});
         QVERIFY(QFile::exists(shell.opened.first().toLocalFile()));
     }
@@ -224,7 +224,7 @@ private slots:
             d->hide();
             return int(QDialog::Accepted);
         });
-        m.form->CommandAction("BetriebsanleitungMehrplatzversion1")->trigger();
+        m.form->commandAction("BetriebsanleitungMehrplatzversion1")->trigger();
         QCOMPARE(dialogs.shown, QStringList{"TMehrplatzForm"});
         QCOMPARE(first, QStringLiteral("Kopieren Sie den kompletten Ordner \"/opt/vantrel\" mit allen Inhalten auf "
                                        "Ihren Server."));
@@ -376,7 +376,7 @@ private slots:
         m.form->show();
         QVERIFY(QTest::qWaitForWindowExposed(m.form.get()));
         Dialogs dialogs([](QDialog *) { return int(QDialog::Accepted); });
-        m.form->CommandAction("DatenbankWartung1")->trigger();
+        m.form->commandAction("DatenbankWartung1")->trigger();
         QStringList said = m.boxes.takeTexts();
         if (!boxes.isEmpty() && said.size() == boxes.size())
             said.last() = said.last().section('\n', 0, 0);
@@ -415,7 +415,7 @@ private slots:
         SetProductInfo(p);
         OnlineUpdate()->updateCheck().setSslConfiguration(TestCertificates::instance().trustingClient());
         m.form->show();
-        QAction *entry = m.form->CommandAction("NachUpdatessuchen1");
+        QAction *entry = m.form->commandAction("NachUpdatessuchen1");
         QCOMPARE(entry->isChecked(), on);
         QCOMPARE(OnlineUpdate()->startCheckArmed(), on);
         QTRY_VERIFY(!OnlineUpdate()->startCheckArmed() && !OnlineUpdate()->updateCheck().isBusy());
@@ -428,7 +428,7 @@ private slots:
         entry->trigger();
         QCOMPARE(IniFile(m.dir.file("Update.ini")).readString("Update", "Active"), on ? "1" : "0");
         // "Jetzt auf Updates überprüfen" says when nothing is new.
-        m.form->CommandAction("Update1")->trigger();
+        m.form->commandAction("Update1")->trigger();
         QTRY_VERIFY(!m.boxes.isEmpty());
         QCOMPARE(m.boxes.takeTexts(), QStringList{"Es ist keine neuere Version verfügbar!"});
         m.form->hide();
@@ -452,7 +452,7 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(m.form.get()));
         m.boxes.answer(MsgButton::Yes);
         Dialogs dialogs([](QDialog *) { return int(QDialog::Accepted); });
-        m.form->CommandAction("Update1")->trigger();
+        m.form->commandAction("Update1")->trigger();
         QTRY_VERIFY(!m.form->isVisible());
         QTRY_VERIFY(QFile::exists(tools.filePath("ran.txt")));
         QCOMPARE(m.boxes.takeTexts().size(), 2); // the question and the note before the hand-over

@@ -94,7 +94,7 @@ private slots:
     {
         ShownMain m;
         CommandProbe editor;
-        m.form->SetCommandHandler("EditRec", editor.handler());
+        m.form->setCommandHandler("EditRec", editor.handler());
         QVERIFY(TAppMessageHook::instance().isInstalled());
         QTest::mouseDClick(m.grid()->viewport(), Qt::LeftButton, {}, m.cell(1, "Name"));
         QCOMPARE(editor.runs, 1);
@@ -113,12 +113,12 @@ private slots:
         QTest::keyClick(m.grid(), Qt::Key_Space);
         QCOMPARE(m.table()->value("Selected"), QVariant(false));
         // With editing in the grid switched on, Space is typed into the cell.
-        m.form->CommandAction("BearbeitenimGrid1")->trigger();
+        m.form->commandAction("BearbeitenimGrid1")->trigger();
         m.goTo(0, "Name");
         QTest::keyClick(m.grid(), Qt::Key_Space);
         QVERIFY(m.grid()->isEditing());
         QCOMPARE(m.table()->value("Selected"), QVariant(false));
-        m.grid()->CancelPendingEdit();
+        m.grid()->cancelPendingEdit();
     }
 
     void keysOfTheGrid_data()
@@ -140,8 +140,8 @@ private slots:
         QFETCH(int, filters);
         ShownMain m;
         CommandProbe search, filter;
-        m.form->SetCommandHandler("Suchen1", search.handler());
-        m.form->SetCommandHandler("FilterBtn", filter.handler());
+        m.form->setCommandHandler("Suchen1", search.handler());
+        m.form->setCommandHandler("FilterBtn", filter.handler());
         QTest::keyClick(m.grid(), Qt::Key(key), Qt::KeyboardModifiers(modifiers));
         QCOMPARE(search.runs, searches);
         QCOMPARE(filter.runs, filters);
@@ -300,8 +300,8 @@ private slots:
         m.state().FreeTableComponents();
         CommandProbe p;
         if (probe)
-            m.form->SetCommandHandler(command, p.handler());
-        m.form->CommandAction(command)->trigger();
+            m.form->setCommandHandler(command, p.handler());
+        m.form->commandAction(command)->trigger();
         QCOMPARE(m.boxes.takeTexts(), box.isEmpty() ? QStringList() : QStringList{box});
         QCOMPARE(p.runs, runs);
         QVERIFY(!IniFile(m.dir.file("config.ini")).valueExists("Database", "GridEdit"));
@@ -310,13 +310,13 @@ private slots:
     void commandsWithoutAHandlerDoNothing()
     {
         StartedMain m;
-        m.form->SetCommandHandler("NachUpdatessuchen1", {});
-        QAction *update = m.form->CommandAction("NachUpdatessuchen1");
+        m.form->setCommandHandler("NachUpdatessuchen1", {});
+        QAction *update = m.form->commandAction("NachUpdatessuchen1");
         QVERIFY(update->isCheckable() && !update->isChecked());
         update->trigger();
         QVERIFY(!update->isChecked());
-        m.form->SetCommandHandler("Filter1", {});
-        m.form->CommandAction("Filter1")->trigger();
+        m.form->setCommandHandler("Filter1", {});
+        m.form->commandAction("Filter1")->trigger();
         QVERIFY(m.boxes.isEmpty());
     }
 
@@ -324,10 +324,10 @@ private slots:
     {
         ShownMain m;
         CommandProbe removed, kept;
-        m.form->SetCommandHandler("Options", removed.handler());
-        m.form->SetCommandHandler("MarkierenvonIDbisID1", kept.handler());
-        m.form->CommandAction("Options")->trigger();
-        m.form->CommandAction("MarkierenvonIDbisID1")->trigger();
+        m.form->setCommandHandler("Options", removed.handler());
+        m.form->setCommandHandler("MarkierenvonIDbisID1", kept.handler());
+        m.form->commandAction("Options")->trigger();
+        m.form->commandAction("MarkierenvonIDbisID1")->trigger();
         QCOMPARE(removed.runs, 1);
         QVERIFY(!removed.hookInstalled);
         QCOMPARE(kept.runs, 1);
@@ -340,7 +340,7 @@ private slots:
             hookDuring = TAppMessageHook::instance().isInstalled();
             return int(QDialog::Rejected);
         });
-        m.form->CommandAction("Grussormel1")->trigger();
+        m.form->commandAction("Grussormel1")->trigger();
         Modal::setHandler({});
         QVERIFY(shown && !hookDuring);
         QVERIFY(TAppMessageHook::instance().isInstalled());
@@ -352,7 +352,7 @@ private slots:
             hookDuring = TAppMessageHook::instance().isInstalled();
             return int(QDialog::Accepted);
         });
-        m.form->CommandAction("LogDateimitzuletztversendetenEmails1")->trigger();
+        m.form->commandAction("LogDateimitzuletztversendetenEmails1")->trigger();
         Modal::setHandler({});
         QVERIFY(shown && !hookDuring);
     }
@@ -361,28 +361,28 @@ private slots:
     {
         ShownMain m;
         CommandProbe import, search;
-        m.form->SetCommandHandler("DatenstzeImportieren1", import.handler());
-        m.form->SetCommandHandler("Suchen1", search.handler());
+        m.form->setCommandHandler("DatenstzeImportieren1", import.handler());
+        m.form->setCommandHandler("Suchen1", search.handler());
         m.state().SendRunActive = true;
-        const QString refused = QString(TMainState::SendRunActiveText()).replace('\r', '\n');
-        m.form->CommandAction("DatenstzeImportieren1")->trigger();
-        m.form->CommandAction("Suchen1")->trigger();
+        const QString refused = QString(TMainState::sendRunActiveText()).replace('\r', '\n');
+        m.form->commandAction("DatenstzeImportieren1")->trigger();
+        m.form->commandAction("Suchen1")->trigger();
         QCOMPARE(import.runs, 0);
         QCOMPARE(search.runs, 1);
         QCOMPARE(m.boxes.takeTexts(), QStringList{refused});
         // Grid editing cannot be switched on, but can be switched off.
-        m.form->CommandAction("BearbeitenimGrid1")->trigger();
+        m.form->commandAction("BearbeitenimGrid1")->trigger();
         QCOMPARE(m.boxes.takeTexts(), QStringList{refused});
         QVERIFY(!m.state().GridEditMode);
-        QVERIFY(!m.form->CommandAction("BearbeitenimGrid1")->isChecked());
+        QVERIFY(!m.form->commandAction("BearbeitenimGrid1")->isChecked());
         m.state().SendRunActive = false;
-        m.form->CommandAction("BearbeitenimGrid1")->trigger();
+        m.form->commandAction("BearbeitenimGrid1")->trigger();
         m.state().SendRunActive = true;
-        m.form->CommandAction("BearbeitenimGrid1")->trigger();
+        m.form->commandAction("BearbeitenimGrid1")->trigger();
         QVERIFY(m.boxes.isEmpty());
         QVERIFY(!m.state().GridEditMode);
         // A new mailing waits too.
-        m.form->CommandAction("SerienEmailschreiben1")->trigger();
+        m.form->commandAction("SerienEmailschreiben1")->trigger();
         QCOMPARE(m.boxes.takeTexts(), QStringList{refused});
         m.state().SendRunActive = false;
     }
@@ -392,7 +392,7 @@ private slots:
         StartedMain m;
         QHash<QKeySequence, QString> owner;
         for (const TMainCommand &c : MainCommands()) {
-            QAction *a = m.form->CommandAction(c.name);
+            QAction *a = m.form->commandAction(c.name);
             QVERIFY2(a, c.name);
             if (a->shortcut().isEmpty())
                 continue;
@@ -406,7 +406,7 @@ private slots:
     {
         ShownMain m;
         auto key = [&](const char *name) { return IniFile(m.dir.file("config.ini")).readString("Database", name); };
-        QAction *grid = m.form->CommandAction("BearbeitenimGrid1");
+        QAction *grid = m.form->commandAction("BearbeitenimGrid1");
         grid->trigger();
         QVERIFY(m.state().GridEditMode && grid->isChecked() && m.state().CurrentDataSource->isEditable());
         QCOMPARE(m.grid()->palette().color(QPalette::Text), QColor(Qt::blue));
@@ -417,7 +417,7 @@ private slots:
         QCOMPARE(key("GridEdit"), QStringLiteral("0"));
         QVERIFY(m.grid()->hasFocus());
 
-        QAction *log = m.form->CommandAction("TransactionlogwrdendesMailversandes1");
+        QAction *log = m.form->commandAction("TransactionlogwrdendesMailversandes1");
         log->trigger();
         QVERIFY(m.state().TransactionLogOn && log->isChecked());
         QCOMPARE(key("TransActLog"), QStringLiteral("1"));
@@ -425,7 +425,7 @@ private slots:
         QVERIFY(!m.state().TransactionLogOn && !log->isChecked());
         QCOMPARE(key("TransActLog"), QStringLiteral("0"));
         // The address check is written only when the window closes.
-        m.form->CommandAction("NachdoppeltenEmailadressenprfen1")->trigger();
+        m.form->commandAction("NachdoppeltenEmailadressenprfen1")->trigger();
         QVERIFY(!m.state().CheckNewAddresses);
         QCOMPARE(key("Checkdoublettes"), QString());
     }
@@ -435,10 +435,10 @@ private slots:
         ShownMain m;
         ShellRecorder shell;
         m.goTo(0, "Name");
-        m.form->CommandAction("CopyDBGridToClipboard")->trigger();
+        m.form->commandAction("CopyDBGridToClipboard")->trigger();
         QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("Zorn"));
-        m.form->CommandAction("OutlookStarten")->trigger();
-        m.form->CommandAction("OutlookmitderselektiertenEmailstarten1")->trigger();
+        m.form->commandAction("OutlookStarten")->trigger();
+        m.form->commandAction("OutlookmitderselektiertenEmailstarten1")->trigger();
         QCOMPARE(shell.opened.size(), 2);
         QCOMPARE(shell.opened.at(0).toString(), QStringLiteral("mailto:anna.zorn@example.de"));
         QCOMPARE(shell.opened.at(1), shell.opened.at(0));
@@ -467,7 +467,7 @@ private slots:
             QVERIFY(a.setValue(other.fieldIndex("Mail"), "neu@example.de") && a.append() && a.commit());
         }
         QCOMPARE(m.grid()->model()->rowCount(), 4);
-        m.state().Ops->RefreshGrid();
+        m.state().Ops->refreshGrid();
         QCOMPARE(m.grid()->model()->rowCount(), 5);
         QCOMPARE(m.statusPanel(), QStringLiteral("5 Datensätze"));
         QCOMPARE(m.table()->text("Mail"), QStringLiteral("carl@example.de"));
@@ -479,8 +479,8 @@ private slots:
             dir.write("Data/Database.web", "[SETTINGS]\r\nOnlinePath=http://www.verein.de/news/\r\n"
                                            "OnlinePassword=x1\r\nStatsURL=https://s.de/st/\r\nStatsPassword=Stat1\r\n");
         });
-        QVERIFY(m.form->CommandAction("Links1")->isEnabled() &&
-                m.form->CommandAction("NeueEintrageabholen1")->isEnabled());
+        QVERIFY(m.form->commandAction("Links1")->isEnabled() &&
+                m.form->commandAction("NeueEintrageabholen1")->isEnabled());
         QStringList shown, seen;
         Modal::setHandler([&](QDialog *d) {
             shown.append(d->objectName());
@@ -495,7 +495,7 @@ private slots:
         });
         for (const char *command :
              {"Bestellformular1", "Links1", "Newsletterstatistikeinrichten1", "NeueEintrageabholen1"})
-            m.form->CommandAction(command)->trigger();
+            m.form->commandAction(command)->trigger();
         Modal::setHandler({});
         QCOMPARE(shown, QStringList({"TEnterpriseOptionsForm", "TEnterpriseLinksForm", "TStatsForm", "TSuscribeForm"}));
         QCOMPARE(seen, QStringList({"http://www.verein.de/news/", "http://www.verein.de/news/subscribe.html",

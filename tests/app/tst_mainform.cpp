@@ -78,13 +78,13 @@ private slots:
         // One database: the commands for several are hidden or off.
         QVERIFY(m.child<QPushButton>("OpenModeBitBtn")->isHidden());
         for (const char *name : {"Datenbankffnen2", "Datenbanklschen2", "Datentransfer1"})
-            QVERIFY2(!m.form->CommandAction(name)->isEnabled(), name);
+            QVERIFY2(!m.form->commandAction(name)->isEnabled(), name);
         // There is no Outlook here.
         QVERIFY(!s.OutlookAvailable && !s.Outlook64Bit);
         // The shipped templates are in the documents work folder.
         const QStringList shipped = QDir(m.dir.file("Vorlagen")).entryList(QDir::Files);
         QCOMPARE(shipped.size(), 5);
-        QCOMPARE(QDir(TMainForm::DocumentsWorkFolder()).entryList(QDir::Files), shipped);
+        QCOMPARE(QDir(TMainForm::documentsWorkFolder()).entryList(QDir::Files), shipped);
     }
 
     void severalDatabasesOfferTheirCommands()
@@ -92,7 +92,7 @@ private slots:
         StartedMain m(addSecondDatabase);
         QVERIFY(!m.child<QPushButton>("OpenModeBitBtn")->isHidden());
         for (const char *name : {"Datenbankffnen2", "Datenbanklschen2", "Datentransfer1"})
-            QVERIFY2(m.form->CommandAction(name)->isEnabled(), name);
+            QVERIFY2(m.form->commandAction(name)->isEnabled(), name);
     }
 
     void webMenusFollowTheWebSettings_data()
@@ -115,8 +115,8 @@ private slots:
             if (web != "-")
                 dir.write("Data/Database.web", web);
         });
-        QCOMPARE(m.form->CommandAction("Links1")->isEnabled(), links);
-        QCOMPARE(m.form->CommandAction("NeueEintrageabholen1")->isEnabled(), fetch);
+        QCOMPARE(m.form->commandAction("Links1")->isEnabled(), links);
+        QCOMPARE(m.form->commandAction("NeueEintrageabholen1")->isEnabled(), fetch);
     }
 
     void databaseUsedLast_data()
@@ -181,9 +181,9 @@ private slots:
         QCOMPARE(s.CheckNewAddresses, checkAddresses);
         QCOMPARE(s.TransactionLogOn, transactionLog);
         QCOMPARE(s.GridEditMode, gridEdit);
-        QCOMPARE(m.form->CommandAction("NachdoppeltenEmailadressenprfen1")->isChecked(), checkAddresses);
-        QCOMPARE(m.form->CommandAction("TransactionlogwrdendesMailversandes1")->isChecked(), transactionLog);
-        QCOMPARE(m.form->CommandAction("BearbeitenimGrid1")->isChecked(), gridEdit);
+        QCOMPARE(m.form->commandAction("NachdoppeltenEmailadressenprfen1")->isChecked(), checkAddresses);
+        QCOMPARE(m.form->commandAction("TransactionlogwrdendesMailversandes1")->isChecked(), transactionLog);
+        QCOMPARE(m.form->commandAction("BearbeitenimGrid1")->isChecked(), gridEdit);
         QCOMPARE(s.CurrentDataSource->isEditable(), gridEdit);
         // A switch found on is written again when it is applied; nothing else is written at start.
         const IniFile ini(m.dir.file("config.ini"));
@@ -197,7 +197,7 @@ private slots:
 
     void secondWorkstationEndsTheStart()
     {
-        QDir(TMainForm::DocumentsWorkFolder()).removeRecursively();
+        QDir(TMainForm::documentsWorkFolder()).removeRecursively();
         // Another running copy holds the data folder.
         std::unique_ptr<QLockFile> held;
         StartedMain m([&](TestFolder &dir) {
@@ -216,11 +216,11 @@ private slots:
                 .arg(QSysInfo::machineHostName())
                 .arg(QCoreApplication::applicationPid())
                 .arg(renewed.toString("dd.MM.yyyy"), renewed.toString("HH:mm"))));
-        QVERIFY(m.form->StartEnded());
+        QVERIFY(m.form->startEnded());
         // Nothing was opened, made or copied, and closing writes nothing either.
         QVERIFY(!m.table());
         QVERIFY(!QFile::exists(m.dir.file("Data/Database.DB")));
-        QVERIFY(!QDir(TMainForm::DocumentsWorkFolder()).exists());
+        QVERIFY(!QDir(TMainForm::documentsWorkFolder()).exists());
         m.form->close();
         QVERIFY(!QFile::exists(m.dir.file("config.ini")));
         QVERIFY(!QFile::exists(m.dir.file("Data/Database.grd")));
@@ -230,7 +230,7 @@ private slots:
     void lockOfACrashedRunIsTakenOver()
     {
         StartedMain m([](TestFolder &dir) { WriteLockOfEndedRun(dir.file("Data/Vantrel.lck")); });
-        QVERIFY(!m.form->StartEnded());
+        QVERIFY(!m.form->startEnded());
         QVERIFY(m.table() && m.table()->isOpen());
         // While this run holds the folder, another copy is told so.
         QLockFile second(m.dir.file("Data/Vantrel.lck"));
@@ -262,7 +262,7 @@ private slots:
 
     void templatesReplaceOlderCopies()
     {
-        const QString target = TMainForm::DocumentsWorkFolder();
+        const QString target = TMainForm::documentsWorkFolder();
         QDir(target).removeRecursively();
         QVERIFY(QDir().mkpath(target + "Unterordner"));
         QVERIFY(WriteLines(target + "Vantrel_Bsp1.eml", {"alt"}));
@@ -373,7 +373,7 @@ private slots:
         m.add({{{"Mail", "a@example.de"}}, {{"Mail", "b@example.de"}}});
         QTRY_COMPARE(m.form->DBGrid1->model()->rowCount(), 2);
         const int mailColumn = m.state().CurrentDataSource->columnOfField("Mail");
-        m.form->CommandAction("NachdoppeltenEmailadressenprfen1")->trigger();
+        m.form->commandAction("NachdoppeltenEmailadressenprfen1")->trigger();
         QVERIFY(!m.state().CheckNewAddresses);
         m.form->DBGrid1->horizontalHeader()->resizeSection(mailColumn, 321);
         m.form->close();

@@ -121,7 +121,7 @@ private slots:
         QCOMPARE(second.acquire(dir.path()), DataFolderLock::Result::InUse);
         QVERIFY(!second.isLocked());
         first.release();
-        QVERIFY(!QFile::exists(dir.file(DataFolderLock::LockFileName())));
+        QVERIFY(!QFile::exists(dir.file(DataFolderLock::lockFileName())));
         QCOMPARE(second.acquire(dir.path()), DataFolderLock::Result::Locked);
         // A folder that cannot hold the lock is no sign of another user.
         DataFolderLock third;
@@ -131,7 +131,7 @@ private slots:
     void lockOfAnEndedProcessIsTakenOver()
     {
         TestFolder dir;
-        WriteLockOfEndedRun(dir.file(DataFolderLock::LockFileName()));
+        WriteLockOfEndedRun(dir.file(DataFolderLock::lockFileName()));
         DataFolderLock lock;
         QCOMPARE(lock.acquire(dir.path()), DataFolderLock::Result::Locked);
     }
@@ -149,7 +149,7 @@ private slots:
         QCOMPARE(lock.holder().host, QSysInfo::machineHostName());
         QCOMPARE(lock.holder().program, QStringLiteral("tst_programfolder"));
         // Here the lock is held while its process holds the file, however old its time.
-        setAge(dir.file(DataFolderLock::LockFileName()), 1h);
+        setAge(dir.file(DataFolderLock::lockFileName()), 1h);
         QCOMPARE(lock.acquire(dir.path()), DataFolderLock::Result::InUse);
         holder.reset(); // killed
         QCOMPARE(lock.acquire(dir.path()), DataFolderLock::Result::Locked);
@@ -162,7 +162,7 @@ private slots:
     void lockOfAnotherComputer()
     {
         TestFolder dir;
-        const QString file = dir.file(DataFolderLock::LockFileName());
+        const QString file = dir.file(DataFolderLock::lockFileName());
         auto holder = std::make_unique<LockHolder>(dir.path());
         QVERIFY(holder->started);
         rewriteHost(file, "arbeitsplatz-2");
@@ -192,8 +192,8 @@ private slots:
     void brokenAndForeignLockFiles()
     {
         TestFolder dir;
-        const QString file = dir.file(DataFolderLock::LockFileName());
-        dir.write(DataFolderLock::LockFileName(), QByteArray(100000, 'x'));
+        const QString file = dir.file(DataFolderLock::lockFileName());
+        dir.write(DataFolderLock::lockFileName(), QByteArray(100000, 'x'));
         DataFolderLock lock;
         QCOMPARE(lock.acquire(dir.path()), DataFolderLock::Result::InUse);
         QVERIFY(lock.holder().host.isEmpty());
@@ -201,9 +201,9 @@ private slots:
         QCOMPARE(lock.acquire(dir.path()), DataFolderLock::Result::Locked);
         // Taken over while this run was away: the other run's file stays.
         QVERIFY(QFile::remove(file));
-        dir.write(DataFolderLock::LockFileName(), "4711\nvantrel\narbeitsplatz-2\n");
+        dir.write(DataFolderLock::lockFileName(), "4711\nvantrel\narbeitsplatz-2\n");
         lock.release();
-        QCOMPARE(dir.read(DataFolderLock::LockFileName()), QByteArray("4711\nvantrel\narbeitsplatz-2\n"));
+        QCOMPARE(dir.read(DataFolderLock::lockFileName()), QByteArray("4711\nvantrel\narbeitsplatz-2\n"));
     }
 };
 

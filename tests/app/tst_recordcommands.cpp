@@ -97,7 +97,7 @@ struct Main : MainOnScreen
     Main() : MainOnScreen(kRecords) {}
     ~Main() { Modal::setHandler({}); }
 
-    void run(const char *command) { form->CommandAction(QLatin1String(command))->trigger(); }
+    void run(const char *command) { form->commandAction(QLatin1String(command))->trigger(); }
     QList<qint64> ids(const Filter &where = {}) const
     {
         QList<qint64> out;
@@ -747,7 +747,7 @@ private slots:
         });
         m.run(qPrintable(command));
         m.state().SendRunActive = false;
-        m.expect(MsgKind::Information, QString(TMainState::SendRunActiveText()).replace('\r', '\n'));
+        m.expect(MsgKind::Information, QString(TMainState::sendRunActiveText()).replace('\r', '\n'));
         QCOMPARE(m.marked(), (QList<qint64>{2, 10}));
         QCOMPARE(m.invalid(), (QList<qint64>{6, 10}));
         QCOMPARE(m.ids().size(), 10);

@@ -37,8 +37,8 @@ class TestMainState : public QObject
         TMainState state;
         Fixture()
         {
-            state.SetAppFolder(dir.path());
-            state.LoadDatabaseCatalog();
+            state.setAppFolder(dir.path());
+            state.loadDatabaseCatalog();
         }
         // A second database "zwei" with the shipped templates' definitions.
         void addDatabase(const QString &base, const QString &caption, const QStringList &tables = {})
@@ -51,7 +51,7 @@ class TestMainState : public QObject
                 def.append("Table" + QString::number(def.size()) + "      |" + t);
             QVERIFY(WriteLines(dir.file("Data/" + base + ".ini"), def));
             QVERIFY(AppendLines(dir.file("Buttons.ini"), {CatalogLine(caption, base + ".ini")}));
-            QVERIFY(state.LoadDatabaseCatalog());
+            QVERIFY(state.loadDatabaseCatalog());
         }
     };
 
@@ -86,7 +86,7 @@ private slots:
         QCOMPARE(m->columns().at(m->columnOfField("Mail")).title, QStringLiteral("E-Mail"));
         QCOMPARE(m->columns().at(m->columnOfField("Str")).title, QStringLiteral("Straße"));
         QVERIFY(!f.state.Links1Enabled && !f.state.NeueEintrageabholen1Enabled);
-        QVERIFY(!f.state.HasSeveralDatabases());
+        QVERIFY(!f.state.hasSeveralDatabases());
     }
 
     void creationLogAndTypes()
@@ -168,7 +168,7 @@ private slots:
         QCOMPARE(f.state.CurrentTable->text("Name"), QStringLiteral("c"));
         QCOMPARE(f.state.StatusPanelText, QStringLiteral("3 Datensätze"));
         QCOMPARE(f.state.OpenDatabaseCaption, QStringLiteral("Zwei Tabellen"));
-        QVERIFY(f.state.HasSeveralDatabases());
+        QVERIFY(f.state.hasSeveralDatabases());
         // The second table can be made current by number; there is no third.
         QVERIFY(f.state.ActivateTable(2));
         QCOMPARE(f.state.CurrentTableName, QStringLiteral("zweib"));
@@ -230,7 +230,7 @@ private slots:
         // A definition file the catalogue does not list shows the base database's name.
         f.addDatabase("fremd", "Fremd");
         QVERIFY(WriteLines(f.dir.file("Buttons.ini"), ReadLines(f.dir.file("Buttons.ini")).mid(0, 4)));
-        QVERIFY(f.state.LoadDatabaseCatalog());
+        QVERIFY(f.state.loadDatabaseCatalog());
         QVERIFY(f.state.OpenDatabase("FREMD.INI")); // found without regard to case
         QCOMPARE(f.state.DatabaseIniName, QStringLiteral("FREMD.INI"));
         QCOMPARE(f.state.OpenDatabaseCaption, QStringLiteral("Hauptdatenbank"));
@@ -350,7 +350,7 @@ private slots:
         QCOMPARE(m->sortMarker(), QString()); // the sort marking is not stored
         QVERIFY(QFile::exists(f.dir.file("Data/zwei.grd")));
         // Closing the window saves the open database's layout.
-        f.state.SaveOpenDatabase();
+        f.state.saveOpenDatabase();
         QCOMPARE(ReadGridLayoutFile(f.dir.file("Data/Database.grd"))->first().field, QStringLiteral("Kategorie"));
     }
 
@@ -424,13 +424,13 @@ private slots:
         f.addDatabase("zwei", "Zwei");
         if (lastOpen != "-")
             f.dir.write("LastopenDB.inc", lastOpen);
-        QCOMPARE(f.state.DatabaseToOpenAtStart(), name);
+        QCOMPARE(f.state.databaseToOpenAtStart(), name);
     }
 
     void lastOpenWrittenAsOneLine()
     {
         Fixture f;
-        QVERIFY(f.state.WriteLastOpenDatabase("kunden_2010.ini"));
+        QVERIFY(f.state.writeLastOpenDatabase("kunden_2010.ini"));
         QCOMPARE(f.dir.read("LastopenDB.inc"), QByteArray("kunden_2010.ini\r\n"));
     }
 
@@ -463,10 +463,10 @@ private slots:
     {
         TMainState s;
         QSignalSpy spy(&s, &TMainState::statusTextChanged);
-        s.SetStatusText("Checkmail: 1 von 3");
+        s.setStatusText("Checkmail: 1 von 3");
         QCOMPARE(s.StatusBarText, QStringLiteral("Checkmail: 1 von 3"));
         QCOMPARE(spy.last().first().toString(), s.StatusBarText);
-        s.SetAppFolder("/opt/vantrel");
+        s.setAppFolder("/opt/vantrel");
         QCOMPARE(s.DataFolder, QStringLiteral("/opt/vantrel/Data/"));
         QCOMPARE(s.LettersFolder, QStringLiteral("/opt/vantrel/Briefe/"));
         QCOMPARE(s.TemplatesCopySource, QStringLiteral("/opt/vantrel/Vorlagen/"));

@@ -45,8 +45,8 @@ struct Program
     Program()
     {
         TMainState &s = MainState();
-        s.SetAppFolder(dir.path());
-        s.LoadDatabaseCatalog();
+        s.setAppFolder(dir.path());
+        s.loadDatabaseCatalog();
         s.CheckNewAddresses = true;
         if (!s.OpenDatabase(QStringLiteral("Database.ini")))
             QTest::qFail("the base database does not open", __FILE__, __LINE__);

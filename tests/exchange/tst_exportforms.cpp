@@ -34,7 +34,7 @@ struct CountingMainWindow : TMainWindowOps
     void ExportGridToExcel() override { ++workbookExports; }
     void SetColumnValue(const QString &, const QString &, bool) override {}
     void DeleteSelectedDatabase() override {}
-    void RefreshGrid() override {}
+    void refreshGrid() override {}
 };
 
 // The program folder with the base database open and three addresses in it.
@@ -48,8 +48,8 @@ struct Program
     Program()
     {
         TMainState &s = MainState();
-        s.SetAppFolder(dir.path());
-        s.LoadDatabaseCatalog();
+        s.setAppFolder(dir.path());
+        s.loadDatabaseCatalog();
         s.Ops = &ops;
         if (!s.OpenDatabase(QStringLiteral("Database.ini"))) {
             QTest::qFail("the base database does not open", __FILE__, __LINE__);

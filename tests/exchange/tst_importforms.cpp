@@ -36,7 +36,7 @@ struct CountingMainWindow : TMainWindowOps
     void ExportGridToExcel() override {}
     void SetColumnValue(const QString &, const QString &, bool) override {}
     void DeleteSelectedDatabase() override {}
-    void RefreshGrid() override { ++refreshes; }
+    void refreshGrid() override { ++refreshes; }
 };
 
 // The program folder with the base database open and empty.
@@ -50,8 +50,8 @@ struct Program
     Program()
     {
         TMainState &s = MainState();
-        s.SetAppFolder(dir.path());
-        s.LoadDatabaseCatalog();
+        s.setAppFolder(dir.path());
+        s.loadDatabaseCatalog();
         s.Ops = &ops;
         if (!s.OpenDatabase("Database.ini"))
             QTest::qFail("the base database does not open", __FILE__, __LINE__);

@@ -27,7 +27,7 @@ struct FakeMainWindow : vt::TMainWindowOps
     void ExportGridToExcel() override {}
     void SetColumnValue(const QString &, const QString &, bool) override {}
     void DeleteSelectedDatabase() override {}
-    void RefreshGrid() override { ++refreshes; }
+    void refreshGrid() override { ++refreshes; }
     void MailBitBtnClick() override { ++wizards; }
 };
 
@@ -39,8 +39,8 @@ struct MailerProgram
     MailerProgram()
     {
         vt::TMainState &st = vt::MainState();
-        st.SetAppFolder(dir.path());
-        st.LoadDatabaseCatalog();
+        st.setAppFolder(dir.path());
+        st.loadDatabaseCatalog();
         st.Ops = &ops;
         st.FirstSettingsDone = true;
         st.TransactionLogOn = false;

@@ -26,7 +26,7 @@ private slots:
     void sentLogViewer()
     {
         TestFolder dir;
-        MainState().SetAppFolder(dir.path());
+        MainState().setAppFolder(dir.path());
         // Before any run the list is empty.
         LogForm()->setLines({"alt"});
         LogForm()->show();

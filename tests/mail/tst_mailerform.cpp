@@ -409,7 +409,7 @@ private slots:
         QVERIFY(!child<QPushButton>(w, "SendBitBtn")->isEnabled());
         p.dir.write("t.mail", "[SUBJECT]\r\nx\r\n[TEXT]\r\n[ATTACHEMENT]\r\n\r\n");
         w->LoadMailTemplate(p.dir.file("t.mail"));
-        QVERIFY(boxes.takeExpected(MsgKind::Information, CrToNewline(TMainState::SendRunActiveText())));
+        QVERIFY(boxes.takeExpected(MsgKind::Information, CrToNewline(TMainState::sendRunActiveText())));
         QVERIFY(!w->BuildHtmlMail());
         QVERIFY(pauses.wait(10000));
         child<QPushButton>(w, "AbortBitBtn")->click();
@@ -620,7 +620,7 @@ private slots:
                                 p.dir.file(QStringLiteral("Data/zwei") + ext)));
         QVERIFY(WriteLines(p.dir.file("Data/zwei.ini"), NewDatabaseDefinition("zwei")));
         QVERIFY(AppendLines(p.dir.file("Buttons.ini"), {CatalogLine("Zwei", "zwei.ini")}));
-        QVERIFY(MainState().LoadDatabaseCatalog());
+        QVERIFY(MainState().loadDatabaseCatalog());
         QVERIFY(MainState().CreateTableFromDefinition("zwei"));
         p.dir.write("m.eml",
                     "Subject: s\r\nContent-Type: text/html\r\n\r\n<a href=\"https://shop.example/\">x</a>\r\n");

@@ -205,7 +205,7 @@ private slots:
         TMailerForm *w = MailerProgram::openTextMail();
         MainState().SendRunActive = true;
         w->PreviewBitBtnClick();
-        QVERIFY(boxes.takeExpected(MsgKind::Information, TMainState::SendRunActiveText()));
+        QVERIFY(boxes.takeExpected(MsgKind::Information, TMainState::sendRunActiveText()));
         MainState().SendRunActive = false;
         r.table().updateWhere(Filter(), {{"Selected", false}});
         child<QPushButton>(w, "PreviewBitBtn")->click();

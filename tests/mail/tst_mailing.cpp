@@ -19,7 +19,7 @@ namespace {
 struct Program
 {
     TestFolder dir{true};
-    Program() { MainState().SetAppFolder(dir.path()); }
+    Program() { MainState().setAppFolder(dir.path()); }
     ~Program() { MainState().SendRunActive = false; }
     void settings(const QList<QPair<QString, QString>> &values)
     {
@@ -158,7 +158,7 @@ private slots:
         // While a run goes on, no mail is composed for the preview.
         MainState().SendRunActive = true;
         QVERIFY(!mailing.BuildHtmlMail(content, &problem));
-        QCOMPARE(problem, TMainState::SendRunActiveText());
+        QCOMPARE(problem, TMainState::sendRunActiveText());
     }
 };
 

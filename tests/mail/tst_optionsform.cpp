@@ -68,7 +68,7 @@ struct Fixture
                      const QString &caption = QStringLiteral("Hauptdatenbank"))
     {
         TMainState &m = MainState();
-        m.SetAppFolder(dir.path());
+        m.setAppFolder(dir.path());
         m.DatabaseIniName = database;
         m.OpenDatabaseCaption = caption;
         m.FirstSettingsDone = true;

@@ -112,7 +112,7 @@ private slots:
     {
         TestFolder dir;
         TMainState st;
-        st.SetAppFolder(dir.path());
+        st.setAppFolder(dir.path());
         st.DatabaseIniName = "Kunden.ini";
         st.StatsUrl = "alt";
         st.StatsPassword = "altes";

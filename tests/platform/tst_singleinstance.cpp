@@ -88,8 +88,8 @@ private slots:
 
     void defaultLockLivesInTheRuntimeFolder()
     {
-        QVERIFY(SingleInstance::DefaultLockPath().endsWith(QLatin1String("/vantrel.lock")));
-        QVERIFY(!SingleInstance::DefaultLockPath().startsWith(QCoreApplication::applicationDirPath()));
+        QVERIFY(SingleInstance::defaultLockPath().endsWith(QLatin1String("/vantrel.lock")));
+        QVERIFY(!SingleInstance::defaultLockPath().startsWith(QCoreApplication::applicationDirPath()));
     }
 };
 

@@ -41,7 +41,7 @@ struct State
     explicit State(const QStringList &userFields = {QStringLiteral("Ort| ftString | False |20| | | | FALSE | Ort")})
     {
         TMainState &m = MainState();
-        m.SetAppFolder(dir.path());
+        m.setAppFolder(dir.path());
         m.UserDataFolder = dir.file("user/");
         m.DatabaseIniName = QStringLiteral("Kunden.ini");
         m.OpenDatabaseCaption = QStringLiteral("Kunden");

@@ -55,7 +55,7 @@ void TMainForm::wireDatabaseCommands()
         {"Datentransfer1", &TMainForm::Datentransfer1Click},
     };
     for (const auto &c : commands)
-        SetCommandHandler(QLatin1String(c.name), [this, handler = c.handler] { (this->*handler)(); });
+        setCommandHandler(QLatin1String(c.name), [this, handler = c.handler] { (this->*handler)(); });
 }
 
 // ---------------------------------------------------------------------------
@@ -98,8 +98,8 @@ void TMainForm::showSearch(const QColor &start, const QColor &end)
 {
     THVL_DB_SearchForm *form = HVL_DB_SearchForm();
     // The record editor opens over the dialog for the record found.
-    form->EditRecord = [this] { RunCommand(QStringLiteral("EditRec")); };
-    form->DeleteRecord = [this] { RunCommand(QStringLiteral("DeleteRec")); };
+    form->EditRecord = [this] { runCommand(QStringLiteral("EditRec")); };
+    form->DeleteRecord = [this] { runCommand(QStringLiteral("DeleteRec")); };
     form->ShowSearchDialog(start, end, true);
 }
 
@@ -134,7 +134,7 @@ void TMainForm::OpenModeClick()
         return;
     TMainState &s = MainState();
     if (s.OpenDatabase(form->SelectedDefinitionFile))
-        s.WriteLastOpenDatabase(form->SelectedDefinitionFile);
+        s.writeLastOpenDatabase(form->SelectedDefinitionFile);
 }
 
 void TMainForm::Datenbanklschen2Click()
@@ -158,14 +158,14 @@ void TMainForm::DeleteSelectedDatabase()
     if (!question(QStringLiteral("Wollen Sie diese Datenbank wirklich löschen?")) ||
         !question(QStringLiteral("Alle Daten dieser Datenbank gehen verloren! Wirklich löschen?")))
         return;
-    s.SaveOpenDatabase();
+    s.saveOpenDatabase();
     s.FreeTableComponents();
     QString problem;
     const bool deleted = DeleteDatabase(s.AppFolder, s.DataFolder, name, &problem);
-    s.LoadDatabaseCatalog();
+    s.loadDatabaseCatalog();
     if (!deleted)
         error(problem);
-    s.WriteLastOpenDatabase(kBaseDatabase);
+    s.writeLastOpenDatabase(kBaseDatabase);
     s.OpenDatabase(kBaseDatabase);
 }
 
@@ -181,11 +181,11 @@ void TMainForm::NeueDatenbankerzeugen1Click()
         error(QStringLiteral("Die Datenbank wurde nicht erzeugt!\r\r") + problem);
         return;
     }
-    s.LoadDatabaseCatalog();
+    s.loadDatabaseCatalog();
     information(QStringLiteral("Datenbank wurde erzeugt!"));
     const QString created = CatalogEntryOf(s.DatabaseCatalog.value(s.DatabaseCatalog.size() - 1)).definitionFile;
     if (s.OpenDatabase(created))
-        s.WriteLastOpenDatabase(created);
+        s.writeLastOpenDatabase(created);
     showMultiDatabaseCommands(true);
 }
 
@@ -204,7 +204,7 @@ void TMainForm::Datenbankkomplettleeren1Click()
     {
         const WaitCursor wait;
         const QString database = s.DatabaseIniName, table = s.CurrentTableName;
-        s.SaveOpenDatabase();
+        s.saveOpenDatabase();
         s.FreeTableComponents();
         // A new empty table from the field definitions replaces the old file whole.
         cleared = CreateTableFile(s.DataFolder, table, &problem);
@@ -226,7 +226,7 @@ void TMainForm::Restore1Click()
     TBackupForm *form = BackupForm();
     form->BackupMode = 1;
     Modal::exec(form);
-    if (MainState().HasSeveralDatabases())
+    if (MainState().hasSeveralDatabases())
         showMultiDatabaseCommands(true);
 }
 

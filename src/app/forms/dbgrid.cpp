@@ -362,7 +362,7 @@ int TDBGrid::visibleRowCount() const
     return h > 0 ? viewport()->height() / h : 0;
 }
 
-bool TDBGrid::PostPendingEdit()
+bool TDBGrid::postPendingEdit()
 {
     if (QWidget *editor = m_editor) {
         m_commitRefused = false;
@@ -381,7 +381,7 @@ bool TDBGrid::PostPendingEdit()
     return true;
 }
 
-void TDBGrid::CancelPendingEdit()
+void TDBGrid::cancelPendingEdit()
 {
     if (QWidget *editor = m_editor) {
         closeEditor(editor, QAbstractItemDelegate::RevertModelCache);
@@ -489,17 +489,17 @@ bool TDBGrid::editKey(QKeyEvent *e)
         return false;
     const Qt::KeyboardModifiers mods = e->modifiers() & ~Qt::KeypadModifier;
     if (e->key() == Qt::Key_Delete && mods == Qt::ControlModifier) {
-        DeleteCurrentRecord();
+        deleteCurrentRecord();
         return true;
     }
     if (mods != Qt::NoModifier)
         return false;
     switch (e->key()) {
-    case Qt::Key_Insert: AppendRow(); return true;
+    case Qt::Key_Insert: appendRow(); return true;
     case Qt::Key_Down:
         if (m_model->hasNewRow() || currentIndex().row() < m_model->rowCount() - 1)
             return false;
-        AppendRow();
+        appendRow();
         return true;
     case Qt::Key_Escape:
         if (!m_model->hasNewRow())
@@ -511,13 +511,13 @@ bool TDBGrid::editKey(QKeyEvent *e)
     }
 }
 
-void TDBGrid::AppendRow()
+void TDBGrid::appendRow()
 {
     if (!m_model || !m_model->isEditable())
         return;
     const int column = currentIndex().column();
     if (!m_model->hasNewRow() &&
-        (!PostPendingEdit() || (CanChangeRecords && !CanChangeRecords()) || !m_model->beginNewRow()))
+        (!postPendingEdit() || (CanChangeRecords && !CanChangeRecords()) || !m_model->beginNewRow()))
         return;
     showNewRow(column);
 }
@@ -536,14 +536,14 @@ void TDBGrid::showNewRow(int column)
     m_indicator->viewport()->update();
 }
 
-void TDBGrid::DeleteCurrentRecord()
+void TDBGrid::deleteCurrentRecord()
 {
     AddressTable *t = table();
     if (!m_model || !m_model->isEditable() || !t || !t->isOpen())
         return;
     // A new row is no record yet: it just goes.
     if (m_model->hasNewRow()) {
-        CancelPendingEdit();
+        cancelPendingEdit();
         return;
     }
     if (t->currentId() < 0 || (CanChangeRecords && !CanChangeRecords()))
@@ -570,7 +570,7 @@ void TDBGrid::wheelEvent(QWheelEvent *e)
         return;
     }
     // A pending change is discarded before the grid moves.
-    CancelPendingEdit();
+    cancelPendingEdit();
     const int notches = m_wheel.add(delta);
     for (int i = 0; i < std::abs(notches); ++i) {
         if (notches > 0)

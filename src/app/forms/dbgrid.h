@@ -104,17 +104,17 @@ public:
     bool isEditing() const { return !m_editor.isNull(); }
     // Commits an open cell editor to its record; false when the table refused
     // the value (the refusal has been told through editRefused).
-    bool PostPendingEdit();
+    bool postPendingEdit();
     // Closes an open cell editor without keeping what was typed and cancels a
     // pending change of the table.
-    void CancelPendingEdit();
+    void cancelPendingEdit();
 
     // While cells are editable: Insert, and Down on the last row, add a new row
     // for a record; Ctrl+Del deletes the current record after asking; Escape
     // drops the new row, and so does leaving it (or the grid) before a value
     // was entered.
-    void AppendRow();
-    void DeleteCurrentRecord();
+    void appendRow();
+    void deleteCurrentRecord();
 
     // The owner's handlers, asked first: true means they dealt with it.
     // CanChangeRecords: whether records may be added or deleted now (the owner

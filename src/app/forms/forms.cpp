@@ -168,7 +168,7 @@ TNewWizForm *NewWizForm()
     if (g_newWizForm)
         return g_newWizForm;
     TNewWizForm *wizard = FormInstance(g_newWizForm, "TNewWizForm.FormCreate");
-    wizard->showPlaceholders = [] { MainForm()->RunCommand(QStringLiteral("Platzhalter")); };
+    wizard->showPlaceholders = [] { MainForm()->runCommand(QStringLiteral("Platzhalter")); };
     wizard->htmlImport = [] { Modal::exec(HTMLImportForm()); };
     return wizard;
 }
@@ -338,7 +338,7 @@ TBackupForm *BackupForm()
     if (g_backupForm)
         return g_backupForm;
     TBackupForm *form = FormInstance(g_backupForm, "TBackupForm.FormCreate");
-    form->DefaultFolder = TMainForm::DocumentsWorkFolder();
+    form->DefaultFolder = TMainForm::documentsWorkFolder();
     return form;
 }
 

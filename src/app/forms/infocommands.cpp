@@ -76,7 +76,7 @@ void TMainForm::DatenbankWartung1Click()
         error(QStringLiteral("Das Reparaturprogramm \"%1\" konnte nicht gestartet werden:\r%2").arg(path, why));
         return;
     }
-    CloseForHandOver();
+    closeForHandOver();
 }
 
 } // namespace vt

@@ -182,7 +182,7 @@ void TMainForm::buildMenus()
             // A check item keeps its mark until its command sets it.
             if (a->isCheckable() && !m_handlers.contains(name))
                 a->setChecked(!a->isChecked());
-            Guard(qPrintable(QStringLiteral("TMainForm.") + name), [&] { RunCommand(name); });
+            Guard(qPrintable(QStringLiteral("TMainForm.") + name), [&] { runCommand(name); });
         });
     }
     QMenuBar *bar = menuBar();
@@ -192,7 +192,7 @@ void TMainForm::buildMenus()
         m->setObjectName(QLatin1String(name));
         for (const char *e : entries) {
             if (e)
-                m->addAction(CommandAction(QLatin1String(e)));
+                m->addAction(commandAction(QLatin1String(e)));
             else
                 m->addSeparator();
         }
@@ -206,7 +206,7 @@ void TMainForm::buildMenus()
           "OutlookmitderselektiertenEmailstarten1", nullptr, "BCCinsClipbord1", "N250erBCCStringinDateien", nullptr,
           "MarkierenvonIDbisID1", "MarkierenallerDatenstzemitbestimmtenWortlaut1", "AlleInvalidzurcksetzen1",
           "Spalteninhaltlschensetzen1"});
-    bar->addAction(CommandAction(QStringLiteral("Grussormel1")));
+    bar->addAction(commandAction(QStringLiteral("Grussormel1")));
     menu("Pruefung1", "&Prüfung",
          {"EmailAdressenaufGltigkeitberprfen2", nullptr, "TransactionlogwrdendesMailversandes1",
           "NachdoppeltenEmailadressenprfen1", nullptr, "DatenbankWartung1"});
@@ -223,8 +223,8 @@ void TMainForm::buildMenus()
 
     m_gridPopup = new QMenu(this);
     m_gridPopup->setObjectName(QStringLiteral("DBGridPopupMenu"));
-    m_gridPopup->addAction(CommandAction(QStringLiteral("OutlookStarten")));
-    m_gridPopup->addAction(CommandAction(QStringLiteral("CopyDBGridToClipboard")));
+    m_gridPopup->addAction(commandAction(QStringLiteral("OutlookStarten")));
+    m_gridPopup->addAction(commandAction(QStringLiteral("CopyDBGridToClipboard")));
 }
 
 QToolButton *TMainForm::toolButton(QToolBar *bar, const QString &name, const QString &command, const QString &hint,
@@ -240,7 +240,7 @@ QToolButton *TMainForm::toolButton(QToolBar *bar, const QString &name, const QSt
     else
         b->setIcon(envelopeIcon());
     b->setIconSize(QSize(20, 20));
-    QAction *a = CommandAction(command);
+    QAction *a = commandAction(command);
     connect(b, &QToolButton::clicked, a, &QAction::trigger);
     bar->addWidget(b);
     return b;
@@ -327,7 +327,7 @@ QWidget *TMainForm::buildButtonBar()
         {"OpenModeBitBtn", "AdvGlowButton1", "DB öffnen (F12)", nullptr, "Datenbankffnen2", QStyle::SP_DirOpenIcon},
     };
     for (const auto &b : buttons) {
-        QAction *a = CommandAction(QLatin1String(b.command));
+        QAction *a = commandAction(QLatin1String(b.command));
         auto *button = new QPushButton(QString::fromUtf8(b.caption));
         button->setObjectName(QLatin1String(b.button));
         button->setIcon(b.icon >= 0 ? style()->standardIcon(QStyle::StandardPixmap(b.icon)) : envelopeIcon());
@@ -352,10 +352,10 @@ QWidget *TMainForm::buildButtonBar()
 void TMainForm::wireCommands()
 {
     auto on = [this](const char *name, void (TMainForm::*handler)()) {
-        SetCommandHandler(QLatin1String(name), [this, handler] { (this->*handler)(); });
+        setCommandHandler(QLatin1String(name), [this, handler] { (this->*handler)(); });
     };
     on("SerienEmailschreiben1", &TMainForm::MailBitBtnClick);
-    SetCommandHandler(QStringLiteral("Beenden1"), [this] { close(); });
+    setCommandHandler(QStringLiteral("Beenden1"), [this] { close(); });
     on("BearbeitenimGrid1", &TMainForm::BearbeitenimGrid1Click);
     on("TransactionlogwrdendesMailversandes1", &TMainForm::TransactionlogwrdendesMailversandes1Click);
     on("NachdoppeltenEmailadressenprfen1", &TMainForm::NachdoppeltenEmailadressenprfen1Click);
@@ -364,45 +364,45 @@ void TMainForm::wireCommands()
     on("CopyDBGridToClipboard", &TMainForm::CopyDBGridToClipboardClick);
     on("FirstButton", &TMainForm::FirstButtonClick);
     on("LastButton", &TMainForm::LastButtonClick);
-    SetCommandHandler(QStringLiteral("Grussormel1"), [] { Modal::exec(GrussformelForm()); });
-    SetCommandHandler(QStringLiteral("Options"), [] {
+    setCommandHandler(QStringLiteral("Grussormel1"), [] { Modal::exec(GrussformelForm()); });
+    setCommandHandler(QStringLiteral("Options"), [] {
         TOptionsForm *options = OptionsForm();
         options->setPickers(ImportAccountsForm(), ImportAccountsOutlookForm());
         Modal::exec(options);
     });
-    SetCommandHandler(QStringLiteral("LogDateimitzuletztversendetenEmails1"), [] { Modal::exec(LogForm()); });
-    SetCommandHandler(QStringLiteral("DatenstzeImportieren1"), [] { Modal::exec(WizardImportForm()); });
+    setCommandHandler(QStringLiteral("LogDateimitzuletztversendetenEmails1"), [] { Modal::exec(LogForm()); });
+    setCommandHandler(QStringLiteral("DatenstzeImportieren1"), [] { Modal::exec(WizardImportForm()); });
     on("Info1", &TMainForm::Info1Click);
     on("Hilfedatei1", &TMainForm::Hilfedatei1Click);
     on("Newsletterdesignen1", &TMainForm::ExeClick);
     on("BetriebsanleitungMehrplatzversion1", &TMainForm::BetriebsanleitungMehrplatzversion1Click);
     on("DatenbankWartung1", &TMainForm::DatenbankWartung1Click);
     wireDatabaseCommands();
-    SetCommandHandler(QStringLiteral("NachUpdatessuchen1"), [this] {
-        OnlineUpdate()->SetCheckAtStart(CommandAction(QStringLiteral("NachUpdatessuchen1"))->isChecked());
+    setCommandHandler(QStringLiteral("NachUpdatessuchen1"), [this] {
+        OnlineUpdate()->SetCheckAtStart(commandAction(QStringLiteral("NachUpdatessuchen1"))->isChecked());
     });
-    SetCommandHandler(QStringLiteral("Update1"), [] { OnlineUpdate()->CheckForUpdate(true); });
-    SetCommandHandler(QStringLiteral("Datenstzeexportieren1"), [] {
+    setCommandHandler(QStringLiteral("Update1"), [] { OnlineUpdate()->CheckForUpdate(true); });
+    setCommandHandler(QStringLiteral("Datenstzeexportieren1"), [] {
         MainState().CurrentTable->first();
         Modal::exec(ExportWizzard1Form());
     });
     // The web dialogs work on the open database's web settings, loaded anew each time.
-    SetCommandHandler(QStringLiteral("NeueEintrageabholen1"), [] {
+    setCommandHandler(QStringLiteral("NeueEintrageabholen1"), [] {
         TSuscribeForm *form = SuscribeForm();
         form->Settings = EnterpriseOptionsForm();
         form->Options = OptionsForm();
         form->Settings->LoadWebSettings();
         Modal::exec(form);
     });
-    SetCommandHandler(QStringLiteral("Bestellformular1"), [] {
+    setCommandHandler(QStringLiteral("Bestellformular1"), [] {
         EnterpriseOptionsForm()->LoadWebSettings();
         Modal::exec(EnterpriseOptionsForm());
     });
-    SetCommandHandler(QStringLiteral("Newsletterstatistikeinrichten1"), [] {
+    setCommandHandler(QStringLiteral("Newsletterstatistikeinrichten1"), [] {
         EnterpriseOptionsForm()->LoadWebSettings();
         Modal::exec(StatsForm());
     });
-    SetCommandHandler(QStringLiteral("Links1"), [] {
+    setCommandHandler(QStringLiteral("Links1"), [] {
         // Both loads also clear what a database without the settings would otherwise keep showing.
         TEnterpriseLinksForm *form = EnterpriseLinksForm();
         form->Settings = EnterpriseOptionsForm();
@@ -413,7 +413,7 @@ void TMainForm::wireCommands()
     wireRecordCommands();
 }
 
-void TMainForm::SetCommandHandler(const QString &name, std::function<void()> handler)
+void TMainForm::setCommandHandler(const QString &name, std::function<void()> handler)
 {
     if (handler)
         m_handlers.insert(name, std::move(handler));
@@ -421,7 +421,7 @@ void TMainForm::SetCommandHandler(const QString &name, std::function<void()> han
         m_handlers.remove(name);
 }
 
-void TMainForm::RunCommand(const QString &name)
+void TMainForm::runCommand(const QString &name)
 {
     const TMainCommand *c = m_commands.value(name);
     if (!c)
@@ -440,7 +440,7 @@ void TMainForm::RunCommand(const QString &name)
     if (!handler)
         return;
     // What was typed into a cell belongs to its record before any command runs.
-    if (!DBGrid1->PostPendingEdit())
+    if (!DBGrid1->postPendingEdit())
         return;
     if (c->changesTable && CommandRefusedDuringSendRun())
         return;
@@ -461,7 +461,7 @@ void TMainForm::MailBitBtnClick()
         information(kOpenDatabaseFirst);
         return;
     }
-    if (CommandRefusedDuringSendRun() || !DBGrid1->PostPendingEdit())
+    if (CommandRefusedDuringSendRun() || !DBGrid1->postPendingEdit())
         return;
     // The marked records are counted without showing them; the table ends
     // unfiltered on the record it stood on, with the count's filter kept as its
@@ -504,7 +504,7 @@ void TMainForm::ExportGridToExcel()
     ExportGridToExcelFile(this, columns);
 }
 
-void TMainForm::RefreshGrid()
+void TMainForm::refreshGrid()
 {
     TMainState &s = MainState();
     if (!s.CurrentTable || !s.CurrentTable->refresh())
@@ -524,7 +524,7 @@ void TMainForm::applyGridEditMode()
     QPalette p = DBGrid1->palette();
     p.setColor(QPalette::Text, on ? Qt::blue : Qt::black);
     DBGrid1->setPalette(p);
-    CommandAction(QStringLiteral("BearbeitenimGrid1"))->setChecked(on);
+    commandAction(QStringLiteral("BearbeitenimGrid1"))->setChecked(on);
 }
 
 void TMainForm::writeConfigSwitch(const QString &key, bool on)
@@ -541,7 +541,7 @@ void TMainForm::BearbeitenimGrid1Click()
         return;
     }
     if (s.GridEditMode) {
-        DBGrid1->PostPendingEdit();
+        DBGrid1->postPendingEdit();
         s.GridEditMode = false;
     } else {
         if (CommandRefusedDuringSendRun()) {
@@ -559,7 +559,7 @@ void TMainForm::TransactionlogwrdendesMailversandes1Click()
 {
     TMainState &s = MainState();
     s.TransactionLogOn = !s.TransactionLogOn;
-    CommandAction(QStringLiteral("TransactionlogwrdendesMailversandes1"))->setChecked(s.TransactionLogOn);
+    commandAction(QStringLiteral("TransactionlogwrdendesMailversandes1"))->setChecked(s.TransactionLogOn);
     writeConfigSwitch(QStringLiteral("TransActLog"), s.TransactionLogOn);
 }
 
@@ -568,7 +568,7 @@ void TMainForm::NachdoppeltenEmailadressenprfen1Click()
     // Written to config.ini when the window closes.
     TMainState &s = MainState();
     s.CheckNewAddresses = !s.CheckNewAddresses;
-    CommandAction(QStringLiteral("NachdoppeltenEmailadressenprfen1"))->setChecked(s.CheckNewAddresses);
+    commandAction(QStringLiteral("NachdoppeltenEmailadressenprfen1"))->setChecked(s.CheckNewAddresses);
 }
 
 void TMainForm::OutlookEMailBitBtnClick()
@@ -605,7 +605,7 @@ void TMainForm::ComboBox1Change(int index)
     TMainState &s = MainState();
     AddressTable *t = s.CurrentTable;
     const QList<FilterPreset> presets = FilterPresetsFromLines(s.FilterPresets);
-    if (!t || index < 0 || index >= presets.size() || !DBGrid1->PostPendingEdit())
+    if (!t || index < 0 || index >= presets.size() || !DBGrid1->postPendingEdit())
         return;
     // A preset that is no valid filter is said, and the table shows all records.
     if (!t->setFilterText(Trimmed(presets.at(index).expression)) || !t->setFiltered(true)) {
@@ -632,7 +632,7 @@ void TMainForm::DBGrid1TitleClick(int column)
         if (line.name == field)
             def = line;
     }
-    if (!def || !def->sortable() || def->indexName.isEmpty() || !DBGrid1->PostPendingEdit())
+    if (!def || !def->sortable() || def->indexName.isEmpty() || !DBGrid1->postPendingEdit())
         return;
     if (!m->sortMarker().isEmpty() && EqualsNoCase(m->sortMarker(), field)) {
         // A second click returns to the primary order.
@@ -648,7 +648,7 @@ void TMainForm::DBGrid1DblClick()
 {
     TMainState &s = MainState();
     AddressTable *t = s.CurrentTable;
-    if (!t || !DBGrid1->PostPendingEdit())
+    if (!t || !DBGrid1->postPendingEdit())
         return;
     const QString field = DBGrid1->currentFieldName();
     if (field == QLatin1String("Selected") || field == QLatin1String("Invalid")) {
@@ -673,11 +673,11 @@ bool TMainForm::DBGrid1KeyDown(QKeyEvent *event)
         return true;
     }
     if (event->key() == Qt::Key_F && event->modifiers() == Qt::ControlModifier) {
-        RunCommand(QStringLiteral("Suchen1"));
+        runCommand(QStringLiteral("Suchen1"));
         return true;
     }
     if (event->key() == Qt::Key_F9) {
-        RunCommand(QStringLiteral("FilterBtn"));
+        runCommand(QStringLiteral("FilterBtn"));
         return true;
     }
     return false;

@@ -91,7 +91,7 @@ QString TMainForm::configFile() const
     return ResolveExisting(MainState().AppFolder, QStringLiteral("config.ini"));
 }
 
-QString TMainForm::DocumentsWorkFolder()
+QString TMainForm::documentsWorkFolder()
 {
     return WindowsInfo().DocumentsDir.isEmpty() ? QString() : vt::DocumentsWorkFolder();
 }
@@ -127,7 +127,7 @@ void TMainForm::FormCreate()
 
     // The program folder and the folders inside it; the per-user folder, which
     // falls back to the program folder when it cannot be made.
-    s.SetAppFolder(ProgramFolder());
+    s.setAppFolder(ProgramFolder());
     // Templates are saved to and opened from the letters folder from the first start on.
     EnsureFolder(s.LettersFolder);
     s.UserDataFolder = WithTrailingSlash(PathJoin(WindowsInfo().AppDataDir, QStringLiteral("Halvicor/Vantrel")));
@@ -145,18 +145,18 @@ void TMainForm::FormCreate()
     s.CheckNewAddresses = config.readBool(kDatabaseSection, QStringLiteral("Checkdoublettes"), true);
     const bool transActLog = config.readBool(kDatabaseSection, QStringLiteral("TransActLog"), false);
     const bool gridEdit = config.readBool(kDatabaseSection, QStringLiteral("GridEdit"), false);
-    CommandAction(QStringLiteral("NachdoppeltenEmailadressenprfen1"))->setChecked(s.CheckNewAddresses);
+    commandAction(QStringLiteral("NachdoppeltenEmailadressenprfen1"))->setChecked(s.CheckNewAddresses);
 
     setWindowTitle(ProductInfo().DisplayName);
     m_image->setPixmap(loadPicture(PathJoin(s.AppFolder, QStringLiteral("recom/") + ProductInfo().HeadImage)));
 
-    if (!s.LoadDatabaseCatalog())
+    if (!s.loadDatabaseCatalog())
         error(QStringLiteral("Die Datei \"%1\" kann nicht gelesen werden!")
                   .arg(PathJoin(s.AppFolder, QStringLiteral("Buttons.ini"))));
     TrueGlyph = loadPicture(PathJoin(s.ImagesFolder, QStringLiteral("True.bmp")));
     FalseGlyph = loadPicture(PathJoin(s.ImagesFolder, QStringLiteral("False.bmp")));
     DBGrid1->setGlyphs(TrueGlyph, FalseGlyph);
-    showMultiDatabaseCommands(s.HasSeveralDatabases());
+    showMultiDatabaseCommands(s.hasSeveralDatabases());
 
     // Another workstation works on the data folder: nothing is opened or
     // written, the window is never shown and the start ends.
@@ -168,7 +168,7 @@ void TMainForm::FormCreate()
         return;
     }
 
-    if (!s.OpenDatabase(s.DatabaseToOpenAtStart()) && !s.errorText().isEmpty())
+    if (!s.OpenDatabase(s.databaseToOpenAtStart()) && !s.errorText().isEmpty())
         error(s.errorText());
     CopyTemplatesToDocuments();
 
@@ -194,7 +194,7 @@ bool TMainForm::check_OL64Bit()
 
 void TMainForm::CopyTemplatesToDocuments()
 {
-    const QString target = DocumentsWorkFolder();
+    const QString target = documentsWorkFolder();
     if (target.isEmpty() || !EnsureFolder(target))
         return;
     const QString source = MainState().TemplatesCopySource;
@@ -228,11 +228,11 @@ void TMainForm::FormShow()
     if (!m_updateSetUp) {
         m_updateSetUp = true;
         TOnlineUpdate *update = OnlineUpdate();
-        update->CloseProgram = [main = QPointer<TMainForm>(this)] { return main && main->CloseForHandOver(); };
+        update->CloseProgram = [main = QPointer<TMainForm>(this)] { return main && main->closeForHandOver(); };
         update->SetupUpdate(
             ProductInfo().VersionText, ResolveExisting(MainState().AppFolder, QStringLiteral("Update.ini")),
             ProductInfo().UpdateServer + QStringLiteral("/downloads/inf/"), QStringLiteral("vantrel_update.inf"), 1);
-        CommandAction(QStringLiteral("NachUpdatessuchen1"))->setChecked(update->CheckAtStartIfEnabled(true));
+        commandAction(QStringLiteral("NachUpdatessuchen1"))->setChecked(update->CheckAtStartIfEnabled(true));
     }
 }
 
@@ -288,7 +288,7 @@ bool TMainForm::FormClose()
 {
     TMainState &s = MainState();
     // What was typed into a cell is saved first; a value the table refuses keeps the window open.
-    if (!DBGrid1->PostPendingEdit())
+    if (!DBGrid1->postPendingEdit())
         return false;
     if (AddressTable *t = s.CurrentTable;
         t && (t->state() == AddressTable::State::Edit || t->state() == AddressTable::State::Insert) && !t->post()) {
@@ -297,13 +297,13 @@ bool TMainForm::FormClose()
         t->cancel();
     }
     IniFile(configFile()).writeBool(kDatabaseSection, QStringLiteral("Checkdoublettes"), s.CheckNewAddresses);
-    s.SaveOpenDatabase();
+    s.saveOpenDatabase();
     if (!m_handOver && !QFile::exists(NoTipsFile()))
         Modal::exec(WerbungForm());
     return true;
 }
 
-bool TMainForm::CloseForHandOver()
+bool TMainForm::closeForHandOver()
 {
     m_handOver = true;
     const bool closed = close();
@@ -352,8 +352,8 @@ void TMainForm::followState()
         m_filterBox->setCurrentIndex(items.isEmpty() ? -1 : 0);
     });
     connect(&s, &TMainState::webMenusChanged, this, [this](bool links, bool fetch) {
-        CommandAction(QStringLiteral("Links1"))->setEnabled(links);
-        CommandAction(QStringLiteral("NeueEintrageabholen1"))->setEnabled(fetch);
+        commandAction(QStringLiteral("Links1"))->setEnabled(links);
+        commandAction(QStringLiteral("NeueEintrageabholen1"))->setEnabled(fetch);
     });
 }
 
@@ -374,7 +374,7 @@ void TMainForm::showMultiDatabaseCommands(bool on)
     m_openModeGlowButton->setVisible(on);
     fitButtonCaptions();
     for (const char *name : {"Datenbankffnen2", "Datenbanklschen2", "Datentransfer1"})
-        CommandAction(QLatin1String(name))->setEnabled(on);
+        commandAction(QLatin1String(name))->setEnabled(on);
 }
 
 // ---------------------------------------------------------------------------

@@ -71,12 +71,12 @@ public:
     // for the focused control. True when the event was dealt with.
     bool AppMessage(QObject *receiver, QEvent *event);
     // The start ended before the window could be shown (another user holds the data).
-    bool StartEnded() const { return m_startEnded; }
+    bool startEnded() const { return m_startEnded; }
 
     // Copies the templates of "Vorlagen" into the documents work folder.
     void CopyTemplatesToDocuments();
     // The documents work folder, ending in "/".
-    static QString DocumentsWorkFolder();
+    static QString documentsWorkFolder();
     bool check_OL64Bit();
 
     // Commands.
@@ -123,7 +123,7 @@ public:
     void Datentransfer1Click();
     // Closes the window for a program that takes over (the updater, the repair
     // tool): the normal close without the tips window. False when it stayed open.
-    bool CloseForHandOver();
+    bool closeForHandOver();
     // The tools for many records at once, the BCC lists and the filters.
     void SelectAllTBClick();
     void UnselectAllTBClick();
@@ -146,18 +146,18 @@ public:
 
     // Runs a command by name with its database, send-run and hook rules; an
     // unknown name or a command without a handler does nothing.
-    void RunCommand(const QString &name);
+    void runCommand(const QString &name);
     // The handler of a command (the windows that build its dialog set it).
-    void SetCommandHandler(const QString &name, std::function<void()> handler);
-    bool HasCommandHandler(const QString &name) const { return m_handlers.contains(name); }
-    QAction *CommandAction(const QString &name) const { return m_actions.value(name); }
+    void setCommandHandler(const QString &name, std::function<void()> handler);
+    bool hasCommandHandler(const QString &name) const { return m_handlers.contains(name); }
+    QAction *commandAction(const QString &name) const { return m_actions.value(name); }
 
     // What lower layers call.
     void StartMailer() override;
     void ExportGridToExcel() override;
     void SetColumnValue(const QString &fieldName, const QString &value, bool onlyMarked) override;
     void DeleteSelectedDatabase() override;
-    void RefreshGrid() override;
+    void refreshGrid() override;
 
     TDBGrid *DBGrid1 = nullptr; // the address grid
     QPixmap TrueGlyph, FalseGlyph;

@@ -72,7 +72,7 @@ struct WaitCursor
 void TMainForm::wireRecordCommands()
 {
     auto on = [this](const char *name, void (TMainForm::*handler)()) {
-        SetCommandHandler(QLatin1String(name), [this, handler] { (this->*handler)(); });
+        setCommandHandler(QLatin1String(name), [this, handler] { (this->*handler)(); });
     };
     on("SelectAllTB", &TMainForm::SelectAllTBClick);
     on("UnselectAllTB", &TMainForm::UnselectAllTBClick);
@@ -130,7 +130,7 @@ void TMainForm::MarkierenvonIDbisID1Click()
     const bool unmarkFirst =
         t->count(IsTrue(kSelected)) > 0 &&
         question(QStringLiteral("Es sind bereits Datensätze markiert, möchten Sie zuvor alle Datensätze unmarkieren?"));
-    s.SetStatusText(QString());
+    s.setStatusText(QString());
     TDoIDForm *range = DoIDForm();
     range->setHeading(QStringLiteral("Markieren"));
     range->setWindowTitle(QStringLiteral("Markieren von ID bis ID"));
@@ -314,8 +314,8 @@ void TMainForm::MarkierenallerDatenstzemitbestimmtenWortlaut1Click()
     TMainState &s = MainState();
     s.CurrentTable->first();
     TFilter2Form *form = Filter2Form();
-    form->UnselectAll = [this] { RunCommand(QStringLiteral("UnselectAllTB")); };
-    form->DeleteMarked = [this] { RunCommand(QStringLiteral("AllemarkiertenDatenstzelschen2")); };
+    form->UnselectAll = [this] { runCommand(QStringLiteral("UnselectAllTB")); };
+    form->DeleteMarked = [this] { runCommand(QStringLiteral("AllemarkiertenDatenstzelschen2")); };
     Modal::exec(form);
     s.ShowRecordCount();
 }

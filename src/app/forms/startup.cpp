@@ -41,7 +41,7 @@ int RunApplication(int argc, char **argv)
     int rc = 0;
     // When another workstation holds the data the start ends here, before the
     // main window is ever shown.
-    if (RequestedExit() == CrashExit::None && !MainForm()->StartEnded()) {
+    if (RequestedExit() == CrashExit::None && !MainForm()->startEnded()) {
         QTimer::singleShot(0, HostForm(), [] { Guard("THostForm.FormActivate", [] { HostForm()->FormActivate(); }); });
         rc = app.exec();
     }

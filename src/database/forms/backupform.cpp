@@ -250,7 +250,7 @@ void TBackupForm::RestoreBackup()
             const QString open = s.DatabaseIniName;
             s.FreeTableComponents();
             ok = stage.swap(&problem);
-            s.LoadDatabaseCatalog();
+            s.loadDatabaseCatalog();
             if (wasOpen)
                 s.OpenDatabase(IsFile(ResolveExisting(s.DataFolder, open)) ? open : QStringLiteral("Database.ini"));
         }

@@ -9,7 +9,7 @@ namespace vt {
 BulkRun::BulkRun(AddressTable *table, const QString &status) : m_table(table)
 {
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    MainState().SetStatusText(status);
+    MainState().setStatusText(status);
     if (m_table)
         m_table->disableControls();
 }
@@ -19,7 +19,7 @@ BulkRun::~BulkRun()
     if (m_table)
         m_table->enableControls();
     TMainState &s = MainState();
-    s.SetStatusText(QString());
+    s.setStatusText(QString());
     s.ShowRecordCount();
     QApplication::restoreOverrideCursor();
 }

@@ -12,7 +12,7 @@ inline bool CommandRefusedDuringSendRun()
 {
     if (!MainState().SendRunActive)
         return false;
-    information(TMainState::SendRunActiveText());
+    information(TMainState::sendRunActiveText());
     return true;
 }
 

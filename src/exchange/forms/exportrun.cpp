@@ -24,12 +24,12 @@ ExportResult withProgress(const std::function<ExportResult(const ExportProgress 
         const InputBlocker blocker;
         QApplication::setOverrideCursor(Qt::WaitCursor);
         r = work([&](qint64 done, qint64 total) {
-            s.SetStatusText(QStringLiteral("Export: %1 von %2 Datensätzen").arg(de.toString(done), de.toString(total)));
+            s.setStatusText(QStringLiteral("Export: %1 von %2 Datensätzen").arg(de.toString(done), de.toString(total)));
             QCoreApplication::processEvents();
         });
         QApplication::restoreOverrideCursor();
     }
-    s.SetStatusText(r.ok ? QStringLiteral("%1 Datensätze exportiert").arg(de.toString(r.rows)) : QString());
+    s.setStatusText(r.ok ? QStringLiteral("%1 Datensätze exportiert").arg(de.toString(r.rows)) : QString());
     if (!r.ok)
         error(r.error);
     return r;

@@ -84,7 +84,7 @@ QString TImportForm::FieldDelimiter() const
     return Trimmed(text).isEmpty() ? text : Trimmed(text);
 }
 
-QString TImportForm::QuoteCharacter() const
+QString TImportForm::quoteCharacter() const
 {
     const QString text = Trimmed(ui->ComboBox1->currentText());
     return text == kNoQuote ? QString() : text;
@@ -207,7 +207,7 @@ TextImportSettings TImportForm::textSettings() const
 {
     TextImportSettings s;
     s.path = ImportFileName;
-    s.format = {FieldDelimiter(), QuoteCharacter()};
+    s.format = {FieldDelimiter(), quoteCharacter()};
     s.skipHeader = ui->SkipCheckBox->isChecked();
     s.blacklistPath = BlacklistFileName;
     s.columns = columnNumbers();
@@ -252,7 +252,7 @@ void TImportForm::ImportBitBtnClick()
         return;
     const bool table = IsTableFile(ImportFileName);
     if (!table) {
-        const QString why = DelimitedFormatError({FieldDelimiter(), QuoteCharacter()});
+        const QString why = DelimitedFormatError({FieldDelimiter(), quoteCharacter()});
         if (!why.isEmpty()) {
             information(why);
             return;
@@ -298,9 +298,9 @@ void TImportForm::FillPreview()
             return;
     const ImportPreview p = IsTableFile(ImportFileName)
                                 ? PreviewSourceTable(m_fields, ImportFileName, columnNumbers(), previewRows())
-                                : (DelimitedFormatError({FieldDelimiter(), QuoteCharacter()}).isEmpty()
+                                : (DelimitedFormatError({FieldDelimiter(), quoteCharacter()}).isEmpty()
                                        ? PreviewDelimitedText(m_fields, textSettings(), previewRows())
-                                       : ImportPreview{{}, DelimitedFormatError({FieldDelimiter(), QuoteCharacter()})});
+                                       : ImportPreview{{}, DelimitedFormatError({FieldDelimiter(), quoteCharacter()})});
     if (!p.error.isEmpty()) {
         ui->PreviewErrorLabel->setText(p.error);
         ui->PreviewErrorLabel->show();

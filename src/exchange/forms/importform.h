@@ -35,7 +35,7 @@ public:
     // The delimiter in effect: the delimiter box's text, "Tab" and "Space" mapped.
     QString FieldDelimiter() const;
     // The quote box's character, empty for "keiner".
-    QString QuoteCharacter() const;
+    QString quoteCharacter() const;
 
     bool ImportCVS(const QString &fileName);
     bool ImportDataBase(const QString &fileName);

@@ -12,18 +12,18 @@ namespace vt {
 
 ImportRun::ImportRun()
     : m_blocker(std::make_unique<InputBlocker>()), m_progress([](const QString &text) {
-          MainState().SetStatusText(text);
+          MainState().setStatusText(text);
           // Lets the status bar repaint; the blocker keeps clicks and keys away.
           QCoreApplication::processEvents();
       })
 {
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    MainState().SetStatusText(QString());
+    MainState().setStatusText(QString());
 }
 
 ImportRun::~ImportRun()
 {
-    MainState().SetStatusText(QString());
+    MainState().setStatusText(QString());
     QApplication::restoreOverrideCursor();
 }
 
@@ -37,7 +37,7 @@ bool FinishImport(const ImportOutcome &outcome, bool keepPosition)
     }
     s.ShowRecordCount();
     if (s.Ops)
-        s.Ops->RefreshGrid();
+        s.Ops->refreshGrid();
     if (outcome.failed) {
         error(outcome.error + QStringLiteral("\rEs wurde nichts importiert."));
         return false;

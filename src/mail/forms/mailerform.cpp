@@ -740,7 +740,7 @@ bool TMailerForm::connectForRun()
         information(QStringLiteral("Sie haben die Einstellungen noch nicht bearbeitet!\rBitte bearbeiten Sie diese im "
                                    "Menü unter Programm/Optionen!"));
         if (TMainWindowOps *ops = MainState().Ops)
-            ops->RefreshGrid();
+            ops->refreshGrid();
         endBeforeStart(true);
         return false;
     }
@@ -892,7 +892,7 @@ void TMailerForm::onRunFinished(SendRun::Outcome outcome)
     m_run = nullptr;
     setRunActive(false);
     if (TMainWindowOps *ops = MainState().Ops)
-        ops->RefreshGrid();
+        ops->refreshGrid();
     emit runEnded(outcome);
 }
 
