@@ -411,7 +411,7 @@ QList<int> searchedFields(const TableSchema &schema, const TextSearch &search)
 {
     QList<int> fields;
     for (int i = 0; i < schema.fieldCount(); ++i)
-        if (SqlTextSearch::MayMatch(search, schema.fields().at(i)))
+        if (SqlTextSearch::mayMatch(search, schema.fields().at(i)))
             fields.append(i);
     return fields;
 }

@@ -204,7 +204,7 @@ SqlTextSearch::SqlTextSearch(const TextSearch &search, const QList<FieldDef> &fi
 {
 }
 
-bool SqlTextSearch::MayMatch(const TextSearch &search, const FieldDef &field)
+bool SqlTextSearch::mayMatch(const TextSearch &search, const FieldDef &field)
 {
     return field.type != FieldType::Boolean || search.matches(QString()) || search.matches(QStringLiteral("True")) ||
            search.matches(QStringLiteral("False"));

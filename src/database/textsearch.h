@@ -71,7 +71,7 @@ public:
 
     // Whether any value of the field can match: a boolean field's three texts
     // may all miss the term, and then the field need not be read at all.
-    static bool MayMatch(const TextSearch &search, const FieldDef &field);
+    static bool mayMatch(const TextSearch &search, const FieldDef &field);
     // What the SQL function asks: whether the stored value of field i matches.
     bool matchesStored(int i, sqlite3_value *value) const;
 

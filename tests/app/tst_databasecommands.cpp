@@ -355,7 +355,7 @@ private slots:
                              QStringLiteral("Backup soll im folgendem Ordner erstellt werden:"));
                     QCOMPARE(child<QPushButton>(d, "SaveBitBtn")->text(), QStringLiteral("Speichern"));
                     QVERIFY(!child<QListWidget>(d, "ListBox1")->isVisible());
-                    static_cast<TBackupForm *>(d)->SelectFolder(target.path());
+                    static_cast<TBackupForm *>(d)->selectFolder(target.path());
                     child<QLineEdit>(d, "FileNameEdit")->setText("Sicherung");
                     child<QPushButton>(d, "SaveBitBtn")->click();
                 });
@@ -387,7 +387,7 @@ private slots:
             QCOMPARE(child<QLabel>(d, "DoLabel")->text(), QStringLiteral("Ordner mit Backup auswählen:"));
             QCOMPARE(child<QPushButton>(d, "SaveBitBtn")->text(), QStringLiteral("Öffnen"));
             QVERIFY(!child<QLineEdit>(d, "FileNameEdit")->isVisible());
-            static_cast<TBackupForm *>(d)->SelectFolder(target.filePath("Sicherung"));
+            static_cast<TBackupForm *>(d)->selectFolder(target.filePath("Sicherung"));
             QCOMPARE(items(child<QListWidget>(d, "ListBox1")), (QStringList{"Vantrel Backup", "06.05.2012"}));
             child<QPushButton>(d, "SaveBitBtn")->click();
         });
@@ -423,7 +423,7 @@ private slots:
         Dialogs dialogs;
         current.boxes.answer(MsgButton::Yes);
         dialogs.then([&](QDialog *d) {
-            static_cast<TBackupForm *>(d)->SelectFolder(target.path());
+            static_cast<TBackupForm *>(d)->selectFolder(target.path());
             child<QPushButton>(d, "SaveBitBtn")->click();
         });
         current.form->commandAction("Restore1")->trigger();

@@ -265,7 +265,7 @@ private slots:
         Program p;
         int starts = 0;
         QStringList defaults;
-        m_editor->SetRules(std::make_unique<CountingRules>(&starts, &defaults, false));
+        m_editor->setRules(std::make_unique<CountingRules>(&starts, &defaults, false));
         whenShown([&](QDialog *d) {
             child<QLineEdit>(d, "Edit_Mail")->setText("x@example.de");
             child<QToolButton>(d, "OKSpeedButton")->click();
@@ -273,7 +273,7 @@ private slots:
             child<QToolButton>(d, "AbortSpeedButton")->click();
         });
         QCOMPARE(m_editor->ExecuteEditor(1), int(QDialog::Rejected));
-        m_editor->SetRules(nullptr);
+        m_editor->setRules(nullptr);
         QCOMPARE(starts, 1);
         // Every field but the check boxes.
         QCOMPARE(defaults.size(), p.table().fieldCount() - 2);

@@ -177,7 +177,7 @@ void TMainForm::NeueDatenbankerzeugen1Click()
     TMainState &s = MainState();
     QString problem;
     if (!CreateDatabase(s.AppFolder, s.DataFolder,
-                        {form->NewDatabaseCaption, form->NewDatabaseFileName, form->ColumnLines()}, &problem)) {
+                        {form->NewDatabaseCaption, form->NewDatabaseFileName, form->columnLines()}, &problem)) {
         error(QStringLiteral("Die Datenbank wurde nicht erzeugt!\r\r") + problem);
         return;
     }

@@ -142,7 +142,7 @@ public:
     void FilterBtnClick();
     void MarkierenallerDatenstzemitbestimmtenWortlaut1Click();
     // FilterBtn shows whether the open table is filtered.
-    void ShowFilterSwitch();
+    void showFilterSwitch();
 
     // Runs a command by name with its database, send-run and hook rules; an
     // unknown name or a command without a handler does nothing.

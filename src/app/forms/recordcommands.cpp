@@ -301,12 +301,12 @@ void TMainForm::FilterBtnClick()
     if (expression.isEmpty()) {
         plain(QStringLiteral(
             "Achtung Sie haben noch keinen Filter eigestellt! Öffnen Sie zuerst die Filtereinstellungen."));
-        ShowFilterSwitch();
+        showFilterSwitch();
         return;
     }
     // The switch follows the table: a filter that is on, whichever, goes off.
-    TFilterForm::SwitchFilter(!t->isFiltered(), expression);
-    ShowFilterSwitch();
+    TFilterForm::switchFilter(!t->isFiltered(), expression);
+    showFilterSwitch();
 }
 
 void TMainForm::MarkierenallerDatenstzemitbestimmtenWortlaut1Click()
@@ -323,11 +323,11 @@ void TMainForm::MarkierenallerDatenstzemitbestimmtenWortlaut1Click()
 void TMainForm::followFilterSwitch()
 {
     if (AddressTable *t = MainState().CurrentTable)
-        connect(t, &AddressTable::rowsReset, this, &TMainForm::ShowFilterSwitch, Qt::UniqueConnection);
-    ShowFilterSwitch();
+        connect(t, &AddressTable::rowsReset, this, &TMainForm::showFilterSwitch, Qt::UniqueConnection);
+    showFilterSwitch();
 }
 
-void TMainForm::ShowFilterSwitch()
+void TMainForm::showFilterSwitch()
 {
     auto *b = findChild<QToolButton *>(QStringLiteral("FilterBtn"));
     if (!b)

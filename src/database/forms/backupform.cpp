@@ -65,7 +65,7 @@ TBackupForm::TBackupForm(QWidget *parent)
     connect(tree, &QAbstractItemView::pressed, this, [this] { m_keepInView = false; });
     // A drive without a medium simply shows nothing.
     connect(ui->DriveComboBox1, &QComboBox::activated, this,
-            [this](int i) { SelectFolder(ui->DriveComboBox1->itemData(i).toString()); });
+            [this](int i) { selectFolder(ui->DriveComboBox1->itemData(i).toString()); });
     connect(ui->SaveBitBtn, &QPushButton::clicked, this, &TBackupForm::SaveBitBtnClick);
     connect(ui->AbortBitBtn, &QPushButton::clicked, this, &TBackupForm::AbortBitBtnClick);
 }
@@ -127,10 +127,10 @@ void TBackupForm::FormActivate()
         if (!remembered.isEmpty() && QFileInfo(remembered).isDir())
             folder = remembered;
     }
-    SelectFolder(folder);
+    selectFolder(folder);
 }
 
-void TBackupForm::SelectFolder(const QString &folder)
+void TBackupForm::selectFolder(const QString &folder)
 {
     const QModelIndex index = m_folders->index(WithoutTrailingSlash(folder));
     m_keepInView = index.isValid();

@@ -29,7 +29,7 @@ public:
     // The folder of the folder list, ending in "/".
     QString Folder() const { return m_folder; }
     // Selects a folder in the drive box and the folder list.
-    void SelectFolder(const QString &folder);
+    void selectFolder(const QString &folder);
 
     void FormActivate();
     void SaveBitBtnClick();

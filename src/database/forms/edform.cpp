@@ -51,7 +51,7 @@ TEdForm::~TEdForm()
     delete ui;
 }
 
-void TEdForm::SetRules(std::unique_ptr<TDoUpdatesForm> rules)
+void TEdForm::setRules(std::unique_ptr<TDoUpdatesForm> rules)
 {
     m_rules = rules ? std::move(rules) : std::make_unique<TDoUpdatesForm>(MainState());
 }

@@ -33,8 +33,8 @@ public:
     // The answer to a close: set by a stored record, a delete question or a cancel.
     bool CanCloseFlag = false;
     // The rules of the open table (the program's own tables have none).
-    TDoUpdatesForm *Rules() const { return m_rules.get(); }
-    void SetRules(std::unique_ptr<TDoUpdatesForm> rules);
+    TDoUpdatesForm *rules() const { return m_rules.get(); }
+    void setRules(std::unique_ptr<TDoUpdatesForm> rules);
 
     // Builds the rows for the mode, shows the dialog modally, frees the rows.
     int ExecuteEditor(int mode);

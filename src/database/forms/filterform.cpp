@@ -171,7 +171,7 @@ void TFilterForm::ConectorBtnClick()
     UpdateExpressionEdit();
 }
 
-bool TFilterForm::SwitchFilter(bool on, const QString &text)
+bool TFilterForm::switchFilter(bool on, const QString &text)
 {
     TMainState &s = MainState();
     AddressTable *t = s.CurrentTable;
@@ -198,12 +198,12 @@ bool TFilterForm::SwitchFilter(bool on, const QString &text)
 
 void TFilterForm::OnBitBtnClick()
 {
-    SwitchFilter(true, expressionText());
+    switchFilter(true, expressionText());
 }
 
 void TFilterForm::OffBitBtnClick()
 {
-    SwitchFilter(false, QString());
+    switchFilter(false, QString());
 }
 
 void TFilterForm::HilfeBitBtnClick()

@@ -35,7 +35,7 @@ public:
     // Switches a filter on the open table on or off, shows the record count and
     // tells the main window. A text that is no valid filter is said, and the
     // table keeps the filter it had. False when the filter was not switched.
-    static bool SwitchFilter(bool on, const QString &text);
+    static bool switchFilter(bool on, const QString &text);
 
     void OnBitBtnClick();
     void OffBitBtnClick();

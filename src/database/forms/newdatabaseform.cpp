@@ -30,7 +30,7 @@ TNewDatabaseForm::~TNewDatabaseForm()
     delete ui;
 }
 
-QStringList TNewDatabaseForm::ColumnLines() const
+QStringList TNewDatabaseForm::columnLines() const
 {
     const QString text = ui->Memo2->toPlainText();
     if (text.isEmpty())
@@ -43,7 +43,7 @@ QStringList TNewDatabaseForm::ColumnLines() const
 
 void TNewDatabaseForm::BitBtn1Click()
 {
-    const QString problem = CheckNewDatabaseInput(ui->Edit1->text(), ColumnLines());
+    const QString problem = CheckNewDatabaseInput(ui->Edit1->text(), columnLines());
     if (!problem.isEmpty()) {
         information(problem);
         return;

@@ -23,7 +23,7 @@ public:
     QString NewDatabaseCaption;
     QString NewDatabaseFileName;
     // The lines of the column list as the user sees them (a last empty line after a line break is none).
-    QStringList ColumnLines() const;
+    QStringList columnLines() const;
 
     void BitBtn1Click();
     // Whether the dialog may close with OK: no entry of the data folder bears the name.
