@@ -11,6 +11,7 @@
 // separated by commas) runs only those steps.
 #include "addresstable.h"
 #include "bccfiles.h"
+#include "benchfigures.h"
 #include "bulktools.h"
 #include "datasettools.h"
 #include "definitionfiles.h"
@@ -38,12 +39,6 @@ QStringList definitionLines()
     return pro;
 }
 
-void print(const char *name, double value, const char *unit)
-{
-    std::printf("%s: %.4f %s\n", name, value, unit);
-    std::fflush(stdout);
-}
-
 // Starts a new peak of the resident memory (Linux keeps one per process).
 long restartPeak()
 {
@@ -51,12 +46,6 @@ long restartPeak()
     if (clear.open(QIODevice::WriteOnly))
         clear.write("5");
     return ProcessMemoryKb("VmRSS:");
-}
-
-bool fail(const QString &what)
-{
-    std::fprintf(stderr, "bench_bulk: %s\n", qPrintable(what));
-    return false;
 }
 
 } // namespace
@@ -72,14 +61,14 @@ int main(int argc, char **argv)
     const QString filled = argc > 2 ? QString::fromLocal8Bit(argv[2]) : QString();
     if (!filled.isEmpty()) {
         if (!QFile::copy(filled, path))
-            return fail(QStringLiteral("cannot copy ") + filled), 1;
+            return Fail("bench_bulk", QStringLiteral("cannot copy ") + filled);
     } else if (!def.ok() || !AddressTable::create(path, def.fields, def.indexes, &error)) {
-        return fail(def.error + error), 1;
+        return Fail("bench_bulk", def.error + error);
     }
     if (filled.isEmpty()) {
         AddressTable t;
         if (!t.open(path))
-            return fail(t.lastError()), 1;
+            return Fail("bench_bulk", t.lastError());
         QElapsedTimer timer;
         timer.start();
         TableAppender a(t);
@@ -102,8 +91,8 @@ int main(int argc, char **argv)
             ok = a.append();
         }
         if (!ok || !a.commit())
-            return fail(t.lastError()), 1;
-        print("fill", double(timer.nsecsElapsed()) / 1e9, "s");
+            return Fail("bench_bulk", t.lastError());
+        PrintFigure("fill", double(timer.nsecsElapsed()) / 1e9, "s");
     }
 
     // Times the work on a freshly opened table, after what prepares it; each
@@ -114,16 +103,20 @@ int main(int argc, char **argv)
         if (!steps.isEmpty() && !steps.contains(QLatin1String(name)))
             return true;
         AddressTable t;
-        if (!t.open(path) || (prepare && !prepare(t)))
-            return fail(QStringLiteral("%1: %2").arg(QLatin1String(name), t.lastError()));
+        if (!t.open(path) || (prepare && !prepare(t))) {
+            Fail("bench_bulk", QStringLiteral("%1: %2").arg(QLatin1String(name), t.lastError()));
+            return false;
+        }
         const long before = restartPeak();
         QElapsedTimer timer;
         timer.start();
         const bool ok = work(t);
         const double s = double(timer.nsecsElapsed()) / 1e9;
-        if (!ok)
-            return fail(QStringLiteral("%1: %2").arg(QLatin1String(name), t.lastError()));
-        print(name, s, "s");
+        if (!ok) {
+            Fail("bench_bulk", QStringLiteral("%1: %2").arg(QLatin1String(name), t.lastError()));
+            return false;
+        }
+        PrintFigure(name, s, "s");
         std::printf("%s_memory: %.1f MiB\n", name, double(ProcessMemoryKb("VmHWM:") - before) / 1024.0);
         return true;
     };
@@ -155,7 +148,7 @@ int main(int argc, char **argv)
                        int files = 0;
                        const bool written = WriteBccFiles(dir.filePath(QStringLiteral("Export")), list, &files, &why);
                        if (!written)
-                           fail(why);
+                           Fail("bench_bulk", why);
                        // The marked records less those without an address,
                        // 245 addresses a file.
                        const qint64 addresses = list.count(u';') + 1;

@@ -4,6 +4,7 @@
 // restore of that backup, and a transfer of every record into another database.
 // Prints "name: value unit" lines, the peak memory last.
 #include "addresstable.h"
+#include "benchfigures.h"
 #include "databasebackup.h"
 #include "databasefiles.h"
 #include "paths.h"
@@ -24,35 +25,6 @@
 using namespace vt;
 
 namespace {
-
-double seconds(const std::function<void()> &work)
-{
-    QElapsedTimer t;
-    t.start();
-    work();
-    return double(t.nsecsElapsed()) / 1e9;
-}
-
-void print(const char *name, double value, const char *unit)
-{
-    std::printf("%s: %.4f %s\n", name, value, unit);
-    std::fflush(stdout);
-}
-
-int fail(const QString &what)
-{
-    std::fprintf(stderr, "bench_databases: %s\n", qPrintable(what));
-    return 1;
-}
-
-QString randomWord(QRandomGenerator &rng, int length)
-{
-    static const QString letters = QStringLiteral("abcdefghijklmnopqrstuvwxyzäöüABCDEFGHIJKLMNOPQRSTUVWXYZ");
-    QString s;
-    for (int i = 0; i < length; ++i)
-        s += letters.at(int(rng.bounded(quint32(letters.size()))));
-    return s;
-}
 
 QStringList columnLines()
 {
@@ -81,81 +53,81 @@ int main(int argc, char **argv)
     if (!CreateTableFile(data, QStringLiteral("Database"), &error) ||
         !CreateDatabase(appFolder, data, {QStringLiteral("Quelle"), QStringLiteral("quelle"), columnLines()}, &error) ||
         !CreateDatabase(appFolder, data, {QStringLiteral("Ziel"), QStringLiteral("ziel"), columnLines()}, &error))
-        return fail(error);
+        return Fail("bench_databases", error);
     const QString source = data + QStringLiteral("quelle.DB");
     {
         AddressTable t;
         if (!t.open(source))
-            return fail(t.lastError());
+            return Fail("bench_databases", t.lastError());
         QRandomGenerator rng(4711);
         bool ok = true;
-        const double fill = seconds([&] {
+        const double fill = Seconds([&] {
             TableAppender a(t);
             for (qint64 i = 0; i < records && ok; ++i) {
                 a.setValue(1, rng.bounded(3) == 0);
                 a.setValue(2, false);
                 a.setText(4, QStringLiteral("user%1@example%2.de").arg(i).arg(i % 97));
                 a.setText(5, rng.bounded(2) ? QStringLiteral("Herr") : QStringLiteral("Frau"));
-                a.setText(7, i == findAt ? QStringLiteral("Zielwort") : randomWord(rng, 8));
+                a.setText(7, i == findAt ? QStringLiteral("Zielwort") : RandomWord(rng, 8));
                 for (int k = 0; k < 10; ++k)
-                    a.setText(8 + k, randomWord(rng, 6 + k % 4));
+                    a.setText(8 + k, RandomWord(rng, 6 + k % 4));
                 ok = a.append();
             }
             ok = ok && a.commit();
         });
         if (!ok)
-            return fail(t.lastError());
-        print("fill", fill, "s");
+            return Fail("bench_databases", t.lastError());
+        PrintFigure("fill", fill, "s");
     }
 
     {
         AddressTable t;
         if (!t.open(source))
-            return fail(t.lastError());
+            return Fail("bench_databases", t.lastError());
         t.recordCount();
         SearchStepResult found;
-        const double exact = seconds([&] {
+        const double exact = Seconds([&] {
             found = SearchStep(t, TextSearch(TextSearch::Kind::IgnoreCase, QStringLiteral("zielwort")), false, false);
         });
         if (found.outcome != SearchStepResult::Outcome::Found || t.row() != findAt)
-            return fail(QStringLiteral("the exact search did not find record %1").arg(findAt));
-        print("search_exact_find_near_end", exact, "s");
+            return Fail("bench_databases", QStringLiteral("the exact search did not find record %1").arg(findAt));
+        PrintFigure("search_exact_find_near_end", exact, "s");
         t.first();
-        const double fuzzy = seconds([&] {
+        const double fuzzy = Seconds([&] {
             found = SearchStep(t, TextSearch(TextSearch::Kind::Fuzzy, QStringLiteral("7x9q3z")), false, false);
         });
         if (found.outcome != SearchStepResult::Outcome::NotFound)
-            return fail(QStringLiteral("the fuzzy search found something: ") + found.error);
-        print("search_fuzzy_whole_table", fuzzy, "s");
+            return Fail("bench_databases", QStringLiteral("the fuzzy search found something: ") + found.error);
+        PrintFigure("search_fuzzy_whole_table", fuzzy, "s");
     }
 
     const QString target = dir.filePath(QStringLiteral("Sicherung/"));
     QDir().mkpath(target);
     bool ok = false;
-    const double backup = seconds([&] { ok = CreateBackup(appFolder, data, target, {}, &error); });
+    const double backup = Seconds([&] { ok = CreateBackup(appFolder, data, target, {}, &error); });
     if (!ok)
-        return fail(error);
-    print("backup_1m", backup, "s");
+        return Fail("bench_databases", error);
+    PrintFigure("backup_1m", backup, "s");
 
-    const double restore = seconds([&] {
+    const double restore = Seconds([&] {
         RestoreStage stage;
         ok = stage.prepare(appFolder, data, target, {}, &error) && stage.swap(&error);
     });
     if (!ok)
-        return fail(error);
-    print("restore_1m", restore, "s");
+        return Fail("bench_databases", error);
+    PrintFigure("restore_1m", restore, "s");
 
     AddressTable into;
     if (!into.open(data + QStringLiteral("ziel.DB")))
-        return fail(into.lastError());
+        return Fail("bench_databases", into.lastError());
     ColumnMapping mapping;
     for (int k = 1; k <= 10; ++k)
         mapping.append({QStringLiteral("Spalte%1").arg(k), QStringLiteral("Spalte%1").arg(k)});
     qint64 copied = 0;
-    const double transfer = seconds([&] { ok = TransferRecords(into, source, false, mapping, {}, &copied, &error); });
+    const double transfer = Seconds([&] { ok = TransferRecords(into, source, false, mapping, {}, &copied, &error); });
     if (!ok || copied != records || into.recordCount() != records)
-        return fail(QStringLiteral("transfer: %1").arg(error));
-    print("transfer_1m", transfer, "s");
-    print("peak_rss", double(ProcessMemoryKb("VmHWM:")) / 1024.0, "MB");
+        return Fail("bench_databases", QStringLiteral("transfer: %1").arg(error));
+    PrintFigure("transfer_1m", transfer, "s");
+    PrintFigure("peak_rss", double(ProcessMemoryKb("VmHWM:")) / 1024.0, "MB");
     return 0;
 }

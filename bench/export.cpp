@@ -6,6 +6,7 @@
 // (the peak is reset after the table has been filled).
 #include "addresstable.h"
 #include "asciiexport.h"
+#include "benchfigures.h"
 #include "definitionfiles.h"
 #include "procmemory.h"
 #include "textfile.h"
@@ -24,26 +25,7 @@ using namespace vt;
 
 namespace {
 
-QString word(QRandomGenerator &rng, int length)
-{
-    static const QString letters = QStringLiteral("abcdefghijklmnopqrstuvwxyzäöüßABCDEFGHIJKLMNOPQRSTUVWXYZ");
-    QString s;
-    for (int i = 0; i < length; ++i)
-        s += letters.at(int(rng.bounded(quint32(letters.size()))));
-    return s;
-}
-
-void print(const char *name, double value, const char *unit)
-{
-    std::printf("%s: %.3f %s\n", name, value, unit);
-    std::fflush(stdout);
-}
-
-int fail(const QString &what)
-{
-    std::fprintf(stderr, "bench_export: %s\n", qPrintable(what));
-    return 1;
-}
+const QString kLetters = QStringLiteral("abcdefghijklmnopqrstuvwxyzäöüßABCDEFGHIJKLMNOPQRSTUVWXYZ");
 
 // Lets the next reading of the peak start from what the process holds now.
 void resetPeakMemory()
@@ -62,18 +44,18 @@ int main(int argc, char **argv)
     QTemporaryDir dir;
     QStringList pro = ReadLines(QStringLiteral(VANTREL_RESOURCES_DIR "/Data/database.pro"));
     if (pro.size() < 9)
-        return fail(QStringLiteral("the template database.pro was not found"));
+        return Fail("bench_export", QStringLiteral("the template database.pro was not found"));
     for (int k = 1; k <= 10; ++k)
         pro.append(UserColumnDefinitionLine(k, QStringLiteral("Spalte %1").arg(k)));
     const TableDefinition def = TableDefinitionFromLines(pro);
     const QString path = dir.filePath(QStringLiteral("Bench.DB"));
     QString error;
     if (!def.ok() || !AddressTable::create(path, def.fields, def.indexes, &error))
-        return fail(def.error + error);
+        return Fail("bench_export", def.error + error);
 
     AddressTable t;
     if (!t.open(path))
-        return fail(t.lastError());
+        return Fail("bench_export", t.lastError());
     {
         QRandomGenerator rng(4711);
         TableAppender a(t);
@@ -85,23 +67,23 @@ int main(int argc, char **argv)
                 set("LetztesMail", QDate(2024, 1, 1).addDays(i % 365));
             set("Mail", QStringLiteral("user%1@example%2.de").arg(i).arg(i % 97));
             set("Anrede", rng.bounded(2) ? QStringLiteral("Herr") : QStringLiteral("Frau"));
-            set("Name", word(rng, 8));
-            set("Vorname", word(rng, 6));
+            set("Name", RandomWord(rng, 8, kLetters));
+            set("Vorname", RandomWord(rng, 6, kLetters));
             if (i % 3 == 0)
-                set("Firma", word(rng, 12) + QStringLiteral(" GmbH"));
-            set("Str", word(rng, 10) + QStringLiteral("str. ") + QString::number(i % 200));
+                set("Firma", RandomWord(rng, 12, kLetters) + QStringLiteral(" GmbH"));
+            set("Str", RandomWord(rng, 10, kLetters) + QStringLiteral("str. ") + QString::number(i % 200));
             set("PLZ", QStringLiteral("%1").arg(i % 99999, 5, 10, QLatin1Char('0')));
-            set("Ort", word(rng, 9));
+            set("Ort", RandomWord(rng, 9, kLetters));
             set("Land", QStringLiteral("Deutschland"));
             set("Tel", QStringLiteral("0%1").arg(rng.bounded(100000000, 999999999)));
             set("Kategorie", QStringLiteral("Kunde"));
             for (int k = 1; k <= 10; ++k)
-                a.setText(t.fieldIndex(QStringLiteral("Spalte%1").arg(k)), word(rng, 6 + k % 4));
+                a.setText(t.fieldIndex(QStringLiteral("Spalte%1").arg(k)), RandomWord(rng, 6 + k % 4, kLetters));
             if (!a.append())
-                return fail(a.lastError());
+                return Fail("bench_export", a.lastError());
         }
         if (!a.commit())
-            return fail(a.lastError());
+            return Fail("bench_export", a.lastError());
     }
     std::printf("records: %lld\nfields: %d\n", records, t.fieldCount());
     std::printf("rss_after_fill: %.1f MiB\n", ProcessMemoryKb() / 1024.0);
@@ -116,8 +98,8 @@ int main(int argc, char **argv)
     qint64 read = 0;
     if (!ScanUtf8(
             t, ShownRecords(t), every, [&](const TextRows &) { return ++read, true; }, {}, records, &error))
-        return fail(error);
-    print("read_texts_s", double(clock.nsecsElapsed()) / 1e9, "s");
+        return Fail("bench_export", error);
+    PrintFigure("read_texts_s", double(clock.nsecsElapsed()) / 1e9, "s", 3);
 
     QList<ExportColumn> columns;
     for (int f = 0; f < t.fieldCount(); ++f)
@@ -126,8 +108,8 @@ int main(int argc, char **argv)
     clock.restart();
     ExportResult r = WriteGridToWorkbook(t, columns, workbook, QStringLiteral("Vantrel_Export"), ShownRecords(t));
     if (!r.ok || r.rows != records)
-        return fail(QStringLiteral("workbook: ") + r.error);
-    print("xlsx_1m_s", double(clock.nsecsElapsed()) / 1e9, "s");
+        return Fail("bench_export", QStringLiteral("workbook: ") + r.error);
+    PrintFigure("xlsx_1m_s", double(clock.nsecsElapsed()) / 1e9, "s", 3);
     std::printf("xlsx_size: %.1f MiB\n", double(QFile(workbook).size()) / (1024.0 * 1024.0));
     std::printf("peak_rss_after_xlsx: %.1f MiB\n", ProcessMemoryKb("VmHWM:") / 1024.0);
     QFile::remove(workbook);
@@ -139,8 +121,8 @@ int main(int argc, char **argv)
     clock.restart();
     r = WriteTextExport(t, options, ShownRecords(t), text);
     if (!r.ok || r.rows != records)
-        return fail(QStringLiteral("text: ") + r.error);
-    print("csv_1m_s", double(clock.nsecsElapsed()) / 1e9, "s");
+        return Fail("bench_export", QStringLiteral("text: ") + r.error);
+    PrintFigure("csv_1m_s", double(clock.nsecsElapsed()) / 1e9, "s", 3);
     std::printf("csv_size: %.1f MiB\n", double(QFile(text).size()) / (1024.0 * 1024.0));
     QFile::remove(text);
     std::printf("peak_rss: %.1f MiB\n", ProcessMemoryKb("VmHWM:") / 1024.0);

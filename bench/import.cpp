@@ -4,6 +4,7 @@
 // database's field definitions, with a blacklist of 100 terms. Prints
 // "name: value unit" lines; the peak memory shows that the file is streamed.
 #include "addresstable.h"
+#include "benchfigures.h"
 #include "csvimport.h"
 #include "definitionfiles.h"
 #include "importfields.h"
@@ -20,12 +21,6 @@
 using namespace vt;
 
 namespace {
-
-void print(const char *name, double value, const char *unit)
-{
-    std::printf("%s: %.3f %s\n", name, value, unit);
-    std::fflush(stdout);
-}
 
 bool writeSource(const QString &path, int lines)
 {
@@ -114,11 +109,11 @@ int main(int argc, char **argv)
         const double s = importSeconds(dir.path(), source, blacklist, &imported, &updates);
         if (s < 0)
             return 1;
-        print(name, s, "s");
+        PrintFigure(name, s, "s", 3);
         std::printf("  rows imported: %lld of %d (blacklisted left out), status texts: %d\n",
                     static_cast<long long>(imported), lines, updates);
         QFile::remove(source);
     }
-    print("peak_rss", double(ProcessMemoryKb("VmHWM:")) / 1024.0, "MB");
+    PrintFigure("peak_rss", double(ProcessMemoryKb("VmHWM:")) / 1024.0, "MB", 3);
     return 0;
 }

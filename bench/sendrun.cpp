@@ -29,15 +29,11 @@
 
 #include <cstdio>
 
+#include "benchfigures.h"
+
 using namespace vt;
 
 namespace {
-
-int fail(const QString &what)
-{
-    std::fprintf(stderr, "bench_sendrun: %s\n", qPrintable(what));
-    return 1;
-}
 
 // The shipped template's header and fixed fields, the optional fields, two user columns.
 QStringList definitionLines()
@@ -177,7 +173,7 @@ int main(int argc, char **argv)
     const int count = argc > 1 ? std::atoi(argv[1]) : 10000;
     SmtpSink sink;
     if (const QString problem = sink.start(); !problem.isEmpty())
-        return fail(problem);
+        return Fail("bench_sendrun", problem);
 
     QTemporaryDir dir;
     const QString folder = dir.path();
@@ -185,15 +181,15 @@ int main(int argc, char **argv)
     const TableDefinition def = TableDefinitionFromLines(definitionLines());
     QString error;
     if (!def.ok() || !AddressTable::create(tablePath, def.fields, def.indexes, &error))
-        return fail(QStringLiteral("table not created: ") + def.error + error);
+        return Fail("bench_sendrun", QStringLiteral("table not created: ") + def.error + error);
     AddressTable table;
     if (!table.open(tablePath) || !fillTable(table, count))
-        return fail(QStringLiteral("table not filled: ") + table.lastError());
+        return Fail("bench_sendrun", QStringLiteral("table not filled: ") + table.lastError());
     const QString salutations = folder + QStringLiteral("/Grussformel.txt");
     QFile::copy(QStringLiteral(VANTREL_RESOURCES_DIR "/Grussformel.txt"), salutations);
     const QString htmlMail = folder + QStringLiteral("/newsletter.eml");
     if (!writeHtmlMail(folder, htmlMail))
-        return fail(QStringLiteral("HTML mail not written"));
+        return Fail("bench_sendrun", QStringLiteral("HTML mail not written"));
 
     // The connection as a run sets it up from the settings: plain SMTP, no authentication.
     ConnectionSettings settings;
@@ -223,13 +219,13 @@ int main(int argc, char **argv)
     const long rssBefore = ProcessMemoryKb();
     config.mode = SendRun::Mode::Text;
     if (!measureCeiling(config, folder, sink.port(), count, &text, &error))
-        return fail(QStringLiteral("text ceiling: ") + error);
+        return Fail("bench_sendrun", QStringLiteral("text ceiling: ") + error);
     if (!runOnce(config, submission, &text, &error))
-        return fail(QStringLiteral("text run: ") + error);
+        return Fail("bench_sendrun", QStringLiteral("text run: ") + error);
     const long rssAfterText = ProcessMemoryKb();
 
     if (table.updateWhere(Filter(), {{QStringLiteral("Selected"), QVariant(true)}}) != count)
-        return fail(QStringLiteral("records not marked again: ") + table.lastError());
+        return Fail("bench_sendrun", QStringLiteral("records not marked again: ") + table.lastError());
     QFile::remove(config.sentLog);
     config.mode = SendRun::Mode::Html;
     config.htmlMailPath = htmlMail;
@@ -238,9 +234,9 @@ int main(int argc, char **argv)
     config.html.mailingId = QStringLiteral("202401011200");
     config.html.trackingKey = QByteArray(64, 'a');
     if (!measureCeiling(config, folder, sink.port(), count, &html, &error))
-        return fail(QStringLiteral("HTML ceiling: ") + error);
+        return Fail("bench_sendrun", QStringLiteral("HTML ceiling: ") + error);
     if (!runOnce(config, submission, &html, &error))
-        return fail(QStringLiteral("HTML run: ") + error);
+        return Fail("bench_sendrun", QStringLiteral("HTML run: ") + error);
     const long rssAfterHtml = ProcessMemoryKb();
 
     std::printf("recipients: %d records\n", count);

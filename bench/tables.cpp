@@ -7,6 +7,7 @@
 // Prints "name: value unit" lines, the peak memory last.
 #include "addressmodel.h"
 #include "addresstable.h"
+#include "benchfigures.h"
 #include "dbgrid.h"
 #include "definitionfiles.h"
 #include "mainform.h"
@@ -44,29 +45,6 @@ QStringList definitionLines()
     for (int k = 1; k <= 10; ++k)
         pro.append(UserColumnDefinitionLine(k, QStringLiteral("Spalte %1").arg(k)));
     return pro;
-}
-
-QString randomWord(QRandomGenerator &rng, int length)
-{
-    static const QString letters = QStringLiteral("abcdefghijklmnopqrstuvwxyzäöüABCDEFGHIJKLMNOPQRSTUVWXYZ");
-    QString s;
-    for (int i = 0; i < length; ++i)
-        s += letters.at(int(rng.bounded(quint32(letters.size()))));
-    return s;
-}
-
-double seconds(const std::function<void()> &work)
-{
-    QElapsedTimer t;
-    t.start();
-    work();
-    return double(t.nsecsElapsed()) / 1e9;
-}
-
-void print(const char *name, double value, const char *unit)
-{
-    std::printf("%s: %.4f %s\n", name, value, unit);
-    std::fflush(stdout);
 }
 
 // Reads every cell of the first screen through the grid's model.
@@ -124,12 +102,6 @@ void click(QWidget *w, const QPoint &at)
     }
 }
 
-bool fail(const QString &what)
-{
-    std::fprintf(stderr, "bench_tables: %s\n", qPrintable(what));
-    return false;
-}
-
 } // namespace
 
 int main(int argc, char **argv)
@@ -149,38 +121,38 @@ int main(int argc, char **argv)
     makeProgramFolder(programFolder, pro);
     const QString path = programFolder + QStringLiteral("Data/Bench.DB");
     if (pro.size() != 19)
-        return fail(QStringLiteral("the template database.pro was not found")), 1;
+        return Fail("bench_tables", QStringLiteral("the template database.pro was not found"));
     const TableDefinition def = TableDefinitionFromLines(pro);
     QString error;
     if (!AddressTable::create(path, def.fields, def.indexes, &error))
-        return fail(error), 1;
+        return Fail("bench_tables", error);
 
     {
         AddressTable t;
         if (!t.open(path))
-            return fail(t.lastError()), 1;
+            return Fail("bench_tables", t.lastError());
         QRandomGenerator rng(4711);
         bool ok = true;
         double commit = 0;
-        const double fill = seconds([&] {
+        const double fill = Seconds([&] {
             TableAppender a(t);
             for (qint64 i = 0; i < records && ok; ++i) {
                 a.setValue(1, rng.bounded(3) == 0);
                 a.setValue(2, false);
                 a.setText(4, QStringLiteral("user%1@example%2.de").arg(i).arg(i % 97));
                 a.setText(5, rng.bounded(2) ? QStringLiteral("Herr") : QStringLiteral("Frau"));
-                a.setText(7, randomWord(rng, 8));
+                a.setText(7, RandomWord(rng, 8));
                 for (int k = 0; k < 10; ++k)
-                    a.setText(8 + k, randomWord(rng, 6 + k % 4));
+                    a.setText(8 + k, RandomWord(rng, 6 + k % 4));
                 ok = a.append();
             }
             // The commit builds the ordinary indexes that the append left out.
-            commit = seconds([&] { ok = ok && a.commit(); });
+            commit = Seconds([&] { ok = ok && a.commit(); });
         });
         if (!ok)
-            return fail(t.lastError()), 1;
-        print("fill", fill, "s");
-        print("fill_commit", commit, "s");
+            return Fail("bench_tables", t.lastError());
+        PrintFigure("fill", fill, "s");
+        PrintFigure("fill_commit", commit, "s");
     }
 
     auto run = [&](const char *name, const std::function<bool(AddressTable &, AddressModel &)> &prepare,
@@ -190,10 +162,12 @@ int main(int argc, char **argv)
         bool ok = true;
         if (prepare && !(t.open(path) && prepare(t, model)))
             ok = false;
-        const double s = ok ? seconds([&] { ok = work(t, model); }) : 0;
-        if (!ok)
-            return fail(QStringLiteral("%1: %2").arg(QLatin1String(name), t.lastError()));
-        print(name, s, "s");
+        const double s = ok ? Seconds([&] { ok = work(t, model); }) : 0;
+        if (!ok) {
+            Fail("bench_tables", QStringLiteral("%1: %2").arg(QLatin1String(name), t.lastError()));
+            return false;
+        }
+        PrintFigure(name, s, "s");
         return true;
     };
     auto opened = [](AddressTable &, AddressModel &) { return true; };
@@ -260,7 +234,7 @@ int main(int argc, char **argv)
         form.FormCreate();
         form.show();
         ok = painted.waitForPaint(0) && form.DBGrid1->model() && form.DBGrid1->model()->rowCount() == records;
-        print("window_start_to_first_painted_grid", double(t.nsecsElapsed()) / 1e9, "s");
+        PrintFigure("window_start_to_first_painted_grid", double(t.nsecsElapsed()) / 1e9, "s");
 
         AddressModel *model = form.DBGrid1->dataSource();
         QHeaderView *titles = form.DBGrid1->horizontalHeader();
@@ -271,7 +245,7 @@ int main(int argc, char **argv)
         t.restart();
         click(titles->viewport(), at);
         ok = ok && painted.waitForPaint(before) && model->sortMarker() == QStringLiteral("Name");
-        print("window_title_click_to_sorted_grid", double(t.nsecsElapsed()) / 1e9, "s");
+        PrintFigure("window_title_click_to_sorted_grid", double(t.nsecsElapsed()) / 1e9, "s");
 
         auto *box = form.findChild<QComboBox *>(QStringLiteral("ComboBox1"));
         auto *label = form.findChild<QLabel *>(QStringLiteral("StatusPanel"));
@@ -282,10 +256,10 @@ int main(int argc, char **argv)
         box->setCurrentIndex(marked);
         emit box->activated(marked);
         ok = ok && label->text() != all && painted.waitForPaint(before);
-        print("window_filter_marked_to_count_label", double(t.nsecsElapsed()) / 1e9, "s");
+        PrintFigure("window_filter_marked_to_count_label", double(t.nsecsElapsed()) / 1e9, "s");
         std::printf("window_marked_records: %s\n", qPrintable(label->text()));
         if (!ok)
-            fail(QStringLiteral("the main window's paths did not finish"));
+            Fail("bench_tables", QStringLiteral("the main window's paths did not finish"));
         form.FormClose();
     }
     std::printf("file_size: %.1f MiB\n", double(QFile(path).size()) / (1024.0 * 1024.0));

@@ -5,6 +5,7 @@
 // dialog does between "Bestellungen abholen" and the closing of the dialog.
 // Prints "name: value unit" lines.
 #include "addresstable.h"
+#include "benchfigures.h"
 #include "definitionfiles.h"
 #include "phpserver.h"
 #include "procmemory.h"
@@ -23,18 +24,6 @@
 using namespace vt;
 
 namespace {
-
-void print(const char *name, double value, const char *unit)
-{
-    std::printf("%s: %.4f %s\n", name, value, unit);
-    std::fflush(stdout);
-}
-
-int fail(const QString &why)
-{
-    std::fprintf(stderr, "bench_web: %s\n", qPrintable(why));
-    return 1;
-}
 
 bool writeList(const QString &path, const QStringList &lines)
 {
@@ -64,20 +53,20 @@ int main(int argc, char **argv)
     const QString path = dir.filePath(QStringLiteral("Bench.DB"));
     QString error;
     if (!def.ok() || !AddressTable::create(path, def.fields, def.indexes, &error))
-        return fail(def.error + error);
+        return Fail("bench_web", def.error + error);
     AddressTable table;
     if (!table.open(path))
-        return fail(table.lastError());
+        return Fail("bench_web", table.lastError());
     {
         TableAppender a(table);
         for (qint64 i = 0; i < records; ++i) {
             a.setText(4, QStringLiteral("user%1@example%2.de").arg(i).arg(i % 97));
             a.setText(7, QStringLiteral("Name %1").arg(i));
             if (!a.append())
-                return fail(a.lastError());
+                return Fail("bench_web", a.lastError());
         }
         if (!a.commit())
-            return fail(a.lastError());
+            return Fail("bench_web", a.lastError());
     }
 
     // The server folder with its lists filled.
@@ -86,7 +75,7 @@ int main(int argc, char **argv)
     QDir().mkpath(root);
     const QString why = server.start();
     if (!why.isEmpty())
-        return fail(why);
+        return Fail("bench_web", why);
     WebFilesInput in;
     in.serverPath = server.url() + QStringLiteral("news/");
     in.folderName = QStringLiteral("news");
@@ -100,7 +89,7 @@ int main(int argc, char **argv)
     for (const char *name : {"mailin.php", "wipe_files.php", "submit-seite.php"})
         QFile::copy(QStringLiteral(VANTREL_RESOURCES_DIR "/") + QLatin1String(name), appFolder + QLatin1String(name));
     if (!WriteWebFiles(in, root + QStringLiteral("/news"), appFolder).ok)
-        return fail(QStringLiteral("the server folder cannot be written"));
+        return Fail("bench_web", QStringLiteral("the server folder cannot be written"));
     QStringList subscriptions, unsubscriptions;
     for (int i = 0; i < kSubscriptions; ++i)
         subscriptions.append(
@@ -113,7 +102,7 @@ int main(int argc, char **argv)
                                    .arg(i * (records / kUnsubscriptions) % 97));
     if (!writeList(root + QStringLiteral("/news/email_list_in.dat.php"), subscriptions) ||
         !writeList(root + QStringLiteral("/news/email_list_out.dat.php"), unsubscriptions))
-        return fail(QStringLiteral("the lists cannot be written"));
+        return Fail("bench_web", QStringLiteral("the lists cannot be written"));
 
     const long rssBefore = ProcessMemoryKb();
     HttpClient http;
@@ -124,31 +113,31 @@ int main(int argc, char **argv)
     const ListAnswer inList = scripts.fetchList(true);
     const ListAnswer outList = scripts.fetchList(false);
     if (inList.status != ListAnswer::Status::Ok || outList.status != ListAnswer::Status::Ok)
-        return fail(QStringLiteral("fetch failed: ") + inList.error + outList.error);
+        return Fail("bench_web", QStringLiteral("fetch failed: ") + inList.error + outList.error);
     const double fetched = double(timer.nsecsElapsed()) / 1e9;
     const CompareResult found = CompareOrders(inList.lines, outList.lines, table);
     const double compared = double(timer.nsecsElapsed()) / 1e9;
     if (!found.error.isEmpty() || found.subscriptions != kSubscriptions || found.unsubscriptions != kUnsubscriptions)
-        return fail(QStringLiteral("compare found %1 + %2: %3")
-                        .arg(found.subscriptions)
-                        .arg(found.unsubscriptions)
-                        .arg(found.error));
+        return Fail("bench_web", QStringLiteral("compare found %1 + %2: %3")
+                                     .arg(found.subscriptions)
+                                     .arg(found.unsubscriptions)
+                                     .arg(found.error));
     const ApplyResult applied = ApplyOrders(table, found.entries, false);
     const double appliedAt = double(timer.nsecsElapsed()) / 1e9;
     if (!applied.ok || applied.appended != kSubscriptions || applied.deleted != kUnsubscriptions)
-        return fail(QStringLiteral("apply: ") + applied.error);
+        return Fail("bench_web", QStringLiteral("apply: ") + applied.error);
     const QString wiped = scripts.wipe(inList.mark, outList.mark);
     const double total = double(timer.nsecsElapsed()) / 1e9;
     if (!wiped.isEmpty())
-        return fail(QStringLiteral("wipe: ") + wiped);
+        return Fail("bench_web", QStringLiteral("wipe: ") + wiped);
 
-    print("records", double(table.count(Filter())), "");
-    print("fetch_s", fetched, "s");
-    print("compare_s", compared - fetched, "s");
-    print("apply_s", appliedAt - compared, "s");
-    print("wipe_s", total - appliedAt, "s");
-    print("fetch_apply_10k_s", total, "s");
-    print("rss_before_fetch", double(rssBefore) / 1024.0, "MB");
-    print("peak_rss", double(ProcessMemoryKb("VmHWM:")) / 1024.0, "MB");
+    PrintFigure("records", double(table.count(Filter())), "");
+    PrintFigure("fetch_s", fetched, "s");
+    PrintFigure("compare_s", compared - fetched, "s");
+    PrintFigure("apply_s", appliedAt - compared, "s");
+    PrintFigure("wipe_s", total - appliedAt, "s");
+    PrintFigure("fetch_apply_10k_s", total, "s");
+    PrintFigure("rss_before_fetch", double(rssBefore) / 1024.0, "MB");
+    PrintFigure("peak_rss", double(ProcessMemoryKb("VmHWM:")) / 1024.0, "MB");
     return 0;
 }
