@@ -304,26 +304,41 @@ bool RecordStatements::loadIdsInTwoSteps(const Filter &where, const QString &ind
     return rc == SQLITE_DONE || m_store.failSql(QStringLiteral("Lesefehler"));
 }
 
-bool RecordStatements::scan(const Filter &where, const QString &indexName, const QList<int> &fields,
-                            const std::function<bool(qint64, const QList<QVariant> &)> &callback, bool stored)
+Stmt RecordStatements::scanStatement(const Filter &where, const QString &indexName, const QList<int> &fields,
+                                     bool withKey)
 {
     const TableSchema &schema = m_store.schema();
     for (int f : fields)
-        if (f < 0 || f >= schema.fieldCount())
-            return m_store.fail(QStringLiteral("Das Feld gibt es in der Tabelle nicht."));
+        if (f < 0 || f >= schema.fieldCount()) {
+            m_store.fail(QStringLiteral("Das Feld gibt es in der Tabelle nicht."));
+            return {};
+        }
     TableSource src;
     CompiledFilter cf;
     QString orderBy;
     if (!m_store.compile(where, indexName, &src, &cf, &orderBy, fields))
-        return false;
-    QStringList cols{src.key};
+        return {};
+    QStringList cols;
+    if (withKey)
+        cols.append(src.key);
     for (int f : fields)
         cols.append(schema.columnRef(f, src));
+    if (cols.isEmpty())
+        cols.append(src.key);
     Stmt s = m_store.prepare(QStringLiteral("SELECT %1 FROM %2 WHERE %3 ORDER BY %4")
                                  .arg(cols.join(QStringLiteral(", ")), src.from, cf.where, orderBy));
+    if (s)
+        s.bindAll(cf.params);
+    return s;
+}
+
+bool RecordStatements::scan(const Filter &where, const QString &indexName, const QList<int> &fields,
+                            const std::function<bool(qint64, const QList<QVariant> &)> &callback, bool stored)
+{
+    const TableSchema &schema = m_store.schema();
+    Stmt s = scanStatement(where, indexName, fields, true);
     if (!s)
         return false;
-    s.bindAll(cf.params);
     QList<QVariant> values(fields.size());
     int rc;
     while ((rc = s.step()) == SQLITE_ROW) {
@@ -350,25 +365,9 @@ QVariant RawValue::stored() const
 bool RecordStatements::scanRaw(const Filter &where, const QString &indexName, const QList<int> &fields,
                                const std::function<bool(const RawValue *)> &callback)
 {
-    const TableSchema &schema = m_store.schema();
-    for (int f : fields)
-        if (f < 0 || f >= schema.fieldCount())
-            return m_store.fail(QStringLiteral("Das Feld gibt es in der Tabelle nicht."));
-    TableSource src;
-    CompiledFilter cf;
-    QString orderBy;
-    if (!m_store.compile(where, indexName, &src, &cf, &orderBy, fields))
-        return false;
-    QStringList cols;
-    for (int f : fields)
-        cols.append(schema.columnRef(f, src));
-    if (cols.isEmpty())
-        cols.append(src.key);
-    Stmt s = m_store.prepare(QStringLiteral("SELECT %1 FROM %2 WHERE %3 ORDER BY %4")
-                                 .arg(cols.join(QStringLiteral(", ")), src.from, cf.where, orderBy));
+    Stmt s = scanStatement(where, indexName, fields, false);
     if (!s)
         return false;
-    s.bindAll(cf.params);
     sqlite3_stmt *st = s.get();
     std::vector<RawValue> values(size_t(fields.size()) + 1);
     int rc;

@@ -17,6 +17,7 @@
 
 namespace vt {
 
+class Stmt;
 class TableStore;
 class TextSearch;
 struct TableSource;
@@ -100,6 +101,9 @@ public:
     bool duplicates(int field, const QString &indexName, std::vector<DuplicateRow> *out);
 
 private:
+    // The statement of scan and scanRaw: the fields under the filter in the
+    // index's order, with the key first when withKey; bound, or null on failure.
+    Stmt scanStatement(const Filter &where, const QString &indexName, const QList<int> &fields, bool withKey);
     // The SET lists of an update of both parts; false (and lastError) when a
     // value cannot be written.
     struct Assignments
