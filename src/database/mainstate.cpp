@@ -3,6 +3,8 @@
 #include "definitionfiles.h"
 #include "inifile.h"
 #include "paths.h"
+#include "productinfo.h"
+#include "shell.h"
 #include "text.h"
 #include "textfile.h"
 #include "windowsinfo.h"
@@ -425,6 +427,12 @@ TMainState &MainState()
     // process may still read it while they go.
     static TMainState *state = new TMainState;
     return *state;
+}
+
+void OpenHelpPage(const QString &page)
+{
+    ShellOpen(
+        PathJoin(MainState().AppFolder, QStringLiteral("help/") + (page.isEmpty() ? ProductInfo().HelpFile : page)));
 }
 
 } // namespace vt

@@ -187,4 +187,7 @@ private:
 // The one instance the program uses (made on first use, kept until the end).
 TMainState &MainState();
 
+// Opens a page of the program's help folder; the main help page when none is named.
+void OpenHelpPage(const QString &page = QString());
+
 } // namespace vt

@@ -24,7 +24,7 @@ void TMainForm::Info1Click()
 
 void TMainForm::Hilfedatei1Click()
 {
-    ShellOpen(PathJoin(MainState().AppFolder, QStringLiteral("help/") + ProductInfo().HelpFile));
+    OpenHelpPage();
 }
 
 void TMainForm::ExeClick()

@@ -5,7 +5,6 @@
 #include "messages.h"
 #include "paths.h"
 #include "productinfo.h"
-#include "shell.h"
 
 #include <QApplication>
 #include <QShowEvent>
@@ -74,7 +73,7 @@ void TDeleteAdressesWizardForm::reject()
 
 void TDeleteAdressesWizardForm::HilfeBitBtnClick()
 {
-    ShellOpen(PathJoin(MainState().AppFolder, QStringLiteral("help/") + ProductInfo().HelpFile));
+    OpenHelpPage();
 }
 
 } // namespace vt

@@ -6,9 +6,6 @@
 #include "mainstate.h"
 #include "messages.h"
 #include "modal.h"
-#include "paths.h"
-#include "productinfo.h"
-#include "shell.h"
 
 #include <algorithm>
 
@@ -264,7 +261,7 @@ void TEdForm::AbortSpeedButtonClick()
 
 void TEdForm::HilfeBitBtnClick()
 {
-    ShellOpen(PathJoin(MainState().AppFolder, QStringLiteral("help/") + ProductInfo().HelpFile));
+    OpenHelpPage();
 }
 
 bool TEdForm::ConfirmDuplicateMail()

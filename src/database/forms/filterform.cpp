@@ -5,9 +5,6 @@
 #include "filterexpression.h"
 #include "mainstate.h"
 #include "messages.h"
-#include "paths.h"
-#include "productinfo.h"
-#include "shell.h"
 
 #include <QShowEvent>
 
@@ -208,7 +205,7 @@ void TFilterForm::OffBitBtnClick()
 
 void TFilterForm::HilfeBitBtnClick()
 {
-    ShellOpen(PathJoin(MainState().AppFolder, QStringLiteral("help/") + ProductInfo().HelpFile));
+    OpenHelpPage();
 }
 
 } // namespace vt

@@ -6,9 +6,6 @@
 #include "inputblocker.h"
 #include "mainstate.h"
 #include "messages.h"
-#include "paths.h"
-#include "productinfo.h"
-#include "shell.h"
 #include "text.h"
 
 #include <QApplication>
@@ -258,7 +255,7 @@ void TMigrationForm::AbortBitBtnClick()
 
 void TMigrationForm::HilfeBitBtnClick()
 {
-    ShellOpen(PathJoin(MainState().AppFolder, QStringLiteral("help/") + ProductInfo().HelpFile));
+    OpenHelpPage();
 }
 
 void TMigrationForm::reject()

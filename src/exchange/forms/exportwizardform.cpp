@@ -5,7 +5,6 @@
 #include "messages.h"
 #include "paths.h"
 #include "productinfo.h"
-#include "shell.h"
 
 #include <QPixmap>
 
@@ -49,7 +48,7 @@ void TExportWizzard1Form::WeiterBitBtnClick()
 
 void TExportWizzard1Form::HilfeBitBtnClick()
 {
-    ShellOpen(PathJoin(MainState().AppFolder, QStringLiteral("help/") + ProductInfo().HelpFile));
+    OpenHelpPage();
 }
 
 QList<QAbstractButton *> TExportWizzard1Form::gradientBoxes() const

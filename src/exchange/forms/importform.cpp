@@ -372,7 +372,7 @@ void TImportForm::BlacklistInfobtnClick()
 
 void TImportForm::HilfeBitBtnClick()
 {
-    OpenHelpPage(ProductInfo().HelpFile);
+    OpenHelpPage();
 }
 
 } // namespace vt

@@ -3,8 +3,6 @@
 #include "inputblocker.h"
 #include "mainstate.h"
 #include "messages.h"
-#include "paths.h"
-#include "shell.h"
 
 #include <QApplication>
 
@@ -46,11 +44,6 @@ bool FinishImport(const ImportOutcome &outcome, bool keepPosition)
     if (!notes.isEmpty())
         warning(notes);
     return true;
-}
-
-void OpenHelpPage(const QString &page)
-{
-    ShellOpen(PathJoin(MainState().AppFolder, QStringLiteral("help/") + page));
 }
 
 } // namespace vt

@@ -32,7 +32,4 @@ private:
 // True when the import was kept.
 bool FinishImport(const ImportOutcome &outcome, bool keepPosition = true);
 
-// Opens a page of the program's help folder.
-void OpenHelpPage(const QString &page);
-
 } // namespace vt

@@ -133,7 +133,7 @@ void TWizardImportForm::WeiterBitBtnClick()
 
 void TWizardImportForm::HilfeBitBtnClick()
 {
-    OpenHelpPage(ProductInfo().HelpFile);
+    OpenHelpPage();
 }
 
 } // namespace vt

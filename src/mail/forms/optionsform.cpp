@@ -69,7 +69,7 @@ TOptionsForm::TOptionsForm(QWidget *parent)
     };
     for (const auto &[button, page] : providers) {
         const QString name = QString::fromLatin1(page);
-        connect(button, &QPushButton::clicked, this, [this, name] { openHelpPage(name); });
+        connect(button, &QPushButton::clicked, this, [this, name] { OpenHelpPage(name); });
     }
     ui->ImportAccountsLabel->installEventFilter(this);
     ui->AuthPanel->setVisible(false);
@@ -414,14 +414,9 @@ void TOptionsForm::deleteDatabaseSettings()
               QStringLiteral(" konnten nicht gelöscht werden!"));
 }
 
-void TOptionsForm::openHelpPage(const QString &page)
-{
-    ShellOpen(PathJoin(MainState().AppFolder, QStringLiteral("help/") + page));
-}
-
 void TOptionsForm::HilfeBitBtnClick()
 {
-    openHelpPage(ProductInfo().HelpFile);
+    OpenHelpPage(ProductInfo().HelpFile);
 }
 
 void TOptionsForm::ExchangeBitBtnClick()

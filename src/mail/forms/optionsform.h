@@ -101,7 +101,6 @@ private:
     // Drops the open database's own settings; says so when they cannot be deleted.
     void deleteDatabaseSettings();
     void putFieldsIntoControls(const MailSettings &s, const ProxySettings &p);
-    void openHelpPage(const QString &page);
     void wireFields();
     bool checkRange(QLineEdit *edit, bool isPort);
     using NumberRule = QString (*)(const QString &);

@@ -370,7 +370,7 @@ void TEnterpriseOptionsForm::BitBtn1Click()
 
 void TEnterpriseOptionsForm::HilfeBitBtnClick()
 {
-    ShellOpen(PathJoin(MainState().AppFolder, QStringLiteral("help/") + ProductInfo().HelpFile));
+    OpenHelpPage();
 }
 
 } // namespace vt
