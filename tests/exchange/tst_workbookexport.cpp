@@ -8,7 +8,12 @@
 #include <QDate>
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QTest>
+
+#include <clocale>
+#include <cstdio>
+#include <cstring>
 
 using namespace vt;
 
@@ -30,6 +35,13 @@ bool allStrings(const ReadBack &r)
             if (!r.rows.at(i).at(k).isEmpty() && r.types.at(i).value(k) != QLatin1String("s"))
                 return false;
     return true;
+}
+
+// Exports the names of the records shown into a workbook at path.
+ExportResult exportNames(AddressTable &t, const QString &path)
+{
+    return WriteGridToWorkbook(t, {{t.fieldIndex(QStringLiteral("Name")), QStringLiteral("Name")}}, path, kSheet,
+                               ShownRecords(t));
 }
 
 // Temporary files of an export left in the folder.
@@ -105,6 +117,38 @@ private slots:
         QCOMPARE(book.rows, expected);
         QVERIFY2(allStrings(book), qPrintable(book.types.first().join(',')));
         QCOMPARE(leftovers(m_dir.path()), QStringList());
+    }
+
+    // The users' desktops run under de_DE.UTF-8, where the C library writes
+    // numbers with a decimal comma. The workbook is written by a program of its
+    // own started under that locale, so the application object takes it from the
+    // environment as the program does at every start.
+    void writtenUnderTheGermanLocale()
+    {
+        locale_t german = newlocale(LC_ALL_MASK, "de_DE.UTF-8", locale_t(nullptr));
+        if (!german)
+            QFAIL("the locale de_DE.UTF-8 is missing: install the Debian package locales and generate it "
+                  "(scripts/setup --test)");
+        freelocale(german);
+        AddressTable t;
+        QVERIFY(openNew(t, {{{"Name", "Jürgen"}}, {{"Name", "0,7"}}, {{"Name", "1.5"}}}));
+        t.close();
+        const QString path = m_dir.file(QStringLiteral("deutsch.xlsx"));
+        QProcess writer;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const QString &name : env.keys())
+            if (name.startsWith(QLatin1String("LC_")))
+                env.remove(name);
+        env.insert(QStringLiteral("LANG"), QStringLiteral("de_DE.UTF-8"));
+        writer.setProcessEnvironment(env);
+        writer.start(QCoreApplication::applicationFilePath(),
+                     {QStringLiteral("--write-names"), m_dir.file(QStringLiteral("T%1.DB").arg(m_tables)), path});
+        QVERIFY(writer.waitForFinished(60000));
+        QVERIFY2(writer.exitStatus() == QProcess::NormalExit && writer.exitCode() == 0,
+                 writer.readAllStandardError().constData());
+        READ_EXPORT(book, ReadWorkbook(path));
+        QCOMPARE(book.rows, (QList<QStringList>{{"Name"}, {"Jürgen"}, {"0,7"}, {"1.5"}}));
+        QVERIFY(allStrings(book));
     }
 
     void aHundredThousandRows()
@@ -225,5 +269,20 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestWorkbookExport)
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    // The writer of writtenUnderTheGermanLocale(): --write-names TABLE WORKBOOK.
+    if (argc == 4 && std::strcmp(argv[1], "--write-names") == 0) {
+        AddressTable t;
+        if (!t.open(QString::fromLocal8Bit(argv[2])))
+            return 2;
+        const ExportResult r = exportNames(t, QString::fromLocal8Bit(argv[3]));
+        if (!r.ok)
+            std::fprintf(stderr, "%s\n", qPrintable(r.error));
+        return r.ok ? 0 : 3;
+    }
+    TestWorkbookExport test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_workbookexport.moc"
