@@ -43,6 +43,52 @@ void quietPxError(pxdoc_t *, int, const char *, void *)
     // Failures are seen in the return values; the library's own report would go to the terminal.
 }
 
+quint16 word(const uchar *b)
+{
+    return quint16(b[0] | b[1] << 8);
+}
+
+// Checks the header of a Paradox table and walks the chain of its data blocks
+// as the library would, but bounded by the file: the library follows the chain
+// without looking back, so a block that leads to an earlier one keeps it busy
+// for ever, and one that leads out of the file makes it read what is not there.
+bool ParadoxFileSound(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    const qint64 size = file.size();
+    const QByteArray head = file.read(0x58);
+    if (head.size() < 0x58)
+        return false;
+    const auto *h = reinterpret_cast<const uchar *>(head.constData());
+    const int recordSize = word(h + 0x00);
+    const int headerSize = word(h + 0x02);
+    const int fileType = h[0x04];          // 0 a keyed table, 2 one without a key
+    const int blockSize = h[0x05] * 0x400; // "maximum table size" counts kilobytes per block
+    const int fileBlocks = word(h + 0x0C);
+    const int firstBlock = word(h + 0x0E);
+    const int fieldCount = word(h + 0x21);
+    if ((fileType != 0 && fileType != 2) || h[0x05] < 1 || h[0x05] > 32 || headerSize < 0x58 || recordSize < 1 ||
+        recordSize > blockSize - 6 || fieldCount < 1 || fieldCount > 255)
+        return false;
+    // A table cut short misses data blocks that its header counts.
+    if (size < qint64(headerSize) + qint64(fileBlocks) * blockSize)
+        return false;
+    const qint64 blocksInFile = (size - headerSize) / blockSize;
+    QList<bool> seen(blocksInFile + 1, false);
+    for (qint64 block = firstBlock; block != 0;) {
+        if (block > blocksInFile || seen[block])
+            return false;
+        seen[block] = true;
+        uchar link[2];
+        if (!file.seek(headerSize + (block - 1) * blockSize) || file.read(reinterpret_cast<char *>(link), 2) != 2)
+            return false;
+        block = word(link);
+    }
+    return true;
+}
+
 class ParadoxTable : public SourceTable
 {
 public:
@@ -56,6 +102,8 @@ public:
 
     bool open(const QString &path)
     {
+        if (!ParadoxFileSound(path))
+            return false;
         m_doc = PX_new2(quietPxError, nullptr, nullptr, nullptr);
         if (!m_doc)
             return false;
@@ -64,10 +112,6 @@ public:
             return false;
         const pxhead_t *h = m_doc->px_head;
         if (!h || h->px_numfields <= 0 || h->px_recordsize <= 0 || h->px_numrecords < 0 || h->px_maxtablesize <= 0)
-            return false;
-        // A table cut short misses data blocks that its header counts.
-        const qint64 needed = qint64(h->px_headersize) + qint64(h->px_fileblocks) * h->px_maxtablesize * 0x400;
-        if (QFileInfo(path).size() < needed)
             return false;
         PX_set_targetencoding(m_doc, "UTF-8");
         const QString blob = path.left(path.size() - 2) + QStringLiteral("MB");

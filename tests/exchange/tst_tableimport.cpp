@@ -161,6 +161,60 @@ private slots:
         QCOMPARE(o.error, QString("Ungültiges Datenbankformat!"));
         QCOMPARE(t.records({"Mail"}), QStringList{"alt@x.de"});
     }
+
+    // Data blocks whose chain runs in a circle or out of the file: refused
+    // before the library walks it (it would walk a circle for ever).
+    void brokenBlockChain_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("last block leads back to the first") << "circle";
+        QTest::newRow("a block leads to itself") << "self";
+        QTest::newRow("a block leads beyond the end of the file") << "beyond";
+        QTest::newRow("the first block lies beyond the end of the file") << "first";
+        QTest::newRow("block size the format does not know") << "blocksize";
+    }
+    void brokenBlockChain()
+    {
+        QFETCH(QString, how);
+        const QString path = m_dir.file("KREIS_" + how + ".DB");
+        QList<PxRecord> many;
+        for (int i = 0; i < 600; ++i)
+            many.append({"Name " + QByteArray::number(i), "m@x.de", 1990, 1, 1, 1, true, 1});
+        QVERIFY(writeParadox(path, many));
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::ReadWrite));
+        const QByteArray head = f.read(0x20);
+        auto word = [&](int at) { return quint16(uchar(head[at]) | uchar(head[at + 1]) << 8); };
+        const int headerSize = word(0x02), blockSize = uchar(head[0x05]) * 0x400;
+        const int blocks = word(0x0C), first = word(0x0E), last = word(0x10);
+        QVERIFY2(blocks >= 3 && first == 1, "the table needs a chain of several blocks");
+        auto setWord = [&](qint64 at, quint16 value) {
+            const char bytes[2] = {char(value & 0xFF), char(value >> 8)};
+            return f.seek(at) && f.write(bytes, 2) == 2;
+        };
+        auto blockAt = [&](int block) { return qint64(headerSize) + qint64(block - 1) * blockSize; };
+        if (how == "circle")
+            QVERIFY(setWord(blockAt(last), quint16(first)));
+        else if (how == "self")
+            QVERIFY(setWord(blockAt(2), 2));
+        else if (how == "beyond")
+            QVERIFY(setWord(blockAt(2), quint16(blocks + 40)));
+        else if (how == "first")
+            QVERIFY(setWord(0x0E, 0x7FFF));
+        else if (how == "blocksize")
+            QVERIFY(f.seek(0x05) && f.write("\x40", 1) == 1);
+        f.close();
+
+        ImportTable t;
+        QVERIFY(fill(t.table, {{{"Mail", "alt@x.de"}}}));
+        ImportProgress progress;
+        const ImportOutcome o = ImportSourceTable(t.table, t.fields, path, t.columns({{"Mail", 2}}), progress);
+        QVERIFY(o.failed);
+        QCOMPARE(o.error, QString("Ungültiges Datenbankformat!"));
+        QCOMPARE(t.records({"Mail"}), QStringList{"alt@x.de"});
+        QCOMPARE(PreviewSourceTable(t.fields, path, t.columns({{"Mail", 2}}), 5).error,
+                 QString("Ungültiges Datenbankformat!"));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestTableImport)
