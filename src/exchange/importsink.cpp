@@ -15,6 +15,15 @@ void ImportOutcome::skip(qint64 line, const QString &reason)
         skippedLines.append(line);
 }
 
+void ImportOutcome::skipNamed(const QString &name, const QString &reason)
+{
+    ++skipped;
+    if (firstSkipReason.isEmpty())
+        firstSkipReason = reason;
+    if (skippedNames.size() < kListedLines)
+        skippedNames.append(name);
+}
+
 namespace {
 
 QString lineList(const QList<qint64> &lines, qint64 count)
@@ -36,7 +45,19 @@ QString lineList(const QList<qint64> &lines, qint64 count)
 QString ImportNotesText(const ImportOutcome &o)
 {
     QStringList notes;
-    if (o.skipped > 0) {
+    if (o.skipped > 0 && !o.skippedNames.isEmpty()) {
+        QString s = o.skipped == 1
+                        ? QStringLiteral("1 Datei wurde übersprungen, weil sie nicht gelesen werden konnte: ")
+                        : QStringLiteral("%1 Dateien wurden übersprungen, weil sie nicht gelesen werden konnten: ")
+                              .arg(o.skipped);
+        s += o.skippedNames.join(QStringLiteral(", "));
+        if (o.skipped > o.skippedNames.size())
+            s += QStringLiteral(", ...");
+        s += QLatin1Char('.');
+        if (!o.firstSkipReason.isEmpty())
+            s += QLatin1Char('\r') + o.firstSkipReason;
+        notes.append(s);
+    } else if (o.skipped > 0) {
         QString s = o.skipped == 1 ? QStringLiteral("1 Datensatz konnte nicht gelesen werden")
                                    : QStringLiteral("%1 Datensätze konnten nicht gelesen werden").arg(o.skipped);
         s += lineList(o.skippedLines, o.skipped) + QLatin1Char('.');
@@ -96,7 +117,7 @@ void ImportSink::setText(int field, const QString &text)
     m_texts[field] = text;
 }
 
-bool ImportSink::post(qint64 line)
+bool ImportSink::post(qint64 line, const QString &name)
 {
     if (!m_open)
         return false;
@@ -144,17 +165,21 @@ bool ImportSink::post(qint64 line)
         m_texts[f].clear();
     }
     m_touched.clear();
-    if (!ok) {
-        m_outcome.skip(line, refusal);
+    auto skipped = [&](const QString &why) {
+        if (name.isEmpty())
+            m_outcome.skip(line, why);
+        else
+            m_outcome.skipNamed(name, why);
         return false;
-    }
+    };
+    if (!ok)
+        return skipped(refusal);
     if (!m_appender->append()) {
         if (!m_appender->isValid() || tableFailed()) {
             abandon(m_appender->lastError());
             return false;
         }
-        m_outcome.skip(line, m_appender->lastError());
-        return false;
+        return skipped(m_appender->lastError());
     }
     ++m_outcome.imported;
     return true;

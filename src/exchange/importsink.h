@@ -14,6 +14,7 @@
 #include <QElapsedTimer>
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <memory>
@@ -26,15 +27,18 @@ struct ImportOutcome
     static constexpr int kListedLines = 10;
 
     qint64 imported = 0;
-    // Rows that could not be read or stored; the first few by line (from 1).
+    // Rows that could not be read or stored; the first few by line (from 1),
+    // or for sources of one file per record by the file's name.
     qint64 skipped = 0;
     QList<qint64> skippedLines;
+    QStringList skippedNames;
     QString firstSkipReason;
     // Nothing was imported: the source could not be read, or the table refused.
     bool failed = false;
     QString error;
 
     void skip(qint64 line, const QString &reason);
+    void skipNamed(const QString &name, const QString &reason);
 };
 
 // The notes on skipped rows, "" when there are none.
@@ -56,10 +60,13 @@ public:
     // same field replaces an earlier one. Out-of-range fields are ignored.
     void setText(int field, const QString &text);
     // Writes the record built so far (line: where it came from, from 1; 0 when
-    // the source has no lines). False when it was skipped or the import failed.
-    bool post(qint64 line);
+    // the source has no lines; name: the file it came from, for sources of one
+    // file per record). False when it was skipped or the import failed.
+    bool post(qint64 line, const QString &name = {});
     // Counts a row of the source that could not be read.
     void skip(qint64 line, const QString &reason) { m_outcome.skip(line, reason); }
+    // Counts a file of the source that could not be read.
+    void skipNamed(const QString &name, const QString &reason) { m_outcome.skipNamed(name, reason); }
     // Keeps everything posted. False (and nothing kept) when the table refuses.
     bool commit();
     // Drops everything posted.

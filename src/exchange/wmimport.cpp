@@ -18,6 +18,8 @@ namespace {
 
 // Contact files are a few kilobytes; anything far larger is not one.
 constexpr qint64 kMaxContactFileBytes = 4 << 20;
+// A contact nests its elements a few levels deep.
+constexpr int kMaxContactDepth = 100;
 
 } // namespace
 
@@ -65,20 +67,45 @@ bool ReadContactFile(const QString &path, ContactValues *values, QString *error)
     }
     // The elements are taken by their local name, whatever prefix the file
     // gives the contact schema; the first of each in document order counts.
+    // Their text is gathered here, element by element, so that no depth of
+    // nesting can exhaust the stack; a depth no contact file has is refused.
     QXmlStreamReader xml(&file);
     QString *targets[] = {&values->address, &values->givenName, &values->familyName, &values->formattedName};
     bool seen[4] = {};
     static const QString names[] = {QStringLiteral("Address"), QStringLiteral("GivenName"),
                                     QStringLiteral("FamilyName"), QStringLiteral("FormattedName")};
+    int depth = 0;
+    int reading = -1, readingDepth = 0; // the target whose text is gathered, and its depth
+    QString text;
     while (!xml.atEnd()) {
-        if (xml.readNext() != QXmlStreamReader::StartElement)
-            continue;
-        for (int i = 0; i < 4; ++i)
-            if (!seen[i] && xml.name() == names[i]) {
-                seen[i] = true;
-                *targets[i] = Trimmed(xml.readElementText(QXmlStreamReader::IncludeChildElements));
+        switch (xml.readNext()) {
+        case QXmlStreamReader::StartElement:
+            if (++depth > kMaxContactDepth) {
+                xml.raiseError(QStringLiteral("Elemente tiefer als %1 Ebenen verschachtelt").arg(kMaxContactDepth));
                 break;
             }
+            for (int i = 0; reading < 0 && i < 4; ++i)
+                if (!seen[i] && xml.name() == names[i]) {
+                    seen[i] = true;
+                    reading = i;
+                    readingDepth = depth;
+                    text.clear();
+                }
+            break;
+        case QXmlStreamReader::Characters:
+        case QXmlStreamReader::EntityReference:
+            if (reading >= 0)
+                text += xml.text();
+            break;
+        case QXmlStreamReader::EndElement:
+            if (reading >= 0 && depth == readingDepth) {
+                *targets[reading] = Trimmed(text);
+                reading = -1;
+            }
+            --depth;
+            break;
+        default: break;
+        }
     }
     if (xml.hasError()) {
         *error = QStringLiteral("Die Kontaktdatei \"%1\" ist fehlerhaft (%2, Zeile %3).")
@@ -104,17 +131,17 @@ ImportOutcome ImportContactFiles(AddressTable &table, const QStringList &paths, 
         return sink.outcome();
     const int nameField = sink.field(QStringLiteral("Name"));
     const int mailField = sink.field(QStringLiteral("Mail"));
-    qint64 line = 0;
     for (const QString &path : paths) {
+        const QString fileName = QFileInfo(path).fileName();
         ContactValues values;
         QString error;
         if (!ReadContactFile(path, &values, &error)) {
-            sink.abandon(error);
-            return sink.outcome();
+            sink.skipNamed(fileName, error);
+            continue;
         }
         sink.setText(nameField, ContactName(values, liveMail));
         sink.setText(mailField, values.address);
-        sink.post(++line);
+        sink.post(0, fileName);
         if (!sink.isValid())
             return sink.outcome();
     }
@@ -124,6 +151,8 @@ ImportOutcome ImportContactFiles(AddressTable &table, const QStringList &paths, 
 
 QString ContactsImportedText(qint64 count)
 {
+    if (count == 0)
+        return QStringLiteral("Es wurde kein Datensatz importiert.");
     if (count > 1)
         return QStringLiteral("Es wurden %1 Datensätze erfolgreich importiert!").arg(count);
     return QStringLiteral("Es wurde ein Datensatz erfolgreich importiert!");

@@ -28,16 +28,16 @@ struct ContactValues
     QString address, givenName, familyName, formattedName;
 };
 // The first e-mail address and the names of a contact file; false (and error)
-// when it cannot be read or is no well-formed XML.
+// when it cannot be read, is no well-formed XML or nests deeper than a contact.
 bool ReadContactFile(const QString &path, ContactValues *values, QString *error);
 // The record's name: given and family name with Windows Live Mail, else the
 // formatted name (given and family name when it has none).
 QString ContactName(const ContactValues &values, bool liveMail);
 
-// Imports the files in one transaction; a file that cannot be read stops the
-// import and nothing is kept.
+// Imports the files in one transaction; a file that cannot be read is
+// skipped and named in the outcome, the others are imported.
 ImportOutcome ImportContactFiles(AddressTable &table, const QStringList &paths, bool liveMail);
-// "Es wurden ... Datensätze erfolgreich importiert!" or its singular.
+// "Es wurden ... Datensätze erfolgreich importiert!", its singular, or that none was.
 QString ContactsImportedText(qint64 count);
 
 } // namespace vt

@@ -266,6 +266,7 @@ private slots:
         p.dir.write("kontakte/Bert.CONTACT",
                     "<?xml version=\"1.0\"?><c:contact xmlns:c=\"http://schemas.microsoft.com/Contact\">"
                     "<c:Address>bert@x.de</c:Address></c:contact>");
+        p.dir.write("kontakte/carl.contact", "<?xml version=\"1.0\"?><c:contact><c:Address>carl@x.de</c:Adr");
         TWMImport form;
         runModal(&form, [&] {
             click(&form, "startbutton");
@@ -273,10 +274,15 @@ private slots:
             files.answer(p.dir.file("kontakte"));
             click(&form, "Loadbutton");
             QCOMPARE(child<QLineEdit>(&form, "Edit1")->text(), p.dir.file("kontakte/"));
-            QCOMPARE(child<QListWidget>(&form, "chklst1")->count(), 2);
+            QCOMPARE(child<QListWidget>(&form, "chklst1")->count(), 3);
             click(&form, "BitBtn1");
             click(&form, "startbutton");
-            QVERIFY(boxes.takeExpected(MsgKind::Plain, "Es wurden 2 Datensätze erfolgreich importiert!"));
+            // The file that is no contact file is skipped and named in the end message.
+            const QString end = boxes.take().text;
+            QVERIFY2(end.startsWith("Es wurden 2 Datensätze erfolgreich importiert!\n\n1 Datei wurde übersprungen, "
+                                    "weil sie nicht gelesen werden konnte: carl.contact.\nDie Kontaktdatei \"" +
+                                    p.dir.file("kontakte/carl.contact") + "\" ist fehlerhaft"),
+                     qPrintable(end));
         });
         QCOMPARE(form.result(), int(QDialog::Accepted));
         QCOMPARE(p.records({"Name", "Mail"}), (QStringList{"Anna|anna@x.de", "|bert@x.de"}));

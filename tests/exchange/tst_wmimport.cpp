@@ -108,18 +108,55 @@ private slots:
         QCOMPARE(ContactsImportedText(1), QString("Es wurde ein Datensatz erfolgreich importiert!"));
     }
 
-    void malformedFileImportsNothing()
+    // Files that are no contact files: each is refused with the same message.
+    void refusedFiles_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("why");
+        QTest::newRow("cut off") << QByteArray("<?xml version=\"1.0\"?><c:contact><c:Address>b@x.de</c:Adr")
+                                 << "ist fehlerhaft";
+        // Far deeper than any real contact; read element by element, it would run out of stack.
+        QTest::newRow("nested 100,000 deep") << contact("<c:Address>" + QByteArray("<x>").repeated(100000) + "d@x.de" +
+                                                        QByteArray("</x>").repeated(100000) + "</c:Address>")
+                                             << "ist fehlerhaft (Elemente tiefer als 100 Ebenen verschachtelt";
+        QTest::newRow("nested 100,000 deep outside any value")
+            << contact(QByteArray("<x>").repeated(100000) + QByteArray("</x>").repeated(100000)) << "ist fehlerhaft";
+    }
+    void refusedFiles()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, why);
+        TestFolder dir;
+        dir.write("k.contact", bytes);
+        ContactValues v;
+        QString error;
+        QVERIFY(!ReadContactFile(dir.file("k.contact"), &v, &error));
+        QVERIFY2(error.startsWith("Die Kontaktdatei \"" + dir.file("k.contact") + "\" " + why), qPrintable(error));
+    }
+
+    // One bad file among many is skipped and named; the others are imported.
+    void badFilesSkippedAndNamed()
     {
         TestFolder dir;
-        dir.write("gut.contact", contact("<c:Address>a@x.de</c:Address>"));
+        dir.write("anna.contact", contact("<c:Address>a@x.de</c:Address>"));
         dir.write("kaputt.contact", "<?xml version=\"1.0\"?><c:contact><c:Address>b@x.de</c:Adr");
+        dir.write("tief.contact", contact(QByteArray("<x>").repeated(500) + QByteArray("</x>").repeated(500)));
+        dir.write("zoe.contact", contact("<c:Address>z@x.de</c:Address>"));
         ImportTable t;
-        const ImportOutcome o =
-            ImportContactFiles(t.table, {dir.file("gut.contact"), dir.file("kaputt.contact")}, false);
-        QVERIFY(o.failed);
-        QVERIFY2(o.error.startsWith("Die Kontaktdatei \"" + dir.file("kaputt.contact") + "\" ist fehlerhaft"),
-                 qPrintable(o.error));
-        QCOMPARE(t.table.recordCount(), 0);
+        const ImportOutcome o = ImportContactFiles(
+            t.table,
+            {dir.file("anna.contact"), dir.file("kaputt.contact"), dir.file("tief.contact"), dir.file("zoe.contact")},
+            false);
+        QVERIFY2(!o.failed, qPrintable(o.error));
+        QCOMPARE(t.records({"Mail"}), (QStringList{"a@x.de", "z@x.de"}));
+        QCOMPARE(o.imported, 2);
+        QCOMPARE(o.skipped, 2);
+        const QString notes = ImportNotesText(o);
+        QVERIFY2(notes.startsWith("2 Dateien wurden übersprungen, weil sie nicht gelesen werden konnten: "
+                                  "kaputt.contact, tief.contact.\rDie Kontaktdatei \"" +
+                                  dir.file("kaputt.contact") + "\" ist fehlerhaft"),
+                 qPrintable(notes));
+        QCOMPARE(ContactsImportedText(0), QString("Es wurde kein Datensatz importiert."));
     }
 };
 

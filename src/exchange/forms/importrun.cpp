@@ -25,7 +25,7 @@ ImportRun::~ImportRun()
     QApplication::restoreOverrideCursor();
 }
 
-bool FinishImport(const ImportOutcome &outcome, bool keepPosition)
+bool FinishImport(const ImportOutcome &outcome, bool keepPosition, QString *notes)
 {
     TMainState &s = MainState();
     if (AddressTable *t = s.CurrentTable) {
@@ -40,9 +40,11 @@ bool FinishImport(const ImportOutcome &outcome, bool keepPosition)
         error(outcome.error + QStringLiteral("\rEs wurde nichts importiert."));
         return false;
     }
-    const QString notes = ImportNotesText(outcome);
-    if (!notes.isEmpty())
-        warning(notes);
+    const QString text = ImportNotesText(outcome);
+    if (notes)
+        *notes = text;
+    else if (!text.isEmpty())
+        warning(text);
     return true;
 }
 

@@ -27,9 +27,9 @@ private:
 };
 
 // After an import: a failure is said (nothing was imported), rows skipped are
-// said, and the open table is read anew so the grid shows the
-// new records, on the record it stood on (or on its first record).
-// True when the import was kept.
-bool FinishImport(const ImportOutcome &outcome, bool keepPosition = true);
+// said (or, with notes, handed back for the window's own end message), and the
+// open table is read anew so the grid shows the new records, on the record it
+// stood on (or on its first record). True when the import was kept.
+bool FinishImport(const ImportOutcome &outcome, bool keepPosition = true, QString *notes = nullptr);
 
 } // namespace vt

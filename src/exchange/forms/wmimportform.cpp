@@ -91,9 +91,12 @@ void TWMImport::importfct()
         ImportRun run;
         outcome = ImportContactFiles(*table, paths, IsWindowsLiveMailInstalled());
     }
-    if (!FinishImport(outcome))
+    // The files that could not be read are named in the end message.
+    QString notes;
+    if (!FinishImport(outcome, true, &notes))
         return;
-    plain(ContactsImportedText(outcome.imported));
+    plain(notes.isEmpty() ? ContactsImportedText(outcome.imported)
+                          : ContactsImportedText(outcome.imported) + QStringLiteral("\r\r") + notes);
     accept();
 }
 
