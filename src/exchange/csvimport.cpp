@@ -29,16 +29,18 @@ public:
         }
         return true;
     }
-    qint64 lineCount() const { return m_reader.lineCount(); }
     QString error() const { return m_error; }
 
-    // handler(prepared values, line index from 0); returns false to stop.
+    qint64 lineCount() const { return m_reader.lineCount(); }
+    const TextSourceScan &scan() const { return m_reader.scan(); }
+
+    // handler(prepared values, first and last line index from 0); returns false to stop.
     template <class Handler> bool read(Handler &&handler, const DelimitedTextReader::UnreadableHandler &unreadable)
     {
         bool header = m_settings.skipHeader;
         const QChar joint = m_settings.format.delimiters.at(0);
         const bool ok = m_reader.read(
-            [&](const QStringList &values, qint64 line) {
+            [&](const QStringList &values, qint64 line, qint64 lastLine) {
                 if (header) {
                     header = false;
                     return true;
@@ -48,7 +50,7 @@ public:
                     return true;
                 if (!m_blacklist.isEmpty() && m_blacklist.matches(prepared.join(joint)))
                     return true;
-                return handler(prepared, line);
+                return handler(prepared, line, lastLine);
             },
             unreadable);
         if (!ok)
@@ -86,7 +88,8 @@ QString ColumnValue(const QStringList &values, int column)
 }
 
 ImportOutcome ImportDelimitedText(AddressTable &table, const QList<ImportField> &fields,
-                                  const TextImportSettings &settings, ImportProgress &progress)
+                                  const TextImportSettings &settings, ImportProgress &progress,
+                                  const ImportQuestion &confirm)
 {
     TextSource source(settings);
     if (!source.open()) {
@@ -94,6 +97,12 @@ ImportOutcome ImportDelimitedText(AddressTable &table, const QList<ImportField> 
         failed.failed = true;
         failed.error = source.error();
         return failed;
+    }
+    const QString foreign = ForeignBytesText(settings.path, source.scan());
+    if (!foreign.isEmpty() && confirm && !confirm(foreign)) {
+        ImportOutcome cancelled;
+        cancelled.cancelled = true;
+        return cancelled;
     }
     ImportSink sink(table);
     if (!sink.isValid())
@@ -112,11 +121,13 @@ ImportOutcome ImportDelimitedText(AddressTable &table, const QList<ImportField> 
     const QString fixedText = Trimmed(settings.fixedText);
     const qint64 lines = source.lineCount();
     const bool ok = source.read(
-        [&](const QStringList &values, qint64 line) {
+        [&](const QStringList &values, qint64 line, qint64 lastLine) {
             for (const auto &[f, column] : std::as_const(mapped))
                 sink.setText(f, ColumnValue(values, column));
             if (fixed >= 0)
                 sink.setText(fixed, fixedText);
+            if (lastLine > line)
+                sink.spansLines(line + 1, lastLine + 1);
             sink.post(line + 1);
             progress.report(line, lines);
             return sink.isValid();
@@ -135,26 +146,32 @@ ImportPreview PreviewDelimitedText(const QList<ImportField> &fields, const TextI
 {
     ImportPreview preview;
     TextSource source(settings);
-    // A look at the start of the file is enough to tell its encoding.
-    if (!source.open(qint64(1) << 20)) {
+    // The start of the file tells its encoding, as it does for the import.
+    if (!source.open(kEncodingSampleBytes)) {
         preview.error = source.error();
         return preview;
     }
     if (rows <= 0)
         return preview;
     const bool ok = source.read(
-        [&](const QStringList &values, qint64) {
+        [&](const QStringList &values, qint64 line, qint64 lastLine) {
             QStringList row;
             for (qsizetype k = 0; k < fields.size(); ++k)
                 row.append(ColumnValue(values, settings.columns.value(k)));
             if (settings.fixedField >= 0 && settings.fixedField < row.size())
                 row[settings.fixedField] = Trimmed(settings.fixedText);
             preview.rows.append(row);
+            preview.lines.append({line + 1, lastLine + 1});
             return preview.rows.size() < rows;
         },
         {});
     if (!ok)
         preview.error = source.error();
+    QList<QPair<qint64, qint64>> spans;
+    for (const auto &span : std::as_const(preview.lines))
+        if (span.second > span.first)
+            spans.append(span);
+    preview.note = MultiLineText(spans.size(), spans, true);
     return preview;
 }
 

@@ -9,6 +9,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 namespace vt {
 
 class AddressTable;
@@ -31,9 +33,15 @@ QStringList PreparedValues(const QStringList &values, const DelimitedFormat &for
 // or a column the record does not have.
 QString ColumnValue(const QStringList &values, int column);
 
-// Imports the file into the table in one transaction (see ImportSink).
+// A question to the user before anything is stored: true to go on.
+using ImportQuestion = std::function<bool(const QString &text)>;
+
+// Imports the file into the table in one transaction (see ImportSink). When the
+// file, read as UTF-8, has bytes further on that are no UTF-8, confirm is asked
+// first (ForeignBytesText); its No imports nothing (the outcome is cancelled).
 ImportOutcome ImportDelimitedText(AddressTable &table, const QList<ImportField> &fields,
-                                  const TextImportSettings &settings, ImportProgress &progress);
+                                  const TextImportSettings &settings, ImportProgress &progress,
+                                  const ImportQuestion &confirm = {});
 
 // The first rows as the import would take them (header, blacklist and empty
 // records left out), one text per importable field; error says why there are none.
@@ -41,6 +49,10 @@ struct ImportPreview
 {
     QList<QStringList> rows;
     QString error;
+    // Per row of a text file: its first and last line in the file (from 1).
+    QList<QPair<qint64, qint64>> lines;
+    // What the user should know about the rows shown (records of several lines).
+    QString note;
 };
 ImportPreview PreviewDelimitedText(const QList<ImportField> &fields, const TextImportSettings &settings, int rows);
 

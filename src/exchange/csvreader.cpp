@@ -43,54 +43,112 @@ int spaceIsNothing(unsigned char)
     return 0;
 }
 
-// Checks UTF-8 piece by piece; a sequence may continue in the next piece.
-class Utf8Check
+// Reads bytes as UTF-8, one at a time (no overlong forms, no surrogates,
+// nothing above U+10FFFF).
+class Utf8Bytes
 {
 public:
-    void feed(const QByteArray &bytes)
+    enum Step {
+        Done,    // the byte is a character or ends one
+        More,    // the byte begins or continues a sequence
+        Broken,  // the sequence begun before the byte breaks off: its bytes are no UTF-8; take the byte again
+        Foreign, // the byte begins no sequence
+    };
+    Step put(unsigned char c)
     {
-        for (char ch : bytes) {
-            const auto c = static_cast<unsigned char>(ch);
-            if (m_need > 0) {
-                if ((c & 0xC0) != 0x80 || (m_need == m_first && c < m_low) || (m_need == m_first && c > m_high)) {
-                    m_bad = true;
-                    return;
-                }
-                --m_need;
-                continue;
+        if (m_need > 0) {
+            if ((c & 0xC0) != 0x80 || (m_got == 0 && (c < m_low || c > m_high))) {
+                m_need = m_got = 0;
+                return Broken;
             }
-            if (c < 0x80)
-                continue;
-            m_low = 0x80;
-            m_high = 0xBF;
-            if (c >= 0xC2 && c <= 0xDF) {
-                m_need = 1;
-            } else if (c >= 0xE0 && c <= 0xEF) {
-                m_need = 2;
-                if (c == 0xE0)
-                    m_low = 0xA0;
-                if (c == 0xED)
-                    m_high = 0x9F; // no surrogates
-            } else if (c >= 0xF0 && c <= 0xF4) {
-                m_need = 3;
-                if (c == 0xF0)
-                    m_low = 0x90;
-                if (c == 0xF4)
-                    m_high = 0x8F;
-            } else {
-                m_bad = true;
-                return;
-            }
-            m_first = m_need;
+            ++m_got;
+            if (--m_need > 0)
+                return More;
+            m_got = 0;
+            return Done;
         }
+        if (c < 0x80)
+            return Done;
+        m_low = 0x80;
+        m_high = 0xBF;
+        if (c >= 0xC2 && c <= 0xDF) {
+            m_need = 1;
+        } else if (c >= 0xE0 && c <= 0xEF) {
+            m_need = 2;
+            if (c == 0xE0)
+                m_low = 0xA0;
+            if (c == 0xED)
+                m_high = 0x9F;
+        } else if (c >= 0xF0 && c <= 0xF4) {
+            m_need = 3;
+            if (c == 0xF0)
+                m_low = 0x90;
+            if (c == 0xF4)
+                m_high = 0x8F;
+        } else {
+            return Foreign;
+        }
+        return More;
     }
-    // complete: the whole file was seen, so an unfinished sequence is an error.
-    bool valid(bool complete) const { return !m_bad && (!complete || m_need == 0); }
+    bool pending() const { return m_need > 0; }
+    void reset() { m_need = m_got = 0; }
 
 private:
-    int m_need = 0, m_first = 0;
+    int m_need = 0, m_got = 0;
     unsigned char m_low = 0x80, m_high = 0xBF;
-    bool m_bad = false;
+};
+
+// Makes valid UTF-8 of UTF-8 with foreign bytes in it: each byte that is no
+// UTF-8 becomes its Windows-1252 character. A sequence may continue in the
+// next piece.
+class Utf8Mender
+{
+public:
+    void mend(QByteArrayView piece, QByteArray &out)
+    {
+        const auto *b = reinterpret_cast<const unsigned char *>(piece.data());
+        const qsizetype size = piece.size();
+        for (qsizetype i = 0; i < size;) {
+            if (b[i] < 0x80 && !m_bytes.pending()) {
+                qsizetype j = i + 1;
+                while (j < size && b[j] < 0x80)
+                    ++j;
+                out.append(piece.data() + i, j - i);
+                i = j;
+                continue;
+            }
+            switch (m_bytes.put(b[i])) {
+            case Utf8Bytes::Done:
+                m_held.append(char(b[i++]));
+                out += m_held;
+                m_held.clear();
+                break;
+            case Utf8Bytes::More: m_held.append(char(b[i++])); break;
+            case Utf8Bytes::Broken: giveForeign(out); break;
+            case Utf8Bytes::Foreign:
+                m_held.append(char(b[i++]));
+                giveForeign(out);
+                break;
+            }
+        }
+    }
+    // The end of the text: a sequence still open is foreign.
+    void finish(QByteArray &out)
+    {
+        giveForeign(out);
+        m_bytes.reset();
+    }
+
+private:
+    void giveForeign(QByteArray &out)
+    {
+        if (!m_held.isEmpty())
+            out += DecodeWin1252(m_held).toUtf8();
+        m_held.clear();
+    }
+
+    Utf8Bytes m_bytes;
+    QByteArray m_held;
 };
 
 bool isAsciiSingle(const QString &s)
@@ -125,7 +183,24 @@ TextSourceScan ScanTextSource(const QString &path, qint64 limit)
     file.seek(scan.bomSize);
     const bool wide = scan.encoding == TextSourceEncoding::Utf16LE || scan.encoding == TextSourceEncoding::Utf16BE;
     const bool bigEndian = scan.encoding == TextSourceEncoding::Utf16BE;
-    Utf8Check utf8Check;
+    // Without a mark the first bytes decide: UTF-8 unless one of them is no
+    // UTF-8. Bytes further on are only looked at to say where they are not.
+    Utf8Bytes utf8;
+    bool checking = !wide, foreignInSample = false;
+    qint64 offset = 0, lastForeign = -1;
+    auto foreign = [&] {
+        if (!bom && offset < kEncodingSampleBytes) {
+            foreignInSample = true;
+            checking = false;
+            return;
+        }
+        if (scan.lines != lastForeign) {
+            lastForeign = scan.lines;
+            if (scan.foreignLine < 0)
+                scan.foreignLine = scan.lines;
+            ++scan.foreignLines;
+        }
+    };
     bool afterCr = false, lineOpen = false;
     QByteArray odd; // a UTF-16 unit split between two reads
     qint64 left = limit < 0 ? file.size() : limit;
@@ -141,9 +216,18 @@ TextSourceScan ScanTextSource(const QString &path, qint64 limit)
                 scan.error = notTextError(path);
                 return scan;
             }
-            if (!bom)
-                utf8Check.feed(chunk);
-            for (char c : std::as_const(chunk)) {
+            for (char ch : std::as_const(chunk)) {
+                const auto c = static_cast<unsigned char>(ch);
+                if (checking && (c >= 0x80 || utf8.pending())) {
+                    Utf8Bytes::Step step = utf8.put(c);
+                    if (step == Utf8Bytes::Broken) {
+                        foreign();
+                        step = utf8.put(c);
+                    }
+                    if (step == Utf8Bytes::Foreign)
+                        foreign();
+                }
+                ++offset;
                 if (c == '\n') {
                     if (!afterCr)
                         ++scan.lines;
@@ -182,13 +266,35 @@ TextSourceScan ScanTextSource(const QString &path, qint64 limit)
             }
         }
     }
+    scan.complete = file.atEnd();
+    // A sequence the file ends in the middle of (on its last line, which is
+    // still open); one cut off by the limit may go on.
+    if (checking && scan.complete && utf8.pending())
+        foreign();
     if (lineOpen)
         ++scan.lines;
-    if (!bom) {
-        scan.encoding = utf8Check.valid(limit < 0) ? TextSourceEncoding::Utf8 : TextSourceEncoding::Win1252;
+    if (!bom && foreignInSample) {
+        scan.encoding = TextSourceEncoding::Win1252;
+        scan.foreignLine = -1;
+        scan.foreignLines = 0;
     }
     scan.ok = true;
     return scan;
+}
+
+QString ForeignBytesText(const QString &path, const TextSourceScan &scan)
+{
+    if (scan.encoding != TextSourceEncoding::Utf8 || scan.foreignLines == 0)
+        return {};
+    QString where = QStringLiteral("Zeile %1").arg(scan.foreignLine + 1);
+    if (scan.foreignLines > 1)
+        where += QStringLiteral(" (insgesamt %1 Zeilen)").arg(scan.foreignLines);
+    return QStringLiteral(
+               "Die Datei \"%1\" ist an ihrem Anfang UTF-8-kodiert und wird so gelesen, wie die Vorschau sie "
+               "zeigt. In %2 stehen aber Zeichen, die nicht UTF-8-kodiert sind. Diese Zeichen werden als "
+               "Windows-1252 (Westeuropäisch) gelesen, zum Beispiel ein Byte FC als \"ü\".\r\r"
+               "Soll die Datei so importiert werden?")
+        .arg(path, where);
 }
 
 QString DelimitedFormatError(const DelimitedFormat &format)
@@ -215,6 +321,7 @@ struct DelimitedTextReader::Parser
     QByteArray quoteBytes;
     QStringList values;
     qint64 recordStart = 0;
+    qint64 currentLine = 0; // the line being fed
     bool stopped = false;
     // The lines of a record that is still open (inside a quoted value).
     std::deque<std::pair<qint64, QByteArray>> open;
@@ -277,7 +384,7 @@ struct DelimitedTextReader::Parser
     static void row(int, void *data)
     {
         auto *self = static_cast<Parser *>(data);
-        if (!self->stopped && !self->onRecord(self->values, self->recordStart))
+        if (!self->stopped && !self->onRecord(self->values, self->recordStart, self->currentLine))
             self->stopped = true;
         self->values.clear();
     }
@@ -299,6 +406,7 @@ struct DelimitedTextReader::Parser
         }
         if (!inRecord())
             recordStart = index;
+        currentLine = index;
         if (csv_parse(&csv, line.data(), size_t(line.size()), field, row, this) != size_t(line.size()))
             return false;
         if (!inRecord()) {
@@ -367,6 +475,10 @@ bool DelimitedTextReader::read(const RecordHandler &onRecord, const UnreadableHa
     Parser parser(m_format, onRecord, onUnreadable);
     QStringDecoder wide(m_scan.encoding == TextSourceEncoding::Utf16BE ? QStringDecoder::Utf16BE
                                                                        : QStringDecoder::Utf16LE);
+    // Bytes that are no UTF-8 in a file read as UTF-8 are read as Windows-1252;
+    // a file the scan found clean of them is taken as it is.
+    const bool mend = m_scan.encoding == TextSourceEncoding::Utf8 && (!m_scan.complete || m_scan.foreignLines > 0);
+    Utf8Mender mender;
     QByteArray carry;
     qint64 index = 0;
     bool atEnd = false;
@@ -380,7 +492,15 @@ bool DelimitedTextReader::read(const RecordHandler &onRecord, const UnreadableHa
         if (atEnd && file.error() != QFileDevice::NoError)
             return fail();
         switch (m_scan.encoding) {
-        case TextSourceEncoding::Utf8: carry += raw; break;
+        case TextSourceEncoding::Utf8:
+            if (!mend) {
+                carry += raw;
+                break;
+            }
+            mender.mend(raw, carry);
+            if (atEnd)
+                mender.finish(carry);
+            break;
         case TextSourceEncoding::Win1252: carry += DecodeWin1252(raw).toUtf8(); break;
         case TextSourceEncoding::Utf16LE:
         case TextSourceEncoding::Utf16BE: carry += QString(wide.decode(raw)).toUtf8(); break;

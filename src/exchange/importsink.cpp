@@ -24,6 +24,13 @@ void ImportOutcome::skipNamed(const QString &name, const QString &reason)
         skippedNames.append(name);
 }
 
+void ImportOutcome::spansLines(qint64 first, qint64 last)
+{
+    ++multiLine;
+    if (multiLineSpans.size() < kListedLines)
+        multiLineSpans.append({first, last});
+}
+
 namespace {
 
 QString lineList(const QList<qint64> &lines, qint64 count)
@@ -65,7 +72,37 @@ QString ImportNotesText(const ImportOutcome &o)
             s += QLatin1Char('\r') + o.firstSkipReason;
         notes.append(s);
     }
+    if (o.multiLine > 0)
+        notes.append(MultiLineText(o.multiLine, o.multiLineSpans, false));
     return notes.join(QLatin1Char('\r'));
+}
+
+QString MultiLineText(qint64 count, const QList<QPair<qint64, qint64>> &spans, bool inPreview)
+{
+    if (count <= 0)
+        return {};
+    QStringList where;
+    for (const auto &[first, last] : spans)
+        where.append(QStringLiteral("%1 bis %2").arg(first).arg(last));
+    if (count > spans.size())
+        where.append(QStringLiteral("..."));
+    const QString lines =
+        where.isEmpty() ? QString() : QStringLiteral(" (Zeilen ") + where.join(QStringLiteral(", ")) + QLatin1Char(')');
+    QString text = count == 1 ? QStringLiteral("1 Datensatz geht über mehrere Zeilen der Datei%1, weil ein Wert in "
+                                               "Anführungszeichen Zeilenumbrüche enthält.")
+                                    .arg(lines)
+                              : QStringLiteral("%1 Datensätze gehen über mehrere Zeilen der Datei%2, weil Werte in "
+                                               "Anführungszeichen Zeilenumbrüche enthalten.")
+                                    .arg(count)
+                                    .arg(lines);
+    if (inPreview)
+        text = QStringLiteral("In der Vorschau: ") + text +
+               QStringLiteral(" Fehlt dort ein schließendes Anführungszeichen, werden mehrere Zeilen zu einem "
+                              "Datensatz.");
+    else
+        text += QStringLiteral(" Fehlt dort ein schließendes Anführungszeichen, sind mehrere Zeilen zu einem "
+                               "Datensatz geworden: bitte prüfen Sie diese Datensätze.");
+    return text;
 }
 
 ImportSink::ImportSink(AddressTable &table) : m_table(table)

@@ -13,6 +13,7 @@
 
 #include <QElapsedTimer>
 #include <QList>
+#include <QPair>
 #include <QString>
 #include <QStringList>
 
@@ -33,16 +34,27 @@ struct ImportOutcome
     QList<qint64> skippedLines;
     QStringList skippedNames;
     QString firstSkipReason;
+    // Records whose quoted values run over line breaks: how many, and the first
+    // few by their first and last line (from 1). Legal, but a quote that is never
+    // closed makes one record of many lines, so the user is told.
+    qint64 multiLine = 0;
+    QList<QPair<qint64, qint64>> multiLineSpans;
     // Nothing was imported: the source could not be read, or the table refused.
     bool failed = false;
     QString error;
+    // Nothing was imported: the user chose not to, when asked before.
+    bool cancelled = false;
 
     void skip(qint64 line, const QString &reason);
     void skipNamed(const QString &name, const QString &reason);
+    void spansLines(qint64 first, qint64 last);
 };
 
-// The notes on skipped rows, "" when there are none.
+// The notes on skipped rows and records of several lines, "" when there are none.
 QString ImportNotesText(const ImportOutcome &outcome);
+// The note on records that run over several lines of the file (count, the
+// first few spans of lines from 1); inPreview words it for the preview.
+QString MultiLineText(qint64 count, const QList<QPair<qint64, qint64>> &spans, bool inPreview);
 
 class ImportSink
 {
@@ -67,6 +79,8 @@ public:
     void skip(qint64 line, const QString &reason) { m_outcome.skip(line, reason); }
     // Counts a file of the source that could not be read.
     void skipNamed(const QString &name, const QString &reason) { m_outcome.skipNamed(name, reason); }
+    // Notes a record that runs over several lines of the source (from 1).
+    void spansLines(qint64 first, qint64 last) { m_outcome.spansLines(first, last); }
     // Keeps everything posted. False (and nothing kept) when the table refuses.
     bool commit();
     // Drops everything posted.

@@ -83,7 +83,7 @@ private slots:
         DelimitedTextReader reader(file("reading.txt", bytes), format);
         QVERIFY2(reader.open(), qPrintable(reader.error()));
         QStringList got;
-        QVERIFY(reader.read([&](const QStringList &values, qint64) {
+        QVERIFY(reader.read([&](const QStringList &values, qint64, qint64) {
             got.append(PreparedValues(values, format).join('|'));
             return true;
         }));
@@ -99,16 +99,18 @@ private slots:
         QVERIFY(reader.open());
         QCOMPARE(reader.lineCount(), 7);
         QStringList got;
-        QList<qint64> starts, unreadable;
+        QList<qint64> starts, ends, unreadable;
         QVERIFY(reader.read(
-            [&](const QStringList &values, qint64 line) {
+            [&](const QStringList &values, qint64 line, qint64 lastLine) {
                 got.append(values.join('|'));
                 starts.append(line);
+                ends.append(lastLine);
                 return true;
             },
             [&](qint64 line) { unreadable.append(line); }));
         QCOMPARE(got, (QStringList{"x\ny|4", "a|1", "c|3", "z|5"}));
         QCOMPARE(starts, (QList<qint64>{0, 2, 4, 5}));
+        QCOMPARE(ends, (QList<qint64>{1, 2, 4, 5}));
         QCOMPARE(unreadable, (QList<qint64>{3, 6}));
     }
 
@@ -137,6 +139,82 @@ private slots:
         const ImportOutcome o = ImportDelimitedText(t.table, t.fields, s, progress);
         QVERIFY2(!o.failed, qPrintable(o.error));
         QCOMPARE(t.records({"Name", "Mail"}), QStringList{"Müller|m@x.de"});
+    }
+
+    // A file that is UTF-8 for more than the first megabyte and has
+    // Windows-1252 bytes later: the preview and the import read it alike (what
+    // the preview shows is stored), and the user is asked before anything is.
+    void lateForeignBytes()
+    {
+        QByteArray bytes = "Müller;m@x.de\n";
+        for (int i = 0; bytes.size() <= (1 << 20) + 500; ++i)
+            bytes += "Nummer " + QByteArray::number(i) + ";n" + QByteArray::number(i) + "@x.de\n";
+        const int filler = int(bytes.count('\n')) - 1;
+        bytes += "J\xF6rg;j@x.de\r\nPlain;p@x.de\n\xC4nne \xE9;a@x.de\n";
+        ImportTable t;
+        const TextImportSettings s = settings(file("spaet.csv", bytes), ";", t.columns({{"Name", 1}, {"Mail", 2}}));
+        QCOMPARE(PreviewDelimitedText(t.fields, s, 1).rows.value(0).value(t.field("Name")), QString("Müller"));
+
+        ImportProgress progress;
+        QStringList asked;
+        auto answer = [&](bool yes) {
+            return [&asked, yes](const QString &text) {
+                asked.append(text);
+                return yes;
+            };
+        };
+        const ImportOutcome no = ImportDelimitedText(t.table, t.fields, s, progress, answer(false));
+        QVERIFY(no.cancelled && !no.failed);
+        QCOMPARE(t.table.recordCount(), 0);
+        QCOMPARE(asked,
+                 QStringList{"Die Datei \"" + s.path +
+                             "\" ist an ihrem Anfang UTF-8-kodiert und wird so "
+                             "gelesen, wie die Vorschau sie zeigt. In Zeile " +
+                             QString::number(filler + 2) +
+                             " (insgesamt 2 Zeilen) stehen aber Zeichen, die nicht UTF-8-kodiert sind. Diese "
+                             "Zeichen werden als Windows-1252 (Westeuropäisch) gelesen, zum Beispiel ein Byte FC "
+                             "als \"ü\".\r\rSoll die Datei so importiert werden?"});
+
+        const ImportOutcome yes = ImportDelimitedText(t.table, t.fields, s, progress, answer(true));
+        QVERIFY2(!yes.failed && !yes.cancelled, qPrintable(yes.error));
+        const QStringList records = t.records({"Name", "Mail"});
+        QCOMPARE(records.size(), filler + 4);
+        QCOMPARE(records.first(), QString("Müller|m@x.de"));
+        QCOMPARE(records.mid(records.size() - 3), (QStringList{"Jörg|j@x.de", "Plain|p@x.de", "Änne é|a@x.de"}));
+
+        // Foreign bytes in the first megabyte decide for Windows-1252: nothing to ask.
+        asked.clear();
+        ImportTable early;
+        const TextImportSettings e = settings(file("frueh.csv", "J\xF6rg;j@x.de\nM\xC3\xBCller;m@x.de\n"), ";",
+                                              early.columns({{"Name", 1}, {"Mail", 2}}));
+        QVERIFY(!ImportDelimitedText(early.table, early.fields, e, progress, answer(true)).failed);
+        QVERIFY(asked.isEmpty());
+        QCOMPARE(early.records({"Name"}), (QStringList{"Jörg", "MÃ¼ller"}));
+        QCOMPARE(PreviewDelimitedText(early.fields, e, 2).rows.value(1).value(early.field("Name")), QString("MÃ¼ller"));
+    }
+
+    // A quote that opens a value and is closed lines later makes one record of
+    // several lines: legal, but each such record is counted and named by its lines.
+    void recordsOverSeveralLines()
+    {
+        ImportTable t;
+        const TextImportSettings s =
+            settings(file("mehrzeilig.csv", "\"Anna;a@x.de\nBert;b@x.de\nDora;d@x.de\n\"Carl\";c@x.de\n"
+                                            "Emil;e@x.de\n\"Fritz\nFranz\";f@x.de\n"),
+                     ";", t.columns({{"Name", 1}, {"Mail", 2}}));
+        ImportProgress progress;
+        const ImportOutcome o = ImportDelimitedText(t.table, t.fields, s, progress);
+        QVERIFY(!o.failed);
+        QCOMPARE(o.imported, 3);
+        QCOMPARE(ImportNotesText(o),
+                 QString("2 Datensätze gehen über mehrere Zeilen der Datei (Zeilen 1 bis 4, 6 bis 7), weil Werte in "
+                         "Anführungszeichen Zeilenumbrüche enthalten. Fehlt dort ein schließendes Anführungszeichen, "
+                         "sind mehrere Zeilen zu einem Datensatz geworden: bitte prüfen Sie diese Datensätze."));
+        const ImportPreview p = PreviewDelimitedText(t.fields, s, 2);
+        QCOMPARE(p.lines, (QList<QPair<qint64, qint64>>{{1, 4}, {5, 5}}));
+        QCOMPARE(p.note, QString("In der Vorschau: 1 Datensatz geht über mehrere Zeilen der Datei (Zeilen 1 bis 4), "
+                                 "weil ein Wert in Anführungszeichen Zeilenumbrüche enthält. Fehlt dort ein "
+                                 "schließendes Anführungszeichen, werden mehrere Zeilen zu einem Datensatz."));
     }
 
     // A file as Python's csv module writes it: quoted values with delimiters,

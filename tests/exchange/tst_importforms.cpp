@@ -235,6 +235,72 @@ private slots:
         QCOMPARE(map.last(), QString(";"));
     }
 
+    // What the text import tells before and after: a record of several lines
+    // is marked in the preview and named in the end message; a file whose later
+    // bytes are no UTF-8 is asked about before anything is stored, and "No"
+    // leaves the dialog open with nothing imported.
+    void textImportTellsAboutTheFile()
+    {
+        Program p;
+        MessageRecorder boxes;
+        FileDialogRecorder files;
+        p.dir.write("mehrzeilig.csv", "a@x.de;Anna\nb@x.de;\"Bert\nBraun\"\nc@x.de;Carl\n");
+        QByteArray late = "m@x.de;Müller\n";
+        while (late.size() <= (1 << 20) + 100)
+            late += "f@x.de;Füller\n";
+        late += "j@x.de;J\xF6rg\n";
+        p.dir.write("spaet.csv", late);
+        TImportForm form;
+        runModal(&form, [&] {
+            files.answer(p.dir.file("mehrzeilig.csv"));
+            click(&form, "OpenBitBtn");
+            child<QLineEdit>(&form, "Edit_Mail")->setText("1");
+            child<QLineEdit>(&form, "Edit_Name")->setText("2");
+            child<QComboBox>(&form, "ComboBox1")->setCurrentText("\"");
+            click(&form, "BitBtn1");
+            child<QComboBox>(&form, "PreviewComboBox")->setCurrentIndex(1);
+            auto *note = child<QLabel>(&form, "PreviewNoteLabel");
+            QVERIFY(note->isVisible());
+            QVERIFY2(note->text().startsWith("In der Vorschau: 1 Datensatz geht über mehrere Zeilen der Datei "
+                                             "(Zeilen 2 bis 3)"),
+                     qPrintable(note->text()));
+            auto *grid = child<QTableWidget>(&form, "StringGrid1");
+            QCOMPARE(grid->item(1, 3)->text(), QString("Bert\nBraun"));
+            QCOMPARE(grid->item(1, 3)->toolTip(), QString("Zeilen 2 bis 3 der Datei"));
+            QVERIFY(grid->item(0, 3)->toolTip().isEmpty());
+            click(&form, "ImportBitBtn");
+            QVERIFY(boxes.takeExpected(
+                MsgKind::Warning,
+                "1 Datensatz geht über mehrere Zeilen der Datei (Zeilen 2 bis 3), weil ein Wert in Anführungszeichen "
+                "Zeilenumbrüche enthält. Fehlt dort ein schließendes Anführungszeichen, sind mehrere Zeilen zu einem "
+                "Datensatz geworden: bitte prüfen Sie diese Datensätze."));
+        });
+        QCOMPARE(form.result(), int(QDialog::Accepted));
+        QCOMPARE(p.records({"Name"}), (QStringList{"Anna", "Bert\nBraun", "Carl"}));
+
+        p.table().deleteWhere(Filter());
+        runModal(&form, [&] {
+            files.answer(p.dir.file("spaet.csv"));
+            click(&form, "OpenBitBtn");
+            click(&form, "BitBtn1");
+            QCOMPARE(child<QTableWidget>(&form, "StringGrid1")->item(0, 3)->text(), QString("Müller"));
+            boxes.answer(MsgButton::No);
+            click(&form, "ImportBitBtn");
+            const MessageRecorder::Box asked = boxes.take();
+            QCOMPARE(asked.kind, MsgKind::Question);
+            QVERIFY2(asked.text.contains("ist an ihrem Anfang UTF-8-kodiert"), qPrintable(asked.text));
+            QVERIFY(form.isVisible());
+            QCOMPARE(p.table().recordCount(), 0);
+            boxes.answer(MsgButton::Yes);
+            click(&form, "ImportBitBtn");
+            QCOMPARE(boxes.take().kind, MsgKind::Question);
+        });
+        QCOMPARE(form.result(), int(QDialog::Accepted));
+        const QStringList names = p.records({"Name"});
+        QCOMPARE(names.first(), QString("Müller"));
+        QCOMPARE(names.last(), QString("Jörg"));
+    }
+
     // A column box without a whole number: said, and nothing imported.
     void textImportRefusesBadColumn()
     {

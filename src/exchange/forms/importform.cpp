@@ -9,6 +9,7 @@
 #include "productinfo.h"
 #include "text.h"
 
+#include <QColor>
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
@@ -228,8 +229,10 @@ bool TImportForm::ImportCVS(const QString &fileName)
     ImportOutcome outcome;
     {
         ImportRun run;
-        outcome = ImportDelimitedText(*table, m_fields, s, run.progress());
+        outcome = ImportDelimitedText(*table, m_fields, s, run.progress(),
+                                      [&run](const QString &text) { return run.ask(text); });
     }
+    m_cancelled = outcome.cancelled;
     return FinishImport(outcome);
 }
 
@@ -258,10 +261,14 @@ void TImportForm::ImportBitBtnClick()
             return;
         }
     }
+    m_cancelled = false;
     if (table)
         ImportDataBase(ImportFileName);
     else
         ImportCVS(ImportFileName);
+    // Said No before anything was stored: the dialog stays, as it was.
+    if (m_cancelled)
+        return;
     SaveColumnMap();
     accept();
 }
@@ -285,6 +292,8 @@ void TImportForm::clearPreviewRows()
     ui->StringGrid1->setRowCount(0);
     ui->PreviewErrorLabel->clear();
     ui->PreviewErrorLabel->hide();
+    ui->PreviewNoteLabel->clear();
+    ui->PreviewNoteLabel->hide();
 }
 
 void TImportForm::FillPreview()
@@ -296,19 +305,34 @@ void TImportForm::FillPreview()
     for (QLineEdit *e : std::as_const(m_columnEdits))
         if (!IsIntegerText(e->text()))
             return;
-    const ImportPreview p = IsTableFile(ImportFileName)
-                                ? PreviewSourceTable(m_fields, ImportFileName, columnNumbers(), previewRows())
-                                : (DelimitedFormatError({FieldDelimiter(), quoteCharacter()}).isEmpty()
-                                       ? PreviewDelimitedText(m_fields, textSettings(), previewRows())
-                                       : ImportPreview{{}, DelimitedFormatError({FieldDelimiter(), quoteCharacter()})});
+    ImportPreview p;
+    const QString formatError = DelimitedFormatError({FieldDelimiter(), quoteCharacter()});
+    if (IsTableFile(ImportFileName))
+        p = PreviewSourceTable(m_fields, ImportFileName, columnNumbers(), previewRows());
+    else if (formatError.isEmpty())
+        p = PreviewDelimitedText(m_fields, textSettings(), previewRows());
+    else
+        p.error = formatError;
     if (!p.error.isEmpty()) {
         ui->PreviewErrorLabel->setText(p.error);
         ui->PreviewErrorLabel->show();
     }
+    ui->PreviewNoteLabel->setText(p.note);
+    ui->PreviewNoteLabel->setVisible(!p.note.isEmpty());
     ui->StringGrid1->setRowCount(previewRows());
-    for (int r = 0; r < p.rows.size(); ++r)
-        for (int c = 0; c < p.rows.at(r).size(); ++c)
-            ui->StringGrid1->setItem(r, c, new QTableWidgetItem(p.rows.at(r).at(c)));
+    for (int r = 0; r < p.rows.size(); ++r) {
+        // A record of several lines is marked, and says which lines it took.
+        const QPair<qint64, qint64> lines = p.lines.value(r);
+        const bool several = lines.second > lines.first;
+        for (int c = 0; c < p.rows.at(r).size(); ++c) {
+            auto *item = new QTableWidgetItem(p.rows.at(r).at(c));
+            if (several) {
+                item->setBackground(QColor(255, 236, 200));
+                item->setToolTip(QStringLiteral("Zeilen %1 bis %2 der Datei").arg(lines.first).arg(lines.second));
+            }
+            ui->StringGrid1->setItem(r, c, item);
+        }
+    }
 }
 
 void TImportForm::setPreviewShown(bool on)

@@ -73,6 +73,7 @@ private:
     QList<ImportField> m_fields;
     QList<QLineEdit *> m_columnEdits;
     QTimer m_previewTimer;
+    bool m_cancelled = false; // the last import was declined before anything was stored
 };
 
 } // namespace vt

@@ -19,6 +19,16 @@ ImportRun::ImportRun()
     MainState().setStatusText(QString());
 }
 
+bool ImportRun::ask(const QString &text)
+{
+    m_blocker.reset();
+    QApplication::restoreOverrideCursor();
+    const bool yes = question(text);
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    m_blocker = std::make_unique<InputBlocker>();
+    return yes;
+}
+
 ImportRun::~ImportRun()
 {
     MainState().setStatusText(QString());
@@ -36,6 +46,8 @@ bool FinishImport(const ImportOutcome &outcome, bool keepPosition, QString *note
     s.ShowRecordCount();
     if (s.Ops)
         s.Ops->refreshGrid();
+    if (outcome.cancelled)
+        return false;
     if (outcome.failed) {
         error(outcome.error + QStringLiteral("\rEs wurde nichts importiert."));
         return false;

@@ -18,6 +18,9 @@ public:
     ImportRun();
     ~ImportRun();
     ImportProgress &progress() { return m_progress; }
+    // A Yes/No question in the middle of the run (input and the usual cursor
+    // are given back while it is open); true for Yes.
+    bool ask(const QString &text);
     ImportRun(const ImportRun &) = delete;
     ImportRun &operator=(const ImportRun &) = delete;
 
