@@ -431,8 +431,7 @@ TMainState &MainState()
 
 void OpenHelpPage(const QString &page)
 {
-    ShellOpen(
-        PathJoin(MainState().AppFolder, QStringLiteral("help/") + (page.isEmpty() ? ProductInfo().HelpFile : page)));
+    OpenHelpFile(MainState().AppFolder, page.isEmpty() ? ProductInfo().HelpFile : page);
 }
 
 } // namespace vt

@@ -146,6 +146,21 @@ bool ShellOpen(const QString &target)
     return ShellOpenUrl(ShellTargetUrl(target));
 }
 
+QString MissingHelpPageText(const QString &path)
+{
+    return QStringLiteral("Die Hilfeseite kann nicht angezeigt werden: die Datei \"%1\" fehlt.").arg(path);
+}
+
+bool OpenHelpFile(const QString &programFolder, const QString &page)
+{
+    const QString path = PathJoin(programFolder, QStringLiteral("help/") + page);
+    if (!QFileInfo(path).isFile()) {
+        warning(MissingHelpPageText(path));
+        return false;
+    }
+    return ShellOpen(path);
+}
+
 bool OpenUrlInBrowser(const QString &argument)
 {
     if (ShellBackend::instance().startBrowser(argument))

@@ -47,6 +47,13 @@ QUrl MailToUrl(const QString &address, const QString &subject = {}, const QStrin
 // The message when no program on this computer opens the URL.
 QString CannotOpenText(const QUrl &url);
 
+// The message when a page of the help folder is not there.
+QString MissingHelpPageText(const QString &path);
+// Opens a page of the folder "help" of the program folder. A page that is not
+// there is said (MissingHelpPageText) rather than handed to the desktop, which
+// would only say that nothing opens it.
+bool OpenHelpFile(const QString &programFolder, const QString &page);
+
 // Opens a file, folder, web address or "mailto:" link. When the desktop cannot
 // open it, the browser is started with the target as a file URL. When neither
 // takes it, now or when the desktop's opener ends with a failure, the user is

@@ -10,6 +10,8 @@
 #include "messagerecorder.h"
 #include "modal.h"
 #include "outlookimportform.h"
+#include "productinfo.h"
+#include "shellrecorder.h"
 #include "wabform.h"
 #include "wizardimportform.h"
 #include "wmimportform.h"
@@ -299,6 +301,35 @@ private slots:
         const QStringList names = p.records({"Name"});
         QCOMPARE(names.first(), QString("Müller"));
         QCOMPARE(names.last(), QString("Jörg"));
+    }
+
+    // The dialog's help links open pages the program ships; a page that is
+    // missing is said to be missing, naming its file, and nothing is opened.
+    void helpLinksOpenShippedPages()
+    {
+        Program p;
+        MessageRecorder boxes;
+        ShellRecorder shell;
+        SetProductInfo(MakeProductInfo(p.dir.file("vantrel"), QString()));
+        TImportForm form;
+        runModal(&form, [&] {
+            for (const char *label : {"ExcelHelpLabel", "AccessHelpLabel", "DatabasesHelpLabel", "TextHelpLabel"})
+                emit child<QLabel>(&form, label)->linkActivated("x");
+        });
+        QStringList pages;
+        for (const QUrl &url : std::as_const(shell.opened)) {
+            pages.append(QFileInfo(url.toLocalFile()).fileName());
+            QVERIFY2(QFileInfo(url.toLocalFile()).isFile(), qPrintable(url.toLocalFile() + " is not shipped"));
+            QVERIFY(url.toLocalFile().startsWith(p.dir.file("help/")));
+        }
+        QCOMPARE(pages, (QStringList{"excel.html", "access.html", "datenbanken.html", "textimport.html"}));
+
+        QVERIFY(QFile::remove(p.dir.file("help/access.html")));
+        shell.opened.clear();
+        runModal(&form, [&] { emit child<QLabel>(&form, "AccessHelpLabel")->linkActivated("x"); });
+        QVERIFY(shell.opened.isEmpty());
+        QVERIFY(boxes.takeExpected(MsgKind::Warning, "Die Hilfeseite kann nicht angezeigt werden: die Datei \"" +
+                                                         p.dir.file("help/access.html") + "\" fehlt."));
     }
 
     // A column box without a whole number: said, and nothing imported.

@@ -72,7 +72,7 @@ void TGrussformelForm::OKBitBtnClick()
 
 void TGrussformelForm::HilfeBitBtnClick()
 {
-    ShellOpen(PathJoin(m_appFolder, QStringLiteral("help/") + m_helpFile));
+    OpenHelpFile(m_appFolder, m_helpFile);
 }
 
 } // namespace vt
