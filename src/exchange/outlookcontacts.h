@@ -18,6 +18,7 @@ class AddressTable;
 
 // Outlook's class of a contact item; other items (distribution lists) are left out.
 constexpr int kOutlookContactClass = 40;
+constexpr int kOutlookDistListClass = 69;
 
 struct OutlookItem
 {

@@ -16,6 +16,11 @@ namespace vt {
 
 namespace {
 
+// More entries than the folder tree of any mailbox.
+constexpr qint64 kMaxFolderEntries = 200000;
+// The kind of node in the low bits of a node's id that marks a folder.
+constexpr uint64_t kFolderNodeType = 0x02;
+
 // The file's text in UTF-8, whatever code page an older file wrote it in.
 QString text(pst_item *item, pst_string &s)
 {
@@ -66,8 +71,12 @@ public:
         if (!top)
             return refuse();
         m_contacts = findContactsFolder(top);
-        if (!m_contacts)
-            return refuse();
+        if (!m_contacts) {
+            closeFile();
+            if (error)
+                *error = QStringLiteral("Die Outlook-Datendatei \"%1\" enthält keinen Kontakte-Ordner.").arg(path);
+            return false;
+        }
         return true;
     }
 
@@ -124,11 +133,18 @@ private:
     pst_desc_tree *findContactsFolder(pst_desc_tree *top)
     {
         // Breadth first: the contacts folder of the mailbox lies near the top.
+        // Only folders are read, and no more entries are looked at than a
+        // damaged file could make the search go on with for ever.
         QList<pst_desc_tree *> level{top};
+        qint64 looked = 0;
         while (!level.isEmpty()) {
             QList<pst_desc_tree *> next;
             for (pst_desc_tree *node : std::as_const(level))
                 for (pst_desc_tree *d = node->child; d; d = d->next) {
+                    if (++looked > kMaxFolderEntries)
+                        return nullptr;
+                    if ((d->d_id & 0x1F) != kFolderNodeType)
+                        continue; // a message, not worth reading
                     if (isContactsFolder(d))
                         return d;
                     next.append(d);
@@ -144,6 +160,8 @@ private:
         if (!m_contacts)
             return list;
         for (pst_desc_tree *d = m_contacts->child; d; d = d->next) {
+            if ((d->d_id & 0x1F) != kFolderNodeType)
+                continue;
             ItemPtr item(pst_parse_item(&m_file, d, nullptr));
             if (item && item->folder)
                 list.append({text(item.get(), item->file_as), d});
@@ -155,9 +173,10 @@ private:
     {
         OutlookItem out;
         pst_item_contact *c = item->contact;
-        if (!c) {
-            // Distribution lists and anything else that is no contact.
-            out.itemClass = 0;
+        // A distribution list carries contact fields too; its message class tells it apart.
+        const bool distList = item->ascii_type && qstrnicmp(item->ascii_type, "IPM.DistList", 12) == 0;
+        if (distList || !c || item->type != PST_TYPE_CONTACT) {
+            out.itemClass = distList ? kOutlookDistListClass : 0;
             return out;
         }
         const std::pair<const char *, pst_string *> members[] = {

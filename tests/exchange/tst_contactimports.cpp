@@ -6,7 +6,56 @@
 #include <QDateTime>
 #include <QTest>
 
+// The library's header declares its functions for C only.
+extern "C" {
+#include <libpst/libpst.h>
+}
+
 using namespace vt;
+
+namespace {
+
+// A copy of the Outlook data file whose contacts folder is a folder of
+// another kind: the container class "IPF.Contact" is changed wherever it is
+// stored. The file's blocks are stored with a byte substitution, so two bytes
+// of the stored text are swapped, which swaps the two letters they stand for
+// ("IPF.Contcat").
+bool writeWithoutContactsFolder(const QString &from, const QString &to)
+{
+    if (!QFile::copy(from, to) || !QFile::setPermissions(to, QFile::ReadOwner | QFile::WriteOwner))
+        return false;
+    pst_file pst{};
+    if (pst_open(&pst, QFile::encodeName(from).constData(), "windows-1252") != 0)
+        return false;
+    pst_load_index(&pst);
+    QFile out(to);
+    if (!out.open(QIODevice::ReadWrite))
+        return false;
+    const QByteArray marker = QByteArray("I\0P\0F\0.\0C\0o\0n\0t\0a\0c\0t\0", 22);
+    int changed = 0;
+    char *plain = nullptr;
+    for (size_t i = 0; i < pst.i_count; ++i) {
+        const pst_index_ll &block = pst.i_table[i];
+        const size_t size = pst_ff_getIDblock_dec(&pst, block.i_id, &plain);
+        if (size != block.size || !plain)
+            continue;
+        const QByteArray text(plain, qsizetype(size));
+        for (qsizetype at = text.indexOf(marker); at >= 0; at = text.indexOf(marker, at + 1)) {
+            // "a" and "c" of "act" are the 9th and 10th characters.
+            const qint64 a = qint64(block.offset) + at + 16, c = a + 2;
+            QByteArray stored(1, '\0'), other(1, '\0');
+            if (!out.seek(a) || out.read(stored.data(), 1) != 1 || !out.seek(c) || out.read(other.data(), 1) != 1 ||
+                !out.seek(a) || out.write(other) != 1 || !out.seek(c) || out.write(stored) != 1)
+                return false;
+            ++changed;
+        }
+    }
+    free(plain);
+    pst_close(&pst);
+    return changed > 0;
+}
+
+} // namespace
 
 class TestContactImports : public QObject
 {
@@ -99,6 +148,43 @@ private slots:
             QList<OutlookItem> items;
             QVERIFY(!store.items({}, &items, &error));
         }
+    }
+
+    // A real Outlook data file: the contacts folder is found and its items read
+    // with their names and addresses; the distribution list is no contact.
+    void realDataFile()
+    {
+        ContactStore &store = DefaultContactStore();
+        QString error;
+        QVERIFY2(store.setFile(TestFolder::fixture("pst/dist-list.pst"), &error), qPrintable(error));
+        QVERIFY(store.subfolderNames().isEmpty());
+        QList<OutlookItem> items;
+        QVERIFY(store.items({}, &items, &error));
+        QList<int> classes;
+        for (const OutlookItem &item : std::as_const(items))
+            classes.append(item.itemClass);
+        QCOMPARE(classes, (QList<int>{kOutlookDistListClass, kOutlookContactClass}));
+        const OutlookItem &contact = items.at(1);
+        QCOMPARE(contact.value("Email1Address"), QString("contact1@rjohnson.id.au"));
+        QCOMPARE(contact.value("FirstName") + "|" + contact.value("LastName"), QString("contact|1"));
+        // "Symbol" (the form's icon) is nothing the data file holds.
+        QCOMPARE(contact.value("FormDescription.Icon"), QString());
+        const QList<OutlookRow> rows = OutlookPreviewRows(items, 0, true, {26, 41, 0});
+        QCOMPARE(rows.size(), 1);
+        QCOMPARE(rows.at(0).name + "|" + rows.at(0).address + "|" + rows.at(0).extras.join(','),
+                 QString("contact 1|contact1@rjohnson.id.au|1,,"));
+    }
+
+    // A readable data file without a contacts folder says so, in its own words.
+    void dataFileWithoutContacts()
+    {
+        TestFolder dir;
+        const QString path = dir.file("ohne-kontakte.pst");
+        QVERIFY(writeWithoutContactsFolder(TestFolder::fixture("pst/dist-list.pst"), path));
+        QString error;
+        QVERIFY(!DefaultContactStore().setFile(path, &error));
+        QCOMPARE(error, "Die Outlook-Datendatei \"" + path + "\" enthält keinen Kontakte-Ordner.");
+        QVERIFY(DefaultContactStore().subfolderNames().isEmpty());
     }
 
     void propValueToText_data()

@@ -431,6 +431,48 @@ private slots:
         });
     }
 
+    // A real Outlook data file the whole way: chosen in the wizard, its contact
+    // listed in the Outlook dialog, and imported into the open table.
+    void outlookDataFileRoad()
+    {
+        Program p;
+        MessageRecorder boxes;
+        FileDialogRecorder files;
+        TWizardImportForm w;
+        w.Platform = ImportPlatform::current();
+        QVERIFY(w.Platform.outlookAvailable);
+        w.FormCreate();
+        TOutlookImportForm outlook;
+        w.OutlookDialog = [&] { return &outlook; };
+        int shown = 0;
+        Modal::setHandler([&](QDialog *d) {
+            ++shown;
+            return runModal(d, [&] {
+                QCOMPARE(child<QLabel>(d, "Anzeigelabel")->text(), QString("Datensätze: 1"));
+                auto *grid = child<QTableWidget>(d, "StringGrid1");
+                QCOMPARE(grid->item(0, 0)->text() + "|" + grid->item(0, 1)->text(),
+                         QString("contact 1|contact1@rjohnson.id.au"));
+                child<QComboBox>(d, "Import1Comboxbox")->setCurrentIndex(1); // "Vorname"
+                child<QComboBox>(d, "ComboBox3")->setCurrentText("Vorname");
+                click(d, "StartImportBitBtn");
+            });
+        });
+        runModal(&w, [&] {
+            child<QRadioButton>(&w, "OutlookButton")->setChecked(true);
+            files.answer(p.dir.file("nichts.pst"));
+            click(&w, "WeiterBitBtn");
+            QVERIFY(boxes.takeExpected(MsgKind::Error, "Die Datei \"" + p.dir.file("nichts.pst") +
+                                                           "\" ist keine lesbare Outlook-Datendatei."));
+            QVERIFY(w.isVisible());
+            files.answer(TestFolder::fixture("pst/dist-list.pst"));
+            click(&w, "WeiterBitBtn");
+        });
+        QCOMPARE(shown, 1);
+        QCOMPARE(files.requests.value(0).section('|', 0, 1), QString("open|Outlook-Datendatei wählen"));
+        QCOMPARE(p.records({"Name", "Mail", "Vorname", "Selected", "LetztesMail"}),
+                 QStringList{"contact 1|contact1@rjohnson.id.au|contact|True|"});
+    }
+
     void addressBookDialog()
     {
         Program p;

@@ -49,9 +49,22 @@ QByteArray TestFolder::read(const QString &relative) const
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-QString TestFolder::resourcesDir()
+namespace {
+
+QString sourceDir()
 {
     const QByteArray src = qgetenv("VANTREL_SOURCE_DIR");
-    return QString::fromLocal8Bit(src.isEmpty() ? QByteArray(VANTREL_SOURCE_DIR_FALLBACK) : src)
-           + QStringLiteral("/resources/");
+    return QString::fromLocal8Bit(src.isEmpty() ? QByteArray(VANTREL_SOURCE_DIR_FALLBACK) : src);
+}
+
+} // namespace
+
+QString TestFolder::resourcesDir()
+{
+    return sourceDir() + QStringLiteral("/resources/");
+}
+
+QString TestFolder::fixture(const QString &relative)
+{
+    return sourceDir() + QStringLiteral("/tests/fixtures/") + relative;
 }

@@ -18,6 +18,8 @@ public:
 
     // The source tree's resources/ folder.
     static QString resourcesDir();
+    // A file of the source tree's tests/fixtures/ folder (files the tests cannot make themselves).
+    static QString fixture(const QString &relative);
 
 private:
     QTemporaryDir m_dir;
