@@ -5,6 +5,11 @@
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
+#include <QThread>
+
+#include <csignal>
+#include <sys/types.h>
+#include <unistd.h>
 
 PhpServer::PhpServer(const QString &root) : m_root(root)
 {
@@ -58,6 +63,9 @@ QString PhpServer::start()
         env.insert(QStringLiteral("PHP_CLI_SERVER_WORKERS"), QString::number(m_workers));
         m_process.setProcessEnvironment(env);
     }
+    // With PHP_CLI_SERVER_WORKERS the server forks its workers; in a process
+    // group of their own they end together with it, whatever becomes of the test.
+    m_process.setChildProcessModifier([] { ::setpgid(0, 0); });
     m_process.start(QStringLiteral("php"),
                     {QStringLiteral("-S"), QStringLiteral("127.0.0.1:0"), QStringLiteral("-t"), m_root,
                      QStringLiteral("-d"), QStringLiteral("sendmail_path=") + mailCommand, QStringLiteral("-d"),
@@ -86,8 +94,15 @@ void PhpServer::stop()
 {
     if (m_process.state() == QProcess::NotRunning)
         return;
-    m_process.kill();
+    // The group's id is the server's process id; the workers are in it too.
+    const pid_t group = pid_t(m_process.processId());
+    ::kill(-group, SIGKILL);
     m_process.waitForFinished(5000);
+    // A worker may still be on its way out after the server was reaped.
+    for (int i = 0; i < 50 && ::kill(-group, 0) == 0; ++i) {
+        ::kill(-group, SIGKILL);
+        QThread::msleep(20);
+    }
 }
 
 QString PhpServer::url() const

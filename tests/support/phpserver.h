@@ -3,7 +3,8 @@
 // "php -S 127.0.0.1:0" over a web root, on the free port it reports in its first
 // log line, as strict hosts run PHP (no output buffering), with every mail that
 // PHP sends captured as a file outside the web root and the sessions kept where
-// a test can read them. Stopped by its process id.
+// a test can read them. The server and its workers run in a process group of
+// their own, which stop() ends as a whole.
 #include <QByteArray>
 #include <QProcess>
 #include <QString>
@@ -22,6 +23,8 @@ public:
     QString start();
     void stop();
     bool isRunning() const { return m_process.state() == QProcess::Running; }
+    // The server's process id, which is also the id of its process group.
+    qint64 processId() const { return m_process.processId(); }
 
     quint16 port() const { return m_port; }
     // "http://127.0.0.1:<port>/"

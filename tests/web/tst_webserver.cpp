@@ -74,6 +74,35 @@ QStringList readMail(const QByteArray &mail)
     return QString::fromUtf8(py.readAllStandardOutput()).split('\n');
 }
 
+// The state letter of a process ('Z' for one that ended and waits to be reaped), or 0 when it is gone.
+char processState(qint64 pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return 0;
+    const QByteArray line = stat.readAll();
+    const qsizetype close = line.lastIndexOf(')');
+    return close > 0 && close + 2 < line.size() ? line.at(close + 2) : 0;
+}
+
+// The processes whose parent is pid.
+QList<qint64> childrenOf(qint64 pid)
+{
+    QList<qint64> out;
+    for (const QString &name : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        bool number = false;
+        const qint64 child = name.toLongLong(&number);
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(name));
+        if (!number || !stat.open(QIODevice::ReadOnly))
+            continue;
+        const QByteArray line = stat.readAll();
+        const QList<QByteArray> after = line.mid(line.lastIndexOf(')') + 2).split(' ');
+        if (after.size() > 1 && after.at(1).toLongLong() == pid)
+            out.append(child);
+    }
+    return out;
+}
+
 } // namespace
 
 class TestWebServer : public QObject
@@ -336,6 +365,23 @@ private slots:
             addresses.insert(ParseListLine(line).address);
         }
         QCOMPARE(addresses.size(), 20);
+    }
+
+    // A test that started the server leaves nothing of it running, workers included.
+    void theServerEndsWithAllItsWorkers()
+    {
+        Site site;
+        site.server.setWorkers(3);
+        START(site);
+        QVERIFY(site.get(site.base() + "mailin.php").ok);
+        const qint64 server = site.server.processId();
+        const QList<qint64> workers = childrenOf(server);
+        QCOMPARE(workers.size(), 3);
+        site.server.stop();
+        for (const qint64 pid : workers + QList<qint64>{server}) {
+            const char state = processState(pid);
+            QVERIFY2(state == 0 || state == 'Z', qPrintable(QStringLiteral("process %1 still runs").arg(pid)));
+        }
     }
 
     void captcha()
