@@ -72,8 +72,12 @@ WebSettings ReadWebSettings(const QString &path, bool *exists)
     const bool there = IsFile(path);
     if (exists)
         *exists = there;
-    if (!there)
+    if (!there) {
+        // A database that was never set up for the web asks for no confirmation
+        // mails until the user ticks it; only a file without the key means "on".
+        s.DoubleOptIn = false;
         return s;
+    }
     const IniFile ini(path);
     const QString &sec = kWebSettingsSection;
     s.OnlinePath = ini.readString(sec, kOnlinePath);

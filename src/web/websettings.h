@@ -35,7 +35,8 @@ struct WebSettings
     bool captchaOn() const { return Captcha == QLatin1String("On"); }
 };
 
-// Reads the file; missing keys give the defaults above. exists tells whether the file was there.
+// Reads the file; missing keys give the defaults above. Without the file the
+// defaults hold, except that double opt-in is off. exists tells whether the file was there.
 WebSettings ReadWebSettings(const QString &path, bool *exists = nullptr);
 // Writes the settings' keys and leaves every other key of the file as it was.
 // The file holds the list password, so only its owner may read it.

@@ -91,6 +91,8 @@ private slots:
         MainState().DatabaseIniName = QStringLiteral("Alt.ini");
         form.LoadWebSettings();
         QCOMPARE(form.Values.OnlinePassword, QStringLiteral("altes1"));
+        // A file without the key asks for confirmation mails.
+        QVERIFY(child<QCheckBox>(&form, "CheckBox1")->isChecked());
         MainState().DatabaseIniName = QStringLiteral("Kunden.ini");
         form.LoadWebSettings();
         QCOMPARE(MainState().WebSettingsFile, st.web());
@@ -99,7 +101,9 @@ private slots:
         QCOMPARE(child<QComboBox>(&form, "ComboBox1")->currentText(),
                  QStringLiteral("Verdana, Arial, Helvetica, sans-serif"));
         QCOMPARE(child<QComboBox>(&form, "ComboBox2")->currentText(), QStringLiteral("10"));
-        QVERIFY(child<QCheckBox>(&form, "CheckBox1")->isChecked());
+        QVERIFY(!child<QCheckBox>(&form, "CheckBox1")->isChecked());
+        QVERIFY(child<QWidget>(&form, "DoubleOptInPanel")->isHidden());
+        QVERIFY(!form.Values.DoubleOptIn);
         QVERIFY(!child<QCheckBox>(&form, "CapchtaBox")->isChecked());
         QCOMPARE(form.Values.BorderColor, QStringLiteral("#004080"));
         // A file with Invalid=True ticks the box without its notice (the recorder fails on any box).

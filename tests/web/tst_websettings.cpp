@@ -25,7 +25,7 @@ private slots:
         QCOMPARE(s.BorderColor, QStringLiteral("#004080"));
         QCOMPARE(WebFontFamilies().at(s.Font.toInt()), QStringLiteral("Verdana, Arial, Helvetica, sans-serif"));
         QCOMPARE(WebFontSizes().at(s.FontSize.toInt()), QStringLiteral("10"));
-        QVERIFY(s.DoubleOptIn);
+        QVERIFY(!s.DoubleOptIn);
         QVERIFY(!s.Invalid);
         QVERIFY(!s.captchaOn());
     }
