@@ -238,6 +238,46 @@ private slots:
         QVERIFY(st.messages.take().text.startsWith("Achtung! Sie verwenden noch eine alte (unsichere) Konfiguration."));
     }
 
+    // Files that could not be written leave the settings, the menus and the dialog as they were.
+    void unwrittenFilesStoreNothing()
+    {
+        State st;
+        IniFile(st.web()).writeString("SETTINGS", "OnlinePath", "http://alt.de/news/");
+        TEnterpriseOptionsForm form;
+        form.FormCreate();
+        form.LoadWebSettings();
+        form.show();
+        child<QLineEdit>(&form, "OnlineDBEdit")->setText(QStringLiteral("http://www.verein.de/news/"));
+        form.Values.OnlinePassword = QStringLiteral("Ab1");
+        // A file stands where the upload folder would be made.
+        st.dir.write("upload/news", "kein Ordner");
+        QSignalSpy menus(&MainState(), &TMainState::webMenusChanged);
+        st.dialogs.answer(st.dir.file("upload"));
+        child<QPushButton>(&form, "FormularErzeugenBitBtn1")->click();
+        QVERIFY(st.messages.takeExpected(MsgKind::Error, "Die Datei " + st.dir.file("upload/news/") +
+                                                             " kann nicht geschrieben werden!"));
+        QCOMPARE(form.result(), 0);
+        QVERIFY(form.isVisible());
+        QCOMPARE(IniFile(st.web()).readString("SETTINGS", "OnlinePath"), QStringLiteral("http://alt.de/news/"));
+        QVERIFY(!IniFile(st.web()).valueExists("SETTINGS", "OnlinePassword"));
+        QCOMPARE(form.Values.OnlinePath, QStringLiteral("http://alt.de/news/"));
+        QCOMPARE(menus.size(), 0);
+        QVERIFY(!MainState().Links1Enabled && !MainState().NeueEintrageabholen1Enabled);
+
+        // Once the way is clear, the same press saves.
+        QVERIFY(QFile::remove(st.dir.file("upload/news")));
+        st.dialogs.answer(st.dir.file("upload"));
+        st.messages.answer(MsgButton::No);
+        child<QPushButton>(&form, "FormularErzeugenBitBtn1")->click();
+        QVERIFY(st.messages.takeExpected(MsgKind::Information, "Bestellformular, Abbestellformular und "
+                                                               "Einbauanleitung wurden erstellt! Möchten Sie die "
+                                                               "Voransicht nun starten?"));
+        QCOMPARE(form.result(), int(QDialog::Accepted));
+        QCOMPARE(IniFile(st.web()).readString("SETTINGS", "OnlinePath"), QStringLiteral("http://www.verein.de/news/"));
+        QCOMPARE(menus.size(), 1);
+        form.hide();
+    }
+
     void subscriptionDialog()
     {
         State st;

@@ -262,23 +262,33 @@ void TEnterpriseOptionsForm::FormularErzeugenBitBtn1Click()
         setResult(0);
         return;
     }
-    GenerateWebFiles(WebFolderName(path));
+    // Settings whose files could not be written would point the other web
+    // commands at scripts that were never made: the dialog stays as it was.
+    if (!GenerateWebFiles(WebFolderName(path))) {
+        setResult(0);
+        return;
+    }
+    const QString stored = Values.OnlinePath;
     Values.OnlinePath = path;
+    if (!SaveWebSettings()) {
+        Values.OnlinePath = stored;
+        setResult(0);
+        return;
+    }
     TMainState &s = MainState();
     s.Links1Enabled = s.NeueEintrageabholen1Enabled = true;
     emit s.webMenusChanged(s.Links1Enabled, s.NeueEintrageabholen1Enabled);
-    if (SaveWebSettings())
-        accept();
+    accept();
 }
 
-void TEnterpriseOptionsForm::GenerateWebFiles(const QString &folderName)
+bool TEnterpriseOptionsForm::GenerateWebFiles(const QString &folderName)
 {
     TMainState &s = MainState();
     const QString start =
         Values.UploadParent.isEmpty() ? PathJoin(s.UserDataFolder, QStringLiteral("online")) : Values.UploadParent;
     const QString parent = FileDialogs::instance().folder(this, QStringLiteral("Ausgabeverzeichnis auswählen"), start);
     if (parent.isEmpty())
-        return;
+        return true;
 
     WebFilesInput in;
     in.serverPath = Trimmed(ui->OnlineDBEdit->text());
@@ -311,7 +321,7 @@ void TEnterpriseOptionsForm::GenerateWebFiles(const QString &folderName)
     const WebFilesResult result = WriteWebFiles(in, PathJoin(parent, folderName), s.AppFolder);
     if (!result.ok) {
         error(result.error);
-        return;
+        return false;
     }
     Values.UploadParent = WithTrailingSlash(parent);
     if (Messages::instance().show(MsgKind::Information,
@@ -319,6 +329,7 @@ void TEnterpriseOptionsForm::GenerateWebFiles(const QString &folderName)
                                                  "erstellt! Möchten Sie die Voransicht nun starten?"),
                                   {MsgButton::Yes, MsgButton::No}, MsgButton::Yes) == MsgButton::Yes)
         ShellOpen(PathJoin(s.AppFolder, QStringLiteral("einbau.html")));
+    return true;
 }
 
 void TEnterpriseOptionsForm::pickColor(QString *field, QWidget *panel)

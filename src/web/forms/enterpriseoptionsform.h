@@ -37,8 +37,10 @@ public:
     // dialog; a database without settings gets the defaults.
     void LoadWebSettings();
     bool SaveWebSettings();
-    // Writes the files of the server folder into a folder the user picks.
-    void GenerateWebFiles(const QString &folderName);
+    // Writes the files of the server folder into a folder the user picks. False
+    // when they could not be written (the user has been told why); a cancelled
+    // folder choice writes nothing and counts as done.
+    bool GenerateWebFiles(const QString &folderName);
     void BuildFieldCheckBoxes();
     void SaveFieldSelection();
 
