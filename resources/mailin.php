@@ -5,7 +5,11 @@
 // (send=ok, action=sign or delete, Mail and the offered fields). A subscription
 // with double opt-in waits in email_pending.dat.php until the link of the
 // confirmation mail is opened (within 14 days); then, like every subscription
-// without double opt-in, it becomes a line of email_list_in.dat.php.
+// without double opt-in, it becomes a line of email_list_in.dat.php. An address
+// waits there once and gets one confirmation mail while it waits: asking again
+// shows the same page and mails nothing. One requesting machine starts at most
+// VT_MAILS_PER_HOUR confirmations an hour (email_rate.dat.php), so neither a
+// stranger's mailbox nor the pending file can be flooded from one place.
 // Unsubscriptions become lines of email_list_out.dat.php. Vantrel fetches the
 // lists through email_list_in.php and email_list_out.php and empties what it
 // fetched through wipe_files.php, both only with the list password.
@@ -47,6 +51,7 @@ const VT_EXPIRY_SECONDS = 1209600; // 14 days
 const VT_MAX_VALUE = 80;
 const VT_MAX_DATA_BYTES = 20971520;
 const VT_GUARD = '<?php exit; ?>';
+const VT_MAILS_PER_HOUR = 10;
 
 // A request value, or '' when it is missing or not a single text.
 function vt_param($name)
@@ -376,6 +381,81 @@ function vt_tidy_pending($dropAddress = '', $token = '')
     return $found;
 }
 
+// Whether the requesting machine may start one more confirmation this hour; the
+// start is counted when it may. The machine is kept as a hash only.
+function vt_count_request()
+{
+    $data = vt_open_data('email_rate');
+    if ($data === null) {
+        return false;
+    }
+    $now = time();
+    $remote = isset($_SERVER['REMOTE_ADDR']) ? (string)$_SERVER['REMOTE_ADDR'] : '';
+    $who = substr(hash('sha256', $data[1] . '|' . $remote), 0, 16);
+    $kept = '';
+    $count = 0;
+    foreach (explode("\n", $data[2]) as $line) {
+        $parts = explode('|', $line);
+        if (count($parts) !== 2 || $now - (int)$parts[1] >= 3600) {
+            continue;
+        }
+        if ($parts[0] === $who) {
+            ++$count;
+        }
+        $kept .= $line . "\n";
+    }
+    $ok = $count < VT_MAILS_PER_HOUR && strlen($kept) < VT_MAX_DATA_BYTES;
+    if ($ok) {
+        $kept .= $who . '|' . $now . "\n";
+    }
+    if ($kept !== $data[2]) {
+        $ok = vt_rewrite_data($data[0], $data[1], $kept) && $ok;
+    }
+    vt_close_data($data);
+    return $ok;
+}
+
+// Puts a subscription among those waiting for their confirmation, in one step
+// with the look whether its address waits already, so two requests at the same
+// time cannot both add it. Unconfirmed entries older than 14 days go.
+// Returns 'added', 'waiting' (the address waits already: nothing added),
+// 'busy' (too many confirmations from this machine this hour) or 'error'.
+function vt_add_pending($address, $token, $entry)
+{
+    $data = vt_open_data('email_pending');
+    if ($data === null) {
+        return 'error';
+    }
+    $now = time();
+    $kept = '';
+    $waiting = false;
+    foreach (explode("\n", $data[2]) as $line) {
+        $parts = explode('|', $line, 4);
+        if (count($parts) < 4 || $now - (int)$parts[1] > VT_EXPIRY_SECONDS) {
+            continue;
+        }
+        $waiting = $waiting || strcasecmp($parts[2], $address) === 0;
+        $kept .= $line . "\n";
+    }
+    $result = 'waiting';
+    if (!$waiting) {
+        $line = $token . '|' . $now . '|' . $address . '|' . $entry . "\n";
+        if (strlen($kept) + strlen($line) >= VT_MAX_DATA_BYTES) {
+            $result = 'error';
+        } elseif (!vt_count_request()) {
+            $result = 'busy';
+        } else {
+            $kept .= $line;
+            $result = 'added';
+        }
+    }
+    if ($kept !== $data[2] && !vt_rewrite_data($data[0], $data[1], $kept)) {
+        $result = 'error';
+    }
+    vt_close_data($data);
+    return $result;
+}
+
 function vt_send_confirmation($settings, $address, $token)
 {
     $link = $settings['base'] . 'mailin.php?confirm=' . $token;
@@ -417,11 +497,11 @@ function vt_subscribe($settings)
         vt_redirect('error');
         return;
     }
-    vt_tidy_pending();
     $token = bin2hex(random_bytes(16));
-    $line = $token . '|' . time() . '|' . $address . '|' . vt_entry_line($address, $fields, vt_now());
-    if (!vt_append_line('email_pending', $line)) {
-        vt_redirect('error');
+    $added = vt_add_pending($address, $token, vt_entry_line($address, $fields, vt_now()));
+    if ($added !== 'added') {
+        // An address that waits already hears what it heard the first time.
+        vt_redirect($added === 'waiting' ? 'sign' : $added);
         return;
     }
     if (!vt_send_confirmation($settings, $address, $token)) {

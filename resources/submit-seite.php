@@ -9,6 +9,8 @@ $messages = array(
     'expired' => 'Dieser Bestätigungslink ist abgelaufen oder wurde bereits verwendet. Bitte bestellen Sie den ' .
         'Newsletter noch einmal.',
     'invalid' => 'Die angegebene E-Mail-Adresse ist ungültig. Bitte gehen Sie zurück und prüfen Sie Ihre Eingabe.',
+    'busy' => 'Von Ihrem Anschluss kamen in der letzten Stunde zu viele Newsletter-Bestellungen. Bitte versuchen ' .
+        'Sie es später noch einmal.',
     'error' => 'Ihre Eingabe konnte leider nicht gespeichert werden. Bitte versuchen Sie es später noch einmal.',
 );
 $msg = vt_param('msg');
