@@ -2,9 +2,12 @@
 // Vantrel click statistics: every link of a tracked newsletter leads here,
 //   stats.php?nid=<mailing>&url=<address, percent-encoded>&sig=<signature>
 // The signature is the HMAC-SHA256 (hexadecimal) of the mailing, a line feed and
-// the address, keyed with $my_key of stats_pw.php. Only a signed link to an http
-// or https address is counted and redirected; anything else is refused, so this
-// script can never send visitors to a site the sender did not link to.
+// the address, keyed with one of the keys of stats_pw.php: $my_keys holds every
+// key Vantrel has signed links to this folder with (several databases share the
+// folder, and older mailings keep the key they were sent with); a stats_pw.php
+// of before holds $my_key alone. Only a signed link to an http or https address
+// is counted and redirected; anything else is refused, so this script can never
+// send visitors to a site the sender did not link to.
 //
 // Clicks are appended to stats_clicks.dat.php, whose first line ends every
 // request for it, so it can be neither read nor run over the web; auswertung.php
@@ -34,16 +37,35 @@ const VT_STATS_GUARD = '<?php exit; ?>';
 const VT_STATS_MAX_BYTES = 52428800;
 const VT_STATS_MAX_URL = 4096;
 
-// The values of stats_pw.php: array(password, key); empty texts when it cannot be read.
+// The values of stats_pw.php: array(password, keys); an empty password and no
+// keys when it cannot be read.
 function vt_stats_secrets()
 {
     $my_pass = '';
     $my_key = '';
+    $my_keys = array();
     $file = __DIR__ . '/stats_pw.php';
     if (is_file($file)) {
         include $file;
     }
-    return array(is_string($my_pass) ? $my_pass : '', is_string($my_key) ? $my_key : '');
+    $keys = array();
+    foreach (array_merge(array($my_key), is_array($my_keys) ? $my_keys : array()) as $key) {
+        if (is_string($key) && $key !== '' && !in_array($key, $keys, true)) {
+            $keys[] = $key;
+        }
+    }
+    return array(is_string($my_pass) ? $my_pass : '', $keys);
+}
+
+// Whether one of the keys signed the mailing's link.
+function vt_stats_signed($keys, $nid, $url, $sig)
+{
+    $signed = false;
+    foreach ($keys as $key) {
+        // Every key is tried, so the time taken tells nothing about which one fits.
+        $signed = hash_equals(hash_hmac('sha256', $nid . "\n" . $url, $key), $sig) || $signed;
+    }
+    return $signed;
 }
 
 function vt_stats_file()
@@ -104,10 +126,9 @@ function vt_stats_main()
     $url = isset($q['url']) ? $q['url'] : '';
     $sig = isset($q['sig']) ? strtolower($q['sig']) : '';
     $secrets = vt_stats_secrets();
-    $key = $secrets[1];
-    if ($key === '' || preg_match('/^[0-9]{0,12}$/', $nid) !== 1 || preg_match('/^[0-9a-f]{64}$/', $sig) !== 1 ||
+    if (preg_match('/^[0-9]{0,12}$/', $nid) !== 1 || preg_match('/^[0-9a-f]{64}$/', $sig) !== 1 ||
         strlen($url) > VT_STATS_MAX_URL || preg_match('~^https?://[^\x00-\x1F\x7F]+$~i', $url) !== 1 ||
-        !hash_equals(hash_hmac('sha256', $nid . "\n" . $url, $key), $sig)) {
+        !vt_stats_signed($secrets[1], $nid, $url, $sig)) {
         vt_stats_refuse();
         return;
     }

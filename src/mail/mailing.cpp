@@ -108,7 +108,8 @@ std::optional<HtmlMailOptions> Mailing::htmlOptions(const MailerContent &content
     o.statsUrl = st.StatsUrl;
     o.mailingId = content.mailingId;
     if (o.tracking) {
-        o.trackingKey = TrackingKey(st.WebSettingsFile.isEmpty() ? WebSettingsPath(st) : st.WebSettingsFile, problem);
+        o.trackingKey =
+            TrackingKey(st.WebSettingsFile.isEmpty() ? WebSettingsPath(st) : st.WebSettingsFile, st.StatsUrl, problem);
         if (o.trackingKey.isEmpty())
             return std::nullopt;
     }

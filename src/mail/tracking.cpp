@@ -4,8 +4,12 @@
 #include "inifile.h"
 #include "mainstate.h"
 #include "paths.h"
+#include "text.h"
 #include "textfile.h"
 
+#include <QDir>
+#include <QFileInfo>
+#include <QLockFile>
 #include <QMessageAuthenticationCode>
 #include <QRandomGenerator>
 #include <QUrl>
@@ -108,23 +112,184 @@ void LoadTrackingSettings(TMainState &state)
     state.TrackingActive = ini.readBool(kWebSettingsSection, kStatsActiveKey, false);
 }
 
-QByteArray TrackingKey(const QString &webSettingsFile, QString *error)
+namespace {
+
+const QString kKeyListName = QStringLiteral("stats_keys.list");
+
+// Keys are the program's own (64 hexadecimal digits); letters and digits keep
+// them safe in the list's lines and in PHP strings.
+bool isKey(const QString &text)
 {
-    IniFile ini(webSettingsFile);
-    const QString stored = ini.readString(kWebSettingsSection, kStatsKeyKey);
-    if (stored.size() >= 32)
-        return stored.toUtf8();
-    QByteArray random(32, '\0');
-    QRandomGenerator::system()->generate(random.begin(), random.end());
-    const QByteArray key = random.toHex();
-    // The file holds a secret from now on.
-    ini.setOwnerOnly(true);
-    if (!ini.writeString(kWebSettingsSection, kStatsKeyKey, QString::fromLatin1(key))) {
-        if (error)
-            *error = CannotWriteFileText(webSettingsFile);
+    if (text.size() < 32 || text.size() > 128)
+        return false;
+    for (const QChar c : text)
+        if (!((c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z')))
+            return false;
+    return true;
+}
+
+// One spelling per statistics folder: scheme and host in lower case, no query,
+// one closing "/", and no "|" (the list's separator).
+QString addressKey(const QString &address)
+{
+    QUrl url(Trimmed(address));
+    if (!url.isValid() || url.host().isEmpty())
+        return {};
+    QString path = url.path(QUrl::FullyEncoded);
+    while (path.endsWith(QLatin1Char('/')))
+        path.chop(1);
+    url.setPath(path + QLatin1Char('/'), QUrl::TolerantMode);
+    url.setQuery(QString());
+    url.setFragment(QString());
+    return QString::fromLatin1(url.toEncoded()).replace(QLatin1Char('|'), QStringLiteral("%7C"));
+}
+
+// The list of keys per statistics address, as read; lines it does not understand stay as they were.
+class KeyList
+{
+public:
+    explicit KeyList(const QString &path) : m_path(path)
+    {
+        for (const QString &line : ReadLines(path)) {
+            const QStringList parts = line.split(QLatin1Char('|'));
+            QStringList keys;
+            for (qsizetype i = 1; i < parts.size(); ++i)
+                if (isKey(parts.at(i)))
+                    keys.append(parts.at(i));
+            if (parts.first().isEmpty() || keys.isEmpty()) {
+                m_lines.append({QString(), {line}});
+                continue;
+            }
+            m_lines.append({parts.first(), keys});
+        }
+    }
+    QStringList keys(const QString &address) const
+    {
+        for (const auto &[a, keys] : m_lines)
+            if (!a.isEmpty() && a == address)
+                return keys;
         return {};
     }
-    return key;
+    // Adds the key to the address's keys; the first key of an address is the one it signs with.
+    void add(const QString &address, const QString &key)
+    {
+        for (auto &[a, keys] : m_lines) {
+            if (!a.isEmpty() && a == address) {
+                if (!keys.contains(key)) {
+                    keys.append(key);
+                    m_changed = true;
+                }
+                return;
+            }
+        }
+        m_lines.append({address, {key}});
+        m_changed = true;
+    }
+    bool save(QString *error) const
+    {
+        if (!m_changed)
+            return true;
+        QStringList out;
+        for (const auto &[a, keys] : m_lines)
+            out.append(a.isEmpty() ? keys.first() : a + QLatin1Char('|') + keys.join(QLatin1Char('|')));
+        WriteOptions options;
+        options.ownerOnly = true;
+        if (WriteLines(m_path, out, options))
+            return true;
+        if (error)
+            *error = CannotWriteFileText(m_path);
+        return false;
+    }
+
+private:
+    QString m_path;
+    QList<std::pair<QString, QStringList>> m_lines; // address and keys; no address: a line kept as it was
+    bool m_changed = false;
+};
+
+// The statistics address and signing key a web settings file names, taken into the list.
+void takeInto(KeyList &list, const IniFile &ini)
+{
+    const QString address = addressKey(ini.readString(kWebSettingsSection, kStatsUrlKey));
+    const QString key = ini.readString(kWebSettingsSection, kStatsKeyKey);
+    if (!address.isEmpty() && isKey(key))
+        list.add(address, key);
+}
+
+QString newKey()
+{
+    QByteArray random(32, '\0');
+    QRandomGenerator::system()->generate(random.begin(), random.end());
+    return QString::fromLatin1(random.toHex());
+}
+
+} // namespace
+
+QList<QByteArray> TrackingKeys(const QString &webSettingsFile, const QString &statsUrl, QString *error)
+{
+    const QFileInfo web(webSettingsFile);
+    const QString listPath = PathJoin(web.absolutePath(), kKeyListName);
+    auto fail = [error](const QString &text) {
+        if (error)
+            *error = text;
+        return QList<QByteArray>();
+    };
+    // Workstations sharing the data folder take their turns; a lock its holder left behind is taken over.
+    QLockFile lock(PathJoin(web.absolutePath(), QStringLiteral("stats_keys.lck")));
+    if (!lock.tryLock(10000))
+        return fail(CannotWriteFileText(listPath));
+
+    IniFile ini(webSettingsFile);
+    const QString stored = ini.readString(kWebSettingsSection, kStatsKeyKey);
+    const QString address = addressKey(statsUrl);
+    if (address.isEmpty()) {
+        // Without an address there is no folder to share a key with: the database keeps its own.
+        if (isKey(stored))
+            return {stored.toLatin1()};
+        const QString key = newKey();
+        ini.setOwnerOnly(true);
+        if (!ini.writeString(kWebSettingsSection, kStatsKeyKey, key))
+            return fail(CannotWriteFileText(webSettingsFile));
+        return {key.toLatin1()};
+    }
+
+    // Every key a database has signed with stays valid for its address: this
+    // database's first, so that it keeps signing as before, then those of the
+    // other databases beside it.
+    KeyList list(listPath);
+    takeInto(list, ini);
+    const QStringList others =
+        QDir(web.absolutePath()).entryList({QStringLiteral("*.web")}, QDir::Files | QDir::Hidden, QDir::Name);
+    for (const QString &name : others)
+        if (name != web.fileName())
+            takeInto(list, IniFile(PathJoin(web.absolutePath(), name)));
+    if (list.keys(address).isEmpty())
+        list.add(address, newKey());
+    if (!list.save(error))
+        return {};
+
+    // The database's file holds its key with the address the key belongs to, so
+    // what it holds is always a pair that may be taken into the list.
+    const QStringList keys = list.keys(address);
+    const bool moved = addressKey(ini.readString(kWebSettingsSection, kStatsUrlKey)) != address;
+    if (stored != keys.first() || moved) {
+        ini.setAutoSave(false);
+        ini.setOwnerOnly(true);
+        if (moved)
+            ini.writeString(kWebSettingsSection, kStatsUrlKey, Trimmed(statsUrl));
+        ini.writeString(kWebSettingsSection, kStatsKeyKey, keys.first());
+        if (!ini.save())
+            return fail(CannotWriteFileText(webSettingsFile));
+    }
+    QList<QByteArray> out;
+    for (const QString &k : keys)
+        out.append(k.toLatin1());
+    return out;
+}
+
+QByteArray TrackingKey(const QString &webSettingsFile, const QString &statsUrl, QString *error)
+{
+    return TrackingKeys(webSettingsFile, statsUrl, error).value(0);
 }
 
 QString TrackedLinkSignature(const QByteArray &key, const QString &mailingId, const QString &url)

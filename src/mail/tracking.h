@@ -6,12 +6,13 @@
 //     <StatsUrl>stats.php?nid=<mailing id>&url=<address, percent-encoded>&sig=<signature>
 //
 // The signature is the HMAC-SHA256, in lower-case hex, keyed with the text of the
-// database's key ([SETTINGS] StatsKey of the web settings file) over the UTF-8
+// statistics address's key (TrackingKey below) over the UTF-8
 // bytes of the mailing id, a line feed and the link's address as the mail had it.
 // The statistics script redirects only to addresses whose signature it can check,
 // so it can never be used to send people to a site the user did not link to.
 #include <QByteArray>
 #include <QDateTime>
+#include <QList>
 #include <QString>
 
 namespace vt {
@@ -32,10 +33,23 @@ QString WebSettingsPath(const TMainState &state);
 // TrackingActive; without the file they are empty and off.
 void LoadTrackingSettings(TMainState &state);
 
-// The signing key of the database's links: read from the web settings file, or
-// made (32 random bytes as hex) and written there when it has none. Empty, with the
-// reason, when it can be neither read nor written.
-QByteArray TrackingKey(const QString &webSettingsFile, QString *error = nullptr);
+// The signing keys, one per statistics address: the links of every database
+// that names an address are signed with the same key, so the statistics folder
+// checks one key, whichever database set it up last. The keys live beside the
+// web settings files in "stats_keys.list", one line per address: the address and
+// its keys, the one new links are signed with first, then every key that signed
+// links to it before (of a database since deleted or moved to another address,
+// or one that had a key of its own). Each web settings file keeps its database's
+// signing key (StatsKey) with the address it belongs to (StatsURL); what it holds
+// is taken into the list.
+//
+// Every key links to statsUrl may carry, the one to sign with first; a new key
+// (32 random bytes as hex) when the address has none. Without an address the
+// database has a key of its own. Empty, with the reason, when the keys can be
+// neither read nor stored.
+QList<QByteArray> TrackingKeys(const QString &webSettingsFile, const QString &statsUrl, QString *error = nullptr);
+// The key the database's links to statsUrl are signed with: the first of TrackingKeys.
+QByteArray TrackingKey(const QString &webSettingsFile, const QString &statsUrl, QString *error = nullptr);
 
 QString TrackedLinkSignature(const QByteArray &key, const QString &mailingId, const QString &url);
 // The whole tracked address of one link.

@@ -47,10 +47,15 @@ bool WriteStatsFiles(const StatsFilesInput &in, const QString &statsFolder, cons
             *error = CannotWriteFileText(folder);
         return false;
     }
-    // The password and the signing key stay inside the PHP strings; including the file prints nothing.
+    // The password and the keys stay inside the PHP strings; including the file
+    // prints nothing. $my_key alone is what statistics scripts of before read.
+    QStringList keys;
+    for (const QByteArray &key : in.keys)
+        keys.append(PhpString(QString::fromLatin1(key)));
     if (!WriteWebLines(folder + QStringLiteral("stats_pw.php"),
                        {QStringLiteral("<?php $my_pass = ") + PhpString(in.password) + QStringLiteral("; $my_key = ") +
-                        PhpString(in.key) + QStringLiteral("; ?>")},
+                        keys.value(0, QStringLiteral("''")) + QStringLiteral("; $my_keys = array(") +
+                        keys.join(QStringLiteral(", ")) + QStringLiteral("); ?>")},
                        error, true))
         return false;
     for (const char *name : {"stats.php", "auswertung.php", "red_point.gif"})

@@ -3,6 +3,8 @@
 // whether tracking is on by default (three keys of the database's web settings
 // file), and the files to upload into the statistics folder on the user's web
 // server with the installation page that explains it.
+#include <QByteArray>
+#include <QList>
 #include <QString>
 
 namespace vt {
@@ -18,7 +20,8 @@ struct StatsFilesInput
 {
     QString address;  // the statistics address, ending in "/"
     QString password; // letters and digits
-    QString key;      // the key the links of the mails are signed with
+    // The keys the links of the mails may be signed with, the one new links are signed with first.
+    QList<QByteArray> keys;
     QString productName, databaseCaption;
 };
 

@@ -231,7 +231,7 @@ private slots:
         const QString text = html.value("text").toString();
         QVERIFY(text.contains("<p>Sehr geehrte Frau Älm</p>"));
         // The link goes through the statistics script, signed with the database's key.
-        const QByteArray key = TrackingKey(p.dir.file("Data/Database.web"));
+        const QByteArray key = TrackingKey(p.dir.file("Data/Database.web"), "https://stats.example.com/s/");
         const QString target = "https://shop.example.com/a?x=1&y=2";
         const QString sig = QString::fromLatin1(
             QMessageAuthenticationCode::hash(("202403051430\n" + target).toUtf8(), key, QCryptographicHash::Sha256)

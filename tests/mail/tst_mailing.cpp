@@ -153,7 +153,7 @@ private slots:
         MainState().WebSettingsFile = "/nonexistent/Database.web";
         QVERIFY(!mailing.runConfig(SendRun::Mode::Html, content, &problem));
         MainState().WebSettingsFile.clear();
-        QCOMPARE(problem, QStringLiteral("Die Datei /nonexistent/Database.web kann nicht geschrieben werden!"));
+        QCOMPARE(problem, QStringLiteral("Die Datei /nonexistent/stats_keys.list kann nicht geschrieben werden!"));
 
         // While a run goes on, no mail is composed for the preview.
         MainState().SendRunActive = true;

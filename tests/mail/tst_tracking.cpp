@@ -1,5 +1,5 @@
-// Click tracking: the links of an HTML mail rewritten and signed, the signing key
-// kept in the database's web settings, and the tracking settings read from there.
+// Click tracking: the links of an HTML mail rewritten and signed, the signing keys
+// per statistics address, and the tracking settings read from the web settings.
 #include "inifile.h"
 #include "mainstate.h"
 #include "testfolder.h"
@@ -83,28 +83,61 @@ private slots:
         QVERIFY(TrackedLinkSignature("other-key-other-key-other-key-xx", "1", "http://a.de") != base);
     }
 
-    void keyIsMadeOnceAndKept()
+    // One key per statistics address, whichever database asks; every key that
+    // signed links to an address before stays among its keys.
+    void oneKeyPerStatisticsAddress()
     {
         TestFolder dir;
-        const QString web = dir.file("Kunden.web");
-        dir.write("Kunden.web", "[SETTINGS]\r\nStatsURL=https://x.de/\r\nOnlinePath=/web\r\n");
+        const QString address = QStringLiteral("https://x.de/st/");
+        dir.write("Data/Kunden.web", "[SETTINGS]\r\nStatsURL=https://x.de/st/\r\nOnlinePath=/web\r\n");
+        const QString kunden = dir.file("Data/Kunden.web");
         QString error;
-        const QByteArray key = TrackingKey(web, &error);
+        const QByteArray key = TrackingKey(kunden, address, &error);
         QVERIFY2(!key.isEmpty(), qPrintable(error));
         QCOMPARE(key.size(), 64);
-        QCOMPARE(TrackingKey(web), key);
-        // The other keys of the file stay, and the secret is the owner's alone.
-        const IniFile ini(web);
+        QCOMPARE(TrackingKey(kunden, address), key);
+        // The database keeps its key beside its other settings, and the secrets are the owner's alone.
+        const IniFile ini(kunden);
+        QCOMPARE(ini.readString("SETTINGS", "StatsKey"), QString::fromLatin1(key));
         QCOMPARE(ini.readString("SETTINGS", "OnlinePath"), QStringLiteral("/web"));
-        QCOMPARE(QFile::permissions(web) & (QFile::ReadGroup | QFile::ReadOther), QFile::Permissions());
-        // Another database gets a key of its own.
-        QVERIFY(TrackingKey(dir.file("Andere.web")) != key);
+        const QString list = dir.file("Data/stats_keys.list");
+        for (const QString &file : {kunden, list})
+            QCOMPARE(QFile::permissions(file) & (QFile::ReadGroup | QFile::ReadOther), QFile::Permissions());
+        QCOMPARE(dir.read("Data/stats_keys.list"), "https://x.de/st/|" + key + "\r\n");
+
+        // Another database naming the address, however spelt, signs with the same key;
+        // another address has a key of its own.
+        QCOMPARE(TrackingKey(dir.file("Data/Zweite.web"), QStringLiteral(" HTTPS://X.de/st ")), key);
+        QCOMPARE(IniFile(dir.file("Data/Zweite.web")).readString("SETTINGS", "StatsKey"), QString::fromLatin1(key));
+        const QByteArray other = TrackingKey(dir.file("Data/Dritte.web"), QStringLiteral("https://y.de/st/"));
+        QVERIFY(!other.isEmpty() && other != key);
+
+        // A database that signed with a key of its own: its links stay valid, new ones share the key.
+        const QByteArray own(64, 'a');
+        dir.write("Data/Alt.web", "[SETTINGS]\r\nStatsURL=https://x.de/st/\r\nStatsKey=" + own + "\r\n");
+        QCOMPARE(TrackingKeys(dir.file("Data/Alt.web"), address), QList<QByteArray>({key, own}));
+        QCOMPARE(IniFile(dir.file("Data/Alt.web")).readString("SETTINGS", "StatsKey"), QString::fromLatin1(key));
+        // Its key outlives the database, and a move of the address.
+        QVERIFY(QFile::remove(dir.file("Data/Alt.web")));
+        QCOMPARE(TrackingKeys(kunden, address), QList<QByteArray>({key, own}));
+        const QByteArray moved = TrackingKey(kunden, QStringLiteral("https://z.de/neu/"));
+        QVERIFY(moved != key && moved != other);
+        QCOMPARE(IniFile(kunden).readString("SETTINGS", "StatsURL"), QStringLiteral("https://z.de/neu/"));
+        QCOMPARE(TrackingKeys(dir.file("Data/Zweite.web"), address), QList<QByteArray>({key, own}));
+
+        // Without an address the database has a key of its own.
+        const QByteArray single = TrackingKey(dir.file("Data/Ohne.web"), QString());
+        QCOMPARE(single.size(), 64);
+        QCOMPARE(TrackingKey(dir.file("Data/Ohne.web"), QString()), single);
     }
 
     void keyThatCannotBeStored()
     {
         QString error;
-        QVERIFY(TrackingKey("/nonexistent-folder/x.web", &error).isEmpty());
+        QVERIFY(TrackingKey("/nonexistent-folder/x.web", kStats, &error).isEmpty());
+        QVERIFY(error.contains("kann nicht geschrieben werden"));
+        error.clear();
+        QVERIFY(TrackingKey("/nonexistent-folder/x.web", QString(), &error).isEmpty());
         QVERIFY(error.contains("kann nicht geschrieben werden"));
     }
 

@@ -413,7 +413,8 @@ private slots:
         const QString key = ini.readString("SETTINGS", "StatsKey");
         QCOMPARE(key.size(), 64);
         QCOMPARE(st.dir.read("upload/stats/stats_pw.php"),
-                 QByteArray("<?php $my_pass = 'Stat1'; $my_key = '" + key.toLatin1() + "'; ?>\r\n"));
+                 QByteArray("<?php $my_pass = 'Stat1'; $my_key = '" + key.toLatin1() + "'; $my_keys = array('" +
+                            key.toLatin1() + "'); ?>\r\n"));
         QVERIFY(QFile::exists(st.dir.file("upload/stats/stats.php")));
         QVERIFY(QFile::exists(st.dir.file("upload/stats/red_point.gif")));
         QVERIFY(st.dir.read("stats-einbau.html").contains("http://www.verein.de/stats/auswertung.php?password=Stat1"));
@@ -426,6 +427,20 @@ private slots:
         form.Ectivate();
         QCOMPARE(url->text(), QStringLiteral("http://www.verein.de/stats/"));
         QVERIFY(child<QCheckBox>(&form, "TrackingCheckBox")->isChecked());
+
+        // A second database with the same address keeps the folder's key.
+        MainState().DatabaseIniName = QStringLiteral("Zweite.ini");
+        form.Ectivate();
+        QVERIFY(url->text().isEmpty());
+        url->setText(QStringLiteral("http://www.verein.de/stats/"));
+        password->setText(QStringLiteral("Stat1"));
+        st.dialogs.answer(st.dir.file("upload"));
+        st.messages.answer(MsgButton::No);
+        use->click();
+        QVERIFY(st.messages.takeExpected(MsgKind::Information,
+                                         "Dateien wurden erstellt! Möchten Sie nun die Einbauanleitung starten?"));
+        QCOMPARE(IniFile(st.dir.file("Data/Zweite.web")).readString("SETTINGS", "StatsKey"), key);
+        QVERIFY(st.dir.read("upload/stats/stats_pw.php").contains("$my_key = '" + key.toLatin1() + "'"));
     }
 
     void webLinks()

@@ -494,6 +494,51 @@ private slots:
         QVERIFY2(site.phpProblems().isEmpty(), qPrintable(site.phpProblems()));
     }
 
+    // Databases that share a statistics address share its folder on the server:
+    // the links each of them sent stay valid, whichever set the folder up last.
+    void databasesSharingAStatisticsAddress()
+    {
+        Site site;
+        const QString why = site.start();
+        QVERIFY2(why.isEmpty(), qPrintable(why));
+        const QString statsUrl = site.server.url() + "stats/";
+        const QString target = site.server.url() + "target/x?p=1";
+        // The second database had signed its links with a key of its own before.
+        const QByteArray ownKey(64, 'b');
+        site.app.write("Data/Zweite.web",
+                       "[SETTINGS]\r\nStatsURL=" + statsUrl.toUtf8() + "\r\nStatsKey=" + ownKey + "\r\n");
+        QStringList links{TrackedLink(statsUrl, "202401010900", target, ownKey)};
+        // Each sets up the statistics folder ("Verwenden") and sends a tracked mail.
+        const auto setUpAndSend = [&](const char *web, const QString &mailing) {
+            QString problem;
+            const QList<QByteArray> keys = TrackingKeys(site.app.file(web), statsUrl, &problem);
+            if (keys.isEmpty() || !WriteStatsFiles({statsUrl, "Stat1", keys, "Vantrel", web},
+                                                   site.app.file("www/stats"), site.app.path(), &problem))
+                return problem;
+            links.append(TrackedLink(statsUrl, mailing, target, TrackingKey(site.app.file(web), statsUrl)));
+            return QString();
+        };
+        QCOMPARE(setUpAndSend("Data/Database.web", "202403051430"), QString());
+        QCOMPARE(setUpAndSend("Data/Zweite.web", "202403061430"), QString());
+        for (const QString &link : links) {
+            const Raw click = rawGet(link);
+            QCOMPARE(click.status, 302);
+            QCOMPARE(click.headers.value("location"), target.toUtf8());
+        }
+        // Both databases sign with one key now, and a key the program never issued opens nothing.
+        QCOMPARE(TrackingKey(site.app.file("Data/Zweite.web"), statsUrl),
+                 TrackingKey(site.app.file("Data/Database.web"), statsUrl));
+        QCOMPARE(rawGet(TrackedLink(statsUrl, "202403051430", target, QByteArray(64, 'c'))).status, 403);
+
+        // A third database set up later keeps every link before valid too, also
+        // those of a database that was deleted meanwhile.
+        QVERIFY(QFile::remove(site.app.file("Data/Zweite.web")));
+        QCOMPARE(setUpAndSend("Data/Dritte.web", "202403071430"), QString());
+        for (const QString &link : links)
+            QCOMPARE(rawGet(link).status, 302);
+        QVERIFY2(site.phpProblems().isEmpty(), qPrintable(site.phpProblems()));
+    }
+
     void clickTracking()
     {
         Site site;
@@ -501,10 +546,10 @@ private slots:
         QVERIFY2(why.isEmpty(), qPrintable(why));
         const QString statsUrl = site.server.url() + "stats/";
         QString problem;
-        const QByteArray key = TrackingKey(site.app.file("Data/Database.web"), &problem);
+        const QByteArray key = TrackingKey(site.app.file("Data/Database.web"), statsUrl, &problem);
         QVERIFY2(!key.isEmpty(), qPrintable(problem));
-        QVERIFY(WriteStatsFiles({statsUrl, "Stat1", QString::fromLatin1(key), "Vantrel", "Mitglieder"},
-                                site.app.file("www/stats"), site.app.path(), &problem));
+        QVERIFY(WriteStatsFiles({statsUrl, "Stat1", {key}, "Vantrel", "Mitglieder"}, site.app.file("www/stats"),
+                                site.app.path(), &problem));
 
         // A link of a mail as the HTML run rewrites it.
         const QString target = site.server.url() + "target/x?p=1&q=2";
@@ -543,6 +588,9 @@ private slots:
         for (const QString &wrong : {QStringLiteral("stat1"), QString()})
             QCOMPARE(rawGet(statsUrl + "auswertung.php?password=" + wrong).body, QByteArray("Access denied"));
         QVERIFY(!rawGet(statsUrl + "stats_clicks.dat.php").body.contains("target"));
+        // A password file of before, with its one key, still opens the links.
+        site.app.write("www/stats/stats_pw.php", "<?php $my_pass = 'Stat1'; $my_key = '" + key + "'; ?>\r\n");
+        QCOMPARE(rawGet(link).status, 302);
         QVERIFY(QFile::remove(site.app.file("www/stats/stats_pw.php")));
         QCOMPARE(rawGet(statsUrl + "auswertung.php?password=Stat1").body, QByteArray("Access denied"));
         QCOMPARE(rawGet(link).status, 403);

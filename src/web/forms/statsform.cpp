@@ -91,12 +91,12 @@ void TStatsForm::CreateFormular(const QString &folderName)
         remembered.isEmpty() ? PathJoin(s.UserDataFolder, QStringLiteral("online")) : remembered);
     if (parent.isEmpty())
         return;
-    // The mails sign their tracked links with this key; the statistics script checks them with it.
+    // The mails sign their tracked links with the address's key; the statistics
+    // script checks them with every key the address has had.
     QString problem;
-    const QByteArray key = TrackingKey(s.WebSettingsFile, &problem);
-    StatsFilesInput in{s.StatsUrl, s.StatsPassword, QString::fromLatin1(key), ProductInfo().DisplayName,
-                       s.OpenDatabaseCaption};
-    if (key.isEmpty() || !WriteStatsFiles(in, PathJoin(parent, folderName), s.AppFolder, &problem)) {
+    const QList<QByteArray> keys = TrackingKeys(s.WebSettingsFile, s.StatsUrl, &problem);
+    StatsFilesInput in{s.StatsUrl, s.StatsPassword, keys, ProductInfo().DisplayName, s.OpenDatabaseCaption};
+    if (keys.isEmpty() || !WriteStatsFiles(in, PathJoin(parent, folderName), s.AppFolder, &problem)) {
         error(problem);
         return;
     }
