@@ -348,6 +348,21 @@ function vt_captcha_page($fields, $wrong)
         '<input type="submit" value="Bestellen"></p></form>');
 }
 
+// The entries of the pending file (token|time|address|line for the list) that
+// are younger than 14 days, each split into its four parts.
+function vt_live_pending($entries)
+{
+    $now = time();
+    $out = array();
+    foreach (explode("\n", $entries) as $line) {
+        $parts = explode('|', $line, 4);
+        if (count($parts) === 4 && $now - (int)$parts[1] <= VT_EXPIRY_SECONDS) {
+            $out[] = $parts;
+        }
+    }
+    return $out;
+}
+
 // Drops unconfirmed subscriptions that are older than 14 days, and those of an
 // address that unsubscribed; returns the line of the token when one is given
 // and still valid (it is taken out of the file).
@@ -357,14 +372,10 @@ function vt_tidy_pending($dropAddress = '', $token = '')
     if ($data === null) {
         return null;
     }
-    $now = time();
     $kept = '';
     $found = null;
-    foreach (explode("\n", $data[2]) as $line) {
-        $parts = explode('|', $line, 4);
-        if (count($parts) < 4 || $now - (int)$parts[1] > VT_EXPIRY_SECONDS) {
-            continue;
-        }
+    foreach (vt_live_pending($data[2]) as $parts) {
+        $line = implode('|', $parts);
         if ($token !== '' && $found === null && hash_equals($parts[0], $token)) {
             $found = $parts[3];
             continue;
@@ -426,20 +437,15 @@ function vt_add_pending($address, $token, $entry)
     if ($data === null) {
         return 'error';
     }
-    $now = time();
     $kept = '';
     $waiting = false;
-    foreach (explode("\n", $data[2]) as $line) {
-        $parts = explode('|', $line, 4);
-        if (count($parts) < 4 || $now - (int)$parts[1] > VT_EXPIRY_SECONDS) {
-            continue;
-        }
+    foreach (vt_live_pending($data[2]) as $parts) {
         $waiting = $waiting || strcasecmp($parts[2], $address) === 0;
-        $kept .= $line . "\n";
+        $kept .= implode('|', $parts) . "\n";
     }
     $result = 'waiting';
     if (!$waiting) {
-        $line = $token . '|' . $now . '|' . $address . '|' . $entry . "\n";
+        $line = $token . '|' . time() . '|' . $address . '|' . $entry . "\n";
         if (strlen($kept) + strlen($line) >= VT_MAX_DATA_BYTES) {
             $result = 'error';
         } elseif (!vt_count_request()) {

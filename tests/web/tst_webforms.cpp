@@ -190,12 +190,7 @@ private slots:
         child<QPlainTextEdit>(&form, "subscribemessage_Memo")->setPlainText(QStringLiteral("Danke,\nbis bald!"));
         QSignalSpy menus(&MainState(), &TMainState::webMenusChanged);
 
-        st.dialogs.answer(st.dir.file("upload"));
-        st.messages.answer(MsgButton::Yes);
-        child<QPushButton>(&form, "FormularErzeugenBitBtn1")->click();
-        QVERIFY(st.messages.takeExpected(MsgKind::Information, "Bestellformular, Abbestellformular und "
-                                                               "Einbauanleitung wurden erstellt! Möchten Sie die "
-                                                               "Voransicht nun starten?"));
+        QVERIFY(pressSpeichern(form, st, MsgButton::Yes));
         QCOMPARE(form.result(), int(QDialog::Accepted));
         QCOMPARE(st.dialogs.requests.value(0), "folder|Ausgabeverzeichnis auswählen|" + st.dir.file("user/online"));
         QCOMPARE(st.shell.opened.value(0).toLocalFile(), st.dir.file("einbau.html"));
@@ -266,12 +261,7 @@ private slots:
 
         // Once the way is clear, the same press saves.
         QVERIFY(QFile::remove(st.dir.file("upload/news")));
-        st.dialogs.answer(st.dir.file("upload"));
-        st.messages.answer(MsgButton::No);
-        child<QPushButton>(&form, "FormularErzeugenBitBtn1")->click();
-        QVERIFY(st.messages.takeExpected(MsgKind::Information, "Bestellformular, Abbestellformular und "
-                                                               "Einbauanleitung wurden erstellt! Möchten Sie die "
-                                                               "Voransicht nun starten?"));
+        QVERIFY(pressSpeichern(form, st, MsgButton::No));
         QCOMPARE(form.result(), int(QDialog::Accepted));
         QCOMPARE(IniFile(st.web()).readString("SETTINGS", "OnlinePath"), QStringLiteral("http://www.verein.de/news/"));
         QCOMPARE(menus.size(), 1);
@@ -489,6 +479,17 @@ private slots:
     }
 
 private:
+    // "Speichern" with the upload folder in "upload": true when the files were reported written.
+    static bool pressSpeichern(TEnterpriseOptionsForm &form, State &st, MsgButton preview)
+    {
+        st.dialogs.answer(st.dir.file("upload"));
+        st.messages.answer(preview);
+        child<QPushButton>(&form, "FormularErzeugenBitBtn1")->click();
+        return st.messages.takeExpected(MsgKind::Information, "Bestellformular, Abbestellformular und Einbauanleitung "
+                                                              "wurden erstellt! Möchten Sie die Voransicht nun "
+                                                              "starten?");
+    }
+
     // The tracking keys written before the web settings, which must keep them.
     static bool WriteTrackingSettingsFile(const State &st)
     {
