@@ -1,4 +1,5 @@
 #include "textfile.h"
+#include "paths.h"
 #include "win1252.h"
 
 #include <QFile>
@@ -67,6 +68,12 @@ QString CannotOpenFileText(const QString &path)
 QString CannotWriteFileText(const QString &path)
 {
     return QStringLiteral("Die Datei ") + path + QStringLiteral(" kann nicht geschrieben werden!");
+}
+
+QString CannotMakeFolderText(const QString &folder)
+{
+    return QStringLiteral("Der Ordner ") + WithoutTrailingSlash(folder) +
+           QStringLiteral(" kann nicht angelegt werden!");
 }
 
 QString ReadFirstLine(const QString &path)

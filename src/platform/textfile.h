@@ -39,9 +39,11 @@ bool WriteTextFile(const QString &path, const QString &text, const WriteOptions 
 bool AppendLines(const QString &path, const QStringList &lines, TextEncoding encoding = TextEncoding::Win1252,
                  QString *error = nullptr);
 
-// The messages for a file that cannot be read or written, as the program says them.
+// The messages for a file that cannot be read or written, and a folder that cannot be made, as the
+// program says them.
 QString CannotOpenFileText(const QString &path);
 QString CannotWriteFileText(const QString &path);
+QString CannotMakeFolderText(const QString &folder);
 
 // Windows-1252 when every character fits, UTF-8 with a byte order mark otherwise.
 TextEncoding EncodingForExport(const QString &text);

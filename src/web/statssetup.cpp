@@ -44,7 +44,7 @@ bool WriteStatsFiles(const StatsFilesInput &in, const QString &statsFolder, cons
     const QString folder = WithTrailingSlash(statsFolder);
     if (!EnsureFolder(folder)) {
         if (error)
-            *error = CannotWriteFileText(folder);
+            *error = CannotMakeFolderText(folder);
         return false;
     }
     // The password and the keys stay inside the PHP strings; including the file

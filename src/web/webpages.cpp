@@ -469,7 +469,7 @@ WebFilesResult WriteWebFiles(const WebFilesInput &in, const QString &uploadFolde
     WebFilesResult result;
     const QString upload = WithTrailingSlash(uploadFolder);
     if (!EnsureFolder(upload)) {
-        result.error = CannotWriteFileText(upload);
+        result.error = CannotMakeFolderText(upload);
         return result;
     }
     const Page page{in};

@@ -249,8 +249,8 @@ private slots:
         QSignalSpy menus(&MainState(), &TMainState::webMenusChanged);
         st.dialogs.answer(st.dir.file("upload"));
         child<QPushButton>(&form, "FormularErzeugenBitBtn1")->click();
-        QVERIFY(st.messages.takeExpected(MsgKind::Error, "Die Datei " + st.dir.file("upload/news/") +
-                                                             " kann nicht geschrieben werden!"));
+        QVERIFY(st.messages.takeExpected(MsgKind::Error,
+                                         "Der Ordner " + st.dir.file("upload/news") + " kann nicht angelegt werden!"));
         QCOMPARE(form.result(), 0);
         QVERIFY(form.isVisible());
         QCOMPARE(IniFile(st.web()).readString("SETTINGS", "OnlinePath"), QStringLiteral("http://alt.de/news/"));
