@@ -1,6 +1,7 @@
 #include "filter.h"
 #include "text.h"
 
+#include <QHash>
 #include <QStringList>
 
 #include <algorithm>
@@ -47,6 +48,22 @@ std::shared_ptr<const FilterNode> joined(FilterNode::Kind kind, const QList<std:
 QString tooDeep()
 {
     return QStringLiteral("Ausdruck zu tief geschachtelt (mehr als %1 Ebenen)").arg(kMaxFilterDepth);
+}
+
+QString tooManyConditions()
+{
+    return QStringLiteral("Ausdruck mit zu vielen Bedingungen (mehr als %1)").arg(kMaxFilterConditions);
+}
+
+// The expression as a message quotes it: a text of a megabyte would make the
+// message box itself unusable.
+QString quotedSource(const QString &text)
+{
+    constexpr qsizetype kShown = 200;
+    if (text.size() <= kShown)
+        return text;
+    // Never half of a character of two code units.
+    return text.left(text.at(kShown - 1).isHighSurrogate() ? kShown - 1 : kShown) + QStringLiteral("…");
 }
 
 enum class Tok { End, Word, Quoted, Name, Op, Open, Close };
@@ -198,6 +215,11 @@ private:
                                             : QStringLiteral("Feldname erwartet an Stelle %1").arg(m_tok.pos));
             return nullptr;
         }
+        // Refused at the first condition too many, before the rest of the text is read.
+        if (++m_conditions > kMaxFilterConditions) {
+            setError(QStringLiteral("%1 an Stelle %2").arg(tooManyConditions()).arg(m_tok.pos));
+            return nullptr;
+        }
         auto n = std::make_shared<FilterNode>();
         n->field = m_tok.text;
         advance();
@@ -236,6 +258,7 @@ private:
     Token m_tok;
     QString m_error;
     int m_groups = 0; // open parentheses around the current token
+    int m_conditions = 0;
 };
 
 } // namespace
@@ -251,7 +274,7 @@ Filter Filter::parse(const QString &text)
     Parser p(text);
     f.m_root = p.run();
     if (!p.error().isEmpty())
-        f.m_error = QStringLiteral("Fehler im Filterausdruck \"%1\": %2").arg(text, p.error());
+        f.m_error = QStringLiteral("Fehler im Filterausdruck \"%1\": %2").arg(quotedSource(text), p.error());
     return f;
 }
 
@@ -260,6 +283,7 @@ struct FilterCompiler
     const QList<FieldDef> &fields;
     const std::function<QString(int)> &columnRef;
     CompiledFilter out;
+    int terms = 0; // conditions and IN lists compiled so far
 
     static std::shared_ptr<const FilterNode> root(const Filter &f) { return f.m_root; }
     static Filter single(std::shared_ptr<const FilterNode> n)
@@ -288,11 +312,19 @@ struct FilterCompiler
             return {};
         if (n.kind != FilterNode::Condition) {
             QStringList parts;
-            for (const auto &o : n.operands)
-                parts.append(node(*o));
+            if (n.kind == FilterNode::Or) {
+                parts = orParts(n);
+            } else {
+                for (const auto &o : n.operands)
+                    parts.append(node(*o));
+            }
+            if (!out.error.isEmpty())
+                return {};
             return balanced(parts, 0, parts.size(),
                             n.kind == FilterNode::And ? QStringLiteral(" AND ") : QStringLiteral(" OR "));
         }
+        if (!countTerm())
+            return {};
         const int fi = FindField(fields, n.field);
         if (fi < 0) {
             out.error = QStringLiteral("unbekanntes Feld \"%1\"").arg(n.field);
@@ -300,9 +332,7 @@ struct FilterCompiler
         }
         if (!out.fields.contains(fi))
             out.fields.append(fi);
-        // Values are compared as given: a filter value is never cut to the field's size.
-        FieldDef f = fields.at(fi);
-        f.size = 0;
+        const FieldDef f = asCompared(fi);
         const QString col = columnRef(fi);
         if (n.contains)
             return containsCondition(f, col, n.literal);
@@ -310,12 +340,8 @@ struct FilterCompiler
         if (!n.isNatural && n.prefix && (n.op == CompareOp::Equal || n.op == CompareOp::NotEqual))
             return prefixCondition(f, fi, col, n.op == CompareOp::NotEqual, n.literal);
         QVariant v;
-        QString err;
-        const bool ok = n.isNatural ? NaturalToStored(f, n.natural, &v, &err) : TextToStored(f, n.literal, &v, &err);
-        if (!ok) {
-            out.error = QStringLiteral("%1 (Feld \"%2\")").arg(err, f.name);
+        if (!storedValue(n, f, &v))
             return {};
-        }
         if (v.isNull()) {
             // The blank is the smallest value.
             switch (n.op) {
@@ -337,6 +363,93 @@ struct FilterCompiler
         case CompareOp::GreaterEqual: return col + QStringLiteral(" >= ?");
         }
         return {};
+    }
+
+    bool countTerm()
+    {
+        // Filters built in code are held to the limit the text is held to.
+        if (++terms <= kMaxFilterConditions)
+            return true;
+        out.error = tooManyConditions();
+        return false;
+    }
+
+    // Values are compared as given: a filter value is never cut to the field's size.
+    FieldDef asCompared(int fi) const
+    {
+        FieldDef f = fields.at(fi);
+        f.size = 0;
+        return f;
+    }
+
+    bool storedValue(const FilterNode &n, const FieldDef &f, QVariant *v)
+    {
+        QString err;
+        const bool ok = n.isNatural ? NaturalToStored(f, n.natural, v, &err) : TextToStored(f, n.literal, v, &err);
+        if (!ok)
+            out.error = QStringLiteral("%1 (Feld \"%2\")").arg(err, f.name);
+        return ok;
+    }
+
+    // The field of an equality with a whole value, which can join an IN list; -1
+    // for every other condition (and for a field the table lacks).
+    int listableField(const FilterNode &n) const
+    {
+        if (n.kind != FilterNode::Condition || n.contains || n.op != CompareOp::Equal || (n.prefix && !n.isNatural))
+            return -1;
+        return FindField(fields, n.field);
+    }
+
+    // The operands of an OR. Equalities on one field become one IN list in the
+    // place of the first of them: SQLite plans a run of ORs in time that grows with
+    // the square of its length, an IN list in time that grows with its length.
+    QStringList orParts(const FilterNode &n)
+    {
+        QHash<int, QList<const FilterNode *>> equalities;
+        for (const auto &o : n.operands)
+            if (const int fi = listableField(*o); fi >= 0)
+                equalities[fi].append(o.get());
+        QStringList parts;
+        for (const auto &o : n.operands) {
+            const int fi = listableField(*o);
+            const QList<const FilterNode *> same = fi >= 0 ? equalities.value(fi) : QList<const FilterNode *>();
+            if (same.size() < 2)
+                parts.append(node(*o));
+            else if (same.first() == o.get())
+                parts.append(inList(fi, same));
+            if (!out.error.isEmpty())
+                break;
+        }
+        return parts;
+    }
+
+    QString inList(int fi, const QList<const FilterNode *> &equalities)
+    {
+        if (!countTerm())
+            return {};
+        if (!out.fields.contains(fi))
+            out.fields.append(fi);
+        const FieldDef f = asCompared(fi);
+        const QString col = columnRef(fi);
+        QList<QVariant> values;
+        bool blank = false;
+        for (const FilterNode *e : equalities) {
+            QVariant v;
+            if (!storedValue(*e, f, &v))
+                return {};
+            if (v.isNull())
+                blank = true;
+            else
+                values.append(v);
+        }
+        out.params += values;
+        const QString in =
+            values.isEmpty()
+                ? QString()
+                : QStringLiteral("%1 IN (%2)").arg(col, QStringList(values.size(), QStringLiteral("?")).join(u','));
+        if (!blank)
+            return in;
+        return in.isEmpty() ? col + QStringLiteral(" IS NULL") : QStringLiteral("(%1 IS NULL OR %2)").arg(col, in);
     }
 
     QString containsCondition(const FieldDef &f, const QString &col, const QString &literal)
@@ -442,9 +555,9 @@ CompiledFilter CompileFilter(const Filter &filter, const QList<FieldDef> &fields
             c.out.error = tooDeep();
         const QString where = c.node(*root);
         if (!c.out.error.isEmpty()) {
-            c.out.error = filter.source().isEmpty()
-                              ? QStringLiteral("Fehler im Filter: %1").arg(c.out.error)
-                              : QStringLiteral("Fehler im Filterausdruck \"%1\": %2").arg(filter.source(), c.out.error);
+            c.out.error = filter.source().isEmpty() ? QStringLiteral("Fehler im Filter: %1").arg(c.out.error)
+                                                    : QStringLiteral("Fehler im Filterausdruck \"%1\": %2")
+                                                          .arg(quotedSource(filter.source()), c.out.error);
             c.out.params.clear();
             return c.out;
         }

@@ -11,8 +11,12 @@
 //   the rest ("'*'" alone matches every record); with the other operators the star
 //   is dropped;
 // - AND binds tighter than OR; parentheses group; AND and OR in any case; a run
-//   of conditions joined by one keyword may be as long as it likes, but groups
-//   nest at most kMaxFilterDepth deep (deeper text is an error, never a crash);
+//   of conditions joined by one keyword is one level, groups nest at most
+//   kMaxFilterDepth deep (deeper text is an error, never a crash), and a filter
+//   holds at most kMaxFilterConditions conditions: SQLite's planner takes time
+//   that grows with the square of a long run, so a longer text is refused at the
+//   condition that is one too many instead of keeping the window busy for minutes;
+// - equalities on one field joined by OR become one IN list;
 // - text is compared without regard to case, umlauts included; booleans are
 //   written 'True'/'False', dates 'dd.MM.yyyy', decimals with comma or full stop;
 // - a blank field is the empty value: Selected='' matches it, Selected='False' and
@@ -36,6 +40,9 @@ enum class CompareOp { Equal, NotEqual, Less, Greater, LessEqual, GreaterEqual }
 
 // How deep parentheses, and AND and OR inside each other, may nest in a filter.
 inline constexpr int kMaxFilterDepth = 200;
+// How many conditions a filter may hold; equalities that become one IN list count
+// as one in a filter built in code.
+inline constexpr int kMaxFilterConditions = 2000;
 
 struct FilterNode;
 
