@@ -274,10 +274,20 @@ qsizetype bodyStart(QByteArrayView entity)
 }
 
 // The parts of a multipart's body as they stand in the file, each without the
-// line break before the next delimiter (where the parser ends a part too); empty
-// when the body has no closing delimiter.
-QList<QByteArrayView> rawParts(QByteArrayView body, const QByteArray &boundary)
+// line break before the next delimiter (where the parser ends a part too). A body
+// whose closing delimiter is missing ends with the entity, as the parser ends it:
+// its last part runs to there, line breaks and all.
+QList<QByteArrayView> rawParts(QByteArrayView body, const QByteArray &boundary, bool *closed = nullptr)
 {
+    if (closed)
+        *closed = false;
+    auto withoutLineBreak = [&](qsizetype from, qsizetype to) {
+        if (to > from && body.at(to - 1) == '\n')
+            --to;
+        if (to > from && body.at(to - 1) == '\r')
+            --to;
+        return body.sliced(from, to - from);
+    };
     const QByteArray dash = "--" + boundary;
     QList<QByteArrayView> parts;
     qsizetype partStart = -1;
@@ -293,22 +303,33 @@ QList<QByteArrayView> rawParts(QByteArrayView body, const QByteArray &boundary)
             if (close)
                 rest = rest.sliced(2);
             if (rest.trimmed().isEmpty()) {
-                if (partStart >= 0) {
-                    qsizetype partEnd = line;
-                    if (partEnd > partStart && body.at(partEnd - 1) == '\n')
-                        --partEnd;
-                    if (partEnd > partStart && body.at(partEnd - 1) == '\r')
-                        --partEnd;
-                    parts.append(body.sliced(partStart, qMax<qsizetype>(0, partEnd - partStart)));
-                }
-                if (close)
+                if (partStart >= 0)
+                    parts.append(withoutLineBreak(partStart, line));
+                if (close) {
+                    if (closed)
+                        *closed = true;
                     return parts;
+                }
                 partStart = next;
             }
         }
         line = next;
     }
-    return {};
+    if (partStart >= 0)
+        parts.append(body.sliced(qMin(partStart, body.size())));
+    return parts;
+}
+
+// The line breaks (LF or CR LF) at the end of the bytes.
+int trailingLineBreaks(QByteArrayView bytes)
+{
+    int n = 0;
+    for (qsizetype end = bytes.size(); end > 0 && bytes.at(end - 1) == '\n'; ++n) {
+        --end;
+        if (end > 0 && bytes.at(end - 1) == '\r')
+            --end;
+    }
+    return n;
 }
 
 bool isFieldLine(QByteArrayView line)
@@ -362,9 +383,19 @@ struct MailMessage::Impl
     bool modified = false;
     QString loadedFromName, loadedFromAddress;
     // Parts of the loaded file that the parser does not give back as they stood
-    // (a missing empty line, a stray header line, a delimiter ending in a bare LF):
-    // they are written as loaded, unless their text is set anew.
-    QList<QPair<GMimeObject *, QByteArray>> rawLeaves;
+    // (a missing empty line, a stray header line, a delimiter ending in a bare LF,
+    // a stray line among the fields of an attached message): they are written as
+    // loaded, unless their text is set anew.
+    struct RawLeaf
+    {
+        GMimeObject *leaf;    // the leaf of the tree (one reference held)
+        GMimeObject *written; // what the writer makes of it: the leaf, or an attached message
+        QByteArray raw;       // what stands in its place in the file
+    };
+    QList<RawLeaf> rawLeaves;
+    // A multipart body whose closing delimiter is missing: the writer ends it with
+    // a line break more than the file had; the line breaks the file ended with.
+    int openEndBreaks = -1;
 
     ~Impl()
     {
@@ -374,14 +405,14 @@ struct MailMessage::Impl
     }
     void dropRawLeaves()
     {
-        for (const auto &leaf : rawLeaves)
-            g_object_unref(leaf.first);
+        for (const RawLeaf &leaf : rawLeaves)
+            g_object_unref(leaf.leaf);
         rawLeaves.clear();
     }
     void dropRawLeaf(GMimeObject *object)
     {
         for (qsizetype i = 0; i < rawLeaves.size(); ++i) {
-            if (rawLeaves.at(i).first == object) {
+            if (rawLeaves.at(i).leaf == object) {
                 g_object_unref(object);
                 rawLeaves.removeAt(i);
                 return;
@@ -405,13 +436,27 @@ struct MailMessage::Impl
                 keepRawLeaves(g_mime_multipart_get_part(mp, i), parts.at(i));
             return;
         }
+        if (GMIME_IS_MESSAGE_PART(object)) {
+            // The attached message as a whole: the composer never changes it, and
+            // the parser drops what it cannot read in its fields.
+            GMimeMessage *attached = g_mime_message_part_get_message(GMIME_MESSAGE_PART(object));
+            const qsizetype start = bodyStart(entity);
+            if (!attached || start < 0)
+                return;
+            const QByteArray raw = entity.sliced(start).toByteArray();
+            if (withCrLf(writtenBytes(GMIME_OBJECT(attached))) == withCrLf(raw))
+                return;
+            g_object_ref(object);
+            rawLeaves.append({object, GMIME_OBJECT(attached), raw});
+            return;
+        }
         if (!GMIME_IS_PART(object))
             return;
         const QByteArray raw = entity.toByteArray();
         if (withCrLf(writtenBytes(object)) == withCrLf(raw))
             return;
         g_object_ref(object);
-        rawLeaves.append({object, raw});
+        rawLeaves.append({object, object, raw});
     }
     GMimeObject *object() const { return GMIME_OBJECT(message); }
     GMimeObject *body() const { return g_mime_message_get_mime_part(message); }
@@ -434,6 +479,7 @@ struct MailMessage::Impl
             g_object_unref(message);
         message = m;
         dropRawLeaves();
+        openEndBreaks = -1;
         subject.reset();
         html.reset();
         text.reset();
@@ -603,8 +649,19 @@ bool MailMessage::loadBytes(const QByteArray &bytes, QString *error)
     }
     d->adopt(held.release());
     GMimeObject *top = d->body();
-    if (top && GMIME_IS_MULTIPART(top))
+    // The message's own fields were read above; a multipart body and an attached
+    // message as the whole body are compared part by part.
+    if (top && (GMIME_IS_MULTIPART(top) || GMIME_IS_MESSAGE_PART(top)))
         d->keepRawLeaves(top, bytes);
+    if (top && GMIME_IS_MULTIPART(top)) {
+        const qsizetype start = bodyStart(bytes);
+        const char *boundary = g_mime_multipart_get_boundary(GMIME_MULTIPART(top));
+        bool closed = true;
+        if (start >= 0 && boundary)
+            rawParts(QByteArrayView(bytes).sliced(start), QByteArray(boundary), &closed);
+        if (!closed)
+            d->openEndBreaks = trailingLineBreaks(bytes);
+    }
     return true;
 }
 
@@ -668,20 +725,23 @@ QByteArray MailMessage::toBytes() const
         // Each part kept as loaded replaces what the parser made of it, in order.
         qsizetype from = 0;
         for (const Leaf &l : d->leaves()) {
-            for (const auto &[object, raw] : d->rawLeaves) {
-                if (object != l.object)
+            for (const Impl::RawLeaf &kept : d->rawLeaves) {
+                if (kept.leaf != l.object)
                     continue;
-                const QByteArray written = writtenBytes(object);
+                const QByteArray written = writtenBytes(kept.written);
                 const qsizetype at = out.indexOf(written, from);
                 if (at >= 0) {
-                    out.replace(at, written.size(), raw);
-                    from = at + raw.size();
+                    out.replace(at, written.size(), kept.raw);
+                    from = at + kept.raw.size();
                 }
                 break;
             }
         }
     }
-    return withCrLf(out);
+    out = withCrLf(out);
+    for (int surplus = trailingLineBreaks(out) - d->openEndBreaks; d->openEndBreaks >= 0 && surplus > 0; --surplus)
+        out.chop(2);
+    return out;
 }
 
 bool MailMessage::saveFile(const QString &path, QString *error) const

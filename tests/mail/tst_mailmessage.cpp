@@ -135,6 +135,15 @@ private slots:
         const QByteArray longField = "X-Long: " + QByteArray(1200, 'y') + "\r\n";
         QTest::newRow("long field") << "Subject: s\r\n" + longField + "Content-Type: text/html\r\n\r\n<p>x</p>\r\n"
                                     << longField;
+        // A field of an attached message that runs on in a line of its own; as
+        // a part of a multipart and as the whole body.
+        const QByteArray attached = "Subject: innen\r\nX-Note: erster Teil\r\nzweiter Teil\r\nFrom: a@example.de\r\n"
+                                    "Content-Type: text/plain\r\n\r\nInnerer Text\r\n";
+        QTest::newRow("stray line in an attached message's fields")
+            << head + "--b\r\nContent-Type: message/rfc822\r\n\r\n" + attached + "--b--\r\n"
+            << attached;
+        QTest::newRow("stray line in the fields of the message that is the body")
+            << "Subject: s\r\nMIME-Version: 1.0\r\nContent-Type: message/rfc822\r\n\r\n" + attached << attached;
         // A delimiter ending in a bare LF: the part before it gains no stray CR.
         const QByteArray plain = "Content-Type: text/plain; charset=utf-8\r\n\r\nAnhang als Text\r\n";
         QTest::newRow("delimiter with a bare LF")
@@ -156,6 +165,55 @@ private slots:
         QVERIFY2(written.contains(kept), written.constData());
         QVERIFY(written.contains("<p>Neu</p>"));
         QVERIFY(written.contains("Subject: Neu\r\n"));
+    }
+
+    // A multipart whose closing delimiter is missing ends where its parent's next
+    // delimiter or the file ends; the parts in it that the parser cannot give back
+    // as they stood are kept as well, above all an attachment after the texts.
+    void missingClosingDelimitersLoseNothing_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QByteArray>("kept");
+        const QByteArray open = "Subject: s\r\nMIME-Version: 1.0\r\n"
+                                "Content-Type: multipart/mixed; boundary=\"outer\"\r\n\r\n"
+                                "--outer\r\nContent-Type: multipart/alternative; boundary=\"inner\"\r\n\r\n"
+                                "--inner\r\nContent-Type: text/plain; charset=utf-8\r\n\r\nHallo\r\n"
+                                "--inner\r\nContent-Type: text/html; charset=utf-8\r\n\r\n<p>Hallo</p>\r\n";
+        const QByteArray noBlankLine = "Content-Type: application/octet-stream; name=\"a.bin\"\r\n"
+                                       "Content-Disposition: attachment; filename=\"a.bin\"\r\n"
+                                       "Content-Transfer-Encoding: base64\r\nAAECAwQFBgcICQ==\r\n";
+        const QByteArray strayLine = "Content-Type: application/octet-stream; name=\"a.bin\"\r\n"
+                                     "Content-Disposition: attachment; filename=\"a.bin\"\r\n"
+                                     "X-Note: erster Teil\r\nzweiter Teil\r\n"
+                                     "Content-Transfer-Encoding: base64\r\n\r\nAAECAwQFBgcICQ==\r\n";
+        QTest::newRow("attachment under the open alternative") << open + "--inner\r\n" + noBlankLine + "--outer--\r\n"
+                                                               << noBlankLine;
+        QTest::newRow("attachment after the open alternative, nothing closed")
+            << open + "--outer\r\n" + noBlankLine << noBlankLine;
+        QTest::newRow("stray line in an attachment after the open alternative, nothing closed")
+            << open + "--outer\r\n" + strayLine << strayLine;
+    }
+    void missingClosingDelimitersLoseNothing()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QByteArray, kept);
+        MailMessage m;
+        QVERIFY(m.loadBytes(bytes));
+        QCOMPARE(m.toBytes(), bytes);
+        QCOMPARE(m.attachmentCount(), 1);
+        m.setHtmlBody("<p>Neu</p>");
+        m.setTextBody("Neu");
+        m.setSubject("Neu");
+        const QByteArray written = m.toBytes();
+        QVERIFY2(written.contains(kept), written.constData());
+        READ_BACK(v, written);
+        QCOMPARE(v.part("text/html").value("text").toString().trimmed(), "<p>Neu</p>");
+        QCOMPARE(v.part("text/plain").value("text").toString().trimmed(), "Neu");
+        // The attachment reads as it read in the loaded file.
+        READ_BACK(original, bytes);
+        const QJsonObject file = v.part("application/octet-stream");
+        QCOMPARE(file.value("filename").toString(), "a.bin");
+        QCOMPARE(file.value("sha256"), original.part("application/octet-stream").value("sha256"));
     }
 
     void untouchedMessageWrittenAsLoaded()
