@@ -3,7 +3,9 @@
 // doubled (in another letter case), about 1 % are no addresses, every second
 // record is marked, and a user column holds about 10 % doubles. Each figure
 // is timed on a freshly opened table, with the memory the step took at its
-// peak beside it; the steps that delete come last.
+// peak beside it. The steps that delete run on a copy of the table, and a
+// plain SQLite statement does the same work on a second copy right after
+// (sqlitepeer.h): its time and the ratio stand beside the program's.
 // Prints "name: value unit" lines.
 //
 // bench_bulk [records] [table]: a table filled by an earlier run (its records
@@ -16,6 +18,7 @@
 #include "datasettools.h"
 #include "definitionfiles.h"
 #include "procmemory.h"
+#include "sqlitepeer.h"
 #include "textfile.h"
 
 #include <QCoreApplication>
@@ -173,20 +176,112 @@ int main(int argc, char **argv)
          });
     ok = ok && run("duplicates_user_column_mark", [&](AddressTable &t) {
              const DuplicateGroups g = FindDuplicates(t, t.fieldIndex(column));
-             return g.ok() && g.values == records / 10 && MarkDuplicates(t, g, true).count == records / 5;
+             return g.ok() && g.values() == records / 10 && MarkDuplicates(t, g, true).count == records / 5;
          });
-    ok = ok && run("delete_invalid", [&](AddressTable &t) {
-             const BulkResult r = DeleteWhereTrue(t, QStringLiteral("Invalid"));
-             return r.ok() && r.count == records / 100;
-         });
+    // The program's work and the peer's on two copies of the table as the
+    // preparation left it, one right after the other; both must leave the same
+    // records behind.
+    auto compare = [&](const char *name, const char *peerName, const char *ratioName,
+                       const std::function<bool(AddressTable &)> &prepare,
+                       const std::function<bool(AddressTable &)> &work, const char *peerSql) {
+        if (!steps.isEmpty() && !steps.contains(QLatin1String(name)))
+            return true;
+        {
+            AddressTable t;
+            if (!t.open(path) || !prepare(t)) {
+                Fail("bench_bulk", QStringLiteral("%1: %2").arg(QLatin1String(name), t.lastError()));
+                return false;
+            }
+        }
+        const QString ours = dir.filePath(QStringLiteral("Ours.DB")), peer = dir.filePath(QStringLiteral("Peer.DB"));
+        QFile::remove(ours);
+        QFile::remove(peer);
+        if (!QFile::copy(path, ours) || !QFile::copy(path, peer)) {
+            Fail("bench_bulk", QStringLiteral("%1: cannot copy the table").arg(QLatin1String(name)));
+            return false;
+        }
+        double oursSeconds = 0;
+        {
+            AddressTable t;
+            if (!t.open(ours)) {
+                Fail("bench_bulk", QStringLiteral("%1: %2").arg(QLatin1String(name), t.lastError()));
+                return false;
+            }
+            const long before = restartPeak();
+            bool ok = false;
+            oursSeconds = Seconds([&] { ok = work(t); });
+            if (!ok) {
+                Fail("bench_bulk", QStringLiteral("%1: %2").arg(QLatin1String(name), t.lastError()));
+                return false;
+            }
+            PrintFigure(name, oursSeconds, "s");
+            std::printf("%s_memory: %.1f MiB\n", name, double(ProcessMemoryKb("VmHWM:") - before) / 1024.0);
+        }
+        double peerSeconds = 0;
+        {
+            PeerConnection c(peer);
+            bool ok = c.ok();
+            peerSeconds = Seconds([&] { ok = ok && c.exec(peerSql); });
+            if (!ok) {
+                Fail("bench_bulk", QStringLiteral("%1: %2").arg(QLatin1String(peerName), c.error()));
+                return false;
+            }
+        }
+        PrintFigure(peerName, peerSeconds, "s");
+        PrintRatio(ratioName, oursSeconds, peerSeconds);
+        // The records left, their keys and their marks.
+        const char *fingerprint = "SELECT (SELECT count(*) || ' ' || total(ID) FROM address) || ' ' || (SELECT "
+                                  "count(*) || ' ' || total(vt_rid * 3 + ifnull(Selected, 0) + 2 * ifnull(Invalid, "
+                                  "0)) FROM address_flags)";
+        auto print = [&](const QString &file) {
+            PeerConnection c(file);
+            sqlite3_stmt *s = nullptr;
+            QString out;
+            if (sqlite3_prepare_v2(c.handle(), fingerprint, -1, &s, nullptr) == SQLITE_OK &&
+                sqlite3_step(s) == SQLITE_ROW)
+                out = QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(s, 0)));
+            sqlite3_finalize(s);
+            return out;
+        };
+        const QString a = print(ours), b = print(peer);
+        QFile::remove(ours);
+        QFile::remove(peer);
+        if (a.isEmpty() || a != b) {
+            Fail("bench_bulk", QStringLiteral("%1: the program left %2, the peer %3").arg(QLatin1String(name), a, b));
+            return false;
+        }
+        return true;
+    };
+    ok = ok && compare(
+                   "delete_invalid", "peer_delete_invalid_s", "delete_invalid_ratio_to_peer",
+                   [&](AddressTable &t) {
+                       return t.count(IsTrue(QStringLiteral("Invalid"))) == records / 100 ||
+                              CheckAllAddresses(t).count == records / 100;
+                   },
+                   [&](AddressTable &t) {
+                       const BulkResult r = DeleteWhereTrue(t, QStringLiteral("Invalid"));
+                       return r.ok() && r.count == records / 100;
+                   },
+                   "BEGIN; DELETE FROM address WHERE ID IN (SELECT vt_rid FROM address_flags WHERE Invalid = 1); "
+                   "DELETE FROM address_flags WHERE Invalid = 1; COMMIT;");
     ok = ok && run("duplicates_mail_find", [&](AddressTable &t) {
              const DuplicateGroups g = FindDuplicates(t, FindMailField(&t));
-             return g.ok() && g.values == records / 20;
+             return g.ok() && g.values() == records / 20;
          });
-    ok = ok && run("duplicates_mail_delete", [&](AddressTable &t) {
-             const DuplicateGroups g = FindDuplicates(t, FindMailField(&t));
-             return g.ok() && g.values > 0 && DeleteDuplicates(t, g, KeepRecord::Oldest).count == records / 20;
-         });
+    // The peer keeps the first record of each address as the program does in
+    // the order of the IDs, and compares the addresses with the program's
+    // folding collation (the column's own).
+    ok = ok && compare(
+                   "duplicates_mail_delete", "peer_duplicates_delete_s", "duplicates_delete_ratio_to_peer",
+                   [](AddressTable &) { return true; },
+                   [&](AddressTable &t) {
+                       const DuplicateGroups g = FindDuplicates(t, FindMailField(&t));
+                       return g.ok() && g.values() > 0 &&
+                              DeleteDuplicates(t, g, KeepRecord::Oldest).count == records / 20;
+                   },
+                   "BEGIN; CREATE TEMP TABLE doomed AS SELECT ID FROM address WHERE Mail IS NOT NULL AND ID NOT IN "
+                   "(SELECT min(ID) FROM address WHERE Mail IS NOT NULL GROUP BY Mail); "
+                   "DELETE FROM address WHERE ID IN doomed; DELETE FROM address_flags WHERE vt_rid IN doomed; COMMIT;");
     std::printf("file_size: %.1f MiB\n", double(QFile(path).size()) / (1024.0 * 1024.0));
     if (!qEnvironmentVariableIsEmpty("VANTREL_BENCH_KEEP"))
         QFile::copy(path, qEnvironmentVariable("VANTREL_BENCH_KEEP"));

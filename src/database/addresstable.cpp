@@ -642,20 +642,20 @@ bool AddressTable::updateFields(qint64 id, const FieldValues &values)
     return true;
 }
 
-qint64 AddressTable::updateWhere(const Filter &where, const FieldValues &values)
+qint64 AddressTable::updateWhere(const Filter &where, const FieldValues &values, const BatchProgress &progress)
 {
     QList<bool> changed;
-    const qint64 changes = m_records.updateWhere(where, values, &changed);
+    const qint64 changes = m_records.updateWhere(where, values, &changed, progress);
     if (changes < 0 || values.isEmpty())
         return changes;
     bulkWritten(changed);
     return changes;
 }
 
-qint64 AddressTable::updateIds(const std::vector<qint64> &ids, const FieldValues &values)
+qint64 AddressTable::updateIds(const std::vector<qint64> &ids, const FieldValues &values, const BatchProgress &progress)
 {
     QList<bool> changed;
-    const qint64 changes = m_records.updateKeys(ids, values, &changed);
+    const qint64 changes = m_records.updateKeys(ids, values, &changed, progress);
     if (changes < 0 || values.isEmpty())
         return changes;
     bulkWritten(changed);
@@ -675,33 +675,34 @@ void AddressTable::bulkWritten(const QList<bool> &changed)
     notifyChanged();
 }
 
-qint64 AddressTable::deleteWhere(const Filter &where)
+qint64 AddressTable::deleteWhere(const Filter &where, const BatchProgress &progress)
 {
     if (!checkOpen())
         return -1;
     if (m_state == State::Edit || m_state == State::Insert)
         cancel();
-    const qint64 changes = m_records.deleteWhere(where);
+    const qint64 changes = m_records.deleteWhere(where, progress);
     if (changes >= 0)
         bulkDeleted();
     return changes;
 }
 
-qint64 AddressTable::deleteIds(const std::vector<qint64> &ids)
+qint64 AddressTable::deleteIds(const std::vector<qint64> &ids, const BatchProgress &progress)
 {
     if (!checkOpen())
         return -1;
     if (m_state == State::Edit || m_state == State::Insert)
         cancel();
-    const qint64 changes = m_records.deleteKeys(ids);
+    const qint64 changes = m_records.deleteKeys(ids, progress);
     if (changes >= 0)
         bulkDeleted();
     return changes;
 }
 
-bool AddressTable::duplicates(int field, const QString &indexName, std::vector<RecordStatements::DuplicateRow> *out)
+bool AddressTable::duplicates(int field, const QString &indexName, DuplicateList *out,
+                              const std::function<void(qint64, qint64)> &progress)
 {
-    return m_records.duplicates(field, indexName, out);
+    return m_records.duplicates(field, indexName, out, progress);
 }
 
 void AddressTable::bulkDeleted()
@@ -771,7 +772,7 @@ void AddressTable::notifyChanged()
         emit afterBulkChange();
 }
 
-TableTransaction::TableTransaction(AddressTable &table) : TableTransaction(table.m_store)
+TableTransaction::TableTransaction(AddressTable &table, Mode mode) : TableTransaction(table.m_store, mode)
 {
 }
 

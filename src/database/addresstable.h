@@ -167,16 +167,19 @@ public:
     // unless a transaction is open.
     bool updateFields(qint64 id, const FieldValues &values);
     // One UPDATE (per table part) in one transaction; the number of records
-    // changed, -1 on failure (then nothing changed).
-    qint64 updateWhere(const Filter &where, const FieldValues &values);
-    qint64 deleteWhere(const Filter &where);
+    // changed, -1 on failure (then nothing changed). Inside an open
+    // transaction they join it. With progress they run in batches and report
+    // after each (recordstatements.h).
+    qint64 updateWhere(const Filter &where, const FieldValues &values, const BatchProgress &progress = {});
+    qint64 deleteWhere(const Filter &where, const BatchProgress &progress = {});
     // The same for the records with these IDs, in one transaction.
-    qint64 updateIds(const std::vector<qint64> &ids, const FieldValues &values);
-    qint64 deleteIds(const std::vector<qint64> &ids);
+    qint64 updateIds(const std::vector<qint64> &ids, const FieldValues &values, const BatchProgress &progress = {});
+    qint64 deleteIds(const std::vector<qint64> &ids, const BatchProgress &progress = {});
     // The records whose value of the field another record holds as well (text
-    // compared trimmed and without regard to case, blanks never), grouped by
-    // value, each group in the index's order; false on failure.
-    bool duplicates(int field, const QString &indexName, std::vector<RecordStatements::DuplicateRow> *out);
+    // compared trimmed and without regard to case, blanks never), value after
+    // value in the index's order; false on failure.
+    bool duplicates(int field, const QString &indexName, DuplicateList *out,
+                    const std::function<void(qint64 read, qint64 total)> &progress = {});
 
     // Transactions nest: only the outermost commits to the file; an inner one
     // that is rolled back undoes only its own part. Use TableTransaction.

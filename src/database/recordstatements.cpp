@@ -1,11 +1,14 @@
 #include "recordstatements.h"
+#include "sqlitefunctions.h"
 #include "sqlstatement.h"
 #include "tablestore.h"
+#include "text.h"
 #include "textsearch.h"
 
 #include <QHash>
 
 #include <algorithm>
+#include <limits>
 #include <optional>
 
 namespace vt {
@@ -520,7 +523,72 @@ bool RecordStatements::assignments(const FieldValues &values, Assignments *out, 
     return true;
 }
 
-qint64 RecordStatements::updateWhere(const Filter &where, const FieldValues &values, QList<bool> *changed)
+bool RecordStatements::runCounted(const QString &sql, const QList<QVariant> &values, const QString &what,
+                                  qint64 *changes)
+{
+    Stmt s = m_store.prepare(sql);
+    if (!s)
+        return false;
+    s.bindAll(values);
+    if (s.step() != SQLITE_DONE)
+        return m_store.failSql(what);
+    if (changes)
+        *changes += sqlite3_changes64(m_store.handle());
+    return true;
+}
+
+bool RecordStatements::keyRanges(const QString &keysSql, bool batched, std::vector<KeyRange> *out, qint64 *total)
+{
+    constexpr qint64 kLowest = std::numeric_limits<qint64>::min();
+    constexpr qint64 kHighest = std::numeric_limits<qint64>::max();
+    out->clear();
+    *total = 0;
+    {
+        Stmt c = m_store.prepare(QStringLiteral("SELECT count(*) FROM (%1)").arg(keysSql));
+        if (!c)
+            return false;
+        if (c.step() != SQLITE_ROW)
+            return m_store.failSql(QStringLiteral("Lesefehler"));
+        *total = c.int64At(0);
+    }
+    // Batches of at least a few thousand records: each costs a statement.
+    const qint64 batches = batched ? std::clamp<qint64>(*total / 1024, 1, 100) : 1;
+    if (batches == 1) {
+        out->push_back({kLowest, kHighest, *total});
+        return true;
+    }
+    Stmt s = m_store.prepare(keysSql);
+    if (!s)
+        return false;
+    qint64 seen = 0, from = kLowest;
+    int rc;
+    while ((rc = s.step()) == SQLITE_ROW) {
+        ++seen;
+        if (seen == *total * qint64(out->size() + 1) / batches && qint64(out->size()) + 1 < batches) {
+            const qint64 key = s.int64At(0);
+            out->push_back({from, key, seen});
+            from = key + 1;
+        }
+    }
+    if (rc != SQLITE_DONE)
+        return m_store.failSql(QStringLiteral("Lesefehler"));
+    out->push_back({from, kHighest, *total});
+    return true;
+}
+
+bool RecordStatements::tableKeyRanges(bool batched, std::vector<KeyRange> *out, qint64 *total)
+{
+    const TableSchema &schema = m_store.schema();
+    // The narrow part holds every key too, and is far quicker to walk.
+    return schema.hasFlags()
+               ? keyRanges(QStringLiteral("SELECT %1 FROM %2 ORDER BY %1").arg(kFlagKey, kFlagTable), batched, out,
+                           total)
+               : keyRanges(QStringLiteral("SELECT %1 FROM %2 ORDER BY %1").arg(schema.keyColumn(), kMainTable), batched,
+                           out, total);
+}
+
+qint64 RecordStatements::updateWhere(const Filter &where, const FieldValues &values, QList<bool> *changed,
+                                     const BatchProgress &progress)
 {
     Assignments a;
     if (!assignments(values, &a, changed))
@@ -531,70 +599,80 @@ qint64 RecordStatements::updateWhere(const Filter &where, const FieldValues &val
     qint64 changes = 0;
     const QString what = QStringLiteral("Fehler beim Ändern");
     const bool ok = writeWhere(where, what, [&](const TableSource &src, const CompiledFilter &cf) {
-        auto run = [&](const QString &table, const QString &alias, const QString &key, const QStringList &sets,
-                       const QList<QVariant> &setValues, bool sameSource) {
+        std::vector<KeyRange> ranges;
+        qint64 total = 0;
+        if (!tableKeyRanges(bool(progress), &ranges, &total))
+            return false;
+        // With a filter on the part being changed alone, the UPDATE filters
+        // directly; otherwise the records are chosen by their keys.
+        auto statement = [&](const QString &table, const QString &alias, const QString &key, const QStringList &sets,
+                             bool sameSource) {
             if (sets.isEmpty())
-                return true;
-            // With a filter on the part being changed alone, the UPDATE filters
-            // directly; otherwise the records are chosen by their keys.
-            QString sql;
+                return QString();
+            const QString set = sets.join(QStringLiteral(", "));
             if (cf.where == QLatin1String("1"))
-                sql = QStringLiteral("UPDATE %1 SET %2").arg(table, sets.join(QStringLiteral(", ")));
-            else if (sameSource)
-                sql = QStringLiteral("UPDATE %1 AS %2 SET %3 WHERE %4")
-                          .arg(table, alias, sets.join(QStringLiteral(", ")), cf.where);
-            else
-                sql = QStringLiteral("UPDATE %1 SET %2 WHERE %3 IN (SELECT %4 FROM %5 WHERE %6)")
-                          .arg(table, sets.join(QStringLiteral(", ")), key, src.key, src.from, cf.where);
-            Stmt s = m_store.prepare(sql);
-            if (!s)
-                return false;
-            s.bindAll(setValues);
-            s.bindAll(cf.params, int(setValues.size()) + 1);
-            if (s.step() != SQLITE_DONE)
-                return m_store.failSql(what);
-            changes = std::max<qint64>(changes, sqlite3_changes64(m_store.handle()));
-            return true;
+                return QStringLiteral("UPDATE %1 SET %2 WHERE %3 BETWEEN ? AND ?").arg(table, set, key);
+            if (sameSource)
+                return QStringLiteral("UPDATE %1 AS %2 SET %3 WHERE (%4) AND %5 BETWEEN ? AND ?")
+                    .arg(table, alias, set, cf.where, src.key);
+            return QStringLiteral("UPDATE %1 SET %2 WHERE %3 BETWEEN ? AND ? AND %3 IN (SELECT %4 FROM %5 WHERE "
+                                  "(%6) AND %4 BETWEEN ? AND ?)")
+                .arg(table, set, key, src.key, src.from, cf.where);
         };
         const bool mainOnly = src.main && !src.flags;
         const bool flagsOnly = src.flags && !src.main;
-        return run(kMainTable, QStringLiteral("a"), schema.keyColumn(), a.mainSets, a.mainValues, mainOnly) &&
-               run(kFlagTable, QStringLiteral("f"), kFlagKey, a.flagSets, a.flagValues, flagsOnly);
+        const QString mainSql = statement(kMainTable, QStringLiteral("a"), schema.keyColumn(), a.mainSets, mainOnly);
+        const QString flagSql = statement(kFlagTable, QStringLiteral("f"), kFlagKey, a.flagSets, flagsOnly);
+        auto run = [&](const QString &sql, const QList<QVariant> &setValues, bool sameSource, const KeyRange &r,
+                       qint64 *n) {
+            if (sql.isEmpty())
+                return true;
+            const QList<QVariant> range{r.from, r.to};
+            QList<QVariant> bound = setValues;
+            if (cf.where == QLatin1String("1"))
+                bound += range;
+            else if (sameSource)
+                bound += cf.params + range;
+            else
+                bound += range + cf.params + range;
+            return runCounted(sql, bound, what, n);
+        };
+        for (const KeyRange &r : ranges) {
+            // Both parts change for the same records.
+            qint64 inMain = 0, inFlags = 0;
+            if (!run(mainSql, a.mainValues, mainOnly, r, &inMain) ||
+                !run(flagSql, a.flagValues, flagsOnly, r, &inFlags))
+                return false;
+            changes += std::max(inMain, inFlags);
+            if (progress)
+                progress({r.upTo, total, changes, r.to});
+        }
+        return true;
     });
     return ok ? changes : -1;
 }
 
-qint64 RecordStatements::deleteWhere(const Filter &where)
+qint64 RecordStatements::deleteWhere(const Filter &where, const BatchProgress &progress)
 {
     const TableSchema &schema = m_store.schema();
     qint64 changes = 0;
     const QString what = QStringLiteral("Fehler beim Löschen");
     const bool ok = writeWhere(where, what, [&](const TableSource &src, const CompiledFilter &cf) {
-        auto run = [&](const QString &sql, bool counts) {
-            Stmt s = m_store.prepare(sql);
-            if (!s)
+        if (cf.where == QLatin1String("1")) {
+            if (!runCounted(QStringLiteral("DELETE FROM %1").arg(kMainTable), {}, what, &changes) ||
+                (schema.hasFlags() && !runCounted(QStringLiteral("DELETE FROM %1").arg(kFlagTable), {}, what, nullptr)))
                 return false;
-            if (s.step() != SQLITE_DONE)
-                return m_store.failSql(what);
-            if (counts)
-                changes = sqlite3_changes64(m_store.handle());
+            if (progress)
+                progress({changes, changes, changes, std::numeric_limits<qint64>::max()});
             return true;
-        };
-        if (cf.where == QLatin1String("1"))
-            return run(QStringLiteral("DELETE FROM %1").arg(kMainTable), true) &&
-                   (!schema.hasFlags() || run(QStringLiteral("DELETE FROM %1").arg(kFlagTable), false));
+        }
         // The keys first, then both parts by key: deleting one part must not
         // change which records the filter finds in the other.
-        if (!loadKeys({}))
-            return false;
-        Stmt s = m_store.prepare(
-            QStringLiteral("INSERT INTO temp.vt_keys SELECT %1 FROM %2 WHERE %3").arg(src.key, src.from, cf.where));
-        if (!s)
-            return false;
-        s.bindAll(cf.params);
-        if (s.step() != SQLITE_DONE)
-            return m_store.failSql(what);
-        return deleteLoadedKeys(what, &changes);
+        return loadKeys({}) &&
+               runCounted(QStringLiteral("INSERT INTO temp.vt_keys SELECT %1 FROM %2 WHERE %3")
+                              .arg(src.key, src.from, cf.where),
+                          cf.params, what, nullptr) &&
+               deleteLoadedKeys(what, &changes, progress);
     });
     return ok ? changes : -1;
 }
@@ -607,7 +685,10 @@ bool RecordStatements::loadKeys(const std::vector<qint64> &keys)
     Stmt s = m_store.prepare(QStringLiteral("INSERT OR IGNORE INTO temp.vt_keys VALUES (?)"));
     if (!s)
         return false;
-    for (const qint64 k : keys) {
+    // In ascending order each key goes at the end of the temporary table.
+    std::vector<qint64> sorted = keys;
+    std::sort(sorted.begin(), sorted.end());
+    for (const qint64 k : sorted) {
         s.bind(1, k);
         if (s.step() != SQLITE_DONE)
             return m_store.failSql(QStringLiteral("Schreibfehler"));
@@ -616,52 +697,69 @@ bool RecordStatements::loadKeys(const std::vector<qint64> &keys)
     return true;
 }
 
-bool RecordStatements::deleteLoadedKeys(const QString &what, qint64 *changes)
+namespace {
+const QString kLoadedKeys = QStringLiteral("SELECT id FROM temp.vt_keys ORDER BY id");
+const QString kLoadedRange = QStringLiteral("SELECT id FROM temp.vt_keys WHERE id BETWEEN ? AND ?");
+} // namespace
+
+bool RecordStatements::deleteLoadedKeys(const QString &what, qint64 *changes, const BatchProgress &progress)
 {
     const TableSchema &schema = m_store.schema();
-    const QString byKey = QStringLiteral("DELETE FROM %1 WHERE %2 IN (SELECT id FROM temp.vt_keys)");
-    auto run = [&](const QString &sql, bool counts) {
-        Stmt s = m_store.prepare(sql);
-        if (!s)
+    std::vector<KeyRange> ranges;
+    qint64 total = 0;
+    if (!keyRanges(kLoadedKeys, bool(progress), &ranges, &total))
+        return false;
+    const QString byKey = QStringLiteral("DELETE FROM %1 WHERE %2 IN (%3)");
+    const QString main = byKey.arg(kMainTable, schema.keyColumn(), kLoadedRange);
+    const QString flags = byKey.arg(kFlagTable, kFlagKey, kLoadedRange);
+    for (const KeyRange &r : ranges) {
+        const QList<QVariant> range{r.from, r.to};
+        if (!runCounted(main, range, what, changes) || (schema.hasFlags() && !runCounted(flags, range, what, nullptr)))
             return false;
-        if (s.step() != SQLITE_DONE)
-            return m_store.failSql(what);
-        if (counts)
-            *changes = sqlite3_changes64(m_store.handle());
-        return true;
-    };
-    return run(byKey.arg(kMainTable, schema.keyColumn()), true) &&
-           (!schema.hasFlags() || run(byKey.arg(kFlagTable, kFlagKey), false)) &&
-           m_store.exec(QStringLiteral("DELETE FROM temp.vt_keys"));
+        if (progress)
+            progress({r.upTo, total, *changes, r.to});
+    }
+    return m_store.exec(QStringLiteral("DELETE FROM temp.vt_keys"));
 }
 
-qint64 RecordStatements::updateKeys(const std::vector<qint64> &keys, const FieldValues &values, QList<bool> *changed)
+bool RecordStatements::updateLoadedKeys(const Assignments &a, const QString &what, qint64 *changes,
+                                        const BatchProgress &progress)
+{
+    const TableSchema &schema = m_store.schema();
+    std::vector<KeyRange> ranges;
+    qint64 total = 0;
+    if (!keyRanges(kLoadedKeys, bool(progress), &ranges, &total))
+        return false;
+    auto statement = [&](const QString &table, const QString &key, const QStringList &sets) {
+        return sets.isEmpty() ? QString()
+                              : QStringLiteral("UPDATE %1 SET %2 WHERE %3 IN (%4)")
+                                    .arg(table, sets.join(QStringLiteral(", ")), key, kLoadedRange);
+    };
+    const QString main = statement(kMainTable, schema.keyColumn(), a.mainSets);
+    const QString flags = statement(kFlagTable, kFlagKey, a.flagSets);
+    for (const KeyRange &r : ranges) {
+        const QList<QVariant> range{r.from, r.to};
+        qint64 inMain = 0, inFlags = 0;
+        if ((!main.isEmpty() && !runCounted(main, a.mainValues + range, what, &inMain)) ||
+            (!flags.isEmpty() && !runCounted(flags, a.flagValues + range, what, &inFlags)))
+            return false;
+        *changes += std::max(inMain, inFlags);
+        if (progress)
+            progress({r.upTo, total, *changes, r.to});
+    }
+    return m_store.exec(QStringLiteral("DELETE FROM temp.vt_keys"));
+}
+
+qint64 RecordStatements::updateKeys(const std::vector<qint64> &keys, const FieldValues &values, QList<bool> *changed,
+                                    const BatchProgress &progress)
 {
     Assignments a;
     if (!assignments(values, &a, changed))
         return -1;
-    const TableSchema &schema = m_store.schema();
     const QString what = QStringLiteral("Fehler beim Ändern");
-    TableTransaction tx(m_store);
-    if (!tx.isOpen() || !loadKeys(keys))
-        return -1;
+    TableTransaction tx(m_store, TableTransaction::Join);
     qint64 changes = 0;
-    auto run = [&](const QString &table, const QString &key, const QStringList &sets, const QList<QVariant> &v) {
-        if (sets.isEmpty())
-            return true;
-        Stmt s = m_store.prepare(QStringLiteral("UPDATE %1 SET %2 WHERE %3 IN (SELECT id FROM temp.vt_keys)")
-                                     .arg(table, sets.join(QStringLiteral(", ")), key));
-        if (!s)
-            return false;
-        s.bindAll(v);
-        if (s.step() != SQLITE_DONE)
-            return m_store.failSql(what);
-        changes = std::max<qint64>(changes, sqlite3_changes64(m_store.handle()));
-        return true;
-    };
-    if (!run(kMainTable, schema.keyColumn(), a.mainSets, a.mainValues) ||
-        !run(kFlagTable, kFlagKey, a.flagSets, a.flagValues) ||
-        !m_store.exec(QStringLiteral("DELETE FROM temp.vt_keys")))
+    if (!tx.isOpen() || !loadKeys(keys) || !updateLoadedKeys(a, what, &changes, progress))
         return -1;
     if (!tx.commit()) {
         m_store.failSql(what);
@@ -670,12 +768,12 @@ qint64 RecordStatements::updateKeys(const std::vector<qint64> &keys, const Field
     return changes;
 }
 
-qint64 RecordStatements::deleteKeys(const std::vector<qint64> &keys)
+qint64 RecordStatements::deleteKeys(const std::vector<qint64> &keys, const BatchProgress &progress)
 {
     const QString what = QStringLiteral("Fehler beim Löschen");
-    TableTransaction tx(m_store);
+    TableTransaction tx(m_store, TableTransaction::Join);
     qint64 changes = 0;
-    if (!tx.isOpen() || !loadKeys(keys) || !deleteLoadedKeys(what, &changes))
+    if (!tx.isOpen() || !loadKeys(keys) || !deleteLoadedKeys(what, &changes, progress))
         return -1;
     if (!tx.commit()) {
         m_store.failSql(what);
@@ -684,34 +782,238 @@ qint64 RecordStatements::deleteKeys(const std::vector<qint64> &keys)
     return changes;
 }
 
-bool RecordStatements::duplicates(int field, const QString &indexName, std::vector<DuplicateRow> *out)
+// ---------------------------------------------------------------------------
+// Doubled values
+
+namespace {
+
+// What makes two stored values of a field that is not text the same: type and
+// value (a whole real number is its integer, as SQLite compares them).
+void storedKey(sqlite3_stmt *s, int i, std::string *key)
 {
-    out->clear();
+    key->clear();
+    auto put = [&](char kind, const void *data, size_t n) {
+        key->push_back(kind);
+        key->append(static_cast<const char *>(data), n);
+    };
+    switch (sqlite3_column_type(s, i)) {
+    case SQLITE_FLOAT: {
+        const double d = sqlite3_column_double(s, i);
+        if (d >= -9.2e18 && d <= 9.2e18 && double(qint64(d)) == d) {
+            const qint64 v = qint64(d);
+            put('i', &v, sizeof v);
+        } else {
+            put('r', &d, sizeof d);
+        }
+        break;
+    }
+    case SQLITE_INTEGER: {
+        const qint64 v = sqlite3_column_int64(s, i);
+        put('i', &v, sizeof v);
+        break;
+    }
+    case SQLITE_BLOB: {
+        const void *data = sqlite3_column_blob(s, i);
+        put('b', data, size_t(sqlite3_column_bytes(s, i)));
+        break;
+    }
+    default: {
+        const auto *text = sqlite3_column_text(s, i);
+        put('t', text, size_t(sqlite3_column_bytes(s, i)));
+        break;
+    }
+    }
+}
+
+} // namespace
+
+bool RecordStatements::duplicates(int field, const QString &indexName, DuplicateList *out,
+                                  const std::function<void(qint64, qint64)> &progress)
+{
+    *out = {};
     const TableSchema &schema = m_store.schema();
     if (!m_store.checkOpen())
         return false;
     if (field < 0 || field >= schema.fieldCount())
         return m_store.fail(QStringLiteral("Das Feld gibt es in der Tabelle nicht."));
+    const FieldDef &def = schema.fields().at(field);
+    const bool text = IsTextType(def.type);
     TableSource src;
     CompiledFilter cf;
-    QString orderBy;
-    if (!m_store.compile({}, indexName, &src, &cf, &orderBy, {field}))
+    if (!m_store.compile({}, QString(), &src, &cf, nullptr, {field}))
         return false;
-    // One sort by value and order gives each record its place in its group and
-    // the group's size; blank values form no group.
-    const QString key =
-        QStringLiteral("vt_dupkey(%1, %2)").arg(schema.columnRef(field, src)).arg(int(schema.fields().at(field).type));
-    Stmt s = m_store.prepare(
-        QStringLiteral("SELECT id, rn, n FROM (SELECT %1 AS id, row_number() OVER w AS rn, count(*) OVER "
-                       "(w ROWS BETWEEN UNBOUNDED PRECEDING AND UNBOUNDED FOLLOWING) AS n FROM %2 WHERE %3 IS NOT NULL "
-                       "WINDOW w AS (PARTITION BY %3 ORDER BY %4)) WHERE n > 1")
-            .arg(src.key, src.from, key, orderBy));
-    if (!s)
+    const QString column = schema.columnRef(field, src);
+    qint64 total = 0;
+    if (progress) {
+        Stmt c = m_store.prepare(QStringLiteral("SELECT count(*) FROM %1").arg(src.from));
+        if (!c || c.step() != SQLITE_ROW)
+            return m_store.failSql(QStringLiteral("Lesefehler"));
+        total = c.int64At(0);
+    }
+    std::vector<std::pair<std::string, qint64>> trimmed;
+    {
+        // Sorted by value, along the field's index where it has one, equal
+        // values follow each other, each in the order of the keys. A text is
+        // sorted as the table compares it, without regard to case: only one
+        // with blanks at an end (rare) sorts away from its trimmed value.
+        Stmt s =
+            m_store.prepare(QStringLiteral("SELECT %1, %2 FROM %3 ORDER BY %1, %2").arg(column, src.key, src.from));
+        if (!s)
+            return false;
+        sqlite3_stmt *st = s.get();
+        std::string key, previous;
+        std::vector<qint64> run;
+        QVariant runValue;
+        auto closeRun = [&] {
+            if (run.size() > 1) {
+                out->keys.insert(out->keys.end(), run.begin(), run.end());
+                out->ends.push_back(out->keys.size());
+                out->values.append(text ? QString::fromUtf8(previous.data(), qsizetype(previous.size()))
+                                        : FoldCase(StoredToText(def, runValue)));
+            }
+            run.clear();
+        };
+        qint64 read = 0;
+        int rc;
+        while ((rc = s.step()) == SQLITE_ROW) {
+            if (progress && (++read & 0xFFF) == 0)
+                progress(read, total);
+            if (sqlite3_column_type(st, 0) == SQLITE_NULL)
+                continue;
+            const qint64 id = sqlite3_column_int64(st, 1);
+            if (text) {
+                const char *t = reinterpret_cast<const char *>(sqlite3_column_text(st, 0));
+                const int n = sqlite3_column_bytes(st, 0);
+                if (!FoldedTextKey(t, n, &key))
+                    continue;
+                if (static_cast<unsigned char>(t[0]) <= 32 || static_cast<unsigned char>(t[n - 1]) <= 32) {
+                    trimmed.emplace_back(key, id);
+                    continue;
+                }
+            } else {
+                storedKey(st, 0, &key);
+            }
+            if (!run.empty() && key == previous) {
+                run.push_back(id);
+                if (run.size() == 2 && !text)
+                    runValue = columnValue(st, 0);
+                continue;
+            }
+            closeRun();
+            std::swap(previous, key);
+            run.push_back(id);
+        }
+        if (rc != SQLITE_DONE)
+            return m_store.failSql(QStringLiteral("Lesefehler"));
+        closeRun();
+    }
+    std::vector<bool> dropped(out->valueCount(), false);
+    if (!trimmed.empty() && !mergeTrimmedDuplicates(field, src, trimmed, out, &dropped))
         return false;
-    int rc;
-    while ((rc = s.step()) == SQLITE_ROW)
-        out->push_back({s.int64At(0), s.int64At(1), s.int64At(2)});
-    return rc == SQLITE_DONE || m_store.failSql(QStringLiteral("Lesefehler"));
+
+    // Each value's records, and the values by their first records, in the
+    // index's order: its place among all records (the key itself in the
+    // primary order).
+    std::vector<qint64> place(out->keys);
+    if (!schema.orderFields(indexName).isEmpty()) {
+        QHash<qint64, size_t> slot;
+        slot.reserve(qsizetype(out->keys.size()));
+        for (size_t i = 0; i < out->keys.size(); ++i)
+            slot.insert(out->keys[i], i);
+        QString orderBy;
+        if (!m_store.compile({}, indexName, &src, &cf, &orderBy))
+            return false;
+        Stmt o = m_store.prepare(QStringLiteral("SELECT %1 FROM %2 ORDER BY %3").arg(src.key, src.from, orderBy));
+        if (!o)
+            return false;
+        qint64 at = 0;
+        int rc;
+        while ((rc = o.step()) == SQLITE_ROW) {
+            const auto it = slot.constFind(o.int64At(0));
+            if (it != slot.constEnd())
+                place[*it] = at;
+            ++at;
+        }
+        if (rc != SQLITE_DONE)
+            return m_store.failSql(QStringLiteral("Lesefehler"));
+    }
+    struct Value
+    {
+        size_t begin, end;
+        qint64 first;
+    };
+    std::vector<Value> kept;
+    for (size_t v = 0; v < out->valueCount(); ++v) {
+        if (dropped[v])
+            continue;
+        const size_t b = out->begin(v), e = out->ends[v];
+        std::vector<std::pair<qint64, qint64>> byPlace;
+        for (size_t i = b; i < e; ++i)
+            byPlace.emplace_back(place[i], out->keys[i]);
+        std::sort(byPlace.begin(), byPlace.end());
+        for (size_t i = b; i < e; ++i) {
+            place[i] = byPlace[i - b].first;
+            out->keys[i] = byPlace[i - b].second;
+        }
+        kept.push_back({b, e, place[b]});
+    }
+    std::sort(kept.begin(), kept.end(), [](const Value &x, const Value &y) { return x.first < y.first; });
+    DuplicateList ordered;
+    ordered.keys.reserve(out->keys.size());
+    ordered.ends.reserve(kept.size());
+    for (const Value &v : kept) {
+        ordered.keys.insert(ordered.keys.end(), out->keys.begin() + qsizetype(v.begin),
+                            out->keys.begin() + qsizetype(v.end));
+        ordered.ends.push_back(ordered.keys.size());
+        const size_t index = size_t(std::upper_bound(out->ends.begin(), out->ends.end(), v.begin) - out->ends.begin());
+        ordered.values.append(out->values.at(qsizetype(index)));
+    }
+    *out = std::move(ordered);
+    if (progress)
+        progress(total, total);
+    return true;
+}
+
+bool RecordStatements::mergeTrimmedDuplicates(int field, const TableSource &src,
+                                              std::vector<std::pair<std::string, qint64>> &trimmed, DuplicateList *out,
+                                              std::vector<bool> *dropped)
+{
+    std::sort(trimmed.begin(), trimmed.end());
+    QHash<QString, size_t> valueAt;
+    for (size_t v = 0; v < out->valueCount(); ++v)
+        valueAt.insert(out->values.at(qsizetype(v)), v);
+    // The records that hold the trimmed value itself: the column compares
+    // without regard to case, so the folded value finds them.
+    const QString sql =
+        QStringLiteral("SELECT %1 FROM %2 WHERE %3 = ?").arg(src.key, src.from, m_store.schema().columnRef(field, src));
+    for (size_t i = 0; i < trimmed.size();) {
+        size_t j = i;
+        std::vector<qint64> keys;
+        while (j < trimmed.size() && trimmed[j].first == trimmed[i].first)
+            keys.push_back(trimmed[j++].second);
+        const QString value = QString::fromUtf8(trimmed[i].first.data(), qsizetype(trimmed[i].first.size()));
+        Stmt s = m_store.prepare(sql);
+        if (!s)
+            return false;
+        s.bind(1, QVariant(value));
+        int rc;
+        while ((rc = s.step()) == SQLITE_ROW)
+            keys.push_back(s.int64At(0));
+        if (rc != SQLITE_DONE)
+            return m_store.failSql(QStringLiteral("Lesefehler"));
+        if (keys.size() > 1) {
+            // The records without blanks were a value of their own: they join this one.
+            if (const auto it = valueAt.constFind(value); it != valueAt.constEnd())
+                (*dropped)[*it] = true;
+            std::sort(keys.begin(), keys.end());
+            out->keys.insert(out->keys.end(), keys.begin(), keys.end());
+            out->ends.push_back(out->keys.size());
+            out->values.append(value);
+            dropped->push_back(false);
+        }
+        i = j;
+    }
+    return true;
 }
 
 bool RecordStatements::writeWhere(const Filter &where, const QString &what,
@@ -721,7 +1023,7 @@ bool RecordStatements::writeWhere(const Filter &where, const QString &what,
     CompiledFilter cf;
     if (!m_store.compile(where, QString(), &src, &cf, nullptr))
         return false;
-    TableTransaction tx(m_store);
+    TableTransaction tx(m_store, TableTransaction::Join);
     if (!tx.isOpen() || !statements(src, cf))
         return false;
     return tx.commit() || m_store.failSql(what);

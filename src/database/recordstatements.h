@@ -13,6 +13,8 @@
 
 #include <functional>
 #include <optional>
+#include <string>
+#include <utility>
 #include <vector>
 
 namespace vt {
@@ -38,6 +40,29 @@ struct RawValue
 
     // The stored form (what a scan of stored values hands over).
     QVariant stored() const;
+};
+
+// How far a change run in batches has come, after each batch: the records it
+// went through (position) of all it goes through (total), the records changed
+// so far, and the last key of the batch (keys go up from batch to batch).
+struct BatchStep
+{
+    qint64 position = 0;
+    qint64 total = 0;
+    qint64 changes = 0;
+    qint64 lastKey = 0;
+};
+// Without one a change runs as one batch.
+using BatchProgress = std::function<void(const BatchStep &step)>;
+
+// The records of the doubled values of a field (see RecordStatements::duplicates).
+struct DuplicateList
+{
+    std::vector<qint64> keys; // the records of every doubled value, value after value
+    std::vector<size_t> ends; // where each value's records end in keys
+    QStringList values;       // each value as text, trimmed and in lower case
+    size_t valueCount() const { return ends.size(); }
+    size_t begin(size_t value) const { return value == 0 ? 0 : ends[value - 1]; }
 };
 
 class RecordStatements
@@ -81,24 +106,24 @@ public:
     // Which of the keys belong to records that match.
     bool matchingKeys(const TextSearch &search, const qint64 *keys, int count, QSet<qint64> *out);
     // The number of records changed, -1 on failure (then nothing changed);
-    // changed gets the fields written.
-    qint64 updateWhere(const Filter &where, const FieldValues &values, QList<bool> *changed);
-    qint64 deleteWhere(const Filter &where);
+    // changed gets the fields written. Inside an open transaction they join it
+    // (a failure then leaves undoing to it). With progress they run in about a
+    // hundred batches by key, reported as they go.
+    qint64 updateWhere(const Filter &where, const FieldValues &values, QList<bool> *changed,
+                       const BatchProgress &progress = {});
+    qint64 deleteWhere(const Filter &where, const BatchProgress &progress = {});
     // The same for the records with these keys (keys without a record are passed over).
-    qint64 updateKeys(const std::vector<qint64> &keys, const FieldValues &values, QList<bool> *changed);
-    qint64 deleteKeys(const std::vector<qint64> &keys);
+    qint64 updateKeys(const std::vector<qint64> &keys, const FieldValues &values, QList<bool> *changed,
+                      const BatchProgress &progress = {});
+    qint64 deleteKeys(const std::vector<qint64> &keys, const BatchProgress &progress = {});
 
-    // The records of the field's doubled values, each value compared as
-    // vt_dupkey (sqlitefunctions.h) makes it: for every record of a value that
-    // more than one record holds, its key, its place among them in the index's
-    // order (from 1) and their number. Grouped by value, in that order.
-    struct DuplicateRow
-    {
-        qint64 id;
-        qint64 rank;
-        qint64 groupSize;
-    };
-    bool duplicates(int field, const QString &indexName, std::vector<DuplicateRow> *out);
+    // The records of the field's doubled values: text compared trimmed of
+    // blanks at both ends and without regard to case (FoldedTextKey), a blank
+    // value never, other types as they are stored. The values come in the
+    // order of their first records in the index's order, and the records of
+    // each in that order. progress(read, total) as the records are read.
+    bool duplicates(int field, const QString &indexName, DuplicateList *out,
+                    const std::function<void(qint64 read, qint64 total)> &progress = {});
 
 private:
     // The statement of scan and scanRaw: the fields under the filter in the
@@ -119,12 +144,29 @@ private:
     // Inside a transaction: the keys to work on into temp.vt_keys, and the
     // deletion of those records from both parts.
     bool loadKeys(const std::vector<qint64> &keys);
-    bool deleteLoadedKeys(const QString &what, qint64 *changes);
+    bool deleteLoadedKeys(const QString &what, qint64 *changes, const BatchProgress &progress);
+    bool updateLoadedKeys(const Assignments &a, const QString &what, qint64 *changes, const BatchProgress &progress);
+    // The keys a query lists in ascending order cut into ranges of about equal
+    // size: one range over every key without progress, else about a hundred.
+    struct KeyRange
+    {
+        qint64 from, to, upTo; // keys from..to; upTo: the keys up to `to`
+    };
+    bool keyRanges(const QString &keysSql, bool batched, std::vector<KeyRange> *out, qint64 *total);
+    // The ranges over every record of the table.
+    bool tableKeyRanges(bool batched, std::vector<KeyRange> *out, qint64 *total);
+    // duplicates(): the records of doubled texts that carry blanks at an end
+    // join the group of their trimmed value.
+    bool mergeTrimmedDuplicates(int field, const TableSource &src, std::vector<std::pair<std::string, qint64>> &trimmed,
+                                DuplicateList *out, std::vector<bool> *dropped);
 
     // Compiles the filter and runs the statements in one transaction; what
     // words a failed commit.
     bool writeWhere(const Filter &where, const QString &what,
                     const std::function<bool(const TableSource &src, const CompiledFilter &cf)> &statements);
+    // Runs a statement with its values bound, adding its changes; false (and
+    // lastError, worded with what) on failure.
+    bool runCounted(const QString &sql, const QList<QVariant> &values, const QString &what, qint64 *changes);
 
     TableStore &m_store;
 };

@@ -37,13 +37,42 @@ char32_t NextCodePoint(const unsigned char *s, int n, int &i)
     return cp;
 }
 
-char32_t FoldCodePoint(char32_t cp)
+namespace {
+
+// The folding of the code points that address data is made of (ASCII, Latin-1
+// and the Latin extensions), looked up instead of asked of QChar each time:
+// sorting and building an index compare texts millions of times.
+constexpr char32_t kTabled = 0x250;
+struct FoldTable
 {
-    if (cp < 0x80)
-        return (cp >= 'A' && cp <= 'Z') ? cp + 32 : cp;
+    char16_t folded[kTabled];
+    FoldTable()
+    {
+        for (char32_t c = 0; c < kTabled; ++c)
+            folded[c] = c < 0x80 ? char16_t(c >= 'A' && c <= 'Z' ? c + 32 : c) : QChar(char16_t(c)).toLower().unicode();
+    }
+};
+const FoldTable kFold;
+
+inline char32_t fold(char32_t cp)
+{
+    if (cp < kTabled)
+        return kFold.folded[cp];
     if (cp > 0xFFFF)
         return cp;
     return QChar(char16_t(cp)).toLower().unicode();
+}
+
+inline char32_t foldAscii(unsigned char c)
+{
+    return unsigned(c - 'A') < 26u ? c + 32u : c;
+}
+
+} // namespace
+
+char32_t FoldCodePoint(char32_t cp)
+{
+    return fold(cp);
 }
 
 QVariant StoredValueOf(sqlite3_value *v)
@@ -82,7 +111,7 @@ void foldInto(const unsigned char *s, int n, std::u32string &out)
 {
     out.clear();
     for (int i = 0; i < n;)
-        out.push_back(FoldCodePoint(s[i] < 0x80 ? char32_t(s[i++]) : NextCodePoint(s, n, i)));
+        out.push_back(s[i] < 0x80 ? foldAscii(s[i++]) : fold(NextCodePoint(s, n, i)));
 }
 
 void appendUtf8(std::string &out, char32_t cp)
@@ -151,37 +180,28 @@ void textContains(sqlite3_context *ctx, int, sqlite3_value **argv)
     sqlite3_result_int(ctx, std::search(hay.begin(), hay.end(), needle->begin(), needle->end()) != hay.end() ? 1 : 0);
 }
 
-void duplicateKey(sqlite3_context *ctx, int, sqlite3_value **argv)
+} // namespace
+
+bool FoldedTextKey(const char *text, int n, std::string *key)
 {
-    const auto type = static_cast<FieldType>(sqlite3_value_int(argv[1]));
-    if (!IsTextType(type) || sqlite3_value_type(argv[0]) == SQLITE_NULL) {
-        sqlite3_result_value(ctx, argv[0]);
-        return;
-    }
-    const auto *s = sqlite3_value_text(argv[0]);
-    int n = sqlite3_value_bytes(argv[0]);
+    const auto *s = reinterpret_cast<const unsigned char *>(text);
     // Blanks and control characters are single bytes in UTF-8.
     int i = 0;
     while (i < n && s[i] <= 32)
         ++i;
     while (n > i && s[n - 1] <= 32)
         --n;
-    if (i == n) {
-        sqlite3_result_null(ctx);
-        return;
-    }
-    thread_local std::string key;
-    key.clear();
+    key->clear();
+    if (i == n)
+        return false;
     while (i < n) {
         if (s[i] < 0x80)
-            key.push_back(char(FoldCodePoint(s[i++])));
+            key->push_back(char(foldAscii(s[i++])));
         else
-            appendUtf8(key, FoldCodePoint(NextCodePoint(s, n, i)));
+            appendUtf8(*key, fold(NextCodePoint(s, n, i)));
     }
-    sqlite3_result_text(ctx, key.data(), int(key.size()), SQLITE_TRANSIENT);
+    return true;
 }
-
-} // namespace
 
 int CompareFoldedUtf8(const char *a, int na, const char *b, int nb)
 {
@@ -200,12 +220,12 @@ int CompareFoldedUtf8(const char *a, int na, const char *b, int nb)
     while (i < na && j < nb) {
         // Plain ASCII needs no decoding; most address data is ASCII.
         if (ua[i] < 0x80 && ub[j] < 0x80) {
-            const char32_t x = FoldCodePoint(ua[i++]), y = FoldCodePoint(ub[j++]);
+            const char32_t x = foldAscii(ua[i++]), y = foldAscii(ub[j++]);
             if (x != y)
                 return x < y ? -1 : 1;
             continue;
         }
-        const char32_t x = FoldCodePoint(NextCodePoint(ua, na, i)), y = FoldCodePoint(NextCodePoint(ub, nb, j));
+        const char32_t x = fold(NextCodePoint(ua, na, i)), y = fold(NextCodePoint(ub, nb, j));
         if (x != y)
             return x < y ? -1 : 1;
     }
@@ -224,9 +244,7 @@ bool RegisterTextFunctions(sqlite3 *db)
     if (sqlite3_create_function_v2(db, "vt_textstarts", 3, flags, nullptr, &textStarts, nullptr, nullptr, nullptr) !=
             SQLITE_OK ||
         sqlite3_create_function_v2(db, "vt_textcontains", 3, flags, nullptr, &textContains, nullptr, nullptr,
-                                   nullptr) != SQLITE_OK ||
-        sqlite3_create_function_v2(db, "vt_dupkey", 2, flags, nullptr, &duplicateKey, nullptr, nullptr, nullptr) !=
-            SQLITE_OK)
+                                   nullptr) != SQLITE_OK)
         return false;
     return RegisterTextSearch(db);
 }

@@ -9,12 +9,10 @@
 // - vt_textcontains(value, type, text): whether the text form of a stored value
 //   holds the already folded text anywhere (an empty text is in every value that
 //   is not blank; the caller decides what an empty search means);
-// - vt_dupkey(value, type): what makes two values of a field the same value for
-//   the duplicate search: a text trimmed of blanks and control characters at
-//   both ends and folded (compared bytewise), NULL for a blank or a text of
-//   blanks; any other type as it is stored.
 // - vt_search, the record search (see textsearch.h).
 #include <QVariant>
+
+#include <string>
 
 struct sqlite3;
 struct sqlite3_value;
@@ -30,6 +28,10 @@ char32_t NextCodePoint(const unsigned char *s, int n, int &i);
 // The folding of FoldCase for one code point: it works on UTF-16 units and so
 // leaves characters beyond the BMP as they are.
 char32_t FoldCodePoint(char32_t cp);
+// What makes two texts the same value for the duplicate search: the text of n
+// UTF-8 bytes trimmed of blanks and control characters at both ends and folded
+// (keys compare bytewise); false (and an empty key) for a text of blanks.
+bool FoldedTextKey(const char *text, int n, std::string *key);
 // A value handed to an SQL function, in the stored form (a NULL is a blank).
 QVariant StoredValueOf(sqlite3_value *v);
 

@@ -77,15 +77,23 @@ private:
     std::function<void()> m_rolledBack;
 };
 
-// A transaction on a table; rolled back unless committed.
+// A transaction on a table; rolled back unless committed. Inside another one
+// it is a savepoint, so that its part alone can be undone; one that joins the
+// open transaction instead adds no savepoint (whose sub-journal copies every
+// page the part touches once more) and leaves undoing a failure to the
+// transaction it joined.
 class TableTransaction
 {
 public:
-    explicit TableTransaction(AddressTable &table);
-    explicit TableTransaction(TableStore &store) : m_store(store), m_open(store.beginTransaction()) {}
+    enum Mode { Nest, Join };
+    explicit TableTransaction(AddressTable &table, Mode mode = Nest);
+    explicit TableTransaction(TableStore &store, Mode mode = Nest)
+        : m_store(store), m_joined(mode == Join && store.inTransaction()), m_open(m_joined || store.beginTransaction())
+    {
+    }
     ~TableTransaction()
     {
-        if (m_open)
+        if (m_open && !m_joined)
             m_store.rollbackTransaction();
     }
     bool isOpen() const { return m_open; }
@@ -94,13 +102,14 @@ public:
         if (!m_open)
             return false;
         m_open = false;
-        return m_store.commitTransaction();
+        return m_joined || m_store.commitTransaction();
     }
     TableTransaction(const TableTransaction &) = delete;
     TableTransaction &operator=(const TableTransaction &) = delete;
 
 private:
     TableStore &m_store;
+    bool m_joined;
     bool m_open;
 };
 

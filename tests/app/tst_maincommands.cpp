@@ -282,6 +282,8 @@ private slots:
         QTest::newRow("web command") << "Bestellformular1" << true << "Öffnen Sie zuerst eine Datenbank!" << 0;
         QTest::newRow("BCC command") << "BCCinsClipbord1" << true << "Öffnen Sie zuerst eine Datenbank!" << 0;
         QTest::newRow("silent") << "AlleInvalidzurcksetzen1" << true << "" << 0;
+        QTest::newRow("mark all, silent") << "SelectAllTB" << true << "" << 0;
+        QTest::newRow("unmark all, silent") << "UnselectAllTB" << true << "" << 0;
         QTest::newRow("needs none") << "Options" << true << "" << 1;
         QTest::newRow("import") << "DatenstzeImportieren1" << true << first << 0;
         // Commands whose window is not made yet say it all the same.

@@ -41,11 +41,6 @@ const QList<FieldValues> kRecords = {
     {{"Mail", "erik@example.de"}, {"Firma", "Beispiel gmbh & Co"}, {"Selected", false}, {"Invalid", false}},
     {{"Mail", "dora@example.de"}, {"Name", "Berg"}, {"Selected", true}, {"Invalid", true}}};
 
-QString affected(qint64 n)
-{
-    return AffectedRecordsText(n).replace('\r', '\n');
-}
-
 // Shows the dialog as its modal run would, lets the test work its controls,
 // and returns how it was closed.
 int drive(QDialog *d, const std::function<void(QDialog *)> &work)
@@ -94,7 +89,13 @@ void chooseOptions(QDialog *d, bool deleteAtOnce, int keep)
 
 struct Main : MainOnScreen
 {
-    Main() : MainOnScreen(kRecords) {}
+    Main() : MainOnScreen(kRecords)
+    {
+        QObject::connect(&state(), &TMainState::statusTextChanged, &context, [this](const QString &text) {
+            if (!text.isEmpty())
+                statusTexts.append(text);
+        });
+    }
     ~Main() { Modal::setHandler({}); }
 
     void run(const char *command) { form->commandAction(QLatin1String(command))->trigger(); }
@@ -114,6 +115,16 @@ struct Main : MainOnScreen
         return NaturalToText(table()->field(f), table()->readRecord(id)->at(f));
     }
     QToolButton *filterButton() const { return child<QToolButton>("FilterBtn"); }
+    QString statusBar() const { return child<QLabel>("StatusBar1Text")->text(); }
+    // The status texts shown since the last call, and none shown any more.
+    QStringList takeStatusTexts()
+    {
+        [&] { QCOMPARE(statusBar(), QString()); }();
+        return std::exchange(statusTexts, {});
+    }
+    QObject context;
+    QStringList statusTexts;
+
     void expect(MsgKind kind, const QString &text)
     {
         const MessageRecorder::Box b = boxes.take();
@@ -148,14 +159,17 @@ private slots:
         QTest::addColumn<QString>("question");
         QTest::addColumn<bool>("yes");
         QTest::addColumn<QList<qint64>>("marked");
+        QTest::addColumn<QStringList>("status");
         const QList<qint64> all{1, 2, 3, 4, 5, 6, 7, 8, 9, 10};
         QTest::newRow("mark") << "SelectAllTB"
-                              << "Alle markierten Datensätze markieren?" + affected(8) << true << all;
+                              << "Alle markierten Datensätze markieren?" << true << all
+                              << QStringList{"Alle Datensätze werden markiert"};
         QTest::newRow("mark, no") << "SelectAllTB"
-                                  << "Alle markierten Datensätze markieren?" + affected(8) << false
-                                  << QList<qint64>{2, 10};
+                                  << "Alle markierten Datensätze markieren?" << false << QList<qint64>{2, 10}
+                                  << QStringList{};
         QTest::newRow("unmark") << "UnselectAllTB"
-                                << "Alle markierten Datensätze unmarkieren?" + affected(2) << true << QList<qint64>{};
+                                << "Alle markierten Datensätze unmarkieren?" << true << QList<qint64>{}
+                                << QStringList{"Alle Datensätze werden unmarkiert"};
     }
     void markingAndUnmarkingAll()
     {
@@ -163,6 +177,7 @@ private slots:
         QFETCH(QString, question);
         QFETCH(bool, yes);
         QFETCH(QList<qint64>, marked);
+        QFETCH(QStringList, status);
         Main m;
         // A filter shows part of the table: the hidden records change too, and the filter stays.
         QVERIFY(m.table()->setFilterText("Name='A*'") && m.table()->setFiltered(true));
@@ -175,6 +190,7 @@ private slots:
         QVERIFY(m.table()->isFiltered());
         QCOMPARE(m.table()->currentId(), id);
         QCOMPARE(m.grid()->model()->rowCount(), 2);
+        QCOMPARE(m.takeStatusTexts(), status);
     }
 
     void markingAnIdRange_data()
@@ -183,14 +199,20 @@ private slots:
         QTest::addColumn<QString>("start");
         QTest::addColumn<QString>("end");
         QTest::addColumn<QList<qint64>>("marked");
+        QTest::addColumn<QStringList>("status");
+        const QString unmarking = "Alle Datensätze unmarkieren...";
         QTest::newRow("5 to 7") << false << "5"
-                                << "7" << QList<qint64>{2, 5, 6, 7, 10};
-        QTest::newRow("5 to 7, unmarked first") << true << " 5"
-                                                << "7 " << QList<qint64>{5, 6, 7};
+                                << "7" << QList<qint64>{2, 5, 6, 7, 10}
+                                << QStringList{"Noch zu markieren: 0 aus 10 Datensätzen"};
+        QTest::newRow("5 to 7, unmarked first")
+            << true << " 5"
+            << "7 " << QList<qint64>{5, 6, 7} << QStringList{unmarking, "Noch zu markieren: 0 aus 10 Datensätzen"};
+        // Three of the thirteen IDs are there.
         QTest::newRow("past the end") << true << "8"
-                                      << "20" << QList<qint64>{8, 9, 10};
+                                      << "20" << QList<qint64>{8, 9, 10}
+                                      << QStringList{unmarking, "Noch zu markieren: 10 aus 10 Datensätzen"};
         QTest::newRow("start after end") << false << "7"
-                                         << "5" << QList<qint64>{2, 10};
+                                         << "5" << QList<qint64>{2, 10} << QStringList{};
     }
     void markingAnIdRange()
     {
@@ -198,6 +220,7 @@ private slots:
         QFETCH(QString, start);
         QFETCH(QString, end);
         QFETCH(QList<qint64>, marked);
+        QFETCH(QStringList, status);
         Main m;
         // The grid sorted by a column and filtered: the range is marked by ID over the whole table.
         m.clickTitle("Name");
@@ -219,6 +242,7 @@ private slots:
         QVERIFY(!m.table()->isFiltered());
         QVERIFY(m.table()->indexName().isEmpty());
         QCOMPARE(m.table()->row(), 0);
+        QCOMPARE(m.takeStatusTexts(), status);
     }
 
     void theIdRangeDialogRefusesWhatIsNoId()
@@ -266,11 +290,12 @@ private slots:
         m.expect(MsgKind::Information,
                  "Prüfung ist abgeschlossen! 6 ungültige (invalid) E-Mail-Adressen wurden markiert!");
         // Record 10 was invalid before the check: it goes as well.
-        m.expect(MsgKind::Question, "Wollen Sie alle ungültigen E-Mail-Adressen löschen?" + affected(7));
+        m.expect(MsgKind::Question, "Wollen Sie alle ungültigen E-Mail-Adressen löschen?");
         QCOMPARE(m.ids(), (QList<qint64>{1, 2, 9}));
         QVERIFY(m.marked().isEmpty());
         QCOMPARE(m.statusPanel(), QStringLiteral("3 Datensätze"));
-        QCOMPARE(m.child<QLabel>("StatusBar1Text")->text(), QString());
+        QCOMPARE(m.takeStatusTexts(),
+                 (QStringList{"Alle Datensätze werden unmarkiert", "Checkmail: 10 von 10", "Delete: 7"}));
     }
 
     void addressCheckWithoutDeleting()
@@ -292,20 +317,22 @@ private slots:
         QTest::addColumn<bool>("yes");
         QTest::addColumn<QList<qint64>>("left");
         QTest::addColumn<QList<qint64>>("invalid");
+        QTest::addColumn<QStringList>("status");
         const QList<qint64> all{1, 2, 3, 4, 5, 6, 7, 8, 9, 10};
         QTest::newRow("marked") << "AllemarkiertenDatenstzelschen2"
-                                << "Wollen Sie wirklich alle markierten Datensätze löschen?" + affected(2) << true
-                                << QList<qint64>{1, 3, 4, 5, 6, 7, 8, 9} << QList<qint64>{6};
+                                << "Wollen Sie wirklich alle markierten Datensätze löschen?" << true
+                                << QList<qint64>{1, 3, 4, 5, 6, 7, 8, 9} << QList<qint64>{6}
+                                << QStringList{"Delete: 2"};
         QTest::newRow("marked, no") << "AllemarkiertenDatenstzelschen2"
-                                    << "Wollen Sie wirklich alle markierten Datensätze löschen?" + affected(2) << false
-                                    << all << QList<qint64>{6, 10};
+                                    << "Wollen Sie wirklich alle markierten Datensätze löschen?" << false << all
+                                    << QList<qint64>{6, 10} << QStringList{};
         QTest::newRow("invalid") << "AlleinvalidenDatenstzelschen1"
-                                 << "Wollen Sie wirklich alle invaliden Datensätze löschen?" + affected(2) << true
-                                 << QList<qint64>{1, 2, 3, 4, 5, 7, 8, 9} << QList<qint64>{};
+                                 << "Wollen Sie wirklich alle invaliden Datensätze löschen?" << true
+                                 << QList<qint64>{1, 2, 3, 4, 5, 7, 8, 9} << QList<qint64>{}
+                                 << QStringList{"Delete: 2"};
         QTest::newRow("reset invalid") << "AlleInvalidzurcksetzen1"
-                                       << "Alle als \"Invaild\" markierten Datensätze als gültig zurücksetzen?" +
-                                              affected(2)
-                                       << true << all << QList<qint64>{};
+                                       << "Alle als \"Invaild\" markierten Datensätze als gültig zurücksetzen?" << true
+                                       << all << QList<qint64>{} << QStringList{"Arbeite..."};
     }
     void deletingAndResetting()
     {
@@ -314,12 +341,14 @@ private slots:
         QFETCH(bool, yes);
         QFETCH(QList<qint64>, left);
         QFETCH(QList<qint64>, invalid);
+        QFETCH(QStringList, status);
         Main m;
         m.boxes.answer(yes ? MsgButton::Yes : MsgButton::No);
         m.run(qPrintable(command));
         m.expect(MsgKind::Question, question);
         QCOMPARE(m.ids(), left);
         QCOMPARE(m.invalid(), invalid);
+        QCOMPARE(m.takeStatusTexts(), status);
         QCOMPARE(m.statusPanel(), QString::number(left.size()) + " Datensätze");
         QCOMPARE(m.grid()->model()->rowCount(), left.size());
     }
@@ -344,8 +373,7 @@ private slots:
                     m.boxes.answer(MsgButton::Yes);
                     click(d, "btnDo");
                     m.expect(MsgKind::Question,
-                             "Wollen Sie wirklich alle selektierten Felder in der Spalte \"Firma\" leeren?" +
-                                 affected(2));
+                             "Wollen Sie wirklich alle selektierten Felder in der Spalte \"Firma\" leeren?");
                     // The display name differs from the field's name (Str).
                     choose(d, "cbDB", "Straße");
                     type(d, "Edit1", " Weg 1 ");
@@ -354,14 +382,12 @@ private slots:
                     click(d, "btnDo");
                     m.expect(
                         MsgKind::Question,
-                        "Wollen Sie wirklich alle Felder in der Spalte \"Straße\" mit dem Wert \"Weg 1\" ersetzen?" +
-                            affected(10));
+                        "Wollen Sie wirklich alle Felder in der Spalte \"Straße\" mit dem Wert \"Weg 1\" ersetzen?");
                     QVERIFY(d->isVisible());
                     m.boxes.answer(MsgButton::No);
                     type(d, "Edit1", "");
                     click(d, "btnDo");
-                    m.expect(MsgKind::Question,
-                             "Wollen Sie wirklich alle Felder in der Spalte \"Straße\" leeren?" + affected(10));
+                    m.expect(MsgKind::Question, "Wollen Sie wirklich alle Felder in der Spalte \"Straße\" leeren?");
                 } else {
                     // The value and the check mark of the last use are kept.
                     QCOMPARE(control<QLineEdit>(d, "Edit1")->text(), QString());
@@ -379,6 +405,7 @@ private slots:
         for (qint64 id = 1; id <= 10; ++id)
             QCOMPARE(m.text(id, "Str"), QStringLiteral("Weg 1"));
         QVERIFY(m.table()->count(Filter::parse("Firma<>''")) == 2);
+        QCOMPARE(m.takeStatusTexts(), (QStringList{"Spaltenbearbeitung: 10 von 10", "Spaltenbearbeitung: 10 von 10"}));
     }
 
     void removingDoubleAddresses_data()
@@ -417,19 +444,25 @@ private slots:
         Modal::setHandler([&](QDialog *d) {
             return drive(d, [&](QDialog *d) {
                 QCOMPARE(d->windowTitle(), QStringLiteral("Doppelte Datensätze löschen"));
+                // Every record was compared before the question.
+                QCOMPARE(m.statusBar(), QStringLiteral("Check doublettes: 10 von 10"));
                 chooseOptions(d, deleteAtOnce, keep);
             });
         });
-        if (deleteAtOnce)
-            m.boxes.answer(MsgButton::Yes);
+        // The options dialog is the only question.
         m.run("DoppelteEmailAdressenlschen1");
-        if (deleteAtOnce)
-            m.expect(MsgKind::Question, "Wollen Sie wirklich alle doppelten Datensätze löschen?" + affected(2));
         m.expect(MsgKind::Information, message);
         QCOMPARE(m.ids(), left);
         QCOMPARE(m.marked(), marked);
         QVERIFY(!m.table()->isFiltered());
         QCOMPARE(m.statusPanel(), QString::number(left.size()) + " Datensätze");
+        QCOMPARE(m.takeStatusTexts(),
+                 (QStringList{"Getmail: 10 von 10", "Check doublettes: 10 von 10",
+                              deleteAtOnce ? "Delete doublettes: 2 von 2" : "Select doublettes: 2 von 2"}));
+        // The doubled addresses, in the order of the table, in the program's temporary folder.
+        QFile result(m.state().AppTempFolder + "Dubletten_Ergebnis.txt");
+        QVERIFY(result.open(QIODevice::ReadOnly));
+        QCOMPARE(result.readAll(), QByteArray("anna@example.de\r\no'brien@example.de\r\n"));
     }
 
     void cancellingTheDuplicateOptionsChangesNothing()
@@ -460,6 +493,8 @@ private slots:
         QCOMPARE(m.ids().size(), 10);
         QCOMPARE(m.marked(), (QList<qint64>{2, 10}));
         QVERIFY(!DeleteAdressesWizardForm()->WizardAccepted);
+        QCOMPARE(m.takeStatusTexts(), (QStringList{"Getmail: 10 von 10", "Check doublettes: 10 von 10",
+                                                   "Get Data: 10 von 10", "Check doublettes: 10 von 10"}));
     }
 
     void removingDoublesOfAChosenColumn_data()
@@ -482,6 +517,8 @@ private slots:
         QFETCH(QList<qint64>, marked);
         QFETCH(QString, message);
         Main m;
+        QTemporaryDir systemTemp;
+        m.state().SystemTempFolder = systemTemp.path() + "/";
         bool closed = false;
         Modal::setHandler([&](QDialog *d) {
             return drive(d, [&](QDialog *d) {
@@ -489,8 +526,6 @@ private slots:
                     QCOMPARE(d->windowTitle(), QStringLiteral("Selektives Löschen doppelter Datensätze"));
                     QCOMPARE(control<QComboBox>(d, "cbDB")->currentText(), QStringLiteral("Anrede"));
                     choose(d, "cbDB", "Name");
-                    if (deleteAtOnce)
-                        m.boxes.answer(MsgButton::Yes);
                     click(d, "btnDo");
                     closed = !d->isVisible();
                 } else {
@@ -502,11 +537,19 @@ private slots:
         });
         m.run("SelektivesLschendoppelterDatenstze1");
         QVERIFY(closed);
-        if (deleteAtOnce)
-            m.expect(MsgKind::Question, "Wollen Sie wirklich alle doppelten Datensätze löschen?" + affected(2));
         m.expect(MsgKind::Information, message);
         QCOMPARE(m.ids(), left);
         QCOMPARE(m.marked(), marked);
+        QCOMPARE(m.takeStatusTexts(),
+                 deleteAtOnce
+                     ? (QStringList{"Get Data: 10 von 10", "Check doublettes: 10 von 10", "Delete doublettes: 2 von 2"})
+                     : (QStringList{"Get Data: 10 von 10", "Check doublettes: 10 von 10", "Unmarkieren: 10 von 10",
+                                    "Select doublettes: 2 von 2"}));
+        // The doubled values, in the system's temporary folder.
+        QFile result(systemTemp.filePath("Dubletten_Ergebnis.txt"));
+        QVERIFY(result.open(QIODevice::ReadOnly));
+        QCOMPARE(result.readAll(), QByteArray("leer\r\no'brien\r\n"));
+        QVERIFY(!QFileInfo::exists(m.state().AppTempFolder + "Dubletten_Ergebnis.txt"));
     }
 
     void markedAddressesToTheClipboard()
@@ -711,13 +754,13 @@ private slots:
                 QVERIFY(d->isVisible());
                 m.boxes.answer(MsgButton::Yes);
                 click(d, "BitBtn1");
-                m.expect(MsgKind::Question, "Alle markierten Datensätze unmarkieren?" + affected(6));
+                m.expect(MsgKind::Question, "Alle markierten Datensätze unmarkieren?");
                 QVERIFY(m.marked().isEmpty());
                 type(d, "Edit1", "Müller");
                 click(d, "OKButton");
                 m.boxes.answer(MsgButton::Yes);
                 click(d, "Button1");
-                m.expect(MsgKind::Question, "Wollen Sie wirklich alle markierten Datensätze löschen?" + affected(1));
+                m.expect(MsgKind::Question, "Wollen Sie wirklich alle markierten Datensätze löschen?");
                 click(d, "AbortButton");
             });
         });

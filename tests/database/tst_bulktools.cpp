@@ -5,6 +5,10 @@
 #include "bulktools.h"
 #include "tablefixture.h"
 
+#include "text.h"
+
+#include <QFile>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -276,7 +280,7 @@ private slots:
             QVERIFY(t->setIndexName(order));
             const DuplicateGroups g = FindDuplicates(*t, t->fieldIndex("Spalte1"));
             QVERIFY2(g.ok(), qPrintable(g.error));
-            QCOMPARE(g.values, doubled);
+            QCOMPARE(g.values(), doubled);
             const BulkResult r = DeleteDuplicates(*t, g, keep);
             QVERIFY2(r.ok(), qPrintable(r.error));
             const QList<qint64> kept = keep == KeepRecord::Oldest ? oldestKeeps : newestKeeps;
@@ -284,7 +288,7 @@ private slots:
             QCOMPARE(r.count, values.size() - kept.size());
             // The newest one kept of a group ends unmarked; the others keep their mark.
             for (qint64 id : kept) {
-                const bool grouped = std::any_of(g.rows.begin(), g.rows.end(), [&](auto &row) { return row.id == id; });
+                const bool grouped = std::find(g.list.keys.begin(), g.list.keys.end(), id) != g.list.keys.end();
                 QCOMPARE(t->readRecord(id)->at(1).toBool(), !(grouped && keep == KeepRecord::Newest));
             }
         }
@@ -300,7 +304,7 @@ private slots:
                             {{"Mail", "a@x.de"}, {"Selected", false}}});
             QVERIFY(t);
             const DuplicateGroups g = FindDuplicates(*t, t->fieldIndex("Mail"));
-            QCOMPARE(g.values, 1);
+            QCOMPARE(g.values(), 1);
             const BulkResult r = MarkDuplicates(*t, g, unmarkOthers);
             QVERIFY(r.ok());
             QCOMPARE(r.count, 3);
@@ -318,9 +322,202 @@ private slots:
                         {{"Geburt", QDate(1991, 1, 2)}}});
         QVERIFY(t);
         const DuplicateGroups g = FindDuplicates(*t, t->fieldIndex("Geburt"));
-        QCOMPARE(g.values, 1);
-        QCOMPARE(g.rows.size(), size_t(2));
+        QCOMPARE(g.values(), 1);
+        QCOMPARE(g.list.keys.size(), size_t(2));
+        QCOMPARE(g.list.values, QStringList{"02.01.1990"});
         QVERIFY(!FindDuplicates(*t, 99).ok());
+    }
+
+    // The doubles found along the column's sort order must be exactly those of
+    // a plain count of every value in the table's order: values that differ in
+    // case, umlauts, blanks or control characters at either end, blanks only,
+    // quotes; the column with an index and without; the table in the IDs'
+    // order and sorted by a column with ties.
+    void duplicatesAgreeWithAPlainCount_data()
+    {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("order");
+        QTest::addColumn<int>("seed");
+        for (const char *field : {"Spalte1", "Betreff"})
+            for (const char *order : {"", "Name"})
+                for (int seed : {1, 2, 3})
+                    QTest::addRow("%s, %s, %d", field, *order ? order : "ID", seed) << field << order << seed;
+    }
+    void duplicatesAgreeWithAPlainCount()
+    {
+        QFETCH(QString, field);
+        QFETCH(QString, order);
+        QFETCH(int, seed);
+        const QStringList words{"anna@x.de", "Müller", "o'brien", "straße", "ÄÖÜ", "x", "a b", "zz"};
+        const QStringList names{"m", "n", "N", "a"};
+        QRandomGenerator rng{quint32(seed)};
+        QList<FieldValues> records;
+        for (int i = 0; i < 300; ++i) {
+            QString v = words.at(int(rng.bounded(quint32(words.size()))));
+            switch (rng.bounded(9)) {
+            case 0: v = v.toUpper(); break;
+            case 1: v = QStringLiteral(" ") + v; break;
+            case 2: v += QStringLiteral("\t"); break;
+            case 3: v = QStringLiteral("\x01 ") + v.toUpper() + QStringLiteral("  "); break;
+            case 4: v = rng.bounded(2) ? QString() : QStringLiteral("   "); break;
+            default: break;
+            }
+            records.append({{field, v},
+                            {"Name", names.at(int(rng.bounded(quint32(names.size()))))},
+                            {"Selected", rng.bounded(2) == 0}});
+        }
+        // The plain count: every value's records in the table's order.
+        QStringList values;
+        QList<QList<qint64>> groups;
+        QList<qint64> marked;
+        {
+            auto t = table(records);
+            QVERIFY(t);
+            QHash<QString, int> at;
+            for (qint64 id : t->ids({}, order)) {
+                const QList<QVariant> r = *t->readRecord(id);
+                if (r.at(1).toBool())
+                    marked.append(id);
+                const QString key = FoldCase(Trimmed(r.at(t->fieldIndex(field)).toString()));
+                if (key.isEmpty())
+                    continue;
+                if (!at.contains(key)) {
+                    at.insert(key, int(values.size()));
+                    values.append(key);
+                    groups.append(QList<qint64>());
+                }
+                groups[at.value(key)].append(id);
+            }
+            for (qsizetype v = values.size() - 1; v >= 0; --v)
+                if (groups.at(v).size() < 2) {
+                    values.removeAt(v);
+                    groups.removeAt(v);
+                }
+        }
+        QVERIFY(values.size() > 5);
+        std::sort(marked.begin(), marked.end());
+        for (const char *what : {"oldest", "newest", "mark"}) {
+            auto t = table(records);
+            QVERIFY(t);
+            QVERIFY(t->setIndexName(order));
+            const DuplicateGroups g = FindDuplicates(*t, t->fieldIndex(field));
+            QVERIFY2(g.ok(), qPrintable(g.error));
+            QCOMPARE(g.list.values, values);
+            QList<QList<qint64>> found;
+            for (size_t v = 0; v < g.list.valueCount(); ++v)
+                found.append(QList<qint64>(g.list.keys.begin() + qsizetype(g.list.begin(v)),
+                                           g.list.keys.begin() + qsizetype(g.list.ends[v])));
+            QCOMPARE(found, groups);
+
+            QList<qint64> left = allIds(*t), kept, gone, expectMarked = marked;
+            for (const QList<qint64> &group : groups) {
+                kept.append(qstrcmp(what, "newest") ? group.first() : group.last());
+                for (qint64 id : group) {
+                    if (id != kept.last())
+                        gone.append(id);
+                    if (!expectMarked.contains(id))
+                        expectMarked.append(id);
+                }
+            }
+            if (qstrcmp(what, "mark") == 0) {
+                const BulkResult r = MarkDuplicates(*t, g, false);
+                QVERIFY2(r.ok(), qPrintable(r.error));
+                std::sort(expectMarked.begin(), expectMarked.end());
+                QCOMPARE(idsWhere(*t, "Selected"), expectMarked);
+                continue;
+            }
+            const BulkResult r =
+                DeleteDuplicates(*t, g, qstrcmp(what, "newest") ? KeepRecord::Oldest : KeepRecord::Newest);
+            QVERIFY2(r.ok(), qPrintable(r.error));
+            QCOMPARE(r.count, gone.size());
+            for (qint64 id : gone)
+                left.removeOne(id);
+            QCOMPARE(allIds(*t), left);
+            // The newest one kept is unmarked; every other record keeps its mark.
+            QList<qint64> stillMarked;
+            for (qint64 id : marked)
+                if (left.contains(id) && !(qstrcmp(what, "newest") == 0 && kept.contains(id)))
+                    stillMarked.append(id);
+            QCOMPARE(idsWhere(*t, "Selected"), stillMarked);
+        }
+    }
+
+    // Changes of more records than one batch takes reach every record, across
+    // the batches' edges, and say how far they have come after each batch.
+    void batchesReachEveryRecord()
+    {
+        constexpr qint64 n = 10000;
+        QList<FieldValues> records;
+        for (qint64 i = 1; i <= n; ++i)
+            records.append({{"Mail", QStringLiteral("u%1@x.de").arg(i % 4000)}, {"Selected", i % 3 == 0}});
+        auto t = table(records);
+        QVERIFY(t);
+        QList<QPair<qint64, qint64>> reports;
+        const BulkProgress record = [&](qint64 done, qint64 total) { reports.append({done, total}); };
+        auto checkReports = [&](qint64 last, qint64 total) {
+            QVERIFY2(reports.size() > 1, "one batch only");
+            for (qsizetype k = 1; k < reports.size(); ++k)
+                QVERIFY(reports.at(k).first >= reports.at(k - 1).first);
+            QCOMPARE(reports.last(), (QPair<qint64, qint64>(last, total)));
+            reports.clear();
+        };
+
+        BulkResult r = SetColumnText(*t, "Spalte1", "neu", true, record);
+        QCOMPARE(r.count, n / 3);
+        checkReports(n, n);
+        QCOMPARE(t->count(Filter::parse("Spalte1='neu'") && IsTrue("Selected")), n / 3);
+        QCOMPARE(t->count(Filter::parse("Spalte1='neu'")), n / 3);
+
+        r = MarkIdRange(*t, 2500, 7499, true, record);
+        QCOMPARE(r.count, 5000);
+        checkReports(5000, n);
+        QCOMPARE(idsWhere(*t, "Selected").first(), 2500);
+        QCOMPARE(idsWhere(*t, "Selected").last(), 7499);
+        QCOMPARE(idsWhere(*t, "Selected").size(), 5000);
+
+        const DuplicateGroups g = FindDuplicates(*t, t->fieldIndex("Mail"), record);
+        QCOMPARE(g.values(), 4000);
+        checkReports(n, n);
+        r = MarkDuplicates(*t, g, true, record, [&](qint64 done, qint64 total) {
+            QVERIFY(done <= total);
+            QCOMPARE(total, n);
+        });
+        QCOMPARE(r.count, n);
+        checkReports(4000, 4000);
+        r = DeleteDuplicates(*t, g, KeepRecord::Newest, record);
+        QCOMPARE(r.count, n - 4000);
+        checkReports(4000, 4000);
+        QCOMPARE(allIds(*t).first(), n - 3999);
+        QCOMPARE(allIds(*t).size(), 4000);
+
+        QVERIFY(SetBooleanColumn(*t, "Selected", true).ok());
+        r = DeleteWhereTrue(*t, "Selected", record);
+        QCOMPARE(r.count, 4000);
+        checkReports(4000, 4000);
+        QCOMPARE(t->count({}), 0);
+    }
+
+    void theDoubledValuesAsAFile()
+    {
+        auto t = table({{{"Spalte1", "Müller"}},
+                        {{"Spalte1", "x"}},
+                        {{"Spalte1", " MÜLLER"}},
+                        {{"Spalte1", "X"}},
+                        {{"Spalte1", "y"}}});
+        QVERIFY(t);
+        const QString path = m_dir.filePath("Dubletten_Ergebnis.txt");
+        QString why;
+        QVERIFY(WriteDuplicateValues(FindDuplicates(*t, t->fieldIndex("Spalte1")), path, &why));
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), QByteArray("m\xfcller\r\nx\r\n"));
+        f.close();
+        // A value beyond the code page: the file is UTF-8.
+        QVERIFY(t->updateFields(5, {{"Spalte1", "X"}}) && t->updateFields(2, {{"Spalte1", "Ωmega"}}) &&
+                t->updateFields(4, {{"Spalte1", "ωMEGA"}}));
+        QVERIFY(WriteDuplicateValues(FindDuplicates(*t, t->fieldIndex("Spalte1")), path, &why));
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), QByteArray("\xef\xbb\xbfm\xc3\xbcller\r\n\xcf\x89mega\r\n"));
     }
 
     void markingByText_data()

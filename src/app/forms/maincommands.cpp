@@ -154,8 +154,8 @@ const QList<TMainCommand> &MainCommands()
         // Commands of the toolbar and the button bar alone
         {"ImportBitBtn", "Datensatz suchen (F3)", nullptr, W::Refuse, H::Removed, false, false},
         {"SearchTB", "Sucht nach Adressen in der Datenbank (F3)", nullptr, W::Refuse, H::Removed, false, false},
-        {"SelectAllTB", "alle Adressen markieren", nullptr, W::Refuse, H::None, true, false},
-        {"UnselectAllTB", "alle Adressen unmarkieren", nullptr, W::Refuse, H::None, true, false},
+        {"SelectAllTB", "alle Adressen markieren", nullptr, W::Silent, H::None, true, false},
+        {"UnselectAllTB", "alle Adressen unmarkieren", nullptr, W::Silent, H::None, true, false},
         {"FilterBtn", "Gewählten Filter einschalten (F9)", nullptr, W::Refuse, H::None, false, false},
         {"FirstButton", "Erster Datensatz", nullptr, W::Refuse, H::None, false, false},
         {"LastButton", "Letzter Datensatz", nullptr, W::Refuse, H::None, false, false},

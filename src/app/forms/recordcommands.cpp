@@ -2,7 +2,8 @@
 // unmarking, the ID range, the address check, deleting the marked or invalid
 // records, setting a column, duplicate removal, the BCC lists, the placeholder
 // list, the filter dialog with F9, and marking by text. Each asks before it
-// changes records, saying how many, and changes them in one transaction.
+// changes records and changes them in one transaction, its progress in the
+// status bar.
 #include "bccfiles.h"
 #include "bulkrun.h"
 #include "bulktools.h"
@@ -36,22 +37,35 @@ const QString kInvalid = QStringLiteral("Invalid");
 const QString kWorking = QStringLiteral("Arbeite...");
 
 // Runs a tool with the grid detached; a failure is said once the grid is back.
-BulkResult runBulk(AddressTable *t, const QString &status, const std::function<BulkResult(AddressTable &)> &work)
+BulkResult runBulk(AddressTable *t, const QString &status,
+                   const std::function<BulkResult(AddressTable &, BulkRun &)> &work)
 {
     BulkResult r;
     {
-        const BulkRun run(t, status);
-        r = work(*t);
+        BulkRun run(t, status);
+        r = work(*t, run);
     }
     if (!r.ok())
         error(r.error);
     return r;
 }
 
-// Asks before records change, saying how many.
-bool askFor(const QString &text, qint64 records)
+BulkResult runBulk(AddressTable *t, const QString &status, const std::function<BulkResult(AddressTable &)> &work)
 {
-    return question(text + AffectedRecordsText(records));
+    return runBulk(t, status, [&](AddressTable &table, BulkRun &) { return work(table); });
+}
+
+// "Delete: " and the records deleted so far.
+QString deletedText(qint64 done, qint64)
+{
+    return QStringLiteral("Delete: %1").arg(done);
+}
+
+BulkResult deleteWhereTrue(AddressTable *t, const QString &field)
+{
+    return runBulk(t, QString(), [&](AddressTable &table, BulkRun &run) {
+        return DeleteWhereTrue(table, field, run.progress(&deletedText));
+    });
 }
 
 // The tools that run on the whole table start from it unfiltered.
@@ -100,8 +114,7 @@ void TMainForm::wireRecordCommands()
 void TMainForm::SelectAllTBClick()
 {
     AddressTable *t = MainState().CurrentTable;
-    if (!t || !askFor(QStringLiteral("Alle markierten Datensätze markieren?"),
-                      t->count(Filter::compare(kSelected, CompareOp::NotEqual, QStringLiteral("True")))))
+    if (!t || !question(QStringLiteral("Alle markierten Datensätze markieren?")))
         return;
     const qint64 id = t->currentId();
     runBulk(t, QStringLiteral("Alle Datensätze werden markiert"),
@@ -112,7 +125,7 @@ void TMainForm::SelectAllTBClick()
 void TMainForm::UnselectAllTBClick()
 {
     AddressTable *t = MainState().CurrentTable;
-    if (!t || !askFor(QStringLiteral("Alle markierten Datensätze unmarkieren?"), t->count(IsTrue(kSelected))))
+    if (!t || !question(QStringLiteral("Alle markierten Datensätze unmarkieren?")))
         return;
     const qint64 id = t->currentId();
     runBulk(t, QStringLiteral("Alle Datensätze werden unmarkiert"),
@@ -140,16 +153,22 @@ void TMainForm::MarkierenvonIDbisID1Click()
     s.ResetTitleFonts();
     t->setIndexName(QString());
     showAllRecords(t);
-    runBulk(t, kWorking,
-            [&](AddressTable &table) { return MarkIdRange(table, range->StartId, range->EndId, unmarkFirst); });
+    const qint64 start = range->StartId, end = range->EndId;
+    runBulk(t, unmarkFirst ? QStringLiteral("Alle Datensätze unmarkieren...") : QString(),
+            [&](AddressTable &table, BulkRun &run) {
+                return MarkIdRange(table, start, end, unmarkFirst, run.progress([&](qint64 marked, qint64 records) {
+                    return QStringLiteral("Noch zu markieren: %1 aus %2 Datensätzen")
+                        .arg(end - start + 1 - marked)
+                        .arg(records);
+                }));
+            });
     t->first();
 }
 
 void TMainForm::AlleInvalidzurcksetzen1Click()
 {
     AddressTable *t = MainState().CurrentTable;
-    if (!t || !askFor(QStringLiteral("Alle als \"Invaild\" markierten Datensätze als gültig zurücksetzen?"),
-                      t->count(IsTrue(kInvalid))))
+    if (!t || !question(QStringLiteral("Alle als \"Invaild\" markierten Datensätze als gültig zurücksetzen?")))
         return;
     const qint64 id = t->currentId();
     runBulk(t, kWorking, [](AddressTable &table) { return SetBooleanColumn(table, kInvalid, false); });
@@ -165,39 +184,41 @@ void TMainForm::EmailAdressenaufGltigkeitberprfen2Click()
     if (!t)
         return;
     showAllRecords(t);
-    const BulkResult check = runBulk(t, QStringLiteral("Checkmail..."), &CheckAllAddresses);
+    const BulkResult check =
+        runBulk(t, QStringLiteral("Alle Datensätze werden unmarkiert"), [](AddressTable &table, BulkRun &run) {
+            return CheckAllAddresses(table, run.progress([](qint64 checked, qint64 records) {
+                return QStringLiteral("Checkmail: %1 von %2").arg(checked).arg(records);
+            }));
+        });
     t->first();
     if (!check.ok())
         return;
     information(QStringLiteral("Prüfung ist abgeschlossen! %1 ungültige (invalid) E-Mail-Adressen wurden markiert!")
                     .arg(check.count));
     // Every invalid record goes, also one marked so before this check.
-    if (check.count == 0 ||
-        !askFor(QStringLiteral("Wollen Sie alle ungültigen E-Mail-Adressen löschen?"), t->count(IsTrue(kInvalid))))
+    if (check.count == 0 || !question(QStringLiteral("Wollen Sie alle ungültigen E-Mail-Adressen löschen?")))
         return;
-    runBulk(t, kWorking, [](AddressTable &table) { return DeleteWhereTrue(table, kInvalid); });
+    deleteWhereTrue(t, kInvalid);
     t->first();
 }
 
 void TMainForm::AllemarkiertenDatenstzelschen2Click()
 {
     AddressTable *t = MainState().CurrentTable;
-    if (!t ||
-        !askFor(QStringLiteral("Wollen Sie wirklich alle markierten Datensätze löschen?"), t->count(IsTrue(kSelected))))
+    if (!t || !question(QStringLiteral("Wollen Sie wirklich alle markierten Datensätze löschen?")))
         return;
     showAllRecords(t);
-    runBulk(t, kWorking, [](AddressTable &table) { return DeleteWhereTrue(table, kSelected); });
+    deleteWhereTrue(t, kSelected);
     t->first();
 }
 
 void TMainForm::AlleinvalidenDatenstzelschen1Click()
 {
     AddressTable *t = MainState().CurrentTable;
-    if (!t ||
-        !askFor(QStringLiteral("Wollen Sie wirklich alle invaliden Datensätze löschen?"), t->count(IsTrue(kInvalid))))
+    if (!t || !question(QStringLiteral("Wollen Sie wirklich alle invaliden Datensätze löschen?")))
         return;
     showAllRecords(t);
-    runBulk(t, kWorking, [](AddressTable &table) { return DeleteWhereTrue(table, kInvalid); });
+    deleteWhereTrue(t, kInvalid);
     t->first();
 }
 
@@ -215,8 +236,11 @@ void TMainForm::SetColumnValue(const QString &fieldName, const QString &value, b
     if (!t)
         return;
     showAllRecords(t);
-    runBulk(t, QStringLiteral("Spaltenbearbeitung..."),
-            [&](AddressTable &table) { return SetColumnText(table, fieldName, value, onlyMarked); });
+    runBulk(t, QString(), [&](AddressTable &table, BulkRun &run) {
+        return SetColumnText(table, fieldName, value, onlyMarked, run.progress([](qint64 done, qint64 records) {
+            return QStringLiteral("Spaltenbearbeitung: %1 von %2").arg(done).arg(records);
+        }));
+    });
     t->first();
 }
 

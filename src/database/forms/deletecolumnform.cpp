@@ -1,7 +1,6 @@
 #include "deletecolumnform.h"
 #include "ui_deletecolumnform.h"
 
-#include "bulktools.h"
 #include "fieldbox.h"
 #include "mainstate.h"
 #include "messages.h"
@@ -54,8 +53,7 @@ void TDeleteColumnForm::btnDoClick()
                          QStringLiteral("Felder in der Spalte \"") + ui->cbDB->currentText() + QStringLiteral("\" ") +
                          (value.isEmpty() ? QStringLiteral("leeren?")
                                           : QStringLiteral("mit dem Wert \"") + value + QStringLiteral("\" ersetzen?"));
-    if (!question(text + AffectedRecordsText(
-                             s.CurrentTable->count(onlyMarked ? IsTrue(QStringLiteral("Selected")) : Filter()))))
+    if (!question(text))
         return;
     s.Ops->SetColumnValue(field, value, onlyMarked);
 }

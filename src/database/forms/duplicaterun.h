@@ -1,7 +1,7 @@
 #pragma once
 // One duplicate removal over the open table: the doubled values of a field are
-// found, the options dialog asks what to do, and the doubles are deleted or
-// marked. Shared by the main window's command for the addresses and the
+// found and written to a result file, the options dialog asks what to do, and
+// the doubles are deleted or marked. Shared by the main window's command for the addresses and the
 // selective dialog for any column.
 #include <QDialog>
 
@@ -15,6 +15,11 @@ enum class DuplicateCommand {
     Mail,      // the field Mail; other marks stay
     Selective, // a field the user chose; every other mark is cleared
 };
+
+// The folder of the result file "Dubletten_Ergebnis.txt", the doubled values
+// found: the program's temporary folder for the addresses, the system's for a
+// chosen column.
+QString DuplicateResultFolder(DuplicateCommand command);
 
 // field: the field's index in the open table (-1 when it has none: nothing is
 // doubled then). execOptions shows the options dialog modally. True when the
