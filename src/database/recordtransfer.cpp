@@ -2,6 +2,7 @@
 #include "databasefiles.h"
 #include "definitionfiles.h"
 #include "paths.h"
+#include "tablestore.h"
 #include "textfile.h"
 
 #include <algorithm>
@@ -24,9 +25,10 @@ Filter transferFilter(bool onlyMarked)
     return onlyMarked ? Filter::parse(kMarked) : Filter();
 }
 
-bool openSource(AddressTable &source, const QString &sourceFile, QString *error)
+// The source table (the migration table) is read through its own connection,
+// without a cursor: nothing shows it, so its rows are never listed.
+bool openSource(TableStore &source, const QString &sourceFile, QString *error)
 {
-    source.setObjectName(QStringLiteral("MigrationTable"));
     if (!IsFile(sourceFile))
         return failWith(error,
                         QStringLiteral("Die Tabelle der Quell-Datenbank \"%1\" wurde nicht gefunden!").arg(sourceFile));
@@ -75,10 +77,10 @@ bool ReadDatabaseTable(const QString &dataFolder, const QString &definitionFile,
 
 qint64 CountTransferRecords(const QString &sourceFile, bool onlyMarked, QString *error)
 {
-    AddressTable source;
+    TableStore source;
     if (!openSource(source, sourceFile, error))
         return -1;
-    const qint64 n = source.count(transferFilter(onlyMarked));
+    const qint64 n = RecordStatements(source).count(transferFilter(onlyMarked));
     if (n < 0)
         failWith(error, source.lastError());
     return n;
@@ -88,15 +90,17 @@ bool TransferRecords(AddressTable &target, const QString &sourceFile, bool onlyM
                      const std::function<void(qint64, qint64)> &progress, qint64 *copied, QString *error)
 {
     *copied = 0;
-    AddressTable source;
+    TableStore source;
     if (!openSource(source, sourceFile, error))
         return false;
+    RecordStatements sourceRecords(source);
+    const QList<FieldDef> &sourceFields = source.schema().fields();
     // The fixed fields by name (ID is the target's own), then the mapped user columns.
     QList<Copy> copies;
     auto plan = [&](const QString &from, const QString &to) {
-        const int f = source.fieldIndex(from), t = target.fieldIndex(to);
+        const int f = source.schema().fieldIndex(from), t = target.fieldIndex(to);
         if (f >= 0 && t >= 0)
-            copies.append({f, t, source.field(f).type != target.field(t).type});
+            copies.append({f, t, sourceFields.at(f).type != target.field(t).type});
     };
     for (const QString &name : FixedFieldNames().mid(1))
         plan(name, name);
@@ -107,7 +111,7 @@ bool TransferRecords(AddressTable &target, const QString &sourceFile, bool onlyM
         read.append(c.from);
 
     const Filter where = transferFilter(onlyMarked);
-    const qint64 total = source.count(where);
+    const qint64 total = sourceRecords.count(where);
     if (total < 0)
         return failWith(error, source.lastError());
     TableAppender appender(target);
@@ -131,38 +135,42 @@ bool TransferRecords(AddressTable &target, const QString &sourceFile, bool onlyM
             progress(n, total);
         return true;
     }
-    const bool scanned = source.scanStored(where, read, [&](qint64 id, const QList<QVariant> &values) {
-        auto refuse = [&](const QString &why) {
-            failure = QStringLiteral("Der Datensatz mit der ID %1 kann nicht übernommen werden: %2").arg(id).arg(why);
-            return false;
-        };
-        for (int k = 0; k < copies.size(); ++k) {
-            const Copy &c = copies.at(k);
-            const FieldDef &from = source.field(c.from), &to = target.field(c.to);
-            const QVariant &stored = values.at(k);
-            // Alike fields take the value as it is stored; others its text form.
-            const bool blank = !stored.isValid() || stored.isNull();
-            const QString text = blank || !(c.asText || to.type == FieldType::String) ? QString()
-                                 : c.asText                                           ? StoredToText(from, stored)
-                                                                                      : stored.toString();
-            // The table would cut long text to the field's size; a transfer loses nothing on the way.
-            if (to.type == FieldType::String && text.size() > to.size)
-                return refuse(
-                    QStringLiteral("der Wert des Felds \"%1\" ist länger als die %2 Zeichen des Felds \"%3\".")
-                        .arg(from.name)
-                        .arg(to.size)
-                        .arg(to.name));
-            const bool set = c.asText && !blank ? appender.setText(c.to, text) : appender.setStored(c.to, stored);
-            if (!set)
+    const bool scanned = sourceRecords.scan(
+        where, QString(), read,
+        [&](qint64 id, const QList<QVariant> &values) {
+            auto refuse = [&](const QString &why) {
+                failure =
+                    QStringLiteral("Der Datensatz mit der ID %1 kann nicht übernommen werden: %2").arg(id).arg(why);
+                return false;
+            };
+            for (int k = 0; k < copies.size(); ++k) {
+                const Copy &c = copies.at(k);
+                const FieldDef &from = sourceFields.at(c.from), &to = target.field(c.to);
+                const QVariant &stored = values.at(k);
+                // Alike fields take the value as it is stored; others its text form.
+                const bool blank = !stored.isValid() || stored.isNull();
+                const QString text = blank || !(c.asText || to.type == FieldType::String) ? QString()
+                                     : c.asText                                           ? StoredToText(from, stored)
+                                                                                          : stored.toString();
+                // The table would cut long text to the field's size; a transfer loses nothing on the way.
+                if (to.type == FieldType::String && text.size() > to.size)
+                    return refuse(
+                        QStringLiteral("der Wert des Felds \"%1\" ist länger als die %2 Zeichen des Felds \"%3\".")
+                            .arg(from.name)
+                            .arg(to.size)
+                            .arg(to.name));
+                const bool set = c.asText && !blank ? appender.setText(c.to, text) : appender.setStored(c.to, stored);
+                if (!set)
+                    return refuse(appender.lastError());
+            }
+            if (!appender.append())
                 return refuse(appender.lastError());
-        }
-        if (!appender.append())
-            return refuse(appender.lastError());
-        ++*copied;
-        if (progress)
-            progress(*copied, total);
-        return true;
-    });
+            ++*copied;
+            if (progress)
+                progress(*copied, total);
+            return true;
+        },
+        true);
     if (!scanned)
         failure = source.lastError();
     if (!failure.isEmpty() || !appender.commit()) {

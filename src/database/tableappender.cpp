@@ -129,6 +129,7 @@ bool TableAppender::appendFrom(const QString &sourceFile, const Filter &where, c
             return false;
         }
         sourceFields = source.schema().fields();
+        const QString sourceKeyColumn = source.schema().keyColumn();
         for (const auto &c : columns)
             if (c.first < 0 || c.first >= to.fieldCount() || c.first == to.keyField() || c.second < 0 ||
                 c.second >= sourceFields.size() || to.fields().at(c.first).type != sourceFields.at(c.second).type) {
@@ -219,47 +220,76 @@ bool TableAppender::appendFrom(const QString &sourceFile, const Filter &where, c
             }
             base = s.int64At(0);
         }
-        const QString newKey = QStringLiteral("%1 + row_number() OVER (ORDER BY %2)").arg(base).arg(src.key);
+        // A numbered list of the source's keys in their order gives each record
+        // its new key (the highest so far plus its number), and the records are
+        // read along it part by part: no part needs the other, nothing is sorted.
+        TableSource keysSrc;
+        CompiledFilter keysCf;
+        if (!source.compile(where, QString(), &keysSrc, &keysCf, nullptr)) {
+            m_error = source.lastError();
+            return false;
+        }
+        keysSrc.from.replace(kMainTable, QStringLiteral("vt_source.") + kMainTable);
+        keysSrc.from.replace(kFlagTable, QStringLiteral("vt_source.") + kFlagTable);
+        if (!store.exec(QStringLiteral("CREATE TEMP TABLE IF NOT EXISTS vt_map (n INTEGER PRIMARY KEY, k INTEGER)")) ||
+            !store.exec(QStringLiteral("DELETE FROM temp.vt_map"))) {
+            m_error = store.lastError();
+            abandon();
+            return false;
+        }
+        qint64 coming = 0;
+        {
+            Stmt s = store.prepare(QStringLiteral("INSERT INTO temp.vt_map (k) SELECT %1 FROM %2 WHERE %3 ORDER BY %1")
+                                       .arg(keysSrc.key, keysSrc.from, keysCf.where));
+            if (s)
+                s.bindAll(keysCf.params);
+            if (!s || s.step() != SQLITE_DONE) {
+                store.failSql(QStringLiteral("Lesefehler"));
+                m_error = store.lastError();
+                abandon();
+                return false;
+            }
+            coming = sqlite3_changes64(store.handle());
+        }
+        const QString newKey = QStringLiteral("%1 + m.n").arg(base);
         QStringList mainCols{to.keyColumn()}, mainValues{newKey}, flagCols{kFlagKey}, flagValues{newKey};
+        bool readsMain = false, readsFlags = false;
         for (int k = 0; k < columns.size(); ++k) {
             const bool flag = to.fields().at(columns.at(k).first).type == FieldType::Boolean;
             (flag ? flagCols : mainCols).append(quotedName(to.fields().at(columns.at(k).first).name));
             (flag ? flagValues : mainValues).append(refs.at(k));
+            (flag ? readsFlags : readsMain) = true;
         }
-        auto insert = [&](const QString &table, const QStringList &cols, const QStringList &values) {
-            Stmt s = store.prepare(QStringLiteral("INSERT INTO %1 (%2) SELECT %3 FROM %4 WHERE %5 ORDER BY %6")
-                                       .arg(table, cols.join(QStringLiteral(", ")), values.join(QStringLiteral(", ")),
-                                            src.from, cf.where, src.key));
-            if (!s)
-                return false;
-            s.bindAll(cf.params);
-            return s.step() == SQLITE_DONE || store.failSql(QStringLiteral("Fehler beim Übernehmen"));
+        auto insert = [&](const QString &table, const QStringList &cols, const QStringList &values,
+                          const QString &join) {
+            Stmt s = store.prepare(
+                QStringLiteral("INSERT INTO %1 (%2) SELECT %3 FROM temp.vt_map m %4 ORDER BY m.n")
+                    .arg(table, cols.join(QStringLiteral(", ")), values.join(QStringLiteral(", ")), join));
+            return s && (s.step() == SQLITE_DONE || store.failSql(QStringLiteral("Fehler beim Übernehmen")));
         };
+        const QString mainJoin =
+            readsMain ? QStringLiteral("JOIN vt_source.%1 a ON a.%2 = m.k").arg(kMainTable, sourceKeyColumn)
+                      : QString();
+        const QString flagJoin =
+            readsFlags ? QStringLiteral("JOIN vt_source.%1 f ON f.%2 = m.k").arg(kFlagTable, kFlagKey) : QString();
         // As in append(): a batch that reaches the deferral size builds the
         // ordinary indexes once at the end.
-        qint64 coming = 0;
-        {
-            Stmt s = store.prepare(QStringLiteral("SELECT count(*) FROM %1 WHERE %2").arg(src.from, cf.where));
-            if (s)
-                s.bindAll(cf.params);
-            if (!s || s.step() != SQLITE_ROW) {
-                store.failSql(QStringLiteral("Lesefehler"));
-                m_error = store.lastError();
-                return false;
-            }
-            coming = s.int64At(0);
-        }
         if (m_deferred.isEmpty() && m_count < m_deferAt && m_count + coming >= m_deferAt && !deferIndexes()) {
             abandon();
             return false;
         }
-        if (!insert(kMainTable, mainCols, mainValues)) {
+        if (!insert(kMainTable, mainCols, mainValues, mainJoin)) {
             m_error = store.lastError();
             abandon();
             return false;
         }
         *appended = sqlite3_changes64(store.handle());
-        if (to.hasFlags() && !insert(kFlagTable, flagCols, flagValues)) {
+        if (to.hasFlags() && !insert(kFlagTable, flagCols, flagValues, flagJoin)) {
+            m_error = store.lastError();
+            abandon();
+            return false;
+        }
+        if (!store.exec(QStringLiteral("DELETE FROM temp.vt_map"))) {
             m_error = store.lastError();
             abandon();
             return false;
