@@ -29,6 +29,13 @@ bool IsHiddenEditorField(const QString &name);
 // counts), else a check box for a boolean field, else an edit.
 QList<EditorField> EditorFields(const QStringList &fieldDefinitions, const QStringList &comboDefinitions);
 
+// Writes the address (the field Mail as text, an empty line for a blank) of
+// every record under the table's filter, in its order, one a line, as the list
+// of addresses already in the table that a user may look at ("SchonInDB.list"):
+// the program's code page, or UTF-8 when an address needs it. Nothing is
+// written for a table without the field.
+bool WriteStoredAddresses(AddressTable &table, const QString &path, QString *error);
+
 // The stored addresses of the records under the table's filter, in its order,
 // that hold the address as a part without regard to case; none for an empty
 // address. False when the table could not be read.

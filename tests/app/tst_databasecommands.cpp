@@ -306,6 +306,41 @@ private slots:
         QCOMPARE(dialogs.shown, (QStringList{"TEdForm", "TEdForm", "TEdForm"}));
     }
 
+    void aNewRecordListsTheAddressesAlreadyThere()
+    {
+        QList<FieldValues> records = kFour;
+        records.append(FieldValues{{"Name", "Ahrens"}, {"Ort", "Berlin"}});
+        records.append(FieldValues{{"Mail", "jürgen@example.de"}, {"Name", "Kurz"}, {"Ort", "Berlin"}});
+        MainOnScreen m(records);
+        Dialogs dialogs;
+        const QString list = m.state().AppFolder + "SchonInDB.list";
+        auto cancel = [](QDialog *d) { child<QToolButton>(d, "AbortSpeedButton")->click(); };
+        // The records the grid shows, in its order: a blank address is an empty line.
+        m.clickTitle("Name");
+        QVERIFY(m.table()->setFilterText("Ort='Berlin'") && m.table()->setFiltered(true));
+        dialogs.then(cancel);
+        m.form->commandAction("NewRec")->trigger();
+        QFile f(list);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), QByteArray("\r\nj\xfcrgen@example.de\r\ncarl@example.de\r\nanna@example.de\r\n"));
+        f.close();
+        // An address beyond the code page: UTF-8.
+        QVERIFY(m.table()->updateFields(1, {{"Mail", "ωmega@example.de"}}));
+        dialogs.then(cancel);
+        m.form->commandAction("NewRec")->trigger();
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QVERIFY(f.readAll().endsWith("carl@example.de\r\n\xcf\x89mega@example.de\r\n"));
+        f.close();
+        // Without the address check no list is written.
+        QVERIFY(QFile::remove(list));
+        m.state().CheckNewAddresses = false;
+        dialogs.then(cancel);
+        m.form->commandAction("NewRec")->trigger();
+        QVERIFY(!QFileInfo::exists(list));
+        QCOMPARE(m.table()->recordCount(), 4);
+        QVERIFY(m.boxes.isEmpty());
+    }
+
     void anEmptyTableHasNoRecordToEdit()
     {
         StartedMain m;

@@ -13,6 +13,7 @@
 #include "migrationform.h"
 #include "modal.h"
 #include "newdatabaseform.h"
+#include "recordeditor.h"
 #include "selectdatabaseform.h"
 #include "sendrunguard.h"
 #include "text.h"
@@ -74,6 +75,18 @@ void TMainForm::recordEditor(int mode)
     if (mode != 1 && s.CurrentTable->currentId() < 0) {
         information(QStringLiteral("Die Datenbank enthält keinen Datensatz!"));
         return;
+    }
+    // The addresses already there, for the user to look at; the editor's own
+    // check reads the table itself when the record is saved, so a list another
+    // workstation wrote meanwhile cannot mislead it.
+    if (mode == 1 && s.CheckNewAddresses) {
+        QString why;
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        const bool written =
+            WriteStoredAddresses(*s.CurrentTable, s.AppFolder + QStringLiteral("SchonInDB.list"), &why);
+        QApplication::restoreOverrideCursor();
+        if (!written)
+            error(why);
     }
     EdForm()->ExecuteEditor(mode);
     DBGrid1->setFocus();
