@@ -207,27 +207,6 @@ function vt_print_list($which)
     vt_close_data($data);
 }
 
-// Removes the part of a list that a fetch got (its mark "generation:length").
-function vt_wipe_list($which, $mark)
-{
-    if (preg_match('/^([0-9a-f]+):([0-9]+)$/', $mark, $m) !== 1) {
-        return false;
-    }
-    $data = vt_open_data(vt_list_name($which));
-    if ($data === null) {
-        return false;
-    }
-    $length = (int)$m[2];
-    $entries = $data[2];
-    $ok = hash_equals($data[1], $m[1]) && $length <= strlen($entries) &&
-        ($length === 0 || $entries[$length - 1] === "\n");
-    if ($ok && $length > 0) {
-        $ok = vt_rewrite_data($data[0], bin2hex(random_bytes(8)), (string)substr($entries, $length));
-    }
-    vt_close_data($data);
-    return $ok;
-}
-
 // Whether the request carries the password of the file (which defines $my_pass).
 // Without a readable password file nobody gets in.
 function vt_password_ok($file)

@@ -6,6 +6,7 @@
 
 #include <QHash>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QSet>
 
 #include <algorithm>
@@ -137,29 +138,45 @@ ListEntry ParseListLine(const QString &line)
     return e;
 }
 
-ListAnswer ReadListAnswer(const HttpResult &result)
+ListAnswer ReadListAnswer(const HttpResult &result, bool endMarkRequired)
 {
     ListAnswer a;
     if (!result.ok) {
+        a.status = result.cancelled ? ListAnswer::Status::Cancelled : ListAnswer::Status::Failed;
         a.error = result.error;
         return a;
     }
-    const QString text = DecodeText(result.body);
-    if (Trimmed(text) == kAccessDenied) {
-        a.status = ListAnswer::Status::Refused;
-        return a;
+    QString text = DecodeText(result.body);
+    // A script file saved with a byte-order mark prints it wherever it is included.
+    text.remove(QChar(0xFEFF));
+    QStringList lines = CleanListLines(text);
+    for (const QString &line : std::as_const(lines)) {
+        if (line.contains(kAccessDenied)) {
+            a.status = ListAnswer::Status::Refused;
+            return a;
+        }
     }
-    // A list starts with an address; a page starts with a tag.
-    for (const QString &line : CleanListLines(text)) {
-        if (a.lines.isEmpty() && a.mark.isEmpty() && line.startsWith(QLatin1Char('<'))) {
+    for (const QString &line : std::as_const(lines)) {
+        if (line.contains(QLatin1Char('<')) && line.contains(QLatin1Char('>'))) {
             a.status = ListAnswer::Status::Html;
             return a;
         }
-        if (line.startsWith(kMarkPrefix))
-            a.mark = line.mid(kMarkPrefix.size());
-        else
-            a.lines.append(line);
     }
+    // The mark is the last line, whole: in its form and with the line break written after it.
+    if (!lines.isEmpty() && lines.last().startsWith(kMarkPrefix)) {
+        static const QRegularExpression form(QStringLiteral("^[0-9a-f]+:[0-9]+$"));
+        const QString mark = lines.last().mid(kMarkPrefix.size());
+        const QString rest = text.mid(text.lastIndexOf(kMarkPrefix));
+        if (form.match(mark).hasMatch() && (rest.contains(QLatin1Char('\n')) || rest.contains(QLatin1Char('\r')))) {
+            a.mark = mark;
+            lines.removeLast();
+        }
+    }
+    if (a.mark.isEmpty() && (endMarkRequired || !result.lengthKnown)) {
+        a.status = ListAnswer::Status::Incomplete;
+        return a;
+    }
+    a.lines = lines;
     a.status = ListAnswer::Status::Ok;
     return a;
 }
@@ -330,8 +347,9 @@ ApplyResult ApplyOrders(AddressTable &table, const QList<ListEntry> &entries, bo
     return r;
 }
 
-SubscriptionServer::SubscriptionServer(WebRequests &http, const QString &onlinePath, const QString &password)
-    : m_http(http), m_path(Trimmed(onlinePath)), m_password(password)
+SubscriptionServer::SubscriptionServer(WebRequests &http, const QString &onlinePath, const QString &password,
+                                       const HttpLimits &limits)
+    : m_http(http), m_path(Trimmed(onlinePath)), m_password(password), m_limits(limits)
 {
 }
 
@@ -347,10 +365,14 @@ QUrl SubscriptionServer::url(const QString &script, const QList<QPair<QString, Q
     return QUrl(m_path + script + (query.isEmpty() ? QString() : QLatin1Char('?') + query.join(QLatin1Char('&'))));
 }
 
-void SubscriptionServer::ping()
+bool SubscriptionServer::ping()
 {
-    m_http.get(url(QStringLiteral("mailin.php"), {{QString::number(QRandomGenerator::global()->bounded(1000)), {}}}),
-               kPingTimeoutMs);
+    const HttpLimits limits{std::min(m_limits.totalMs, kPingTimeoutMs), std::min(m_limits.idleMs, kPingTimeoutMs)};
+    return !m_http
+                .get(url(QStringLiteral("mailin.php"),
+                         {{QString::number(QRandomGenerator::global()->bounded(1000)), {}}}),
+                     limits, QStringLiteral("Verbindung mit Ihrer Internetseite wird aufgenommen..."))
+                .cancelled;
 }
 
 QUrl SubscriptionServer::listUrl(bool subscriptions) const
@@ -363,10 +385,14 @@ QUrl SubscriptionServer::listUrl(bool subscriptions) const
 
 ListAnswer SubscriptionServer::fetchList(bool subscriptions)
 {
-    return ReadListAnswer(m_http.get(listUrl(subscriptions), kTimeoutMs));
+    const HttpResult result =
+        m_http.get(listUrl(subscriptions), m_limits,
+                   subscriptions ? QStringLiteral("Die Bestellungen werden von Ihrer Internetseite abgeholt...")
+                                 : QStringLiteral("Die Abbestellungen werden von Ihrer Internetseite abgeholt..."));
+    return ReadListAnswer(result, !Trimmed(m_password).isEmpty());
 }
 
-QString SubscriptionServer::wipe(const QString &subscriptionMark, const QString &unsubscriptionMark)
+WipeResult SubscriptionServer::wipe(const QString &subscriptionMark, const QString &unsubscriptionMark)
 {
     QList<QPair<QString, QString>> items{{QString::number(QRandomGenerator::global()->bounded(1000)), {}}};
     if (!Trimmed(m_password).isEmpty())
@@ -375,15 +401,42 @@ QString SubscriptionServer::wipe(const QString &subscriptionMark, const QString 
         items.append({QStringLiteral("upto_in"), subscriptionMark});
     if (!unsubscriptionMark.isEmpty())
         items.append({QStringLiteral("upto_out"), unsubscriptionMark});
-    const HttpResult result = m_http.get(url(QStringLiteral("wipe_files.php"), items), kTimeoutMs);
-    const QString answer = Trimmed(DecodeText(result.body));
-    if (result.ok && answer == QLatin1String("OK"))
-        return {};
-    if (answer == kAccessDenied)
-        return QStringLiteral("Das Passwort wurde vom Server abgelehnt.");
-    if (!result.ok && result.status > 0 && !answer.isEmpty() && !answer.startsWith(QLatin1Char('<')))
-        return answer.left(300);
-    return result.ok ? QStringLiteral("Der Server hat das Leeren nicht bestätigt.") : result.error;
+    const HttpResult result = m_http.get(url(QStringLiteral("wipe_files.php"), items), m_limits,
+                                         QStringLiteral("Die Listen auf Ihrer Internetseite werden geleert..."));
+    // The script answers "OK", or on its first line "wiped=" what it emptied and why not more.
+    const QString first = Trimmed(SplitLines(DecodeText(result.body).left(1000)).value(0));
+    WipeResult w;
+    if (result.ok && first == QLatin1String("OK")) {
+        w.emptied = WipeResult::Emptied::Both;
+        return w;
+    }
+    if (first == kAccessDenied) {
+        w.emptied = WipeResult::Emptied::None;
+        w.reason = QStringLiteral("Das Passwort wurde vom Server abgelehnt.");
+        return w;
+    }
+    if (result.status > 0 && first.startsWith(QLatin1String("wiped="))) {
+        const QStringList words = first.mid(6).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        const QString what = words.value(0), why = words.value(1);
+        w.emptied = what == QLatin1String("none") ? WipeResult::Emptied::None
+                    : what == QLatin1String("in") ? WipeResult::Emptied::SubscriptionsOnly
+                                                  : WipeResult::Emptied::Unknown;
+        w.reason =
+            why == QLatin1String("changed")
+                ? QStringLiteral("Die Listen auf dem Server haben sich seit dem Abholen verändert (zum Beispiel, "
+                                 "weil sie inzwischen an einem anderen Arbeitsplatz abgeholt wurden).")
+            : why == QLatin1String("unreadable")
+                ? QStringLiteral("Die Listen auf dem Server können nicht geöffnet werden.")
+            : why == QLatin1String("unwritable")
+                ? QStringLiteral("Die Listen auf dem Server können nicht geschrieben werden.")
+                : QStringLiteral("Der Server nennt keinen Grund.");
+        return w;
+    }
+    // A refusal of the web server itself (a missing script, no access) never ran the script.
+    const bool notRun = result.neverSent || (result.status >= 400 && result.status < 500);
+    w.emptied = notRun ? WipeResult::Emptied::None : WipeResult::Emptied::Unknown;
+    w.reason = result.ok ? QStringLiteral("Der Server hat das Leeren nicht bestätigt.") : result.error;
+    return w;
 }
 
 } // namespace vt

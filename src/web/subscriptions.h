@@ -48,15 +48,32 @@ struct ListEntry
 ListEntry ParseListLine(const QString &line);
 
 // One answer of a list script.
+//
+// Our list scripts end every list with the mark "#upto=<generation>:<length>"
+// on a line of its own; only a list that ends with it arrived whole. An answer
+// that holds "Access denied" on any line is a refused password, one with a line
+// holding both "<" and ">" is a page, wherever the host put them (after a
+// notice line of its own, a byte-order mark, ...): the entries our scripts
+// write never hold either.
 struct ListAnswer
 {
-    enum class Status { Ok, Failed, Html, Refused };
+    enum class Status {
+        Ok,
+        Failed,     // no usable answer came (see error)
+        Cancelled,  // the user ended the wait
+        Html,       // a page instead of a list
+        Refused,    // the password was refused
+        Incomplete, // the answer ended before the list's end mark
+    };
     Status status = Status::Failed;
     QStringList lines; // the entry lines
     QString mark;      // what the server wants back to empty exactly this part; may be empty
     QString error;     // for Failed
 };
-ListAnswer ReadListAnswer(const HttpResult &result);
+// endMarkRequired: the answer of a list script (with the password); the old plain
+// list files of a folder without password carry no mark, and count as whole when
+// the server said how long they are.
+ListAnswer ReadListAnswer(const HttpResult &result, bool endMarkRequired);
 
 struct CompareResult
 {
@@ -88,23 +105,38 @@ struct ApplyResult
 // LetztesMail and the four above); a value a field cannot hold is left out.
 ApplyResult ApplyOrders(AddressTable &table, const QList<ListEntry> &entries, bool onlyInvalid);
 
+// What a wipe did on the server.
+struct WipeResult
+{
+    enum class Emptied {
+        Both,              // the fetched parts of both lists are gone
+        None,              // neither list was touched
+        SubscriptionsOnly, // the subscriptions are gone, the unsubscriptions are still there
+        Unknown,           // no clear answer: either may have happened
+    };
+    Emptied emptied = Emptied::Unknown;
+    QString reason; // why not both, in the program's words
+};
+
 // The scripts in the server folder.
 class SubscriptionServer
 {
 public:
     // onlinePath ends in "/"; an empty password means the old lists without one.
-    SubscriptionServer(WebRequests &http, const QString &onlinePath, const QString &password);
+    SubscriptionServer(WebRequests &http, const QString &onlinePath, const QString &password,
+                       const HttpLimits &limits = {});
 
-    // Calls mailin.php at the start of a fetch (it tidies up); the answer does not matter.
-    void ping();
+    // Calls mailin.php at the start of a fetch (it tidies up); its answer does not
+    // matter. False when the user ended the wait.
+    bool ping();
     ListAnswer fetchList(bool subscriptions);
-    // Empties what the fetch got: the marks of the two answers go back to the server.
-    // An empty text when the server confirmed it, else why not.
-    QString wipe(const QString &subscriptionMark, const QString &unsubscriptionMark);
+    // Empties what the fetch got: the marks of the two answers go back to the
+    // server, which empties both lists or neither.
+    WipeResult wipe(const QString &subscriptionMark, const QString &unsubscriptionMark);
 
     QUrl listUrl(bool subscriptions) const;
 
-    static constexpr int kTimeoutMs = 30000;
+    // The start of a fetch waits no longer than this.
     static constexpr int kPingTimeoutMs = 10000;
 
 private:
@@ -113,6 +145,7 @@ private:
     WebRequests &m_http;
     QString m_path;
     QString m_password;
+    HttpLimits m_limits;
 };
 
 } // namespace vt

@@ -1,4 +1,5 @@
 #include "updatecheck.h"
+#include "httpclient.h"
 #include "inifile.h"
 #include "paths.h"
 #include "text.h"
@@ -62,8 +63,6 @@ const std::array<const char *, 35> kMessages = {
 
 // The largest installation file accepted.
 constexpr qint64 kMaxFileSize = qint64(4) * 1024 * 1024 * 1024;
-// A server that sends nothing for this long has gone.
-constexpr int kTransferTimeoutMs = 30000;
 
 QString badDescription(const QString &key)
 {
@@ -231,6 +230,13 @@ UpdateCheck::UpdateCheck(QObject *parent) : QObject(parent), m_nam(std::make_uni
     m_ssl = QSslConfiguration::defaultConfiguration();
     m_ssl.setPeerVerifyMode(QSslSocket::VerifyPeer);
     m_ssl.setProtocol(QSsl::TlsV1_2OrLater);
+    m_deadline.setSingleShot(true);
+    connect(&m_deadline, &QTimer::timeout, this, [this] {
+        finishWith(QStringLiteral("Der Update-Server hat die Beschreibung der neuen Version nicht innerhalb von %1 "
+                                  "gesendet; die Suche nach Aktualisierungen wurde abgebrochen.")
+                       .arg(SecondsText(m_limits.descriptionMs)));
+    });
+    connect(&m_rateTimer, &QTimer::timeout, this, &UpdateCheck::checkRate);
 }
 
 UpdateCheck::~UpdateCheck()
@@ -242,7 +248,7 @@ QNetworkReply *UpdateCheck::get(const QUrl &url)
 {
     QNetworkRequest request(url);
     request.setSslConfiguration(m_ssl);
-    request.setTransferTimeout(kTransferTimeoutMs);
+    request.setTransferTimeout(m_limits.idleMs);
     // Redirects are followed from https to https only.
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
     request.setMaximumRedirectsAllowed(5);
@@ -263,6 +269,7 @@ void UpdateCheck::check()
         return;
     }
     m_reply = get(m_descriptionUrl);
+    m_deadline.start(m_limits.descriptionMs);
     connect(m_reply, &QNetworkReply::readyRead, this, [this] {
         m_buffer += m_reply->readAll();
         if (m_buffer.size() > MaxDescriptionSize)
@@ -273,6 +280,7 @@ void UpdateCheck::check()
 
 void UpdateCheck::descriptionFinished()
 {
+    m_deadline.stop();
     QNetworkReply *reply = m_reply;
     m_reply = nullptr;
     reply->deleteLater();
@@ -311,6 +319,8 @@ void UpdateCheck::download(const UpdateDescription &description, const QString &
     }
     m_hash = std::make_unique<QCryptographicHash>(QCryptographicHash::Sha256);
     m_received = 0;
+    m_receivedAtWindow = 0;
+    m_rateTimer.start(m_limits.rateWindowMs);
     m_reply = get(description.file);
     connect(m_reply, &QNetworkReply::readyRead, this, &UpdateCheck::downloadData);
     connect(m_reply, &QNetworkReply::finished, this, &UpdateCheck::downloadFinished);
@@ -348,6 +358,7 @@ void UpdateCheck::downloadFinished()
     m_reply->disconnect(this);
     m_reply->deleteLater();
     m_reply = nullptr;
+    m_rateTimer.stop();
     if (m_received != m_description.size || m_hash->result() != m_description.sha256) {
         finishWith(UpdateMessage(UpdateText::FileCorrupt).arg(m_description.fileName));
         return;
@@ -380,8 +391,23 @@ QString UpdateCheck::failureText(QNetworkReply *reply, bool bytesSeen) const
     return UpdateMessage(UpdateText::HostUnreachable);
 }
 
+void UpdateCheck::checkRate()
+{
+    const qint64 least = m_limits.minBytesPerSecond * m_limits.rateWindowMs / 1000;
+    if (m_reply && m_received - m_receivedAtWindow < least) {
+        finishWith(QStringLiteral("Die Verbindung zum Update-Server ist zu langsam (weniger als %1 KB in %2); der "
+                                  "Download wurde abgebrochen. Bitte versuchen Sie es später noch einmal.")
+                       .arg(QLocale(QLocale::German, QLocale::Germany).toString(double(least) / 1024.0, 'f', 0),
+                            SecondsText(m_limits.rateWindowMs)));
+        return;
+    }
+    m_receivedAtWindow = m_received;
+}
+
 void UpdateCheck::cancel()
 {
+    m_deadline.stop();
+    m_rateTimer.stop();
     if (m_reply) {
         m_reply->disconnect(this);
         m_reply->abort();

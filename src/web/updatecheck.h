@@ -20,6 +20,7 @@
 #include <QPointer>
 #include <QSslConfiguration>
 #include <QString>
+#include <QTimer>
 #include <QUrl>
 
 #include <memory>
@@ -115,6 +116,16 @@ class UpdateCheck : public QObject
 {
     Q_OBJECT
 public:
+    // A server that sends its answer a byte now and then is given up all the same.
+    struct Limits
+    {
+        int descriptionMs = 30000; // the whole description
+        int idleMs = 30000;        // silence between two pieces of an answer
+        // The download: at least this many bytes a second over each window of rateWindowMs.
+        int rateWindowMs = 30000;
+        qint64 minBytesPerSecond = 2048;
+    };
+
     explicit UpdateCheck(QObject *parent = nullptr);
     ~UpdateCheck() override;
 
@@ -124,6 +135,7 @@ public:
     QUrl descriptionUrl() const { return m_descriptionUrl; }
     // The system's authorities and the peer always verified, unless a test adds its own.
     void setSslConfiguration(const QSslConfiguration &config) { m_ssl = config; }
+    void setLimits(const Limits &limits) { m_limits = limits; }
 
     bool isBusy() const { return m_reply != nullptr; }
     // Fetches the description: upToDate, newerVersion or failed follow.
@@ -152,6 +164,8 @@ private:
     // The message for a reply that failed; bytesSeen tells a broken transfer from none.
     QString failureText(QNetworkReply *reply, bool bytesSeen) const;
     void finishWith(const QString &failure);
+    // Once a rate window has passed: gives the download up when too little came in it.
+    void checkRate();
 
     QString m_version;
     QUrl m_descriptionUrl;
@@ -160,6 +174,10 @@ private:
     QPointer<QNetworkReply> m_reply;
     QByteArray m_buffer;
     bool m_sslFailed = false;
+    Limits m_limits;
+    QTimer m_deadline; // the description's whole duration
+    QTimer m_rateTimer;
+    qint64 m_receivedAtWindow = 0;
     // The download in progress.
     UpdateDescription m_description;
     std::unique_ptr<QSaveFile> m_file;

@@ -1,4 +1,5 @@
 #include "httpsserver.h"
+#include "scriptedhttpserver.h"
 #include "testcertificates.h"
 
 #include <QFile>
@@ -94,6 +95,11 @@ void HttpsServer::answer(QSslSocket *socket)
         // Closed after what was written has gone out, short of the length announced.
         socket->write(reply + a.body.left(a.cutAfter));
         socket->disconnectFromHost();
+        return;
+    }
+    if (a.trickleMs > 0) {
+        socket->write(reply);
+        TrickleAndClose(socket, a.body, a.trickleMs);
         return;
     }
     if (a.stallAfter >= 0) {

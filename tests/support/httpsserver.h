@@ -2,8 +2,8 @@
 // A small HTTPS server on loopback, in the test's own process: a QSslServer
 // with the test authority's certificate for "127.0.0.1", answering GET
 // requests from a table of paths. A path can also be served with a body cut
-// off part-way (the connection then drops) or held back after a first part
-// (the connection stays open and silent).
+// off part-way (the connection then drops), held back after a first part
+// (the connection stays open and silent), or trickled a byte at a time.
 #include <QByteArray>
 #include <QHash>
 #include <QList>
@@ -26,6 +26,7 @@ public:
         qint64 cutAfter = -1;   // drop the connection after this many bytes of the body
         qint64 stallAfter = -1; // send this many bytes of the body, then nothing more
         QByteArray location;    // a Location header (redirects)
+        int trickleMs = 0;      // above 0: the body goes out one byte every trickleMs
     };
 
     HttpsServer();

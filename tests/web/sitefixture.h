@@ -52,7 +52,7 @@ struct Site
         input.serverPath = base();
         return vt::WriteWebFiles(input, folder(), app.path()).ok;
     }
-    vt::HttpResult get(const QString &address) { return http.get(QUrl(address), 20000); }
+    vt::HttpResult get(const QString &address) { return http.get(QUrl(address), {20000, 20000}, {}); }
     vt::SubscriptionServer scripts(const QString &password = kPassword)
     {
         return vt::SubscriptionServer(http, base(), password);

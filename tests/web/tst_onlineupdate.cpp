@@ -5,6 +5,7 @@
 #include "onlineupdate.h"
 #include "shellrecorder.h"
 #include "updateserver.h"
+#include "waitrecorder.h"
 
 #include <QApplication>
 #include <QDir>
@@ -133,6 +134,29 @@ private slots:
         u.settle();
         QCOMPARE(s.descriptionRequests(), 1);
         QCOMPARE(u.boxes.takeTexts(), QStringList{kNoNewer});
+    }
+
+    // The check the user asked for shows what it does and can be ended; the check
+    // at start goes on unseen.
+    void aCheckFromTheMenuCanBeEnded()
+    {
+        WaitRecorder waits;
+        waits.cancelAfterMs = 100;
+        UpdateServer s;
+        s.server.serve(UpdateServer::descriptionPath,
+                       HttpsServer::Answer{200, UpdateServer::description("2.0", "x", 1, "aa"), -1, 5, {}});
+        Updater u(s);
+        u.window.CheckForUpdate(true);
+        QVERIFY(u.window.updateCheck().isBusy());
+        QTRY_COMPARE(waits.openWaits(), 0);
+        QVERIFY(!u.window.updateCheck().isBusy());
+        QCOMPARE(waits.texts, QStringList{"Suche nach Aktualisierungen..."});
+        QVERIFY(u.boxes.isEmpty());
+
+        s.offer("1.0");
+        u.window.CheckForUpdate(false);
+        u.settle();
+        QCOMPARE(waits.texts.size(), 1);
     }
 
     void newerVersionIsFetchedAndItsFolderOpened_data()

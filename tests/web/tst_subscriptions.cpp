@@ -10,6 +10,7 @@ using namespace vt;
 
 Q_DECLARE_METATYPE(vt::EntryKind)
 Q_DECLARE_METATYPE(vt::ListAnswer::Status)
+Q_DECLARE_METATYPE(vt::WipeResult::Emptied)
 
 namespace {
 
@@ -18,7 +19,7 @@ struct ScriptedServer : WebRequests
 {
     QList<HttpResult> answers;
     QStringList asked;
-    HttpResult get(const QUrl &url, int) override
+    HttpResult get(const QUrl &url, const HttpLimits &, const QString &) override
     {
         asked.append(url.toString(QUrl::FullyEncoded));
         return answers.isEmpty() ? HttpResult{true, 200, {}, {}} : answers.takeFirst();
@@ -115,33 +116,63 @@ private slots:
     void answers_data()
     {
         QTest::addColumn<HttpResult>("result");
+        QTest::addColumn<bool>("markRequired");
         QTest::addColumn<ListAnswer::Status>("status");
         QTest::addColumn<QStringList>("lines");
         QTest::addColumn<QString>("mark");
+        const bool script = true, plainFile = false;
         QTest::newRow("list with mark")
-            << HttpResult{true, 200, "a@x.de|1\r\nb@x.de|2|A|B|N|z\r\n#upto=ab12:30\r\n", {}} << ListAnswer::Status::Ok
-            << QStringList({"a@x.de|1", "b@x.de|2|A|B|N|z"}) << "ab12:30";
+            << HttpResult{true, 200, "a@x.de|1\r\nb@x.de|2|A|B|N|z\r\n#upto=ab12:30\r\n", {}} << script
+            << ListAnswer::Status::Ok << QStringList({"a@x.de|1", "b@x.de|2|A|B|N|z"}) << "ab12:30";
+        QTest::newRow("empty list") << HttpResult{true, 200, "#upto=0f:0\r\n", {}} << script << ListAnswer::Status::Ok
+                                    << QStringList() << "0f:0";
+        // The connection closed in the middle of a subscription, right after its
+        // time: the cut line would read as an unsubscription.
+        QTest::newRow("cut in the last line") << HttpResult{true, 200, "a@x.de|1\r\nknown@verein.de|20240102", {}}
+                                              << script << ListAnswer::Status::Incomplete << QStringList() << "";
+        QTest::newRow("cut in the mark") << HttpResult{true, 200, "a@x.de|1\r\n#upto=ab12:3", {}} << script
+                                         << ListAnswer::Status::Incomplete << QStringList() << "";
+        QTest::newRow("mark before the end") << HttpResult{true, 200, "#upto=ab:0\r\na@x.de|1\r\n", {}} << script
+                                             << ListAnswer::Status::Incomplete << QStringList() << "";
         QTest::newRow("refused, after the stray line end of old password files")
-            << HttpResult{true, 200, "\r\r\nAccess denied", {}} << ListAnswer::Status::Refused << QStringList() << "";
-        QTest::newRow("page") << HttpResult{true, 200, "\n<html><body>Not here</body></html>", {}}
+            << HttpResult{true, 200, "\r\r\nAccess denied", {}} << script << ListAnswer::Status::Refused
+            << QStringList() << "";
+        QTest::newRow("refused, after a notice of the host")
+            << HttpResult{true, 200, "Kostenloses Webhosting bei Beispiel\r\nAccess denied\r\n", {}} << script
+            << ListAnswer::Status::Refused << QStringList() << "";
+        QTest::newRow("page") << HttpResult{true, 200, "\n<html><body>Not here</body></html>", {}} << script
                               << ListAnswer::Status::Html << QStringList() << "";
-        // Values with tags or the refusal in them are entries, not a page or a refusal.
-        QTest::newRow("hostile values") << HttpResult{true, 200, "a@x.de|1|_|_|<b>|x\nb@x.de|Access denied\n", {}}
-                                        << ListAnswer::Status::Ok
-                                        << QStringList({"a@x.de|1|_|_|<b>|x", "b@x.de|Access denied"}) << "";
-        QTest::newRow("old server in Windows-1252")
-            << HttpResult{true, 200, "m\xfc@x.de|1|_|_|M\xfcller|x", {}} << ListAnswer::Status::Ok
-            << QStringList({QStringLiteral("mü@x.de|1|_|_|Müller|x")}) << "";
-        QTest::newRow("failure") << HttpResult{false, 404, "<html>404</html>", "Fehler 404"}
+        QTest::newRow("page after a byte-order mark")
+            << HttpResult{true, 200, "\r\n\xEF\xBB\xBF<!DOCTYPE html>\r\n<p>Wartung</p>", {}} << script
+            << ListAnswer::Status::Html << QStringList() << "";
+        QTest::newRow("page after a notice line") << HttpResult{true, 200, "Hinweis: Wartung\r\nbis 12 Uhr <b>", {}}
+                                                  << script << ListAnswer::Status::Html << QStringList() << "";
+        QTest::newRow("list after a byte-order mark")
+            << HttpResult{true,
+                          200,
+                          "\r\n\xEF\xBB\xBF"
+                          "a@x.de|1\r\n#upto=ab:9\r\n",
+                          {}}
+            << script << ListAnswer::Status::Ok << QStringList({"a@x.de|1"}) << "ab:9";
+        QTest::newRow("old plain list in Windows-1252 with its length")
+            << HttpResult{true, 200, "m\xfc@x.de|1|_|_|M\xfcller|x", {}, false, false, true} << plainFile
+            << ListAnswer::Status::Ok << QStringList({QStringLiteral("mü@x.de|1|_|_|Müller|x")}) << "";
+        QTest::newRow("old plain list without a length")
+            << HttpResult{true, 200, "a@x.de|1|_|_|A|x\r\nb@x.de|2", {}} << plainFile << ListAnswer::Status::Incomplete
+            << QStringList() << "";
+        QTest::newRow("failure") << HttpResult{false, 404, "<html>404</html>", "Fehler 404"} << script
                                  << ListAnswer::Status::Failed << QStringList() << "";
+        QTest::newRow("cancelled") << HttpResult{false, 0, {}, "Die Anfrage wurde abgebrochen.", true} << script
+                                   << ListAnswer::Status::Cancelled << QStringList() << "";
     }
     void answers()
     {
         QFETCH(HttpResult, result);
+        QFETCH(bool, markRequired);
         QFETCH(ListAnswer::Status, status);
         QFETCH(QStringList, lines);
         QFETCH(QString, mark);
-        const ListAnswer a = ReadListAnswer(result);
+        const ListAnswer a = ReadListAnswer(result, markRequired);
         QCOMPARE(a.status, status);
         QCOMPARE(a.lines, lines);
         QCOMPARE(a.mark, mark);
@@ -270,30 +301,69 @@ private slots:
     {
         ScriptedServer http;
         http.answers = {HttpResult{true, 200, "<html>mailin</html>", {}},
-                        HttpResult{true, 200, "a@x.de|1\n#upto=g1:7\n", {}}};
+                        HttpResult{true, 200, "a@x.de|1\n#upto=a1:7\n", {}}};
         SubscriptionServer server(http, QStringLiteral("https://h.de/news/"), QStringLiteral("Pw1"));
-        server.ping();
-        QCOMPARE(server.fetchList(true).mark, QStringLiteral("g1:7"));
+        QVERIFY(server.ping());
+        QCOMPARE(server.fetchList(true).mark, QStringLiteral("a1:7"));
         server.fetchList(false);
         http.answers = {HttpResult{true, 200, "OK", {}}};
-        QCOMPARE(server.wipe(QStringLiteral("g1:7"), QStringLiteral("g2:0")), QString());
+        QCOMPARE(server.wipe(QStringLiteral("a1:7"), QStringLiteral("b2:0")).emptied, WipeResult::Emptied::Both);
         QCOMPARE(http.asked.size(), 4);
         QVERIFY(QRegularExpression("^https://h\\.de/news/mailin\\.php\\?\\d{1,3}$").match(http.asked[0]).hasMatch());
         QCOMPARE(http.asked[1], QStringLiteral("https://h.de/news/email_list_in.php?password=Pw1"));
         QCOMPARE(http.asked[2], QStringLiteral("https://h.de/news/email_list_out.php?password=Pw1"));
-        QVERIFY2(QRegularExpression("^https://h\\.de/news/wipe_files\\.php\\?\\d{1,3}&password=Pw1&upto_in=g1%3A7"
-                                    "&upto_out=g2%3A0$")
+        QVERIFY2(QRegularExpression("^https://h\\.de/news/wipe_files\\.php\\?\\d{1,3}&password=Pw1&upto_in=a1%3A7"
+                                    "&upto_out=b2%3A0$")
                      .match(http.asked[3])
                      .hasMatch(),
                  qPrintable(http.asked[3]));
         // Without a password: the old plain lists.
         SubscriptionServer old(http, QStringLiteral("http://h.de/news/"), QString());
         QCOMPARE(old.listUrl(true).toString(), QStringLiteral("http://h.de/news/email_list_in.txt"));
-        // A wipe the server does not confirm is a failure, with its reason.
-        http.answers = {HttpResult{true, 200, "Access denied", {}}};
-        QCOMPARE(server.wipe({}, {}), QStringLiteral("Das Passwort wurde vom Server abgelehnt."));
-        http.answers = {HttpResult{false, 0, {}, "Der Server hat die Verbindung abgelehnt."}};
-        QCOMPARE(server.wipe({}, {}), QStringLiteral("Der Server hat die Verbindung abgelehnt."));
+        // The start of a fetch the user ended ends the fetch.
+        http.answers = {HttpResult{false, 0, {}, "abgebrochen", true}};
+        QVERIFY(!server.ping());
+    }
+
+    // What the program says after a wipe follows what the server did, and where
+    // it cannot know, it says so.
+    void wipeAnswers_data()
+    {
+        QTest::addColumn<HttpResult>("result");
+        QTest::addColumn<WipeResult::Emptied>("emptied");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("both") << HttpResult{true, 200, "OK", {}} << WipeResult::Emptied::Both << "";
+        QTest::newRow("password refused") << HttpResult{true, 200, "Access denied", {}} << WipeResult::Emptied::None
+                                          << "Das Passwort wurde vom Server abgelehnt.";
+        QTest::newRow("a mark does not fit")
+            << HttpResult{false, 409, "wiped=none changed\r\n", "Fehler 409"} << WipeResult::Emptied::None
+            << "Die Listen auf dem Server haben sich seit dem Abholen verändert (zum Beispiel, weil sie inzwischen an "
+               "einem anderen Arbeitsplatz abgeholt wurden).";
+        QTest::newRow("second list not written")
+            << HttpResult{false, 500, "wiped=in unwritable\r\n", "Fehler 500"} << WipeResult::Emptied::SubscriptionsOnly
+            << "Die Listen auf dem Server können nicht geschrieben werden.";
+        QTest::newRow("no connection") << HttpResult{false, 0, {}, "abgelehnt", false, true}
+                                       << WipeResult::Emptied::None << "abgelehnt";
+        QTest::newRow("script missing") << HttpResult{false, 404, "<html>", "Fehler 404"} << WipeResult::Emptied::None
+                                        << "Fehler 404";
+        QTest::newRow("no answer in time")
+            << HttpResult{false, 0, {}, "zu langsam"} << WipeResult::Emptied::Unknown << "zu langsam";
+        QTest::newRow("cancelled") << HttpResult{false, 0, {}, "abgebrochen", true} << WipeResult::Emptied::Unknown
+                                   << "abgebrochen";
+        QTest::newRow("something else") << HttpResult{true, 200, "Wartungsarbeiten", {}} << WipeResult::Emptied::Unknown
+                                        << "Der Server hat das Leeren nicht bestätigt.";
+    }
+    void wipeAnswers()
+    {
+        QFETCH(HttpResult, result);
+        QFETCH(WipeResult::Emptied, emptied);
+        QFETCH(QString, reason);
+        ScriptedServer http;
+        http.answers = {result};
+        const WipeResult w = SubscriptionServer(http, QStringLiteral("https://h.de/news/"), QStringLiteral("Pw1"))
+                                 .wipe(QStringLiteral("a1:7"), QStringLiteral("b2:0"));
+        QCOMPARE(w.emptied, emptied);
+        QCOMPARE(w.reason, reason);
     }
 };
 

@@ -372,6 +372,37 @@ private slots:
         }
     }
 
+    // A server that trickles a byte now and then is given up: the description
+    // after its whole limit, a download once too little came within a window.
+    void slowServersAreGivenUp()
+    {
+        UpdateServer s;
+        s.offer("2.0");
+        Check c(s, "1.0");
+        c.check.setLimits({500, 400, 500, 4096});
+        const QByteArray description =
+            UpdateServer::description("2.0", "../vantrel-2.0.tar.gz", s.file.size(), s.fileHash());
+        s.server.serve(UpdateServer::descriptionPath, HttpsServer::Answer{200, description, -1, -1, {}, 40});
+        c.run();
+        QCOMPARE(c.failure(), QStringLiteral("Der Update-Server hat die Beschreibung der neuen Version nicht innerhalb "
+                                             "von 1 Sekunde gesendet; die Suche nach Aktualisierungen wurde "
+                                             "abgebrochen."));
+        QVERIFY(c.newer.isEmpty());
+
+        s.offer("2.0");
+        c.run();
+        QCOMPARE(c.newer.size(), 1);
+        s.server.serve(UpdateServer::filePath, HttpsServer::Answer{200, s.file, -1, -1, {}, 20});
+        QTemporaryDir target;
+        c.check.download(c.offered(), target.path());
+        QTRY_VERIFY(!c.check.isBusy());
+        QCOMPARE(c.failure(), QStringLiteral("Die Verbindung zum Update-Server ist zu langsam (weniger als 2 KB in 1 "
+                                             "Sekunde); der Download wurde abgebrochen. Bitte versuchen Sie es später "
+                                             "noch einmal."));
+        QVERIFY(c.downloaded.isEmpty());
+        QCOMPARE(QDir(target.path()).entryList(QDir::Files | QDir::Hidden), QStringList());
+    }
+
     void cancellingDropsTheFile()
     {
         UpdateServer s;

@@ -8,12 +8,15 @@
 #include "inifile.h"
 #include "mainstate.h"
 #include "messagerecorder.h"
+#include "optionsform.h"
 #include "paths.h"
 #include "productinfo.h"
+#include "scriptedhttpserver.h"
 #include "shellrecorder.h"
 #include "sitefixture.h"
 #include "statsform.h"
 #include "suscribeform.h"
+#include "waitwindow.h"
 
 #include <QCheckBox>
 #include <QClipboard>
@@ -25,6 +28,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTimer>
 
 using namespace vt;
 
@@ -63,6 +67,25 @@ template <class T> T *child(QWidget *form, const char *name)
         qFatal("no control %s", name);
     return w;
 }
+
+// The subscription dialog shown over a table, fetching from a server path with a password.
+struct SubscriptionDialog
+{
+    TEnterpriseOptionsForm holder;
+    TSuscribeForm form;
+
+    SubscriptionDialog(AddressTable &table, const QString &path)
+    {
+        MainState().CurrentTable = &table;
+        holder.Values.OnlinePath = path;
+        holder.Values.OnlinePassword = kPassword;
+        form.Settings = &holder;
+        form.show();
+    }
+    ~SubscriptionDialog() { MainState().CurrentTable = nullptr; }
+    void fetch() { child<QPushButton>(&form, "GetOrdersBitBtn")->click(); }
+    QString status() { return child<QLabel>(&form, "StatusLabel")->text(); }
+};
 
 } // namespace
 
@@ -367,6 +390,127 @@ private slots:
                  QStringLiteral("Bestellungen / Abbestellungen abholen - Fehler!"));
         QVERIFY(!apply->isEnabled() && form.isVisible());
         MainState().CurrentTable = nullptr;
+    }
+
+    // A server that closes the connection in the middle of a list, without
+    // having said how long it is: the cut last line of a subscription would read
+    // as the unsubscription of a known address.
+    void aCutListChangesNothing()
+    {
+        State st;
+        ScriptedHttpServer server;
+        server.answer = "HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n"
+                        "neu@verein.de|20240101120000|Herr|_|Neu|x\r\nknown@verein.de|20240102";
+        AddressFixture t({{"known@verein.de", "Bekannt"}});
+        SubscriptionDialog d(t.table, server.url("/news/"));
+        d.fetch();
+        const MessageRecorder::Box box = st.messages.take();
+        QCOMPARE(box.kind, MsgKind::Error);
+        QVERIFY2(box.text.startsWith("FEHLER!\nDie Liste der Bestellungen ist nicht vollständig angekommen"),
+                 qPrintable(box.text));
+        QVERIFY(box.text.contains("Es wurde nichts in die Datenbank übernommen und auf dem Server nichts gelöscht."));
+        QCOMPARE(child<QListWidget>(&d.form, "CheckListBox1")->count(), 0);
+        auto *apply = child<QPushButton>(&d.form, "InDatabaseBitBtn");
+        QVERIFY(!apply->isEnabled());
+        d.form.InDatabaseBitBtnClick();
+        QCOMPARE(t.mails(), QStringList({"known@verein.de"}));
+        // Nothing was asked of the server after the list.
+        QCOMPARE(server.requests.size(), 2);
+
+        // A whole list, and a server that then empties only one of the two lists: the
+        // message says exactly that.
+        server.answer = "HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n"
+                        "neu@verein.de|20240101120000|Herr|_|Neu|x\r\n#upto=0a:43\r\n";
+        d.fetch();
+        QVERIFY(apply->isEnabled());
+        server.answer = "HTTP/1.1 500 Internal Server Error\r\nConnection: close\r\n\r\nwiped=in unwritable\r\n";
+        apply->click();
+        QVERIFY(st.messages.takeExpected(
+            MsgKind::Error,
+            "Die Einträge wurden in die Datenbank übernommen, aber auf dem Server wurde nur die Liste der Bestellungen "
+            "geleert, die Liste der Abbestellungen nicht:\nDie Listen auf dem Server können nicht geschrieben werden."
+            "\n\nHolen Sie die Bestellungen später erneut ab: bereits übernommene Einträge werden dabei erkannt und "
+            "nicht noch einmal eingetragen."));
+        QCOMPARE(d.status(), QStringLiteral("Übernommen - die Liste der Abbestellungen wurde nicht geleert!"));
+        QVERIFY(d.form.isVisible());
+        QCOMPARE(t.mails(), QStringList({"known@verein.de", "neu@verein.de"}));
+        QVERIFY(server.requestLine(server.requests.size() - 1).contains("upto_in=0a%3A43&upto_out=0a%3A43"));
+    }
+
+    // The proxy of "proxy.ini" is used before the options dialog has ever been opened.
+    void theProxyOfTheSettingsFileFromTheStart()
+    {
+        State st;
+        ScriptedHttpServer proxy;
+        proxy.answer = "HTTP/1.1 200 OK\r\nContent-Length: 12\r\nConnection: close\r\n\r\n#upto=0a:0\r\n";
+        IniFile ini(st.dir.file("proxy.ini"));
+        QVERIFY(ini.writeString("PROXY", "BasicAuthentification", "1") &&
+                ini.writeString("PROXY", "ProxyServer", "127.0.0.1") &&
+                ini.writeString("PROXY", "ProxyPort", QString::number(proxy.serverPort())));
+        TOptionsForm options;
+        options.FormCreate();
+        // The web server itself is not reachable: only the proxy is.
+        quint16 closedPort = 0;
+        {
+            QTcpServer gone;
+            QVERIFY(gone.listen(QHostAddress::LocalHost));
+            closedPort = gone.serverPort();
+        }
+        AddressFixture t;
+        SubscriptionDialog d(t.table, QStringLiteral("http://127.0.0.1:%1/news/").arg(closedPort));
+        d.form.Options = &options;
+        d.fetch();
+        QCOMPARE(d.status(), QStringLiteral("Bestellungen / Abbestellungen abgeholt - fertig"));
+        QCOMPARE(proxy.requests.size(), 3);
+        QCOMPARE(proxy.requestLine(1),
+                 QStringLiteral("GET http://127.0.0.1:%1/news/email_list_in.php?password=%2 HTTP/1.1")
+                     .arg(closedPort)
+                     .arg(kPassword)
+                     .toLatin1());
+    }
+
+    // A server that sends a byte now and then is given up after the limit; one
+    // that does not answer at all can be left with "Abbrechen" in the window of
+    // the wait.
+    void slowServers()
+    {
+        State st;
+        ScriptedHttpServer trickling;
+        trickling.answer = "HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n" + QByteArray(1000, 'x');
+        trickling.trickleMs = 50;
+        AddressFixture t;
+        SubscriptionDialog d(t.table, trickling.url("/news/"));
+        d.form.RequestLimits = {1000, 500};
+        d.fetch();
+        const MessageRecorder::Box box = st.messages.take();
+        QVERIFY2(box.text.contains("(Der Server hat seine Antwort nicht innerhalb von 1 Sekunde gesendet; die Anfrage "
+                                   "wurde abgebrochen.)"),
+                 qPrintable(box.text));
+        QCOMPARE(d.status(), QStringLiteral("Bestellungen / Abbestellungen abholen - Fehler!"));
+
+        // The window of the wait, as the user sees it.
+        WaitWindows::setDefault(WidgetWaitWindows());
+        ScriptedHttpServer silent;
+        d.holder.Values.OnlinePath = silent.url("/news/");
+        d.form.RequestLimits = {60000, 60000};
+        QString shown;
+        QTimer look;
+        connect(&look, &QTimer::timeout, &look, [&] {
+            for (QWidget *w : QApplication::topLevelWidgets()) {
+                if (w->objectName() == QLatin1String("WaitWindow") && w->isVisible()) {
+                    look.stop();
+                    shown = child<QLabel>(w, "WaitLabel")->text();
+                    QTest::mouseClick(child<QPushButton>(w, "WaitCancelButton"), Qt::LeftButton);
+                }
+            }
+        });
+        look.start(50);
+        d.fetch();
+        WaitWindows::setDefault(nullptr);
+        QCOMPARE(shown, QStringLiteral("Verbindung mit Ihrer Internetseite wird aufgenommen...\n\nServer: 127.0.0.1"));
+        QCOMPARE(d.status(), QStringLiteral("Bestellungen / Abbestellungen abholen - abgebrochen"));
+        QCOMPARE(silent.requests.size(), 1);
+        QVERIFY(st.messages.isEmpty());
     }
 
     void trackingSetUp()

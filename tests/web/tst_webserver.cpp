@@ -160,11 +160,11 @@ private slots:
         QCOMPARE(t.field("anna@verein.de", "Ort"), QStringLiteral("Bad Orb"));
         QCOMPARE(t.field("anna@verein.de", "LetztesMail"), QString());
 
-        QCOMPARE(site.scripts().wipe(f.in.mark, f.out.mark), QString());
+        QCOMPARE(site.scripts().wipe(f.in.mark, f.out.mark).emptied, WipeResult::Emptied::Both);
         QVERIFY(site.fetch(t.table).in.lines.isEmpty());
         // The marks of that fetch do not fit the list any more: a second wipe with them removes nothing.
         QVERIFY(site.submit("subscribe.html", {{"Mail", "bert@verein.de"}}).ok);
-        QVERIFY(!site.scripts().wipe(f.in.mark, f.out.mark).isEmpty());
+        QCOMPARE(site.scripts().wipe(f.in.mark, f.out.mark).emptied, WipeResult::Emptied::None);
         QCOMPARE(site.fetch(t.table).in.lines.size(), 1);
         QVERIFY2(site.phpProblems().isEmpty(), qPrintable(site.phpProblems()));
     }
@@ -310,7 +310,7 @@ private slots:
         QVERIFY(QFile::remove(site.folder() + "mailin_pw.php"));
         QCOMPARE(site.scripts("1000").fetchList(true).status, ListAnswer::Status::Refused);
         QCOMPARE(site.get(site.base() + "email_list_out.php").body.trimmed(), QByteArray("Access denied"));
-        QVERIFY(!site.scripts("1000").wipe(mark, mark).isEmpty());
+        QCOMPARE(site.scripts("1000").wipe(mark, mark).emptied, WipeResult::Emptied::None);
         QVERIFY2(site.phpProblems().isEmpty(), qPrintable(site.phpProblems()));
     }
 
@@ -355,12 +355,40 @@ private slots:
         QVERIFY(site.submit("subscribe.html", {{"Mail", "second@verein.de"}}).ok);
         QVERIFY(site.submit("unsubscribe.html", {{"Mail", "later@verein.de"}}).ok);
         QVERIFY(ApplyOrders(t.table, f.found.entries, false).ok);
-        QCOMPARE(site.scripts().wipe(f.in.mark, f.out.mark), QString());
+        QCOMPARE(site.scripts().wipe(f.in.mark, f.out.mark).emptied, WipeResult::Emptied::Both);
         const Site::Fetched next = site.fetch(t.table);
         QCOMPARE(next.in.lines.size(), 1);
         QVERIFY(next.in.lines.first().startsWith("second@verein.de|"));
         QCOMPARE(next.out.lines.size(), 1);
         QVERIFY(next.out.lines.first().startsWith("later@verein.de|"));
+    }
+
+    // When one mark does not fit, neither list is touched, and the program is told so.
+    void aWipeEmptiesBothListsOrNeither_data()
+    {
+        QTest::addColumn<bool>("inFits");
+        QTest::newRow("unsubscription mark refused") << true;
+        QTest::newRow("subscription mark refused") << false;
+    }
+    void aWipeEmptiesBothListsOrNeither()
+    {
+        QFETCH(bool, inFits);
+        Site site;
+        START(site);
+        QVERIFY(site.submit("subscribe.html", {{"Mail", "neu@verein.de"}}).ok);
+        QVERIFY(site.submit("unsubscribe.html", {{"Mail", "weg@verein.de"}}).ok);
+        AddressFixture t({{"weg@verein.de", ""}});
+        const Site::Fetched f = site.fetch(t.table);
+        QCOMPARE(f.found.entries.size(), 2);
+        // A mark of another generation of the list, as after a wipe from another workstation.
+        const QString stale = QStringLiteral("0123456789abcdef:0");
+        const WipeResult w = site.scripts().wipe(inFits ? f.in.mark : stale, inFits ? stale : f.out.mark);
+        const Site::Fetched again = site.fetch(t.table);
+        QCOMPARE(again.in.lines, f.in.lines);
+        QCOMPARE(again.out.lines, f.out.lines);
+        QCOMPARE(w.emptied, WipeResult::Emptied::None);
+        QVERIFY2(w.reason.contains("verändert"), qPrintable(w.reason));
+        QVERIFY2(site.phpProblems().isEmpty(), qPrintable(site.phpProblems()));
     }
 
     void uploadingTheFilesAgainLosesNothing()
@@ -413,7 +441,7 @@ private slots:
         const ListAnswer stopped = site.scripts().fetchList(true);
         QCOMPARE(stopped.status, ListAnswer::Status::Failed);
         QVERIFY(!stopped.error.isEmpty());
-        QVERIFY(!site.scripts().wipe("a:0", "b:0").isEmpty());
+        QCOMPARE(site.scripts().wipe("a:0", "b:0").emptied, WipeResult::Emptied::None);
     }
 
     void parallelSubscriptionsAreAllKept()

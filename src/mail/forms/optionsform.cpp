@@ -177,6 +177,13 @@ bool TOptionsForm::checkNumbers()
     return true;
 }
 
+void TOptionsForm::FormCreate()
+{
+    // The web requests use the proxy the dialog holds: from the start that of
+    // "proxy.ini", not only once the dialog has been opened.
+    putProxyIntoControls(files().readProxy());
+}
+
 MailSettingsFiles TOptionsForm::files() const
 {
     const TMainState &m = MainState();
@@ -326,6 +333,11 @@ void TOptionsForm::putFieldsIntoControls(const MailSettings &s, const ProxySetti
     ui->POPvorSMTPCheckBox->setChecked(s.popBeforeSmtp);
     POPvorSMTP = s.popBeforeSmtp;
     ui->POPPanel->setVisible(s.popBeforeSmtp);
+    putProxyIntoControls(p);
+}
+
+void TOptionsForm::putProxyIntoControls(const ProxySettings &p)
+{
     ui->ProxyCheckBox->setChecked(p.basicAuthentication);
     UseProxy = p.basicAuthentication;
     ui->Edit8->setText(p.server);

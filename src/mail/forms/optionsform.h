@@ -27,7 +27,7 @@ class TOptionsForm : public QDialog
 public:
     explicit TOptionsForm(QWidget *parent = nullptr);
     ~TOptionsForm() override;
-    void FormCreate() {}
+    void FormCreate();
 
     // The values behind the controls, kept in step by the controls' change
     // handlers; what is entered is taken from them, saved or not.
@@ -101,6 +101,7 @@ private:
     // Drops the open database's own settings; says so when they cannot be deleted.
     void deleteDatabaseSettings();
     void putFieldsIntoControls(const MailSettings &s, const ProxySettings &p);
+    void putProxyIntoControls(const ProxySettings &p);
     void wireFields();
     bool checkRange(QLineEdit *edit, bool isPort);
     using NumberRule = QString (*)(const QString &);

@@ -4,6 +4,7 @@
 #include "messages.h"
 #include "shell.h"
 #include "text.h"
+#include "waitwindow.h"
 
 #include <QApplication>
 #include <QFileDialog>
@@ -167,6 +168,7 @@ void InstallWidgetServices()
     Messages::setDefault(&boxes);
     FileDialogs::setDefault(&dialogs);
     CrashDialogs::setDefault(WidgetCrashDialogs());
+    WaitWindows::setDefault(WidgetWaitWindows());
 }
 
 } // namespace vt

@@ -1,6 +1,6 @@
 #pragma once
 // The widget implementations of the platform services: message boxes, file
-// dialogs, the desktop's opener and the error dialog.
+// dialogs, the desktop's opener, the error dialog and the window of a wait.
 #include <QPointer>
 #include <QWidget>
 

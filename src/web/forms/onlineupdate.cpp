@@ -28,6 +28,7 @@ TOnlineUpdate::TOnlineUpdate()
     m_startTimer.setSingleShot(true);
     connect(&m_startTimer, &QTimer::timeout, this, [this] { runCheck(true); });
     connect(&m_check, &UpdateCheck::upToDate, this, [this] {
+        m_wait.reset();
         if (!m_silent)
             information(UpdateMessage(UpdateText::NoNewerVersion));
     });
@@ -43,6 +44,7 @@ TOnlineUpdate::TOnlineUpdate()
 TOnlineUpdate::~TOnlineUpdate()
 {
     m_check.cancel();
+    m_wait.reset();
     delete m_progress;
 }
 
@@ -84,17 +86,24 @@ void TOnlineUpdate::runCheck(bool silent)
 {
     if (m_downloading)
         return;
-    if (m_check.isBusy()) {
-        // A check asked for while the one at start runs says its result.
-        m_silent = m_silent && silent;
-        return;
+    const bool busy = m_check.isBusy();
+    // A check asked for while the one at start runs says its result.
+    m_silent = busy ? m_silent && silent : silent;
+    if (!m_silent && !m_wait) {
+        m_wait = WaitWindows::instance().open(UpdateMessage(UpdateText::Searching), [this] {
+            m_check.cancel();
+            m_silent = true;
+            // Not inside the window's own handler.
+            QTimer::singleShot(0, this, [this] { m_wait.reset(); });
+        });
     }
-    m_silent = silent;
-    m_check.check();
+    if (!busy)
+        m_check.check();
 }
 
 void TOnlineUpdate::newerVersion(const UpdateDescription &description)
 {
+    m_wait.reset();
     const bool updater = !UpdateSettings::readUpdater(m_settingsFile).isEmpty();
     const QString text = UpdateMessage(UpdateText::NewVersion) + QStringLiteral("\r\r") +
                          UpdateMessage(UpdateText::CurrentVersion) + m_check.currentVersion() +
@@ -138,6 +147,7 @@ void TOnlineUpdate::downloaded(const QString &path)
 
 void TOnlineUpdate::failed(const QString &message)
 {
+    m_wait.reset();
     const bool shown = m_downloading || !m_silent;
     if (m_downloading && m_progress)
         m_progress->finish();

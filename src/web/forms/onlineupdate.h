@@ -2,12 +2,14 @@
 // The owner of the update check, never shown: configured once when the main
 // window is first shown, it checks a few seconds later when the check at start
 // is switched on (silently when there is nothing new), or at once from the
-// menu and the about box. A newer version is downloaded with a progress window
+// menu and the about box, with a window "Suche nach Aktualisierungen..." that
+// can end the check. A newer version is downloaded with a progress window
 // after the user agreed, checked against its SHA-256, and then either handed
 // to the updater command of "Update.ini" (the program then ends through the
 // main window's normal close) or left in the download folder, which is opened.
 #include "updatecheck.h"
 #include "updateprogressform.h"
+#include "waitwindows.h"
 
 #include <QPointer>
 #include <QTimer>
@@ -65,6 +67,8 @@ private:
     bool m_silent = true;
     bool m_downloading = false;
     QPointer<TUpdateProgressForm> m_progress;
+    // The window of a check the user asked for, until the check has ended.
+    std::unique_ptr<WaitWindows::Wait> m_wait;
 };
 
 } // namespace vt

@@ -30,6 +30,7 @@ struct WaitCursor
 };
 
 const QString kFailedStatus = QStringLiteral("Bestellungen / Abbestellungen abholen - Fehler!");
+const QString kCancelledStatus = QStringLiteral("Bestellungen / Abbestellungen abholen - abgebrochen");
 
 } // namespace
 
@@ -101,14 +102,31 @@ void TSuscribeForm::setStatus(const QString &text)
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 
-bool TSuscribeForm::answerUsable(const ListAnswer &answer)
+SubscriptionServer TSuscribeForm::server()
+{
+    if (Options)
+        m_http.setProxy(Options->proxySettings());
+    return SubscriptionServer(m_http, Settings->Values.OnlinePath, Settings->Values.OnlinePassword, RequestLimits);
+}
+
+bool TSuscribeForm::answerUsable(const ListAnswer &answer, bool subscriptions)
 {
     switch (answer.status) {
     case ListAnswer::Status::Ok: return true;
+    case ListAnswer::Status::Cancelled: setStatus(kCancelledStatus); return false;
     case ListAnswer::Status::Refused:
         error(QStringLiteral("FEHLER!\nDas online hinterlegte Passwort stimmt nicht mit dem im Programm vergebenen "
                              "überein.\nBitte aktualisieren Sie die Ihre Daten online! Indem Sie das \n\"Automatische "
                              "Abholen von Bestellungen\" neu einrichten."));
+        break;
+    case ListAnswer::Status::Incomplete:
+        // Applying a cut list would read its cut last line as something else (a
+        // subscription cut after its time reads as an unsubscription).
+        error(QStringLiteral("FEHLER!\nDie Liste der %1 ist nicht vollständig angekommen: ihr Ende fehlt, vermutlich "
+                             "wurde die Verbindung vorzeitig getrennt.\n\nEs wurde nichts in die Datenbank übernommen "
+                             "und auf dem Server nichts gelöscht. Bitte holen Sie die Einträge erneut ab. Tritt der "
+                             "Fehler wieder auf, stellen Sie Ihre Formulare und Scripte erneut online.")
+                  .arg(subscriptions ? QStringLiteral("Bestellungen") : QStringLiteral("Abbestellungen")));
         break;
     case ListAnswer::Status::Html:
     case ListAnswer::Status::Failed:
@@ -157,19 +175,20 @@ void TSuscribeForm::GetOrdersBitBtnClick()
     m_found = {};
     for (QProgressBar *bar : {ui->GesamtProgressBar, ui->SuscribeProgressBar, ui->UnsuscribeProgressBar})
         bar->setValue(0);
-    if (Options)
-        m_http.setProxy(Options->proxySettings());
-    SubscriptionServer server(m_http, Settings->Values.OnlinePath, password);
-    server.ping();
+    SubscriptionServer scripts = server();
+    if (!scripts.ping()) {
+        setStatus(kCancelledStatus);
+        return;
+    }
 
     setStatus(QStringLiteral("Bestellungen abholen, bitte warten..."));
-    const ListAnswer in = server.fetchList(true);
+    const ListAnswer in = scripts.fetchList(true);
     ui->SuscribeMemo->setPlainText(in.lines.join(QLatin1Char('\n')));
-    if (!answerUsable(in))
+    if (!answerUsable(in, true))
         return;
-    const ListAnswer out = server.fetchList(false);
+    const ListAnswer out = scripts.fetchList(false);
     ui->UnsuscribeMemo->setPlainText(out.lines.join(QLatin1Char('\n')));
-    if (!answerUsable(out))
+    if (!answerUsable(out, false))
         return;
 
     setStatus(QStringLiteral("Bestellungen: Neueinträge ermitteln, bitte warten... "));
@@ -233,19 +252,29 @@ void TSuscribeForm::InDatabaseBitBtnClick()
         return;
     }
     setStatus(QStringLiteral("Online-Listen leeren, bitte warten..."));
-    const QString problem = SubscriptionServer(m_http, Settings->Values.OnlinePath, Settings->Values.OnlinePassword)
-                                .wipe(m_markIn, m_markOut);
-    if (problem.isEmpty()) {
-        accept();
-        return;
+    const WipeResult wiped = server().wipe(m_markIn, m_markOut);
+    QString what, status;
+    switch (wiped.emptied) {
+    case WipeResult::Emptied::Both: accept(); return;
+    case WipeResult::Emptied::None:
+        what = QStringLiteral("auf dem Server wurde keine der beiden Listen geleert");
+        status = QStringLiteral("Übernommen - die Online-Listen wurden nicht geleert!");
+        break;
+    case WipeResult::Emptied::SubscriptionsOnly:
+        what = QStringLiteral("auf dem Server wurde nur die Liste der Bestellungen geleert, die Liste der "
+                              "Abbestellungen nicht");
+        status = QStringLiteral("Übernommen - die Liste der Abbestellungen wurde nicht geleert!");
+        break;
+    case WipeResult::Emptied::Unknown:
+        what = QStringLiteral("ob die Listen auf dem Server geleert wurden, ist nicht bekannt");
+        status = QStringLiteral("Übernommen - ob die Online-Listen geleert wurden, ist nicht bekannt!");
+        break;
     }
-    setStatus(QStringLiteral("Übernommen - die Online-Listen wurden nicht geleert!"));
-    error(
-        QStringLiteral("Die Einträge wurden in die Datenbank übernommen, aber die Online-Listen konnten nicht geleert "
-                       "werden:\n") +
-        problem +
-        QStringLiteral("\n\nHolen Sie die Bestellungen später erneut ab: bereits übernommene Einträge werden dabei "
-                       "erkannt und nicht noch einmal eingetragen."));
+    setStatus(status);
+    error(QStringLiteral("Die Einträge wurden in die Datenbank übernommen, aber %1:\n%2\n\nHolen Sie die "
+                         "Bestellungen später erneut ab: bereits übernommene Einträge werden dabei erkannt und nicht "
+                         "noch einmal eingetragen.")
+              .arg(what, wiped.reason));
 }
 
 } // namespace vt

@@ -31,6 +31,8 @@ public:
     QPointer<TEnterpriseOptionsForm> Settings;
     QPointer<TOptionsForm> Options;
     bool NoticeArmed = false;
+    // The limits of every request to the server (tests shorten them).
+    HttpLimits RequestLimits;
 
     // What the last fetch found (empty before one).
     const CompareResult &found() const { return m_found; }
@@ -45,7 +47,8 @@ protected:
 
 private:
     // Shows a failed answer of a list script; true when the answer can be used.
-    bool answerUsable(const ListAnswer &answer);
+    bool answerUsable(const ListAnswer &answer, bool subscriptions);
+    SubscriptionServer server();
     void setStatus(const QString &text);
     void showStatistics(int total, int subscriptions, int unsubscriptions);
 
