@@ -19,6 +19,8 @@ WaitWindow::WaitWindow(const QString &text, std::function<void()> cancel, QWidge
     setWindowTitle(QStringLiteral("Bitte warten"));
     setWindowModality(Qt::ApplicationModal);
     auto *layout = new QVBoxLayout(this);
+    // Nothing to enlarge: the window keeps the size of its contents.
+    layout->setSizeConstraint(QLayout::SetFixedSize);
     auto *label = new QLabel(text, this);
     label->setObjectName(QStringLiteral("WaitLabel"));
     // The text names a server the user typed in: never markup.
