@@ -414,8 +414,11 @@ private slots:
         QVERIFY(!apply->isEnabled());
         d.form.InDatabaseBitBtnClick();
         QCOMPARE(t.mails(), QStringList({"known@verein.de"}));
-        // Nothing was asked of the server after the list.
-        QCOMPARE(server.requests.size(), 2);
+        // Nothing was asked of the server after the list (which the network layer may send twice
+        // when a connection breaks before its answer).
+        for (qsizetype i = 0; i < server.requests.size(); ++i)
+            QVERIFY2(!server.requestLine(i).contains("email_list_out") && !server.requestLine(i).contains("wipe"),
+                     server.requestLine(i).constData());
 
         // A whole list, and a server that then empties only one of the two lists: the
         // message says exactly that.
@@ -461,12 +464,14 @@ private slots:
         d.form.Options = &options;
         d.fetch();
         QCOMPARE(d.status(), QStringLiteral("Bestellungen / Abbestellungen abgeholt - fertig"));
-        QCOMPARE(proxy.requests.size(), 3);
-        QCOMPARE(proxy.requestLine(1),
-                 QStringLiteral("GET http://127.0.0.1:%1/news/email_list_in.php?password=%2 HTTP/1.1")
-                     .arg(closedPort)
-                     .arg(kPassword)
-                     .toLatin1());
+        // The requests went through the proxy, the list's among them.
+        QList<QByteArray> lines;
+        for (qsizetype i = 0; i < proxy.requests.size(); ++i)
+            lines.append(proxy.requestLine(i));
+        QVERIFY(lines.contains(QStringLiteral("GET http://127.0.0.1:%1/news/email_list_in.php?password=%2 HTTP/1.1")
+                                   .arg(closedPort)
+                                   .arg(kPassword)
+                                   .toLatin1()));
     }
 
     // A server that sends a byte now and then is given up after the limit; one

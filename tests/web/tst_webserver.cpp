@@ -162,9 +162,10 @@ private slots:
 
         QCOMPARE(site.scripts().wipe(f.in.mark, f.out.mark).emptied, WipeResult::Emptied::Both);
         QVERIFY(site.fetch(t.table).in.lines.isEmpty());
-        // The marks of that fetch do not fit the list any more: a second wipe with them removes nothing.
+        // The same wipe sent again (the connection broke before its answer) finds its work done and
+        // removes nothing that came in since.
         QVERIFY(site.submit("subscribe.html", {{"Mail", "bert@verein.de"}}).ok);
-        QCOMPARE(site.scripts().wipe(f.in.mark, f.out.mark).emptied, WipeResult::Emptied::None);
+        QCOMPARE(site.scripts().wipe(f.in.mark, f.out.mark).emptied, WipeResult::Emptied::Both);
         QCOMPARE(site.fetch(t.table).in.lines.size(), 1);
         QVERIFY2(site.phpProblems().isEmpty(), qPrintable(site.phpProblems()));
     }
