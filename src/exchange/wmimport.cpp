@@ -108,8 +108,12 @@ bool ReadContactFile(const QString &path, ContactValues *values, QString *error)
         }
     }
     if (xml.hasError()) {
+        // The parser's own words end in a full stop; the message goes on after them.
+        QString why = xml.errorString();
+        if (why.endsWith(QLatin1Char('.')))
+            why.chop(1);
         *error = QStringLiteral("Die Kontaktdatei \"%1\" ist fehlerhaft (%2, Zeile %3).")
-                     .arg(path, xml.errorString())
+                     .arg(path, why)
                      .arg(xml.lineNumber());
         return false;
     }

@@ -267,6 +267,10 @@ private slots:
                                              "(Zeilen 2 bis 3)"),
                      qPrintable(note->text()));
             auto *grid = child<QTableWidget>(&form, "StringGrid1");
+            // The note has room of its own below the grid.
+            QCoreApplication::processEvents();
+            QVERIFY(note->mapTo(&form, QPoint(0, 0)).y() >= grid->mapTo(&form, QPoint(0, grid->height())).y());
+            QVERIFY(note->mapTo(&form, QPoint(0, note->height())).y() <= form.height());
             QCOMPARE(grid->item(1, 3)->text(), QString("Bert\nBraun"));
             QCOMPARE(grid->item(1, 3)->toolTip(), QString("Zeilen 2 bis 3 der Datei"));
             QVERIFY(grid->item(0, 3)->toolTip().isEmpty());

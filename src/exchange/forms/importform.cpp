@@ -13,6 +13,7 @@
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QShowEvent>
 
@@ -319,6 +320,11 @@ void TImportForm::FillPreview()
     }
     ui->PreviewNoteLabel->setText(p.note);
     ui->PreviewNoteLabel->setVisible(!p.note.isEmpty());
+    // A note or an error takes room the window may not have yet.
+    ui->PreviewPanel->layout()->invalidate();
+    layout()->activate();
+    if (height() < sizeHint().height())
+        resize(width(), sizeHint().height());
     ui->StringGrid1->setRowCount(previewRows());
     for (int r = 0; r < p.rows.size(); ++r) {
         // A record of several lines is marked, and says which lines it took.
