@@ -2,6 +2,7 @@
 #include "clock.h"
 #include "paths.h"
 #include "sqlitefunctions.h"
+#include "sqlstatement.h"
 #include "text.h"
 #include "textfile.h"
 
@@ -96,12 +97,11 @@ bool copyTable(const QString &source, const QString &target, ByteProgress &progr
 {
     sqlite3 *src = nullptr, *dst = nullptr;
     QString reason;
-    bool ok = sqlite3_open_v2(QFile::encodeName(source).constData(), &src, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK;
+    bool ok = openConnection(source, SQLITE_OPEN_READONLY, &src) == SQLITE_OK;
     if (ok) {
         sqlite3_busy_timeout(src, 5000);
         QFile::remove(target);
-        ok = sqlite3_open_v2(QFile::encodeName(target).constData(), &dst, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
-                             nullptr) == SQLITE_OK;
+        ok = openConnection(target, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, &dst) == SQLITE_OK;
     }
     // The copy is checked before it counts, so it needs no journal of its own;
     // the check compares its indexes in the tables' own collation.

@@ -1,5 +1,7 @@
 #include "sqlstatement.h"
 
+#include <QFile>
+
 namespace vt {
 
 QString quotedName(QString name)
@@ -38,6 +40,11 @@ QVariant columnValue(sqlite3_stmt *s, int i)
         return QByteArray(static_cast<const char *>(sqlite3_column_blob(s, i)), sqlite3_column_bytes(s, i));
     default: return {};
     }
+}
+
+int openConnection(const QString &path, int flags, sqlite3 **db)
+{
+    return sqlite3_open_v2(QFile::encodeName(path).constData(), db, flags | SQLITE_OPEN_NOMUTEX, nullptr);
 }
 
 bool execOn(sqlite3 *db, const QString &sql, QString *error)

@@ -24,6 +24,12 @@ void bindValue(sqlite3_stmt *s, int i, const QVariant &v);
 QVariant columnValue(sqlite3_stmt *s, int i);
 // Runs statements that return no rows; false with SQLite's message in error.
 bool execOn(sqlite3 *db, const QString &sql, QString *error);
+// Opens a connection to a file (flags: SQLITE_OPEN_READONLY, READWRITE, CREATE).
+// Every connection of the program is used by the thread that opened it alone
+// (TableStore refuses any other), so it goes without SQLite's mutex, which
+// would otherwise be taken and released for every call, down to each value read.
+// *db must be closed by the caller, also when the result is not SQLITE_OK.
+int openConnection(const QString &path, int flags, sqlite3 **db);
 
 // A statement in use. One from the cache is reset when it goes out of use, so
 // that no read stays open on the file; one made for a nested use of the same

@@ -67,8 +67,7 @@ bool TableSchema::create(const QString &path, const QList<FieldDef> &fields, con
     QFile::remove(temp);
     sqlite3 *db = nullptr;
     QString err;
-    bool ok = sqlite3_open_v2(QFile::encodeName(temp).constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
-                              nullptr) == SQLITE_OK;
+    bool ok = openConnection(temp, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, &db) == SQLITE_OK;
     if (!ok)
         err = QString::fromUtf8(db ? sqlite3_errmsg(db) : "out of memory");
     ok = ok && RegisterTextFunctions(db);

@@ -24,7 +24,8 @@ bool TableStore::open(const QString &path)
     if (!IsFile(path))
         return fail(QStringLiteral("Die Tabelle \"%1\" existiert nicht.").arg(path));
     // Never creates a file: the table was made by create().
-    const int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &m_db, SQLITE_OPEN_READWRITE, nullptr);
+    const int rc = openConnection(path, SQLITE_OPEN_READWRITE, &m_db);
+    m_owner = std::this_thread::get_id();
     bool ok = rc == SQLITE_OK;
     if (ok) {
         // A second workstation may hold the file for a moment.
@@ -111,7 +112,13 @@ bool TableStore::fail(const QString &message)
 
 bool TableStore::checkOpen()
 {
-    return m_db || fail(QStringLiteral("Die Tabelle ist nicht geöffnet."));
+    if (!m_db)
+        return fail(QStringLiteral("Die Tabelle ist nicht geöffnet."));
+    // The connection has no mutex of its own (openConnection): a second thread
+    // must never reach it, and so it is refused before it does.
+    if (std::this_thread::get_id() != m_owner)
+        return fail(QStringLiteral("Die Tabelle wird von einem anderen Programmteil benutzt."));
+    return true;
 }
 
 bool TableStore::failSql(const QString &what)

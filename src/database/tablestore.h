@@ -9,6 +9,7 @@
 #include <QString>
 
 #include <functional>
+#include <thread>
 
 struct sqlite3;
 struct sqlite3_stmt;
@@ -39,7 +40,8 @@ public:
     bool fail(const QString &message);
     // The error of SQLite's last failure, worded for the user; always false.
     bool failSql(const QString &what);
-    // False (and lastError) while no table is open.
+    // False (and lastError) while no table is open, and on any thread but the
+    // one that opened it.
     bool checkOpen();
 
     // A statement from the cache (prepared once per text); an invalid one
@@ -70,6 +72,7 @@ private:
     bool readSchema();
 
     sqlite3 *m_db = nullptr;
+    std::thread::id m_owner; // the thread that opened the connection, the only one to use it
     QString m_error;
     QHash<QString, sqlite3_stmt *> m_statements;
     TableSchema m_schema;

@@ -10,6 +10,8 @@
 #include <QTest>
 #include <QTime>
 
+#include <thread>
+
 using namespace vt;
 
 Q_DECLARE_METATYPE(vt::FieldType)
@@ -181,6 +183,23 @@ private slots:
         QVERIFY(!t.isOpen());
         QVERIFY(t.lastError().startsWith("Die Tabelle \"" + m_dir.file("Text.DB") + "\" kann nicht geöffnet werden"));
         QCOMPARE(t.state(), AddressTable::State::Inactive);
+    }
+
+    void otherThreadIsRefused()
+    {
+        // The connection has no mutex: a second thread gets an error, never the file.
+        AddressTable t;
+        QVERIFY(openNew(t, named({"A", "B"})));
+        qint64 counted = 0;
+        QString error;
+        std::thread other([&] {
+            counted = t.count(Filter());
+            error = t.lastError();
+        });
+        other.join();
+        QCOMPARE(counted, -1);
+        QCOMPARE(error, QStringLiteral("Die Tabelle wird von einem anderen Programmteil benutzt."));
+        QCOMPARE(t.count(Filter()), 2);
     }
 
     void cursor()
