@@ -2,15 +2,16 @@
 #include "definitionfiles.h"
 #include "win1252.h"
 
-#include <QSaveFile>
-
 #include <cstring>
+#include <vector>
 
 namespace vt {
 
 namespace {
 
 constexpr qsizetype kChunkBytes = 1 << 20;
+// One being filled, two waiting, one being written.
+constexpr int kChunkSlots = 4;
 
 // Builds the lines as bytes of the file's encoding from values in UTF-8.
 class LineWriter
@@ -27,14 +28,18 @@ public:
     // False once the delimiter or a value did not fit into Windows-1252.
     bool fits() const { return m_fits; }
 
-    // One value as it stands in a line: in quotes when it must be, padded with
-    // blanks to its width, followed by the delimiter.
-    void value(QByteArray &out, QByteArrayView v, qsizetype width, bool pad)
+    // The most bytes value() writes for a value of that size.
+    qsizetype bound(qsizetype size, qsizetype width, bool pad) const
     {
-        const qsizetype start = out.size();
         // Doubled quotes and the two around the value at most double its bytes and add two.
-        out.resize(start + 2 * v.size() + 2 + (pad ? qMax<qsizetype>(width, 0) : 0) + m_delimiter.size());
-        char *d = out.data() + start;
+        return 2 * size + 2 + (pad ? qMax<qsizetype>(width, 0) : 0) + m_delimiter.size();
+    }
+
+    // One value as it stands in a line, written at d (room for bound() bytes):
+    // in quotes when it must be, padded with blanks to its width, followed by the
+    // delimiter. Returns the end of what it wrote.
+    char *value(char *d, QByteArrayView v, qsizetype width, bool pad)
+    {
         qsizetype chars = v.size();
         const qsizetype special = m_special.find(v.data(), v.size());
         if (special < 0) {
@@ -57,8 +62,15 @@ public:
             d += width - chars;
         }
         std::memcpy(d, m_delimiter.constData(), size_t(m_delimiter.size()));
-        d += m_delimiter.size();
-        out.resize(d - out.constData());
+        return d + m_delimiter.size();
+    }
+
+    // The same, appended to out.
+    void value(QByteArray &out, QByteArrayView v, qsizetype width, bool pad)
+    {
+        const qsizetype start = out.size();
+        out.resize(start + bound(v.size(), width, pad));
+        out.resize(value(out.data() + start, v, width, pad) - out.constData());
     }
 
 private:
@@ -189,21 +201,26 @@ ExportResult WriteTextExport(AddressTable &table, const TextExportOptions &optio
         LineWriter writer(options, utf8);
         if (!writer.fits())
             return Attempt::NeedsUnicode;
-        QSaveFile file(path);
-        if (!file.open(QIODevice::WriteOnly)) {
-            result.error = ExportWriteFailedText(path, file.errorString());
+        ExportTarget target(path);
+        if (!target.create(&result.error))
             return Attempt::Failed;
-        }
-        QByteArray chunk;
-        chunk.reserve(kChunkBytes + 64 * 1024);
-        if (utf8)
-            chunk.append("\xEF\xBB\xBF");
-        bool writeFailed = false;
-        auto flush = [&] {
-            writeFailed = writeFailed || file.write(chunk) != chunk.size();
-            chunk.clear();
+        QFile &file = target.file();
+        // The bytes go to the file on a thread of their own, a chunk at a time,
+        // while the next lines are built.
+        std::vector<QByteArray> chunks(kChunkSlots);
+        for (QByteArray &c : chunks)
+            c.reserve(kChunkBytes + 64 * 1024);
+        bool writeFailed = false; // read once the thread is done
+        SlotPipeline fileWriter(kChunkSlots, [&](int slot) {
+            QByteArray &bytes = chunks[size_t(slot)];
+            writeFailed = file.write(bytes) != bytes.size();
+            bytes.resize(0);
             return !writeFailed;
-        };
+        });
+        auto chunk = [&]() -> QByteArray & { return chunks[size_t(fileWriter.current())]; };
+        auto flush = [&] { return chunk().isEmpty() || fileWriter.handOver(); };
+        if (utf8)
+            chunk().append("\xEF\xBB\xBF");
         if (options.header) {
             // The titles keep their padding even when the values lose theirs;
             // trimming takes the blanks off the ends of the whole line.
@@ -211,40 +228,57 @@ ExportResult WriteTextExport(AddressTable &table, const TextExportOptions &optio
             for (qsizetype k = 0; k < options.fields.size(); ++k) {
                 title.resize(0);
                 AppendUtf8(title, table.field(options.fields.at(k)).name);
-                writer.value(chunk, title, widths.at(k), true);
+                writer.value(chunk(), title, widths.at(k), true);
             }
             if (options.trim)
-                trimBlanks(chunk, utf8 ? 3 : 0);
-            chunk.append("\r\n", 2);
+                trimBlanks(chunk(), utf8 ? 3 : 0);
+            chunk().append("\r\n", 2);
         }
         if (!writer.fits())
             return Attempt::NeedsUnicode;
         flush();
 
-        // The lines are built and written on the pipeline's thread while the table is read.
+        // The lines are built on the pipeline's thread while the table is read.
+        const bool pad = !options.trim;
         RowPipeline lines(int(options.fields.size()), [&](const TextRows &records) {
+            QByteArray *bytes = &chunk();
             for (qsizetype r = 0; r < records.rows(); ++r) {
+                // Room for the whole line first, then the values one after the other.
+                qsizetype room = 2;
                 for (int k = 0; k < records.columns(); ++k)
-                    writer.value(chunk, records.cell(r, k), widths.at(k), !options.trim);
-                chunk.append("\r\n", 2);
-                if (chunk.size() >= kChunkBytes && !flush())
-                    return false;
+                    room += writer.bound(records.cell(r, k).size(), widths.at(k), pad);
+                const qsizetype start = bytes->size();
+                bytes->resize(start + room);
+                char *d = bytes->data() + start;
+                for (int k = 0; k < records.columns(); ++k)
+                    d = writer.value(d, records.cell(r, k), widths.at(k), pad);
+                *d++ = '\r';
+                *d++ = '\n';
+                bytes->resize(d - bytes->constData());
+                if (bytes->size() >= kChunkBytes) {
+                    if (!flush())
+                        return false;
+                    bytes = &chunk();
+                }
             }
             return writer.fits();
         });
         qint64 rows = 0;
         QString readError;
-        const bool read = !writeFailed && ScanUtf8(
-                                              table, selection, options.fields,
-                                              [&](const TextRows &texts) {
-                                                  ++rows;
-                                                  return lines.push(texts);
-                                              },
-                                              progress, total, &readError);
-        lines.finish(read, flush, [&] {
-            if (progress)
-                progress(rows, total);
-        });
+        const bool read = !fileWriter.stopped() && ScanUtf8(
+                                                       table, selection, options.fields,
+                                                       [&](TextRows &texts) {
+                                                           rows += texts.rows();
+                                                           return lines.push(texts);
+                                                       },
+                                                       progress, total, &readError);
+        lines.finish(
+            read, [&] { return flush() && fileWriter.finish(true, {}, {}); },
+            [&] {
+                if (progress)
+                    progress(rows, total);
+            });
+        fileWriter.finish(false, {}, {});
         if (!writer.fits())
             return Attempt::NeedsUnicode;
         if (writeFailed) {
@@ -255,10 +289,8 @@ ExportResult WriteTextExport(AddressTable &table, const TextExportOptions &optio
             result.error = readError;
             return Attempt::Failed;
         }
-        if (!file.commit()) {
-            result.error = ExportWriteFailedText(path, file.errorString());
+        if (!target.commit(&result.error))
             return Attempt::Failed;
-        }
         result.rows = rows;
         return Attempt::Done;
     };

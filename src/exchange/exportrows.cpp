@@ -4,14 +4,17 @@
 
 #include <QDate>
 #include <QElapsedTimer>
+#include <QFileInfo>
 
 #include <atomic>
+#include <cerrno>
 #include <charconv>
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
 #include <deque>
 #include <mutex>
+#include <sys/stat.h>
 #include <thread>
 
 namespace vt {
@@ -39,16 +42,6 @@ std::optional<ExportSelection> MarkedRecords(const AddressTable &table)
         return std::nullopt;
     return ExportSelection{Filter::compare(table.field(marked).name, CompareOp::Equal, QStringLiteral("True")),
                            table.indexName()};
-}
-
-void TextRows::appendRows(const TextRows &other)
-{
-    const qsizetype shift = m_bytes.size();
-    m_bytes.append(other.m_bytes);
-    m_ends.reserve(m_ends.size() + other.m_ends.size());
-    for (const qsizetype end : other.m_ends)
-        m_ends.push_back(end + shift);
-    m_rows += other.m_rows;
 }
 
 namespace {
@@ -154,25 +147,42 @@ bool IsWellFormedUtf8(QByteArrayView bytes)
     return true;
 }
 
-void AppendTextForm(QByteArray &out, const FieldDef &field, const RawValue &value)
+namespace {
+
+// Whether the bytes are plain ASCII, eight at a time.
+bool isAscii(const char *p, qsizetype n)
+{
+    qsizetype i = 0;
+    quint64 any = 0;
+    for (; i + 8 <= n; i += 8)
+        any |= load8(p + i);
+    for (; i < n; ++i)
+        any |= quint64(static_cast<unsigned char>(p[i]));
+    return (any & kHighs) == 0;
+}
+
+} // namespace
+
+void AppendTextForm(TextRows &out, const FieldDef &field, const RawValue &value)
 {
     switch (value.kind) {
-    case RawValue::Blank: return;
+    case RawValue::Blank: out.endCell(); return;
     case RawValue::Text: {
-        const QByteArrayView bytes(value.data, value.bytes);
         if (IsTextType(field.type)) {
             // Reading the text into a QString would drop a leading byte order
             // mark and mend broken sequences: such values take that way below.
-            if (!bytes.startsWith("\xEF\xBB\xBF") && IsWellFormedUtf8(bytes)) {
-                out.append(bytes);
+            if (isAscii(value.data, value.bytes) ||
+                (!QByteArrayView(value.data, value.bytes).startsWith("\xEF\xBB\xBF") &&
+                 IsWellFormedUtf8(QByteArrayView(value.data, value.bytes)))) {
+                out.appendCell(value.data, value.bytes);
                 return;
             }
         } else if (field.type == FieldType::Date) {
-            if (appendIsoDate(out, value.data, value.bytes))
-                return;
+            if (appendIsoDate(out.buffer(), value.data, value.bytes))
+                return out.endCell();
         } else if (field.type == FieldType::Time) {
             if (isClockTime(value.data, value.bytes)) {
-                out.append(bytes);
+                out.appendCell(value.data, value.bytes);
                 return;
             }
         }
@@ -180,13 +190,16 @@ void AppendTextForm(QByteArray &out, const FieldDef &field, const RawValue &valu
     }
     case RawValue::Integer:
         if (field.type == FieldType::Boolean) {
-            out.append(value.integer != 0 ? QByteArrayView("True") : QByteArrayView("False"));
+            if (value.integer != 0)
+                out.appendCell("True", 4);
+            else
+                out.appendCell("False", 5);
             return;
         }
         if (field.type == FieldType::Integer || field.type == FieldType::AutoInc) {
             char digits[24];
             const auto end = std::to_chars(digits, digits + sizeof digits, value.integer).ptr;
-            out.append(digits, end - digits);
+            out.appendCell(digits, end - digits);
             return;
         }
         break;
@@ -195,11 +208,13 @@ void AppendTextForm(QByteArray &out, const FieldDef &field, const RawValue &valu
     }
     // Everything else takes the way of the grid's texts.
     const QVariant natural = StoredToNatural(field, value.stored());
-    AppendUtf8(out, natural.metaType().id() == QMetaType::QString ? natural.toString() : NaturalToText(field, natural));
+    AppendUtf8(out.buffer(),
+               natural.metaType().id() == QMetaType::QString ? natural.toString() : NaturalToText(field, natural));
+    out.endCell();
 }
 
 bool ScanUtf8(AddressTable &table, const ExportSelection &selection, const QList<int> &fields,
-              const std::function<bool(const TextRows &)> &record, const ExportProgress &progress, qint64 total,
+              const std::function<bool(TextRows &)> &batch, const ExportProgress &progress, qint64 total,
               QString *error)
 {
     std::vector<const FieldDef *> defs;
@@ -207,17 +222,19 @@ bool ScanUtf8(AddressTable &table, const ExportSelection &selection, const QList
         defs.push_back(f >= 0 && f < table.fieldCount() ? &table.field(f) : nullptr);
     TextRows texts(int(fields.size()));
     qint64 done = 0;
+    bool stopped = false;
     QElapsedTimer clock;
     clock.start();
-    const bool ok = table.scanRaw(selection.where, selection.indexName, fields, [&](const RawValue *values) {
-        texts.clear();
-        for (size_t k = 0; k < defs.size(); ++k) {
-            AppendTextForm(texts.buffer(), *defs[k], values[k]);
-            texts.endCell();
-        }
+    bool ok = table.scanRaw(selection.where, selection.indexName, fields, [&](const RawValue *values) {
+        for (size_t k = 0; k < defs.size(); ++k)
+            AppendTextForm(texts, *defs[k], values[k]);
         texts.endRow();
-        if (!record(texts))
-            return false;
+        if (texts.full()) {
+            stopped = !batch(texts);
+            texts.clear();
+            if (stopped)
+                return false;
+        }
         ++done;
         if (progress && (done & 255) == 0 && clock.elapsed() >= 100) {
             progress(done, total);
@@ -225,6 +242,8 @@ bool ScanUtf8(AddressTable &table, const ExportSelection &selection, const QList
         }
         return true;
     });
+    if (ok && !stopped && texts.rows() > 0)
+        batch(texts);
     if (!ok && error)
         *error = table.lastError();
     return ok;
@@ -264,25 +283,16 @@ qsizetype ByteFinder::find(const char *data, qsizetype size) const
     return -1;
 }
 
-struct RowPipeline::State
+struct SlotPipeline::State
 {
-    static constexpr qsizetype kBatchRecords = 512;
-    static constexpr qsizetype kBatchBytes = 256 * 1024;
-    static constexpr size_t kMaxWaiting = 4;
-
-    explicit State(int columns) : columns(columns), batch(columns) {}
-
-    const int columns;
-    Consumer consumer;
-    TextRows batch;
-
+    std::function<bool(int)> consume;
     std::mutex mutex;
     std::condition_variable changed;
-    std::deque<TextRows> waiting;
-    std::vector<TextRows> spare; // batches written, kept for their memory
+    std::deque<int> waiting; // handed over, in order
+    std::vector<int> free;   // emptied by the consumer
     std::function<bool()> last;
-    bool ended = false;               // no more batches come
-    bool complete = false;            // the waiting batches and last() are to run
+    bool ended = false;               // nothing more is handed over
+    bool complete = false;            // what waits and last() are to run
     std::atomic<bool> stopped{false}; // the consumer said stop, or last() failed
     bool finished = false;            // the thread is done
     std::thread thread;
@@ -292,19 +302,21 @@ struct RowPipeline::State
         for (;;) {
             std::unique_lock lock(mutex);
             changed.wait(lock, [this] { return !waiting.empty() || ended; });
-            if (stopped || (ended && !complete))
+            if (stopped || (ended && !complete)) {
+                free.insert(free.end(), waiting.begin(), waiting.end());
                 waiting.clear();
+            }
             if (waiting.empty())
                 break;
-            TextRows records = std::move(waiting.front());
+            const int slot = waiting.front();
             waiting.pop_front();
             lock.unlock();
-            changed.notify_all();
-            if (!consumer(records))
+            if (!consume(slot))
                 stopped = true;
-            records.clear();
             lock.lock();
-            spare.push_back(std::move(records));
+            free.push_back(slot);
+            lock.unlock();
+            changed.notify_all();
         }
         std::unique_lock lock(mutex);
         if (complete && !stopped && last) {
@@ -320,61 +332,43 @@ struct RowPipeline::State
     }
 };
 
-RowPipeline::RowPipeline(int columns, Consumer consumer) : d(std::make_unique<State>(columns))
+SlotPipeline::SlotPipeline(int count, std::function<bool(int slot)> consume) : d(std::make_unique<State>())
 {
-    d->consumer = std::move(consumer);
+    d->consume = std::move(consume);
+    for (int slot = count - 1; slot >= 1; --slot)
+        d->free.push_back(slot);
     d->thread = std::thread([s = d.get()] { s->run(); });
 }
 
-RowPipeline::~RowPipeline()
+SlotPipeline::~SlotPipeline()
 {
     if (d->thread.joinable())
         finish(false, {}, {});
 }
 
-bool RowPipeline::push(const TextRows &records)
+bool SlotPipeline::stopped() const
 {
-    d->batch.appendRows(records);
-    if (d->batch.rows() >= State::kBatchRecords || d->batch.bytes() >= State::kBatchBytes)
-        return pushBatch();
-    return !d->stopped;
+    return d->stopped;
 }
 
-bool RowPipeline::push(const QStringList &record)
+bool SlotPipeline::handOver()
 {
-    TextRows texts(int(record.size()));
-    for (const QString &text : record) {
-        AppendUtf8(texts.buffer(), text);
-        texts.endCell();
-    }
-    texts.endRow();
-    return push(texts);
-}
-
-bool RowPipeline::pushBatch()
-{
-    if (d->batch.rows() == 0)
-        return !d->stopped;
     std::unique_lock lock(d->mutex);
-    d->changed.wait(lock, [this] { return d->waiting.size() < State::kMaxWaiting || d->finished; });
-    d->waiting.push_back(std::move(d->batch));
-    if (d->spare.empty()) {
-        d->batch = TextRows(d->columns);
-    } else {
-        d->batch = std::move(d->spare.back());
-        d->spare.pop_back();
-    }
+    d->changed.wait(lock, [this] { return !d->free.empty() || d->finished; });
+    if (d->free.empty())
+        return false;
+    d->waiting.push_back(m_current);
+    m_current = d->free.back();
+    d->free.pop_back();
     lock.unlock();
     d->changed.notify_all();
     return !d->stopped;
 }
 
-bool RowPipeline::finish(bool complete, const std::function<bool()> &last, const std::function<void()> &idle)
+bool SlotPipeline::finish(bool complete, const std::function<bool()> &last, const std::function<void()> &idle)
 {
     if (!d->thread.joinable())
         return false;
-    if (complete)
-        pushBatch();
     {
         const std::lock_guard lock(d->mutex);
         d->ended = true;
@@ -395,6 +389,52 @@ bool RowPipeline::finish(bool complete, const std::function<bool()> &last, const
     lock.unlock();
     d->thread.join();
     return ok;
+}
+
+namespace {
+
+// One being filled, four waiting at most, one with the consumer.
+constexpr int kRowSlots = 6;
+
+} // namespace
+
+RowPipeline::RowPipeline(int columns, Consumer consumer)
+    : m_slots(kRowSlots, TextRows(columns)), m_consumer(std::move(consumer)), m_pipeline(kRowSlots, [this](int slot) {
+          TextRows &records = m_slots[size_t(slot)];
+          const bool ok = m_consumer(records);
+          records.clear();
+          return ok;
+      })
+{
+}
+
+bool RowPipeline::push(TextRows &records)
+{
+    if (records.rows() == 0)
+        return !m_pipeline.stopped();
+    // What push(QStringList) collected goes first.
+    if (filling().rows() > 0 && !m_pipeline.handOver())
+        return false;
+    std::swap(filling(), records);
+    return m_pipeline.handOver();
+}
+
+bool RowPipeline::push(const QStringList &record)
+{
+    TextRows &batch = filling();
+    for (const QString &text : record) {
+        AppendUtf8(batch.buffer(), text);
+        batch.endCell();
+    }
+    batch.endRow();
+    return !batch.full() || m_pipeline.handOver();
+}
+
+bool RowPipeline::finish(bool complete, const std::function<bool()> &last, const std::function<void()> &idle)
+{
+    if (complete && filling().rows() > 0)
+        m_pipeline.handOver();
+    return m_pipeline.finish(complete, last, idle);
 }
 
 void AppendUtf8(QByteArray &out, QStringView text, bool dropZeros)
@@ -434,6 +474,64 @@ QString ExportWriteFailedText(const QString &path, const QString &reason)
     if (!reason.isEmpty())
         text += QStringLiteral("\r") + reason;
     return text;
+}
+
+ExportTarget::ExportTarget(const QString &path) : m_path(path)
+{
+}
+
+ExportTarget::~ExportTarget() = default;
+
+bool ExportTarget::create(QString *error)
+{
+    const QFileInfo target(m_path);
+    m_file = std::make_unique<QTemporaryFile>(target.absolutePath() + QStringLiteral("/.") + target.fileName() +
+                                              QStringLiteral(".XXXXXX"));
+    if (m_file->open())
+        return true;
+    *error = ExportWriteFailedText(m_path, m_file->errorString());
+    return false;
+}
+
+QString ExportTarget::tempPath() const
+{
+    return m_file ? m_file->fileName() : QString();
+}
+
+bool ExportTarget::commit(QString *error)
+{
+    if (!m_file)
+        return false;
+    const QByteArray temp = QFile::encodeName(m_file->fileName());
+    const QByteArray target = QFile::encodeName(m_path);
+    if (m_file->isOpen()) {
+        const bool flushed = m_file->flush();
+        const QString why = m_file->errorString();
+        m_file->close();
+        if (!flushed) {
+            *error = ExportWriteFailedText(m_path, why);
+            return false;
+        }
+    }
+    // The permissions of the file replaced, or those of a new file.
+    struct stat st;
+    mode_t mode;
+    if (::stat(target.constData(), &st) == 0) {
+        mode = st.st_mode & 07777;
+    } else {
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        mode = 0666 & ~mask;
+    }
+    ::chmod(temp.constData(), mode);
+    if (std::rename(temp.constData(), target.constData()) != 0) {
+        *error = ExportWriteFailedText(m_path, QStringLiteral("Die fertige Datei kann nicht an ihren Platz gelegt "
+                                                              "werden (%1).")
+                                                   .arg(QString::fromLocal8Bit(std::strerror(errno))));
+        return false;
+    }
+    m_file->setAutoRemove(false);
+    return true;
 }
 
 } // namespace vt

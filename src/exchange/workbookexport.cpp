@@ -4,18 +4,13 @@
 #include <QFileInfo>
 #include <QLocale>
 #include <QStringView>
-#include <QTemporaryFile>
 
 #include <minizip/zip.h>
 #include <xlsxwriter.h>
 
 #include <atomic>
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
 #include <dlfcn.h>
 #include <memory>
-#include <sys/stat.h>
 
 namespace {
 
@@ -60,21 +55,6 @@ QString workbookErrorText(lxw_error e)
         return QStringLiteral("Der Ordner ist nicht beschreibbar oder der Datenträger ist voll.");
     return QStringLiteral("Beim Schreiben der Arbeitsmappe ist ein Fehler aufgetreten (%1).")
         .arg(QString::fromUtf8(lxw_strerror(e)));
-}
-
-// The permissions a new file gets, or those of the file it replaces.
-void takeTargetPermissions(const QString &temp, const QString &target)
-{
-    struct stat st;
-    mode_t mode;
-    if (::stat(QFile::encodeName(target).constData(), &st) == 0) {
-        mode = st.st_mode & 07777;
-    } else {
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        mode = 0666 & ~mask;
-    }
-    ::chmod(QFile::encodeName(temp).constData(), mode);
 }
 
 // A workbook being written; freed without a file unless closed.
@@ -203,14 +183,12 @@ ExportResult WriteGridToWorkbook(AddressTable &table, const QList<ExportColumn> 
     }
 
     const QString folder = QFileInfo(path).absolutePath();
-    QTemporaryFile temp(folder + QStringLiteral("/.") + QFileInfo(path).fileName() + QStringLiteral(".XXXXXX"));
-    if (!temp.open()) {
-        result.error = ExportWriteFailedText(path, temp.errorString());
+    ExportTarget target(path);
+    if (!target.create(&result.error))
         return result;
-    }
-    temp.close();
+    target.file().close();
 
-    Workbook book(temp.fileName(), folder);
+    Workbook book(target.tempPath(), folder);
     lxw_worksheet *sheet = book.addSheet(sheetName);
     if (!sheet) {
         result.error = ExportWriteFailedText(path, QStringLiteral("Die Arbeitsmappe kann nicht angelegt werden."));
@@ -255,13 +233,13 @@ ExportResult WriteGridToWorkbook(AddressTable &table, const QList<ExportColumn> 
     if (sheetWriter.push(titles))
         read = ScanUtf8(
             table, selection, fields,
-            [&](const TextRows &texts) {
+            [&](TextRows &texts) {
                 // Records added since the count are still held to the limit.
-                if (row >= maxRows) {
+                if (row + texts.rows() > maxRows) {
                     tooMany = true;
                     return false;
                 }
-                ++row;
+                row += texts.rows();
                 return sheetWriter.push(texts);
             },
             progress, total, &readError);
@@ -283,14 +261,8 @@ ExportResult WriteGridToWorkbook(AddressTable &table, const QList<ExportColumn> 
         result.error = readError;
         return result;
     }
-    takeTargetPermissions(temp.fileName(), path);
-    if (std::rename(QFile::encodeName(temp.fileName()).constData(), QFile::encodeName(path).constData()) != 0) {
-        result.error = ExportWriteFailedText(path, QStringLiteral("Die fertige Datei kann nicht an ihren Platz gelegt "
-                                                                  "werden (%1).")
-                                                       .arg(QString::fromLocal8Bit(std::strerror(errno))));
+    if (!target.commit(&result.error))
         return result;
-    }
-    temp.setAutoRemove(false);
     result.ok = true;
     result.rows = row;
     return result;

@@ -83,12 +83,14 @@ private slots:
         QString error;
         QVERIFY2(ScanUtf8(
                      t, ShownRecords(t), fields,
-                     [&](const TextRows &record) {
-                         QByteArrayList texts;
-                         for (int k = 0; k < record.columns(); ++k)
-                             texts.append(record.cell(0, k).toByteArray());
-                         scanned.append(texts);
-                         return record.rows() == 1;
+                     [&](TextRows &records) {
+                         for (qsizetype r = 0; r < records.rows(); ++r) {
+                             QByteArrayList texts;
+                             for (int k = 0; k < records.columns(); ++k)
+                                 texts.append(records.cell(r, k).toByteArray());
+                             scanned.append(texts);
+                         }
+                         return true;
                      },
                      {}, 12, &error),
                  qPrintable(error));
