@@ -17,7 +17,9 @@ class PeerConnection
 public:
     explicit PeerConnection(const QString &path)
     {
-        if (sqlite3_open_v2(QFile::encodeName(path).constData(), &m_db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK ||
+        // Without SQLite's per-call mutex, as the program's own connections: one thread uses it.
+        if (sqlite3_open_v2(QFile::encodeName(path).constData(), &m_db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX,
+                            nullptr) != SQLITE_OK ||
             !vt::RegisterTextFunctions(m_db)) {
             m_error = QStringLiteral("cannot open %1").arg(path);
             return;
