@@ -96,6 +96,7 @@ bool writeHtmlMail(const QString &folder, const QString &path)
 struct Figures
 {
     double mailsPerSecond = 0;
+    double cpuMicrosPerMail = 0; // the process's own time (user and system) for each mail
     int sent = 0;
     double ceiling = 0;
 };
@@ -108,12 +109,14 @@ bool runOnce(SendRun::Config config, SmtpSubmission &submission, Figures *out, Q
     QObject::connect(&run, &SendRun::finished, &loop, &QEventLoop::quit);
     QElapsedTimer timer;
     timer.start();
+    const double cpuBefore = ProcessCpuSeconds();
     if (!run.start()) {
         *error = run.errorText();
         return false;
     }
     loop.exec();
     const double seconds = double(timer.nsecsElapsed()) / 1e9;
+    const double cpu = ProcessCpuSeconds() - cpuBefore;
     if (run.outcome() != SendRun::Outcome::Completed || run.sentCount() != run.total()) {
         *error = QStringLiteral("the run ended after %1 of %2 mails: %3")
                      .arg(run.sentCount())
@@ -123,6 +126,7 @@ bool runOnce(SendRun::Config config, SmtpSubmission &submission, Figures *out, Q
     }
     out->sent = run.sentCount();
     out->mailsPerSecond = out->sent / qMax(1e-9, seconds);
+    out->cpuMicrosPerMail = cpu * 1e6 / qMax(1, out->sent);
     return true;
 }
 
@@ -215,40 +219,38 @@ int main(int argc, char **argv)
     config.body << QStringLiteral("Ihr Kundenwert: $SPALTE1, Ihre Gruppe: $SPALTE2") << QString()
                 << QStringLiteral("Mit freundlichen Grüßen") << QStringLiteral("Ihr Team");
 
-    Figures text, html;
-    const long rssBefore = ProcessMemoryKb();
-    config.mode = SendRun::Mode::Text;
-    if (!measureCeiling(config, folder, sink.port(), count, &text, &error))
-        return Fail("bench_sendrun", QStringLiteral("text ceiling: ") + error);
-    if (!runOnce(config, submission, &text, &error))
-        return Fail("bench_sendrun", QStringLiteral("text run: ") + error);
-    const long rssAfterText = ProcessMemoryKb();
-
-    if (table.updateWhere(Filter(), {{QStringLiteral("Selected"), QVariant(true)}}) != count)
-        return Fail("bench_sendrun", QStringLiteral("records not marked again: ") + table.lastError());
-    QFile::remove(config.sentLog);
-    config.mode = SendRun::Mode::Html;
-    config.htmlMailPath = htmlMail;
-    config.html.tracking = true;
-    config.html.statsUrl = QStringLiteral("https://www.example.com/stats/");
-    config.html.mailingId = QStringLiteral("202401011200");
-    config.html.trackingKey = QByteArray(64, 'a');
-    if (!measureCeiling(config, folder, sink.port(), count, &html, &error))
-        return Fail("bench_sendrun", QStringLiteral("HTML ceiling: ") + error);
-    if (!runOnce(config, submission, &html, &error))
-        return Fail("bench_sendrun", QStringLiteral("HTML run: ") + error);
-    const long rssAfterHtml = ProcessMemoryKb();
-
+    // VANTREL_BENCH_STEPS (names separated by commas: text, html) runs only those runs.
+    const QStringList steps = qEnvironmentVariable("VANTREL_BENCH_STEPS").split(u',', Qt::SkipEmptyParts);
     std::printf("recipients: %d records\n", count);
-    std::printf("text_mails_per_s: %.0f mails/s\n", text.mailsPerSecond);
-    std::printf("html_mails_per_s: %.0f mails/s\n", html.mailsPerSecond);
-    std::printf("text_ceiling_mails_per_s: %.0f mails/s\n", text.ceiling);
-    std::printf("html_ceiling_mails_per_s: %.0f mails/s\n", html.ceiling);
-    std::printf("text_ratio_to_ceiling: %.2f\n", text.mailsPerSecond / text.ceiling);
-    std::printf("html_ratio_to_ceiling: %.2f\n", html.mailsPerSecond / html.ceiling);
+    const long rssBefore = ProcessMemoryKb();
+    for (const auto mode : {SendRun::Mode::Text, SendRun::Mode::Html}) {
+        const char *name = mode == SendRun::Mode::Text ? "text" : "html";
+        if (!steps.isEmpty() && !steps.contains(QLatin1String(name)))
+            continue;
+        config.mode = mode;
+        if (mode == SendRun::Mode::Html) {
+            config.htmlMailPath = htmlMail;
+            config.html.tracking = true;
+            config.html.statsUrl = QStringLiteral("https://www.example.com/stats/");
+            config.html.mailingId = QStringLiteral("202401011200");
+            config.html.trackingKey = QByteArray(64, 'a');
+        }
+        Figures f;
+        if (!measureCeiling(config, folder, sink.port(), count, &f, &error))
+            return Fail("bench_sendrun", QStringLiteral("%1 ceiling: %2").arg(QLatin1String(name), error));
+        if (!runOnce(config, submission, &f, &error))
+            return Fail("bench_sendrun", QStringLiteral("%1 run: %2").arg(QLatin1String(name), error));
+        std::printf("%s_mails_per_s: %.0f mails/s\n", name, f.mailsPerSecond);
+        std::printf("%s_ceiling_mails_per_s: %.0f mails/s\n", name, f.ceiling);
+        std::printf("%s_ratio_to_ceiling: %.2f\n", name, f.mailsPerSecond / f.ceiling);
+        std::printf("%s_run_cpu_per_mail: %.0f us\n", name, f.cpuMicrosPerMail);
+        std::printf("rss_after_%s_run: %.1f MiB\n", name, ProcessMemoryKb() / 1024.0);
+        // Every record is marked again for the next run.
+        if (table.updateWhere(Filter(), {{QStringLiteral("Selected"), QVariant(true)}}) != count)
+            return Fail("bench_sendrun", QStringLiteral("records not marked again: ") + table.lastError());
+        QFile::remove(config.sentLog);
+    }
     std::printf("rss_before_runs: %.1f MiB\n", rssBefore / 1024.0);
-    std::printf("rss_after_text_run: %.1f MiB\n", rssAfterText / 1024.0);
-    std::printf("rss_after_html_run: %.1f MiB\n", rssAfterHtml / 1024.0);
     std::printf("peak_rss: %.1f MiB\n", ProcessMemoryKb("VmHWM:") / 1024.0);
     return 0;
 }
