@@ -124,53 +124,124 @@ function vt_data_file($name)
     return __DIR__ . '/' . $name . '.dat.php';
 }
 
+// A data file is never written in place: its new content goes into a file beside
+// it, which takes its place only once it was written completely. A write that
+// fails half-way (a full disk, a quota, a limit on file sizes, a worker that is
+// ended) leaves the old content whole. So the lock is held on a file of its own
+// that is never replaced. Both end in .php and the new content starts with the
+// guard line, so a web server never hands either out as text.
+function vt_lock_file($name)
+{
+    return __DIR__ . '/' . $name . '.lock.dat.php';
+}
+
+function vt_staged_file($name)
+{
+    return __DIR__ . '/' . $name . '.new.dat.php';
+}
+
 function vt_list_name($which)
 {
     return $which === 'out' ? 'email_list_out' : 'email_list_in';
 }
 
 // Opens a data file locked for this request; made with its first line when missing.
-// Returns array(handle, generation, entries) or null.
+// Returns array('lock', 'name', 'generation', 'entries', 'length') or null; length is
+// the bytes of the file that count (the first line and the entries).
 function vt_open_data($name)
 {
-    $h = @fopen(vt_data_file($name), 'c+b');
-    if ($h === false) {
+    $lock = @fopen(vt_lock_file($name), 'c');
+    if ($lock === false) {
         return null;
     }
-    if (!flock($h, LOCK_EX)) {
-        fclose($h);
+    if (!flock($lock, LOCK_EX)) {
+        fclose($lock);
         return null;
     }
-    $content = stream_get_contents($h);
+    $data = array('lock' => $lock, 'name' => $name, 'generation' => '', 'entries' => '', 'length' => 0);
+    // What a worker that was ended while writing left beside the file.
+    $staged = vt_staged_file($name);
+    if (file_exists($staged)) {
+        @unlink($staged);
+    }
+    $file = vt_data_file($name);
+    $content = file_exists($file) ? @file_get_contents($file) : '';
+    if ($content === false) {
+        vt_close_data($data);
+        return null;
+    }
     $nl = strpos($content, "\n");
     if ($content === '' || $nl === false || strpos($content, VT_GUARD) !== 0) {
-        $generation = bin2hex(random_bytes(8));
-        $entries = '';
-        vt_rewrite_data($h, $generation, $entries);
-    } else {
-        $generation = preg_replace('/[^0-9a-f]/', '', substr($content, strlen(VT_GUARD), $nl - strlen(VT_GUARD)));
-        $entries = (string)substr($content, $nl + 1);
+        $data['generation'] = bin2hex(random_bytes(8));
+        if (!vt_rewrite_data($data, $data['generation'], '')) {
+            vt_close_data($data);
+            return null;
+        }
+        $data['length'] = strlen(VT_GUARD . $data['generation'] . "\n");
+        return $data;
     }
-    return array($h, $generation, $entries);
+    $data['generation'] = preg_replace('/[^0-9a-f]/', '', substr($content, strlen(VT_GUARD), $nl - strlen(VT_GUARD)));
+    // A last line without its end is what an append that was ended half-way left: it was never stored.
+    $data['length'] = strrpos($content, "\n") + 1;
+    $data['entries'] = (string)substr($content, $nl + 1, $data['length'] - $nl - 1);
+    return $data;
 }
 
-function vt_rewrite_data($h, $generation, $entries)
+// Writes the new content of an opened data file beside it. False, with nothing
+// left behind, when it could not be written completely.
+function vt_stage_data($data, $generation, $entries)
 {
-    ftruncate($h, 0);
-    rewind($h);
-    $ok = fwrite($h, VT_GUARD . $generation . "\n" . $entries) !== false;
-    fflush($h);
+    $staged = vt_staged_file($data['name']);
+    $h = @fopen($staged, 'wb');
+    if ($h === false) {
+        return false;
+    }
+    $content = VT_GUARD . $generation . "\n" . $entries;
+    $ok = @fwrite($h, $content) === strlen($content) && fflush($h);
+    // The content is on the disk before its name is.
+    $ok = $ok && (!function_exists('fsync') || @fsync($h));
+    $ok = fclose($h) && $ok;
+    $perms = $ok ? @fileperms(vt_data_file($data['name'])) : false;
+    if ($perms !== false) {
+        @chmod($staged, $perms & 0777);
+    }
+    if (!$ok) {
+        @unlink($staged);
+    }
     return $ok;
+}
+
+// Puts the staged content in the place of the data file; false when it stays as it was.
+function vt_commit_data($data)
+{
+    if (@rename(vt_staged_file($data['name']), vt_data_file($data['name']))) {
+        return true;
+    }
+    vt_discard_data($data);
+    return false;
+}
+
+function vt_discard_data($data)
+{
+    @unlink(vt_staged_file($data['name']));
+}
+
+// Replaces the content of an opened data file; false when it keeps the old one.
+function vt_rewrite_data($data, $generation, $entries)
+{
+    return vt_stage_data($data, $generation, $entries) && vt_commit_data($data);
 }
 
 function vt_close_data($data)
 {
     if ($data !== null) {
-        flock($data[0], LOCK_UN);
-        fclose($data[0]);
+        flock($data['lock'], LOCK_UN);
+        fclose($data['lock']);
     }
 }
 
+// Adds a line to a data file in place (rewriting it whole for every entry would
+// cost a copy of the file); a line that was not written completely is taken back.
 function vt_append_line($name, $line)
 {
     $data = vt_open_data($name);
@@ -178,10 +249,15 @@ function vt_append_line($name, $line)
         return false;
     }
     $ok = false;
-    if (strlen($data[2]) + strlen($line) < VT_MAX_DATA_BYTES) {
-        fseek($data[0], 0, SEEK_END);
-        $ok = fwrite($data[0], $line . "\n") !== false;
-        fflush($data[0]);
+    $h = strlen($data['entries']) + strlen($line) < VT_MAX_DATA_BYTES ? @fopen(vt_data_file($name), 'r+b') : false;
+    if ($h !== false) {
+        $length = $data['length'];
+        $ok = ftruncate($h, $length) && fseek($h, $length) === 0 && @fwrite($h, $line . "\n") === strlen($line) + 1 &&
+            fflush($h);
+        if (!$ok) {
+            ftruncate($h, $length);
+        }
+        fclose($h);
     }
     vt_close_data($data);
     return $ok;
@@ -198,12 +274,12 @@ function vt_print_list($which)
         echo 'Die Liste kann nicht gelesen werden.';
         return;
     }
-    foreach (explode("\n", $data[2]) as $line) {
+    foreach (explode("\n", $data['entries']) as $line) {
         if ($line !== '') {
             echo $line, "\r\n";
         }
     }
-    echo '#upto=', $data[1], ':', strlen($data[2]), "\r\n";
+    echo '#upto=', $data['generation'], ':', strlen($data['entries']), "\r\n";
     vt_close_data($data);
 }
 
@@ -343,17 +419,18 @@ function vt_live_pending($entries)
 }
 
 // Drops unconfirmed subscriptions that are older than 14 days, and those of an
-// address that unsubscribed; returns the line of the token when one is given
-// and still valid (it is taken out of the file).
+// address that unsubscribed. Returns the line of the token when one is given and
+// still valid (it is taken out of the file), otherwise null; false when the file
+// cannot be read or written (nothing was taken out).
 function vt_tidy_pending($dropAddress = '', $token = '')
 {
     $data = vt_open_data('email_pending');
     if ($data === null) {
-        return null;
+        return false;
     }
     $kept = '';
     $found = null;
-    foreach (vt_live_pending($data[2]) as $parts) {
+    foreach (vt_live_pending($data['entries']) as $parts) {
         $line = implode('|', $parts);
         if ($token !== '' && $found === null && hash_equals($parts[0], $token)) {
             $found = $parts[3];
@@ -364,27 +441,27 @@ function vt_tidy_pending($dropAddress = '', $token = '')
         }
         $kept .= $line . "\n";
     }
-    if ($kept !== $data[2]) {
-        vt_rewrite_data($data[0], $data[1], $kept);
+    if ($kept !== $data['entries'] && !vt_rewrite_data($data, $data['generation'], $kept)) {
+        $found = false;
     }
     vt_close_data($data);
     return $found;
 }
 
-// Whether the requesting machine may start one more confirmation this hour; the
-// start is counted when it may. The machine is kept as a hash only.
+// Whether the requesting machine may start one more confirmation this hour: 'ok'
+// (the start is counted), 'busy' or 'error'. The machine is kept as a hash only.
 function vt_count_request()
 {
     $data = vt_open_data('email_rate');
     if ($data === null) {
-        return false;
+        return 'error';
     }
     $now = time();
     $remote = isset($_SERVER['REMOTE_ADDR']) ? (string)$_SERVER['REMOTE_ADDR'] : '';
-    $who = substr(hash('sha256', $data[1] . '|' . $remote), 0, 16);
+    $who = substr(hash('sha256', $data['generation'] . '|' . $remote), 0, 16);
     $kept = '';
     $count = 0;
-    foreach (explode("\n", $data[2]) as $line) {
+    foreach (explode("\n", $data['entries']) as $line) {
         $parts = explode('|', $line);
         if (count($parts) !== 2 || $now - (int)$parts[1] >= 3600) {
             continue;
@@ -394,15 +471,15 @@ function vt_count_request()
         }
         $kept .= $line . "\n";
     }
-    $ok = $count < VT_MAILS_PER_HOUR && strlen($kept) < VT_MAX_DATA_BYTES;
-    if ($ok) {
+    $result = $count < VT_MAILS_PER_HOUR && strlen($kept) < VT_MAX_DATA_BYTES ? 'ok' : 'busy';
+    if ($result === 'ok') {
         $kept .= $who . '|' . $now . "\n";
     }
-    if ($kept !== $data[2]) {
-        $ok = vt_rewrite_data($data[0], $data[1], $kept) && $ok;
+    if ($kept !== $data['entries'] && !vt_rewrite_data($data, $data['generation'], $kept)) {
+        $result = 'error';
     }
     vt_close_data($data);
-    return $ok;
+    return $result;
 }
 
 // Puts a subscription among those waiting for their confirmation, in one step
@@ -418,7 +495,7 @@ function vt_add_pending($address, $token, $entry)
     }
     $kept = '';
     $waiting = false;
-    foreach (vt_live_pending($data[2]) as $parts) {
+    foreach (vt_live_pending($data['entries']) as $parts) {
         $waiting = $waiting || strcasecmp($parts[2], $address) === 0;
         $kept .= implode('|', $parts) . "\n";
     }
@@ -427,14 +504,15 @@ function vt_add_pending($address, $token, $entry)
         $line = $token . '|' . time() . '|' . $address . '|' . $entry . "\n";
         if (strlen($kept) + strlen($line) >= VT_MAX_DATA_BYTES) {
             $result = 'error';
-        } elseif (!vt_count_request()) {
-            $result = 'busy';
         } else {
+            $result = vt_count_request();
+        }
+        if ($result === 'ok') {
             $kept .= $line;
             $result = 'added';
         }
     }
-    if ($kept !== $data[2] && !vt_rewrite_data($data[0], $data[1], $kept)) {
+    if ($kept !== $data['entries'] && !vt_rewrite_data($data, $data['generation'], $kept)) {
         $result = 'error';
     }
     vt_close_data($data);
@@ -502,6 +580,11 @@ function vt_confirm()
 {
     $token = strtolower(vt_param('confirm'));
     $line = preg_match('/^[0-9a-f]{32}$/', $token) === 1 ? vt_tidy_pending('', $token) : null;
+    if ($line === false) {
+        // The link stays valid: the entry is still waiting.
+        vt_redirect('error');
+        return;
+    }
     if ($line === null) {
         vt_redirect('expired');
         return;
@@ -520,7 +603,11 @@ function vt_unsubscribe()
         vt_redirect('invalid');
         return;
     }
-    vt_tidy_pending($address);
+    // A subscription of the address still waiting for its confirmation must not outlive the unsubscription.
+    if (vt_tidy_pending($address) === false) {
+        vt_redirect('error');
+        return;
+    }
     vt_redirect(vt_append_line('email_list_out', $address . '|' . vt_now()) ? 'delete' : 'error');
 }
 

@@ -8,6 +8,7 @@
 #include <QThread>
 
 #include <csignal>
+#include <sys/resource.h>
 #include <sys/types.h>
 #include <unistd.h>
 
@@ -65,7 +66,17 @@ QString PhpServer::start()
     }
     // With PHP_CLI_SERVER_WORKERS the server forks its workers; in a process
     // group of their own they end together with it, whatever becomes of the test.
-    m_process.setChildProcessModifier([] { ::setpgid(0, 0); });
+    m_process.setChildProcessModifier([limit = m_fileSizeLimit, endAtLimit = m_endAtLimit] {
+        ::setpgid(0, 0);
+        if (limit >= 0) {
+            rlimit size{};
+            ::getrlimit(RLIMIT_FSIZE, &size);
+            size.rlim_cur = rlim_t(limit);
+            ::setrlimit(RLIMIT_FSIZE, &size);
+            // An ignored signal stays ignored across exec.
+            ::signal(SIGXFSZ, endAtLimit ? SIG_DFL : SIG_IGN);
+        }
+    });
     m_process.start(QStringLiteral("php"),
                     {QStringLiteral("-S"), QStringLiteral("127.0.0.1:0"), QStringLiteral("-t"), m_root,
                      QStringLiteral("-d"), QStringLiteral("sendmail_path=") + mailCommand, QStringLiteral("-d"),
@@ -75,11 +86,13 @@ QString PhpServer::start()
     if (!m_process.waitForStarted(10000))
         return QStringLiteral("php -S did not start: ") + m_process.errorString();
     static const QRegularExpression started(QStringLiteral("\\(http://127\\.0\\.0\\.1:(\\d+)\\) started"));
+    // A server started again reports its new port after what the earlier one logged.
+    const qsizetype logged = m_log.size();
     const QDeadlineTimer deadline(15000);
     while (!deadline.hasExpired()) {
         m_process.waitForReadyRead(200);
         m_log += m_process.readAllStandardError();
-        const QRegularExpressionMatch m = started.match(QString::fromUtf8(m_log));
+        const QRegularExpressionMatch m = started.match(QString::fromUtf8(m_log.mid(logged)));
         if (m.hasMatch()) {
             m_port = quint16(m.captured(1).toUInt());
             return {};

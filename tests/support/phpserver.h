@@ -19,6 +19,14 @@ public:
     ~PhpServer();
     // Requests served at the same time (PHP_CLI_SERVER_WORKERS); set before start().
     void setWorkers(int workers) { m_workers = workers; }
+    // A limit on the size of every file the server writes (RLIMIT_FSIZE), as a full
+    // quota sets one; set before start(), bytes < 0 for none. A write beyond it ends
+    // the worker (SIGXFSZ, as by default) or, with endAtLimit false, fails (EFBIG).
+    void setFileSizeLimit(qint64 bytes, bool endAtLimit)
+    {
+        m_fileSizeLimit = bytes;
+        m_endAtLimit = endAtLimit;
+    }
     // Empty when the server listens; otherwise why not (naming a missing package).
     QString start();
     void stop();
@@ -49,5 +57,7 @@ private:
     QProcess m_process;
     quint16 m_port = 0;
     int m_workers = 1;
+    qint64 m_fileSizeLimit = -1;
+    bool m_endAtLimit = true;
     QByteArray m_log;
 };

@@ -11,9 +11,11 @@
 #include "tracking.h"
 #include "webpages.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QNetworkAccessManager>
 #include <QNetworkProxy>
@@ -126,6 +128,45 @@ QList<qint64> childrenOf(qint64 pid)
         const QList<QByteArray> after = line.mid(line.lastIndexOf(')') + 2).split(' ');
         if (after.size() > 1 && after.at(1).toLongLong() == pid)
             out.append(child);
+    }
+    return out;
+}
+
+// A data file of the scripts as they write it: the line that ends every request
+// for it, holding the file's generation, then one entry a line.
+QByteArray dataFile(const QByteArray &entries)
+{
+    return "<?php exit; ?>00112233445566ff\n" + entries;
+}
+
+// count lines of a list, the addresses numbered after prefix.
+QByteArray listLines(const QByteArray &prefix, int count, bool subscriptions)
+{
+    QByteArray out;
+    for (int i = 0; i < count; ++i) {
+        const QByteArray n = QByteArray::number(i);
+        out += prefix + n + "@verein.de|20240102030405000000";
+        if (subscriptions)
+            out += "|_|_|Name_" + n + "|20240102030405000000";
+        out += '\n';
+    }
+    return out;
+}
+
+// The files of a folder, but for those named, that hold any of the texts (a copy of a list left behind).
+QStringList filesHolding(const QString &folder, const QList<QByteArray> &texts, const QStringList &except)
+{
+    QStringList out;
+    for (const QString &name : QDir(folder).entryList(QDir::Files)) {
+        QFile f(folder + name);
+        if (except.contains(name) || !f.open(QIODevice::ReadOnly))
+            continue;
+        const QByteArray content = f.readAll();
+        for (const QByteArray &text : texts)
+            if (content.contains(text)) {
+                out.append(name);
+                break;
+            }
     }
     return out;
 }
@@ -392,6 +433,69 @@ private slots:
         QVERIFY2(site.phpProblems().isEmpty(), qPrintable(site.phpProblems()));
     }
 
+    // A wipe whose new list cannot be written whole (a full disk, a quota, a limit
+    // on file sizes, the worker ended half-way) leaves both lists exactly as they
+    // were and no copy of them beside; once the server can write again the same
+    // wipe does its work.
+    void aWipeThatCannotWriteLeavesBothListsWhole_data()
+    {
+        QTest::addColumn<bool>("bigSubscriptions"); // which list keeps more than the limit lets be written
+        QTest::addColumn<bool>("endAtLimit");
+        QTest::newRow("subscriptions, write refused") << true << false;
+        QTest::newRow("subscriptions, worker ended") << true << true;
+        QTest::newRow("unsubscriptions, write refused") << false << false;
+        QTest::newRow("unsubscriptions, worker ended") << false << true;
+    }
+    void aWipeThatCannotWriteLeavesBothListsWhole()
+    {
+        QFETCH(bool, bigSubscriptions);
+        QFETCH(bool, endAtLimit);
+        const qsizetype limit = 65536;
+        const QString inFile = QStringLiteral("www/news/email_list_in.dat.php");
+        const QString outFile = QStringLiteral("www/news/email_list_out.dat.php");
+        Site site;
+        site.server.setFileSizeLimit(limit, endAtLimit);
+        site.app.write(inFile, dataFile(listLines("alt", 3, true)));
+        site.app.write(outFile, dataFile(listLines("weg", 3, false)));
+        START(site);
+        const ListAnswer in = site.scripts().fetchList(true);
+        const ListAnswer out = site.scripts().fetchList(false);
+        QCOMPARE(in.lines.size(), 3);
+        QCOMPARE(out.lines.size(), 3);
+        // While the user looks at the lists so many come in that what stays outgrows the limit.
+        const QByteArray laterIn = listLines("neu", bigSubscriptions ? 2500 : 1, true);
+        const QByteArray laterOut = listLines("raus", bigSubscriptions ? 1 : 2500, false);
+        QVERIFY(qMax(laterIn.size(), laterOut.size()) > limit);
+        site.app.write(inFile, site.app.read(inFile) + laterIn);
+        site.app.write(outFile, site.app.read(outFile) + laterOut);
+        const QByteArray inBefore = site.app.read(inFile);
+        const QByteArray outBefore = site.app.read(outFile);
+        const QList<QByteArray> later{"neu0@verein.de", "raus0@verein.de"};
+        const QStringList lists{"email_list_in.dat.php", "email_list_out.dat.php"};
+
+        const WipeResult w = site.scripts().wipe(in.mark, out.mark);
+        QCOMPARE(site.app.read(inFile), inBefore);
+        QCOMPARE(site.app.read(outFile), outBefore);
+        QVERIFY(w.emptied != WipeResult::Emptied::Both && w.emptied != WipeResult::Emptied::SubscriptionsOnly);
+        if (!endAtLimit) {
+            QCOMPARE(w.emptied, WipeResult::Emptied::None);
+            QVERIFY2(w.reason.contains("nicht geschrieben"), qPrintable(w.reason));
+            QCOMPARE(filesHolding(site.folder(), later, lists), QStringList());
+        }
+
+        site.server.stop();
+        site.server.setFileSizeLimit(-1, true);
+        START(site);
+        QCOMPARE(site.scripts().fetchList(true).lines.size(), 3 + laterIn.count('\n'));
+        QCOMPARE(site.scripts().fetchList(false).lines.size(), 3 + laterOut.count('\n'));
+        // What an ended worker left half-written is gone once the lists are opened again.
+        QCOMPARE(filesHolding(site.folder(), later, lists), QStringList());
+        QCOMPARE(site.scripts().wipe(in.mark, out.mark).emptied, WipeResult::Emptied::Both);
+        QCOMPARE(site.app.read(inFile).mid(site.app.read(inFile).indexOf('\n') + 1), laterIn);
+        QCOMPARE(site.app.read(outFile).mid(site.app.read(outFile).indexOf('\n') + 1), laterOut);
+        QVERIFY2(site.phpProblems().isEmpty(), qPrintable(site.phpProblems()));
+    }
+
     void uploadingTheFilesAgainLosesNothing()
     {
         Site site;
@@ -427,6 +531,80 @@ private slots:
         QFile pending(site.folder() + "email_pending.dat.php");
         QVERIFY(pending.open(QIODevice::ReadOnly));
         QVERIFY2(!pending.readAll().contains("bert@verein.de"), "the subscription still waits");
+        QVERIFY2(site.phpProblems().isEmpty(), qPrintable(site.phpProblems()));
+    }
+
+    // A subscription that cannot be stored whole is not confirmed, and what waited
+    // on the server before stays as it was; once the server can write again it is
+    // stored as one whole entry.
+    void aSubscriptionThatCannotBeStoredIsNotConfirmed_data()
+    {
+        QTest::addColumn<bool>("doubleOptIn");
+        QTest::addColumn<bool>("endAtLimit");
+        QTest::newRow("into the list, write refused") << false << false;
+        QTest::newRow("into the list, worker ended") << false << true;
+        QTest::newRow("waiting for confirmation, write refused") << true << false;
+        QTest::newRow("waiting for confirmation, worker ended") << true << true;
+    }
+    void aSubscriptionThatCannotBeStoredIsNotConfirmed()
+    {
+        QFETCH(bool, doubleOptIn);
+        QFETCH(bool, endAtLimit);
+        const QString file = doubleOptIn ? QStringLiteral("www/news/email_pending.dat.php")
+                                         : QStringLiteral("www/news/email_list_in.dat.php");
+        QByteArray entries;
+        if (doubleOptIn) {
+            // token|time|address|entry, young enough to stay
+            const QByteArray now = QByteArray::number(QDateTime::currentSecsSinceEpoch());
+            const QList<QByteArray> lines = listLines("wartet", 1500, true).split('\n');
+            for (int i = 0; i < 1500; ++i)
+                entries += QByteArray::number(i).rightJustified(32, '0') + '|' + now + '|' +
+                           lines.at(i).left(lines.at(i).indexOf('|')) + '|' + lines.at(i) + '\n';
+        } else {
+            entries = listLines("alt", 20, true);
+        }
+        const QByteArray before = dataFile(entries);
+        // The pending file is written again whole, beyond the limit; the list may grow by less than a line.
+        const qsizetype limit = doubleOptIn ? 65536 : before.size() + 10;
+        QVERIFY(!doubleOptIn || before.size() > limit);
+        Site site;
+        site.input.doubleOptIn = doubleOptIn;
+        site.server.setFileSizeLimit(limit, endAtLimit);
+        site.app.write(file, before);
+        START(site);
+        const QList<QPair<QString, QString>> values{{"Mail", "neu@verein.de"}, {"Name", "Neu"}};
+        const QStringList itself{QFileInfo(file).fileName()};
+        const QByteArray firstEntry = doubleOptIn ? "wartet0@verein.de" : "alt0@verein.de";
+
+        const HttpResult answer = site.submit("subscribe.html", values);
+        if (endAtLimit) {
+            QVERIFY(!answer.ok);
+        } else {
+            QVERIFY(answer.ok);
+            QVERIFY2(QString::fromUtf8(answer.body).contains("nicht gespeichert"), answer.body.constData());
+            QCOMPARE(filesHolding(site.folder(), {firstEntry}, itself), QStringList());
+        }
+        QVERIFY(site.server.mails().isEmpty());
+        if (doubleOptIn || !endAtLimit)
+            QCOMPARE(site.app.read(file), before);
+        else // the half line an ended worker appended is no entry (see below)
+            QVERIFY(site.app.read(file).startsWith(before));
+
+        site.server.stop();
+        site.server.setFileSizeLimit(-1, true);
+        START(site);
+        const HttpResult again = site.submit("subscribe.html", values);
+        QVERIFY2(again.ok && !QString::fromUtf8(again.body).contains("nicht gespeichert"), again.body.constData());
+        QCOMPARE(site.server.mails().size(), doubleOptIn ? 1 : 0);
+        const QByteArray after = site.app.read(file);
+        QVERIFY(after.startsWith(before));
+        const QRegularExpression oneEntry(
+            doubleOptIn
+                ? "^[0-9a-f]{32}\\|\\d+\\|neu@verein\\.de\\|neu@verein\\.de\\|\\d{20}\\|_\\|_\\|Neu\\|\\d{20}\\n$"
+                : "^neu@verein\\.de\\|\\d{20}\\|_\\|_\\|Neu\\|\\d{20}\\n$");
+        QVERIFY2(oneEntry.match(QString::fromUtf8(after.mid(before.size()))).hasMatch(),
+                 after.mid(before.size()).constData());
+        QCOMPARE(filesHolding(site.folder(), {firstEntry}, itself), QStringList());
         QVERIFY2(site.phpProblems().isEmpty(), qPrintable(site.phpProblems()));
     }
 
