@@ -12,8 +12,11 @@ namespace {
 class PrintedMessages final : public Messages
 {
 public:
-    MsgButton show(MsgKind, const QString &text, const QList<MsgButton> &buttons, MsgButton defaultButton) override
+    MsgButton show(MsgKind, const QString &text, const QList<MsgButton> &buttons, MsgButton defaultButton,
+                   const QString &title) override
     {
+        if (!title.isEmpty())
+            std::fprintf(stderr, "%s: ", qPrintable(title));
         std::fprintf(stderr, "%s\n", qPrintable(CrToNewline(text)));
         if (defaultButton != MsgButton::None)
             return defaultButton;
@@ -43,34 +46,34 @@ void Messages::setDefault(Messages *m)
 
 void information(const QString &text)
 {
-    Messages::instance().show(MsgKind::Information, text, {MsgButton::Ok}, MsgButton::Ok);
+    Messages::instance().show(MsgKind::Information, text, {MsgButton::Ok}, MsgButton::Ok, QString());
 }
 
 void warning(const QString &text)
 {
-    Messages::instance().show(MsgKind::Warning, text, {MsgButton::Ok}, MsgButton::Ok);
+    Messages::instance().show(MsgKind::Warning, text, {MsgButton::Ok}, MsgButton::Ok, QString());
 }
 
 void error(const QString &text)
 {
-    Messages::instance().show(MsgKind::Error, text, {MsgButton::Ok}, MsgButton::Ok);
+    Messages::instance().show(MsgKind::Error, text, {MsgButton::Ok}, MsgButton::Ok, QString());
 }
 
 void plain(const QString &text)
 {
-    Messages::instance().show(MsgKind::Plain, text, {MsgButton::Ok}, MsgButton::Ok);
+    Messages::instance().show(MsgKind::Plain, text, {MsgButton::Ok}, MsgButton::Ok, QString());
 }
 
-bool question(const QString &text, MsgButton defaultButton)
+bool question(const QString &text, MsgButton defaultButton, const QString &title)
 {
-    return Messages::instance().show(MsgKind::Question, text, {MsgButton::Yes, MsgButton::No}, defaultButton) ==
+    return Messages::instance().show(MsgKind::Question, text, {MsgButton::Yes, MsgButton::No}, defaultButton, title) ==
            MsgButton::Yes;
 }
 
-MsgButton questionYesNoCancel(const QString &text, MsgButton defaultButton)
+MsgButton questionYesNoAbort(const QString &text, MsgButton defaultButton)
 {
-    return Messages::instance().show(MsgKind::Question, text, {MsgButton::Yes, MsgButton::No, MsgButton::Cancel},
-                                     defaultButton);
+    return Messages::instance().show(MsgKind::Question, text, {MsgButton::Yes, MsgButton::No, MsgButton::Abort},
+                                     defaultButton, QString());
 }
 
 } // namespace vt

@@ -7,15 +7,18 @@
 namespace vt {
 
 enum class MsgKind { Information, Warning, Error, Question, Plain };
-enum class MsgButton { None, Ok, Yes, No, Cancel };
+// None as an answer: the box was closed by its window's close box, without one.
+enum class MsgButton { None, Ok, Yes, No, Cancel, Abort };
 
 class Messages
 {
 public:
     virtual ~Messages() = default;
-    // Shows one box and returns the button pressed. "\r" in the text is a line break.
-    virtual MsgButton show(MsgKind kind, const QString &text, const QList<MsgButton> &buttons,
-                           MsgButton defaultButton) = 0;
+    // Shows one box and returns the button pressed, None when it was closed
+    // without an answer. "\r" in the text is a line break. An empty title is the
+    // program's name.
+    virtual MsgButton show(MsgKind kind, const QString &text, const QList<MsgButton> &buttons, MsgButton defaultButton,
+                           const QString &title) = 0;
 
     static Messages &instance();
     // Replaces the service (tests); returns the previous one. nullptr restores the default.
@@ -32,8 +35,8 @@ void warning(const QString &text);
 void error(const QString &text);
 void plain(const QString &text);
 // Yes/No question; true for Yes. The default button is No unless said otherwise.
-bool question(const QString &text, MsgButton defaultButton = MsgButton::No);
-// Yes/No/Cancel question.
-MsgButton questionYesNoCancel(const QString &text, MsgButton defaultButton = MsgButton::Cancel);
+bool question(const QString &text, MsgButton defaultButton = MsgButton::No, const QString &title = QString());
+// Yes/No/Abort question: the button, or None when the box was closed without an answer.
+MsgButton questionYesNoAbort(const QString &text, MsgButton defaultButton = MsgButton::Abort);
 
 } // namespace vt

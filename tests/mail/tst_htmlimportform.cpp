@@ -15,6 +15,7 @@
 #include "modal.h"
 #include "newwizform.h"
 #include "optionpanel.h"
+#include "productinfo.h"
 #include "smtpserver.h"
 
 #include <QCryptographicHash>
@@ -279,11 +280,18 @@ private slots:
         QVERIFY(!QFileInfo::exists(dir.file("projekt")));
 
         // The name with its suffix is what the question is about; No keeps the file.
+        const TProductInfo before = ProductInfo();
+        TProductInfo product = before;
+        product.DisplayName = "Vantrel Professional";
+        SetProductInfo(product);
         t.w<QLineEdit>("Edit2")->setText("Anders");
         files.answer(dir.file("projekt"));
         boxes.answer(MsgButton::No);
         t.press("SaveProjectBtn");
         QVERIFY(files.requests.last().startsWith("saveu|Projekt speichern|" + dir.file("projekt") + "|"));
+        // The box carries the product's name as its title.
+        QCOMPARE(boxes.boxes().value(0).title, QStringLiteral("Vantrel Professional"));
+        SetProductInfo(before);
         QVERIFY(boxes.takeExpected(MsgKind::Question, "Datei besteht bereits, wollen Sie diese überschreiben?"));
         QCOMPARE(LoadHtmlImportProject(dir.file("projekt.vtp"))->subject, "Sommerfest");
 

@@ -324,12 +324,12 @@ private slots:
         QTest::newRow("no: general, own files dropped") << MsgButton::No << "smtp.neu.de"
                                                         << "<none>"
                                                         << "";
-        QTest::newRow("abort: nothing") << MsgButton::Cancel << "Ihr SMTP Server"
+        QTest::newRow("abort: nothing") << MsgButton::Abort << "Ihr SMTP Server"
                                         << "smtp.alt.de"
                                         << "alt@firma.de <Alt>";
-        QTest::newRow("closed without an answer: nothing") << MsgButton::None << "Ihr SMTP Server"
-                                                           << "smtp.alt.de"
-                                                           << "alt@firma.de <Alt>";
+        QTest::newRow("closed without an answer: general, own files kept") << MsgButton::None << "smtp.neu.de"
+                                                                           << "smtp.alt.de"
+                                                                           << "alt@firma.de <Alt>";
     }
     void scopeQuestionDecidesWhereTheSettingsGo()
     {
@@ -344,15 +344,16 @@ private slots:
         f.setSender(QStringLiteral("neu@firma.de"), QStringLiteral("Neu"));
         boxes.answer(answer);
         f.click("UebernehmenButton");
-        QVERIFY(boxes.takeExpected(
-            MsgKind::Question, QStringLiteral("Möchten Sie diese Einstellungen nur für\rdie Datenbank Kunden benutzen "
-                                              "[JA]\roder als Allgemeine Einstellungen [Nein] benutzen?")));
+        const MessageRecorder::Box scope = boxes.take();
+        QCOMPARE(scope.text, QStringLiteral("Möchten Sie diese Einstellungen nur für\ndie Datenbank Kunden benutzen "
+                                            "[JA]\noder als Allgemeine Einstellungen [Nein] benutzen?"));
+        QCOMPARE(scope.buttons, (QList<MsgButton>{MsgButton::Yes, MsgButton::No, MsgButton::Abort}));
         QVERIFY(!f.form.isVisible());
         QTEST(f.ini(QStringLiteral("Vantrel.ini"), QStringLiteral("SMTP"), QStringLiteral("host")), "generalHost");
         QTEST(f.ini(QStringLiteral("Kunden.ini"), QStringLiteral("SMTP"), QStringLiteral("host")), "ownHost");
         QTEST(ReadFirstLine(f.app(QStringLiteral("Data/Absender-Kunden.ini"))), "ownSender");
         // Only a save counts as the first settings being done.
-        QCOMPARE(MainState().FirstSettingsDone, answer == MsgButton::Yes || answer == MsgButton::No);
+        QCOMPARE(MainState().FirstSettingsDone, answer != MsgButton::Abort);
     }
 
     void droppingADatabasesOwnSettings()
@@ -433,8 +434,10 @@ private slots:
         f.click("ExchangeBitBtn");
         f.click("ExchangeBitBtn");
         QCOMPARE(boxes.boxes().size(), 2);
-        QVERIFY(
-            boxes.take().text.startsWith(QStringLiteral("Um Vantrel an einem Exchange-Server (5.5/2000/2003/2008)")));
+        const MessageRecorder::Box box = boxes.take();
+        QVERIFY(box.text.startsWith(QStringLiteral("Um Vantrel an einem Exchange-Server (5.5/2000/2003/2008)")));
+        QCOMPARE(box.title, QStringLiteral("Vantrel und Exchange Server"));
+        QCOMPARE(box.buttons, (QList<MsgButton>{MsgButton::Yes, MsgButton::No}));
         boxes.take();
         QCOMPARE(shell.opened, QList<QUrl>{QUrl(QStringLiteral("https://www.example.com/serienmail.html#exchange"))});
     }

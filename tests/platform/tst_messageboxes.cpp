@@ -1,5 +1,7 @@
-// The real message boxes and the program's modal dialogs come up over the
-// window that asks, and never behind a window of the program that stays on top.
+// The real message boxes, file dialogs and the program's modal dialogs come up
+// over the window that asks, and never behind a window of the program that
+// stays on top.
+#include "filedialogs.h"
 #include "messages.h"
 #include "modal.h"
 #include "widgetservices.h"
@@ -7,6 +9,8 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDialog>
+#include <QDir>
+#include <QFileDialog>
 #include <QMessageBox>
 #include <QTest>
 #include <QTimer>
@@ -45,6 +49,24 @@ Seen askAndLook()
     return seen;
 }
 
+// What a dialog run through Modal was like when it came up.
+struct Look
+{
+    QWidget *parent = nullptr;
+    bool onTop = false;
+    bool window = false;
+    Look()
+    {
+        Modal::setHandler([this](QDialog *d) {
+            parent = d->parentWidget();
+            onTop = d->windowFlags().testFlag(Qt::WindowStaysOnTopHint);
+            window = d->isWindow();
+            return int(QDialog::Accepted);
+        });
+    }
+    ~Look() { Modal::setHandler({}); }
+};
+
 } // namespace
 
 class TestMessageBoxes : public QObject
@@ -81,8 +103,9 @@ private slots:
     {
         const Seen seen = askAndLook();
         QVERIFY(seen.shown);
-        QCOMPARE(seen.parent, &m_main);
-        // The window that stays on top would cover a box of the main window.
+        // The window that stays on top would cover a box of the main window; as
+        // its child window the box stays above it even when the user clicks it.
+        QCOMPARE(seen.parent, &m_mailer);
         QVERIFY(seen.onTop);
     }
 
@@ -96,6 +119,111 @@ private slots:
         QVERIFY(seen.shown);
         QCOMPARE(seen.parent, &m_main);
         QVERIFY(!seen.onTop);
+    }
+
+    // A question closed by its window's close box has no answer; Escape presses
+    // "Abbrechen"; a box with a title of its own shows it.
+    void answersAndTitles()
+    {
+        auto box = [] { return qobject_cast<QMessageBox *>(QApplication::activeModalWidget()); };
+        QTimer::singleShot(0, [&] {
+            if (box())
+                box()->close();
+        });
+        QCOMPARE(questionYesNoAbort(QStringLiteral("Wohin?"), MsgButton::Yes), MsgButton::None);
+        QTimer::singleShot(0, [&] {
+            if (box())
+                QTest::keyClick(box(), Qt::Key_Escape);
+        });
+        QCOMPARE(questionYesNoAbort(QStringLiteral("Wohin?"), MsgButton::Yes), MsgButton::Abort);
+        QString title;
+        QTimer::singleShot(0, [&] {
+            if (!box())
+                return;
+            title = box()->windowTitle();
+            box()->button(QMessageBox::Yes)->click();
+        });
+        QVERIFY(question(QStringLiteral("FAQ?"), MsgButton::Yes, QStringLiteral("Vantrel und Exchange Server")));
+        QCOMPARE(title, QStringLiteral("Vantrel und Exchange Server"));
+        QTimer::singleShot(0, [&] {
+            if (!box())
+                return;
+            title = box()->windowTitle();
+            box()->button(QMessageBox::No)->click();
+        });
+        QVERIFY(!question(QStringLiteral("Weiter?")));
+        QCOMPARE(title, QApplication::applicationDisplayName()); // the program's name
+    }
+
+    // A dialog the main window opens while the other window stays on top (the
+    // options over the serial e-mail window): above that one, as its child
+    // window; without a window on top, over the main window and not on top.
+    void dialogOfTheMainWindow()
+    {
+        QDialog options(nullptr, Qt::Dialog);
+        Look look;
+        QCOMPARE(Modal::exec(&options), int(QDialog::Accepted));
+        QCOMPARE(look.parent, &m_mailer);
+        QVERIFY(look.onTop);
+        QVERIFY(look.window);
+
+        m_mailer.hide();
+        QApplication::setActiveWindow(&m_main);
+        QCOMPARE(Modal::exec(&options), int(QDialog::Accepted));
+        m_mailer.show();
+        QCOMPARE(look.parent, &m_main);
+        QVERIFY(!look.onTop);
+    }
+
+    // A dialog that stays on top by its own design (the record editor) keeps it.
+    void dialogOnTopOfItsOwn()
+    {
+        QDialog editor(nullptr, Qt::Dialog | Qt::WindowStaysOnTopHint);
+        m_mailer.hide();
+        Look look;
+        Modal::exec(&editor);
+        m_mailer.show();
+        QVERIFY(look.onTop);
+    }
+
+    void fileDialogs_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::newRow("open") << 0;
+        QTest::newRow("save") << 1;
+        QTest::newRow("folder") << 2;
+    }
+    void fileDialogs()
+    {
+        QFETCH(int, kind);
+        struct
+        {
+            QWidget *parent = nullptr;
+            bool onTop = false, modal = false, shown = false;
+        } seen;
+        QTimer::singleShot(0, [&seen] {
+            auto *d = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+            if (!d)
+                return;
+            seen.shown = true;
+            seen.parent = d->parentWidget();
+            seen.onTop = d->windowFlags().testFlag(Qt::WindowStaysOnTopHint);
+            seen.modal = d->isModal();
+            d->reject();
+        });
+        QTimer::singleShot(5000, [] {
+            if (QWidget *w = QApplication::activeModalWidget())
+                w->close();
+        });
+        FileDialogs &d = FileDialogs::instance();
+        const QString chosen = kind == 0   ? d.openFile(&m_main, "Öffnen", QDir::tempPath(), "Text (*.txt)")
+                               : kind == 1 ? d.saveFile(&m_main, "Speichern", QDir::tempPath() + "/a.txt", "")
+                                           : d.folder(&m_main, "Ordner", QDir::tempPath());
+        QVERIFY(seen.shown);
+        QVERIFY(chosen.isEmpty());
+        QVERIFY(seen.modal);
+        QCOMPARE(seen.parent, &m_mailer);
+        QVERIFY(seen.onTop);
     }
 
     void dialogOverTheWindowThatAsks()

@@ -35,7 +35,7 @@ MessageRecorder::~MessageRecorder()
 MessageRecorder::Box MessageRecorder::take()
 {
     if (m_boxes.isEmpty())
-        return {vt::MsgKind::Plain, QString(), {}};
+        return {vt::MsgKind::Plain, QString(), {}, vt::MsgButton::None, QString()};
     return m_boxes.takeFirst();
 }
 
@@ -60,9 +60,9 @@ QStringList MessageRecorder::takeTexts()
 }
 
 vt::MsgButton MessageRecorder::show(vt::MsgKind kind, const QString &text, const QList<vt::MsgButton> &buttons,
-                                    vt::MsgButton defaultButton)
+                                    vt::MsgButton defaultButton, const QString &title)
 {
-    m_boxes.append({kind, vt::CrToNewline(text), buttons, defaultButton});
+    m_boxes.append({kind, vt::CrToNewline(text), buttons, defaultButton, title});
     if (buttons.size() <= 1)
         return buttons.isEmpty() ? vt::MsgButton::Ok : buttons.first();
     if (m_answers.isEmpty()) {

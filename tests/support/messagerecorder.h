@@ -16,12 +16,14 @@ public:
         QString text; // with "\r" already turned into "\n"
         QList<vt::MsgButton> buttons;
         vt::MsgButton defaultButton = vt::MsgButton::None;
+        QString title; // empty: the program's name
     };
 
     MessageRecorder();
     ~MessageRecorder() override;
 
-    // Queues the answer for the next question (or any box with a choice).
+    // Queues the answer for the next question (or any box with a choice); None
+    // closes the box without an answer.
     void answer(vt::MsgButton b) { m_answers.append(b); }
 
     // Boxes shown and not yet taken, oldest first.
@@ -37,7 +39,7 @@ public:
     void clear() { m_boxes.clear(); }
 
     vt::MsgButton show(vt::MsgKind kind, const QString &text, const QList<vt::MsgButton> &buttons,
-                       vt::MsgButton defaultButton) override;
+                       vt::MsgButton defaultButton, const QString &title) override;
 
 private:
     QList<Box> m_boxes;

@@ -226,7 +226,7 @@ void TEdForm::OKSpeedButtonClick()
     }
     if (EditMode == 2) {
         if (Messages::instance().show(MsgKind::Information, QStringLiteral("Datensatz wirklich löschen?"),
-                                      {MsgButton::Yes, MsgButton::No}, MsgButton::No) == MsgButton::Yes &&
+                                      {MsgButton::Yes, MsgButton::No}, MsgButton::No, QString()) == MsgButton::Yes &&
             !t->remove())
             error(t->lastError());
         CanCloseFlag = true;

@@ -10,6 +10,7 @@
 #include "mainstate.h"
 #include "messages.h"
 #include "paths.h"
+#include "productinfo.h"
 #include "startmailer.h"
 #include "textfile.h"
 
@@ -232,7 +233,8 @@ void THTMLImportForm::SaveProjectBtnClick()
     m_projectSaveName = chosen;
     // The suffix first, so the question is about the file that would be replaced.
     const QString path = WithProjectSuffix(chosen);
-    if (QFileInfo::exists(path) && !question(QStringLiteral("Datei besteht bereits, wollen Sie diese überschreiben?")))
+    if (QFileInfo::exists(path) && !question(QStringLiteral("Datei besteht bereits, wollen Sie diese überschreiben?"),
+                                             MsgButton::No, ProductInfo().DisplayName))
         return;
     QString problem;
     if (!SaveHtmlImportProject(path, project(), &problem))

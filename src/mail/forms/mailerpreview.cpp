@@ -15,6 +15,7 @@
 #include "msgconverter.h"
 #include "personalize.h"
 #include "previewform.h"
+#include "widgetservices.h"
 #include "workfolder.h"
 
 #include <QFile>
@@ -117,8 +118,11 @@ void TMailerForm::PreviewBitBtnClick()
             return;
         }
         preview->LoadMailFile(personal);
-        if (opening)
+        if (opening) {
+            // The preview belongs to this window and comes up over it.
+            PrepareOverTheProgram(preview, this);
             preview->show();
+        }
         return;
     }
 
@@ -136,7 +140,7 @@ void TMailerForm::PreviewBitBtnClick()
     preview->showPage(writePreviewPages(mail));
     // The first preview of an HTML mail holds the serial e-mail window until it is closed.
     if (opening)
-        Modal::exec(preview);
+        Modal::execOver(preview, this);
 }
 
 } // namespace vt

@@ -378,7 +378,7 @@ void TOptionsForm::UebernehmenButtonClick()
             accept();
         return;
     }
-    const MsgButton answer = questionYesNoCancel(
+    const MsgButton answer = questionYesNoAbort(
         QStringLiteral("Möchten Sie diese Einstellungen nur für\rdie Datenbank ") + MainState().OpenDatabaseCaption +
             QStringLiteral(" benutzen [JA]") + QStringLiteral("\r") +
             QStringLiteral("oder als Allgemeine Einstellungen [Nein] benutzen?"),
@@ -389,9 +389,12 @@ void TOptionsForm::UebernehmenButtonClick()
     } else if (answer == MsgButton::No) {
         deleteDatabaseSettings();
         saved = SaveSettings(false);
+    } else if (answer == MsgButton::None) {
+        // Closed without an answer: the general settings, and the database's own stay.
+        saved = SaveSettings(false);
     }
-    // Abort, and a question closed without an answer, save nothing. The dialog
-    // stays open only when a file could not be written, so nothing typed is lost.
+    // Abort saves nothing. The dialog stays open only when a file could not be
+    // written, so nothing typed is lost.
     if (saved)
         accept();
 }
@@ -437,7 +440,7 @@ void TOptionsForm::ExchangeBitBtnClick()
                                 "die Funktionalität \"SMTP-Connector\" im Exchange-Server aktivieren. Eine Anleitung "
                                 "hierzu finden Sie im Vantrel FAQ Bereich!\r\rMöchten Sie den FAQ-Bereich jetzt "
                                 "besuchen?"),
-                 MsgButton::Yes))
+                 MsgButton::Yes, QStringLiteral("Vantrel und Exchange Server")))
         ShellOpen(ProductInfo().SerialMailPageUrl + QStringLiteral("#exchange"));
 }
 

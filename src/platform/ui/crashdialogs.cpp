@@ -107,6 +107,7 @@ public:
         if (!qobject_cast<QApplication *>(QCoreApplication::instance()))
             return CrashChoice::Continue;
         ReportDialog dialog(session);
+        PrepareOverTheProgram(&dialog);
         dialog.exec();
         return dialog.choice();
     }

@@ -8,22 +8,27 @@ namespace vt {
 
 static Modal::Handler g_handler;
 
-int Modal::exec(QDialog *dialog)
+namespace {
+
+int run(QDialog *dialog)
 {
     if (g_handler)
         return g_handler(dialog);
     return dialog->exec();
 }
 
+} // namespace
+
+int Modal::exec(QDialog *dialog)
+{
+    PrepareOverTheProgram(dialog);
+    return run(dialog);
+}
+
 int Modal::execOver(QDialog *dialog, QWidget *owner)
 {
-    QWidget *parent = DialogParent(owner);
-    if (parent && dialog->parentWidget() != parent) {
-        const Qt::WindowFlags flags = dialog->windowFlags();
-        dialog->setParent(parent, flags);
-    }
-    KeepOnTopOfTheProgram(dialog);
-    return exec(dialog);
+    PrepareOverTheProgram(dialog, owner);
+    return run(dialog);
 }
 
 void Modal::setHandler(Handler h)

@@ -13,10 +13,11 @@ class Modal
 {
 public:
     using Handler = std::function<int(QDialog *)>;
-    // Shows the dialog modally and returns its result code.
+    // Shows the dialog modally and returns its result code. It comes up over the
+    // window that asks (its own parent window when that is on screen) and stays on
+    // top as long as a window of the program does.
     static int exec(QDialog *dialog);
-    // The same over the window that asks: the dialog becomes its child window,
-    // centred on it, and stays on top as long as a window of the program does.
+    // The same over the given window: the dialog becomes its child window, centred on it.
     static int execOver(QDialog *dialog, QWidget *owner);
     // Installs the test handler (an empty function restores the real exec()).
     static void setHandler(Handler h);

@@ -6,6 +6,7 @@
 #include "text.h"
 #include "waitwindow.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QFileDialog>
 #include <QLabel>
@@ -27,6 +28,7 @@ QMessageBox::StandardButton toStd(MsgButton b)
     case MsgButton::Yes: return QMessageBox::Yes;
     case MsgButton::No: return QMessageBox::No;
     case MsgButton::Cancel: return QMessageBox::Cancel;
+    case MsgButton::Abort: return QMessageBox::Abort;
     case MsgButton::None: break;
     }
     return QMessageBox::NoButton;
@@ -39,19 +41,44 @@ MsgButton fromStd(int b)
     case QMessageBox::Yes: return MsgButton::Yes;
     case QMessageBox::No: return MsgButton::No;
     case QMessageBox::Cancel: return MsgButton::Cancel;
+    case QMessageBox::Abort: return MsgButton::Abort;
     default: return MsgButton::None;
     }
 }
 
+// Notes whether a box was closed by its window's close box rather than answered
+// by a button (Escape presses the box's escape button).
+class CloseWatcher final : public QObject
+{
+public:
+    explicit CloseWatcher(QMessageBox *box)
+    {
+        box->installEventFilter(this);
+        connect(box, &QMessageBox::buttonClicked, this, [this] { closed = false; });
+    }
+    bool closed = false;
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::Close)
+            closed = true;
+        return false;
+    }
+};
+
 class BoxMessages final : public Messages
 {
 public:
-    MsgButton show(MsgKind kind, const QString &text, const QList<MsgButton> &buttons, MsgButton defaultButton) override
+    MsgButton show(MsgKind kind, const QString &text, const QList<MsgButton> &buttons, MsgButton defaultButton,
+                   const QString &title) override
     {
-        QMessageBox box(DialogParent());
-        KeepOnTopOfTheProgram(&box);
-        box.setWindowTitle(QApplication::applicationDisplayName().isEmpty() ? QStringLiteral("Vantrel")
-                                                                            : QApplication::applicationDisplayName());
+        QMessageBox box;
+        PrepareOverTheProgram(&box);
+        const QString program = QApplication::applicationDisplayName().isEmpty()
+                                    ? QStringLiteral("Vantrel")
+                                    : QApplication::applicationDisplayName();
+        box.setWindowTitle(title.isEmpty() ? program : title);
         // Texts carry values of records, files and servers: never markup.
         box.setTextFormat(Qt::PlainText);
         box.setText(CrToNewline(text));
@@ -79,42 +106,61 @@ public:
         box.setStandardButtons(set);
         if (defaultButton != MsgButton::None)
             box.setDefaultButton(toStd(defaultButton));
+        const CloseWatcher watcher(&box);
         const int r = box.exec();
-        const MsgButton pressed = fromStd(r);
-        if (pressed == MsgButton::None) // closed by the window's close box or Escape
-            return buttons.contains(MsgButton::Cancel) ? MsgButton::Cancel
-                   : buttons.contains(MsgButton::No)   ? MsgButton::No
-                                                       : MsgButton::Ok;
-        return pressed;
+        if (watcher.closed)
+            return MsgButton::None;
+        return fromStd(r);
     }
 };
 
+// Qt's file dialogs, made here rather than through their static shorthands so
+// that they come up over the window that asks and above a window that stays on top.
 class QtFileDialogs final : public FileDialogs
 {
 public:
     QString openFile(QWidget *parent, const QString &caption, const QString &folder, const QString &filter) override
     {
-        return QFileDialog::getOpenFileName(parent, caption, folder, filter);
+        return run(parent, caption, folder, filter, QFileDialog::ExistingFile, QFileDialog::AcceptOpen).value(0);
     }
     QString saveFile(QWidget *parent, const QString &caption, const QString &pathProposed,
                      const QString &filter) override
     {
-        return QFileDialog::getSaveFileName(parent, caption, pathProposed, filter);
+        return run(parent, caption, pathProposed, filter, QFileDialog::AnyFile, QFileDialog::AcceptSave).value(0);
     }
     QStringList openFiles(QWidget *parent, const QString &caption, const QString &folder,
                           const QString &filter) override
     {
-        return QFileDialog::getOpenFileNames(parent, caption, folder, filter);
+        return run(parent, caption, folder, filter, QFileDialog::ExistingFiles, QFileDialog::AcceptOpen);
     }
     QString saveFileUnconfirmed(QWidget *parent, const QString &caption, const QString &pathProposed,
                                 const QString &filter) override
     {
-        return QFileDialog::getSaveFileName(parent, caption, pathProposed, filter, nullptr,
-                                            QFileDialog::DontConfirmOverwrite);
+        return run(parent, caption, pathProposed, filter, QFileDialog::AnyFile, QFileDialog::AcceptSave,
+                   QFileDialog::DontConfirmOverwrite)
+            .value(0);
     }
     QString folder(QWidget *parent, const QString &caption, const QString &folder) override
     {
-        return QFileDialog::getExistingDirectory(parent, caption, folder);
+        return run(parent, caption, folder, QString(), QFileDialog::Directory, QFileDialog::AcceptOpen,
+                   QFileDialog::ShowDirsOnly)
+            .value(0);
+    }
+
+private:
+    static QStringList run(QWidget *parent, const QString &caption, const QString &path, const QString &filter,
+                           QFileDialog::FileMode mode, QFileDialog::AcceptMode accept,
+                           QFileDialog::Options options = {})
+    {
+        // A file name in the path is proposed in the dialog's name field.
+        QFileDialog dialog(nullptr, caption, path, filter);
+        dialog.setFileMode(mode);
+        dialog.setAcceptMode(accept);
+        dialog.setOptions(options);
+        PrepareOverTheProgram(&dialog, parent);
+        if (dialog.exec() != QDialog::Accepted)
+            return {};
+        return dialog.selectedFiles();
     }
 };
 
@@ -138,27 +184,90 @@ QWidget *MessageOwner::current()
     return nullptr;
 }
 
+namespace {
+
+// Marks the dialogs that stay on top only because another window does.
+const char *const kLent = "vt_onTopLent";
+
+bool staysOnTop(const QWidget *w)
+{
+    return w->windowFlags().testFlag(Qt::WindowStaysOnTopHint);
+}
+
+// The window or one of the windows it belongs to stays on top.
+bool withinOnTopWindow(const QWidget *w)
+{
+    for (; w; w = w->parentWidget())
+        if (w->isWindow() && staysOnTop(w))
+            return true;
+    return false;
+}
+
+// A window of the program on screen that stays on top by its own design and
+// does not belong to another such window (the serial e-mail window, not its
+// preview shown over it).
+QWidget *onTopWindowOnScreen()
+{
+    for (QWidget *w : QApplication::topLevelWidgets())
+        if (w->isVisible() && staysOnTop(w) && !w->property(kLent).toBool() && !withinOnTopWindow(w->parentWidget()))
+            return w;
+    return nullptr;
+}
+
+} // namespace
+
 QWidget *DialogParent(QWidget *owner)
 {
+    QWidget *asking = nullptr;
     if (owner && owner->window()->isVisible())
-        return owner->window();
-    if (QWidget *w = MessageOwner::current())
-        return w;
-    if (QWidget *modal = QApplication::activeModalWidget())
-        return modal;
-    return QApplication::activeWindow();
+        asking = owner->window();
+    else if (QWidget *w = MessageOwner::current())
+        asking = w;
+    else if (QWidget *modal = QApplication::activeModalWidget())
+        asking = modal;
+    else
+        asking = QApplication::activeWindow();
+    // While a window stays on top, a dialog of another window comes up as the
+    // on-top window's child window: window managers keep a child window above
+    // its parent, also when the user clicks the parent, which the dialog blocks.
+    // Over the window that asks alone it could be covered by the one on top.
+    if (!withinOnTopWindow(asking))
+        if (QWidget *onTop = onTopWindowOnScreen())
+            return onTop;
+    return asking;
 }
 
 void KeepOnTopOfTheProgram(QWidget *dialog)
 {
     bool onTop = false;
     for (QWidget *w : QApplication::topLevelWidgets())
-        if (w != dialog && w->isVisible() && w->windowFlags().testFlag(Qt::WindowStaysOnTopHint))
+        if (w != dialog && w->isVisible() && staysOnTop(w))
             onTop = true;
-    // A window of the program that stays on top would otherwise cover the box,
-    // and a box nobody sees makes the program look frozen.
-    if (onTop != dialog->windowFlags().testFlag(Qt::WindowStaysOnTopHint))
+    const bool has = staysOnTop(dialog);
+    const bool lent = dialog->property(kLent).toBool();
+    if (has && !lent)
+        return;
+    // A window of the program that stays on top would otherwise cover the dialog,
+    // and a dialog nobody sees makes the program look frozen.
+    if (onTop != has)
         dialog->setWindowFlag(Qt::WindowStaysOnTopHint, onTop);
+    dialog->setProperty(kLent, onTop);
+}
+
+void PrepareOverTheProgram(QWidget *dialog, QWidget *owner)
+{
+    if (!dialog->isVisible()) {
+        QWidget *ownParent = dialog->parentWidget() ? dialog->parentWidget()->window() : nullptr;
+        if (!owner && ownParent && ownParent->isVisible())
+            owner = ownParent;
+        QWidget *parent = DialogParent(owner);
+        if (parent && parent != dialog && dialog->parentWidget() != parent) {
+            // The flags go along, so it stays a window of its own.
+            const Qt::WindowFlags flags = dialog->windowFlags();
+            dialog->setParent(parent, flags);
+        }
+    }
+    KeepOnTopOfTheProgram(dialog);
 }
 
 void InstallWidgetServices()

@@ -327,7 +327,7 @@ bool TEnterpriseOptionsForm::GenerateWebFiles(const QString &folderName)
     if (Messages::instance().show(MsgKind::Information,
                                   QStringLiteral("Bestellformular, Abbestellformular und Einbauanleitung wurden "
                                                  "erstellt! Möchten Sie die Voransicht nun starten?"),
-                                  {MsgButton::Yes, MsgButton::No}, MsgButton::Yes) == MsgButton::Yes)
+                                  {MsgButton::Yes, MsgButton::No}, MsgButton::Yes, QString()) == MsgButton::Yes)
         ShellOpen(PathJoin(s.AppFolder, QStringLiteral("einbau.html")));
     return true;
 }

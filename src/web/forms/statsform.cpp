@@ -103,7 +103,7 @@ void TStatsForm::CreateFormular(const QString &folderName)
     if (Messages::instance().show(MsgKind::Information,
                                   QStringLiteral("Dateien wurden erstellt! Möchten Sie nun die Einbauanleitung "
                                                  "starten?"),
-                                  {MsgButton::Yes, MsgButton::No}, MsgButton::Yes) == MsgButton::Yes)
+                                  {MsgButton::Yes, MsgButton::No}, MsgButton::Yes, QString()) == MsgButton::Yes)
         ShellOpen(PathJoin(s.AppFolder, QStringLiteral("stats-einbau.html")));
 }
 

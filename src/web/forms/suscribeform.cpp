@@ -165,7 +165,7 @@ void TSuscribeForm::GetOrdersBitBtnClick()
                            "abzuholen, wir empfehlen Ihnen alle Einträge abzuholen und danach unter dem Punkt "
                            "\"Automatisches Abholen von Bestellungen einrichten\" Ihre automatische Abholung zu "
                            "aktualisieren! Möchten Sie mit der Abholung forfahren?"),
-            {MsgButton::Yes, MsgButton::No}, MsgButton::No) != MsgButton::Yes)
+            {MsgButton::Yes, MsgButton::No}, MsgButton::No, QString()) != MsgButton::Yes)
         return;
 
     const WaitCursor cursor;
