@@ -1,5 +1,4 @@
 #include "shell.h"
-#include "inputblocker.h"
 #include "messages.h"
 #include "paths.h"
 #include "service.h"
@@ -218,7 +217,8 @@ bool RunAndWait(const QString &workFolder, const QString &program, const QString
     }
 
     {
-        InputBlocker blocker;
+        // The windows stay usable while the program runs; a caller that must not
+        // be started twice meanwhile says so itself.
         QuitWatcher watcher;
         while (process->state() != QProcess::NotRunning && !ApplicationQuitting()) {
             QEventLoop loop;

@@ -69,8 +69,9 @@ bool OpenUrlInBrowser(const QString &argument);
 bool DeleteFilesByMask(const QString &maskPath);
 
 // Starts the program without a window of its own in the work folder and waits
-// until it has ended, checking every 100 ms while the event loop runs with user
-// input blocked. Returns early when the application is quitting. A failed start
+// until it has ended, checking every 100 ms while the event loop runs: timers
+// and the user's input of every window go on meanwhile. Returns early when the
+// application is quitting. A failed start
 // shows "Error starting " and the program. The parameters are split like a
 // command line (quotes group words) but never passed to a shell.
 // Returns true when the program was started.

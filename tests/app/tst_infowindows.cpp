@@ -19,8 +19,10 @@
 #include <QCheckBox>
 #include <QDialog>
 #include <QDir>
+#include <QFileInfo>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 
 using namespace vt;
 
@@ -305,6 +307,58 @@ private slots:
         }
         QCOMPARE(shell.opened, QList<QUrl>(pages, QUrl(ProductInfo().DesignerPageUrl)));
         SetProductInfo(MakeProductInfo(m.dir.file("vantrel"), BrandingFolder()));
+    }
+
+    // While the layout application runs the main window takes the user's input;
+    // only starting it a second time is refused.
+    void layoutApplicationLeavesTheWindowUsable()
+    {
+        MainOnScreen m({{{"Mail", "a@example.de"}}, {{"Mail", "b@example.de"}}, {{"Mail", "c@example.de"}}});
+        ShellRecorder shell;
+        QTemporaryDir tools;
+        const QString folder = tools.path() + "/Layoutwerk pro/";
+        QVERIFY(QDir().mkpath(folder));
+        // Notes each start, then runs until told to end.
+        QFile tool(folder + "LAYOUTWERK.EXE");
+        QVERIFY(tool.open(QIODevice::WriteOnly));
+        tool.write("#!/bin/sh\necho start >> started.txt\nwhile [ ! -f stop ]; do sleep 0.05; done\n");
+        tool.close();
+        tool.setPermissions(tool.permissions() | QFile::ExeOwner);
+        Registry::writeString(uninstallKey("Layoutwerk_is1"), "InstallLocation", folder);
+        m.goTo(0, "Mail");
+        // Whatever goes wrong, the stand-in ends within a while.
+        QTimer failsafe;
+        failsafe.setInterval(20000);
+        QObject::connect(&failsafe, &QTimer::timeout, [&] { QFile(folder + "stop").open(QIODevice::WriteOnly); });
+        failsafe.start();
+
+        int rowWhileRunning = -1;
+        QStringList saidWhileRunning;
+        QTimer::singleShot(0, m.form.get(), [&] {
+            QTRY_VERIFY(QFile::exists(folder + "started.txt"));
+            QTest::keyClick(m.grid(), Qt::Key_Down);
+            QTest::keyClick(m.grid(), Qt::Key_Down);
+            rowWhileRunning = m.grid()->currentIndex().row();
+            m.child<QPushButton>("Exe")->click();
+            saidWhileRunning = m.boxes.takeTexts();
+            QFile stop(folder + "stop");
+            QVERIFY(stop.open(QIODevice::WriteOnly));
+        });
+        m.child<QPushButton>("Exe")->click();
+        QCOMPARE(rowWhileRunning, 2);
+        QCOMPARE(saidWhileRunning, QStringList{"Achtung! Layoutwerk ist bereits aktiv!"});
+        QFile started(folder + "started.txt");
+        QVERIFY(started.open(QIODevice::ReadOnly));
+        QCOMPARE(started.readAll(), QByteArray("start\n"));
+        // Once it has ended, it starts again.
+        QFile::remove(folder + "stop");
+        QTimer::singleShot(0, m.form.get(), [&] {
+            QTRY_COMPARE(QFileInfo(folder + "started.txt").size(), qint64(12));
+            QFile stop(folder + "stop");
+            QVERIFY(stop.open(QIODevice::WriteOnly));
+        });
+        m.child<QPushButton>("Exe")->click();
+        QVERIFY(m.boxes.isEmpty());
     }
 
     void noticeLeadsToThePageBothWays()

@@ -5,12 +5,16 @@
 #include "dbgrid.h"
 #include "enterpriselinksform.h"
 #include "enterpriseoptionsform.h"
+#include "forms.h"
 #include "grussformelform.h"
 #include "inifile.h"
 #include "logforms.h"
+#include "mailerform.h"
 #include "mainformfixture.h"
 #include "modal.h"
 #include "shellrecorder.h"
+#include "startmailer.h"
+#include "textfile.h"
 #include "wheelhook.h"
 
 #include <QAction>
@@ -20,6 +24,7 @@
 #include <QFont>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QToolButton>
 
@@ -63,6 +68,46 @@ class TestMainCommands : public QObject
 
 private slots:
     void initTestCase() { UsePrivateHome(m_home); }
+
+    // "Grußformel" is a command on the menu bar itself: after it the bar lets go
+    // of the keyboard and shows nothing chosen, however the entry was reached.
+    void commandOnTheMenuBarLetsGo()
+    {
+        ShownMain m;
+        auto *bar = m.child<QMenuBar>("MainMenu1");
+        QAction *entry = m.form->commandAction("Grussormel1");
+        int shown = 0;
+        Modal::setHandler([&](QDialog *d) {
+            shown += d == GrussformelForm();
+            // On screen, taking the focus from the main window, then left with Escape.
+            d->show();
+            d->activateWindow();
+            [d] { QVERIFY(QTest::qWaitForWindowActive(d)); }();
+            d->reject();
+            m.form->activateWindow(); // as the window manager does
+            return int(QDialog::Rejected);
+        });
+        m.goTo(1, "Mail");
+        // By the keyboard: Alt+P opens "Programm", Right goes on to "Bearbeiten",
+        // "Spezial" and then to the command, Return runs it.
+        QTest::keyClick(m.form.get(), Qt::Key_P, Qt::AltModifier);
+        for (int i = 0; i < 3; ++i)
+            QTest::keyClick(QApplication::activePopupWidget() ? QApplication::activePopupWidget() : bar, Qt::Key_Right);
+        QCOMPARE(bar->activeAction(), entry);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QCOMPARE(shown, 1);
+        QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget *>(m.grid()));
+        QCOMPARE(bar->activeAction(), nullptr);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+        QCOMPARE(m.grid()->currentIndex().row(), 2);
+
+        // By the mouse.
+        QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(entry).center());
+        QCOMPARE(shown, 2);
+        QTRY_COMPARE(bar->activeAction(), nullptr);
+        QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget *>(m.grid()));
+        Modal::setHandler({});
+    }
 
     void markingByDoubleClick_data()
     {

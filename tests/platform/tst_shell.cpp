@@ -175,7 +175,7 @@ private slots:
         QVERIFY(RunAndWait(QString(), QStringLiteral("/bin/true"), QString()));
     }
 
-    void runAndWaitKeepsTheLoopRunningButBlocksInput()
+    void runAndWaitKeepsTheWindowsResponsive()
     {
         QLineEdit edit;
         edit.show();
@@ -186,11 +186,9 @@ private slots:
             QTest::keyClicks(&edit, QStringLiteral("abc"));
         });
         QVERIFY(RunAndWait(QString(), QStringLiteral("sleep"), QStringLiteral("0.5")));
+        // Timers ran and typing reached the window while the program ran.
         QVERIFY(timerRan);
-        QCOMPARE(edit.text(), QString());
-        // Afterwards input goes through again.
-        QTest::keyClicks(&edit, QStringLiteral("x"));
-        QCOMPARE(edit.text(), QStringLiteral("x"));
+        QCOMPARE(edit.text(), QStringLiteral("abc"));
     }
 
     // Last: it tells the application to quit.

@@ -40,12 +40,15 @@ void TMainForm::LayoutwerkDownload1Click()
             ShellOpen(ProductInfo().DesignerPageUrl);
         return;
     }
-    if (ProgramRunning(path)) {
+    if (m_layoutApplicationRuns || ProgramRunning(path)) {
         plain(QStringLiteral("Achtung! Layoutwerk ist bereits aktiv!"));
         return;
     }
-    // The program waits, repainting, until the layout application has ended.
+    // The window stays usable while it waits for the layout application's end;
+    // only a second start of it is refused, above.
+    m_layoutApplicationRuns = true;
     RunAndWait(QFileInfo(path).absolutePath(), path, QString());
+    m_layoutApplicationRuns = false;
 }
 
 void TMainForm::BetriebsanleitungMehrplatzversion1Click()

@@ -41,6 +41,7 @@
 #include <QMenuBar>
 #include <QPainter>
 #include <QPushButton>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 
@@ -183,6 +184,9 @@ void TMainForm::buildMenus()
             if (a->isCheckable() && !m_handlers.contains(name))
                 a->setChecked(!a->isChecked());
             Guard(qPrintable(QStringLiteral("TMainForm.") + name), [&] { runCommand(name); });
+            // The bar finishes its own handling of the key or click first.
+            if (!a->menu() && menuBar()->actions().contains(a))
+                QTimer::singleShot(0, this, [this] { leaveMenuBar(); });
         });
     }
     QMenuBar *bar = menuBar();
@@ -207,6 +211,10 @@ void TMainForm::buildMenus()
           "MarkierenvonIDbisID1", "MarkierenallerDatenstzemitbestimmtenWortlaut1", "AlleInvalidzurcksetzen1",
           "Spalteninhaltlschensetzen1"});
     bar->addAction(commandAction(QStringLiteral("Grussormel1")));
+    connect(qApp, &QApplication::focusChanged, this, [this, bar](QWidget *old, QWidget *now) {
+        if (now == bar && old && old != bar && old->window() == this)
+            m_focusBeforeMenuBar = old;
+    });
     menu("Pruefung1", "&Prüfung",
          {"EmailAdressenaufGltigkeitberprfen2", nullptr, "TransactionlogwrdendesMailversandes1",
           "NachdoppeltenEmailadressenprfen1", nullptr, "DatenbankWartung1"});
@@ -225,6 +233,24 @@ void TMainForm::buildMenus()
     m_gridPopup->setObjectName(QStringLiteral("DBGridPopupMenu"));
     m_gridPopup->addAction(commandAction(QStringLiteral("OutlookStarten")));
     m_gridPopup->addAction(commandAction(QStringLiteral("CopyDBGridToClipboard")));
+}
+
+void TMainForm::leaveMenuBar()
+{
+    QMenuBar *bar = menuBar();
+    // A menu the user has opened since stays open.
+    if (bar->activeAction() && bar->activeAction()->menu())
+        return;
+    // The bar's own way out (as Escape on it): no entry chosen, out of its keyboard mode.
+    QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    QCoreApplication::sendEvent(bar, &escape);
+    // The window gives the keyboard to the bar again when it is active once more
+    // after the command's dialog; it goes back where it was before.
+    if (focusWidget() == bar || !focusWidget()) {
+        QWidget *back = m_focusBeforeMenuBar && m_focusBeforeMenuBar->isVisible() ? m_focusBeforeMenuBar.data()
+                                                                                  : static_cast<QWidget *>(DBGrid1);
+        back->setFocus(Qt::MenuBarFocusReason);
+    }
 }
 
 QToolButton *TMainForm::toolButton(QToolBar *bar, const QString &name, const QString &command, const QString &hint,

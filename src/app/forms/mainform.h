@@ -169,6 +169,9 @@ protected:
 private:
     void buildWindow();
     void buildMenus();
+    // After a command on the menu bar itself: nothing chosen on the bar, and the
+    // keyboard back where it was before the bar took it.
+    void leaveMenuBar();
     QWidget *buildToolbar();
     QWidget *buildButtonBar();
     void fitButtonCaptions();
@@ -198,11 +201,13 @@ private:
     QPushButton *m_openModeBitBtn = nullptr;
     QToolButton *m_openModeGlowButton = nullptr;
     QMenu *m_gridPopup = nullptr;
+    QPointer<QWidget> m_focusBeforeMenuBar;
     DataFolderLock m_lock;
     bool m_startEnded = false;
     bool m_created = false;
     bool m_updateSetUp = false;
     bool m_handOver = false;
+    bool m_layoutApplicationRuns = false; // started here, the window waiting for its end
     WheelNotches m_wheelNotches;
 };
 
