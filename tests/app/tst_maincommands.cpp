@@ -310,6 +310,42 @@ private slots:
         QCOMPARE(shown, (QStringList{"TNewWizForm", "TNewWizForm"}));
     }
 
+    // Settings saved in the options while the serial e-mail window is open reach
+    // its sender list; a sender the user typed there stays.
+    void savedOptionsReachTheSerialMailWindow()
+    {
+        ShownMain m;
+        QVERIFY(WriteLines(m.dir.file("Data/AbsenderMails.ini"), {"alt@example.com <Alt>"}));
+        m.state().FirstSettingsDone = true;
+        StartWizardChoice() = {};
+        StartWizardChoice().NewMailChosen = true;
+        StartWizardChoice().TextMailChosen = true;
+        vt::StartMailer();
+        TMailerForm *mailer = MailerForm();
+        auto *senders = mailer->findChild<QComboBox *>("ComboBox1");
+        QTRY_COMPARE(senders->currentText(), QStringLiteral("alt@example.com <Alt>"));
+
+        auto saveSender = [&](const QString &address, const QString &name) {
+            Modal::setHandler([&](QDialog *d) {
+                d->findChild<QLineEdit *>("EmailEdit")->setText(address);
+                d->findChild<QLineEdit *>("NameEdit")->setText(name);
+                d->findChild<QPushButton *>("UebernehmenButton")->click();
+                return d->result();
+            });
+            m.form->commandAction("Options")->trigger();
+            Modal::setHandler({});
+        };
+        saveSender("neu@example.com", "Neu");
+        QCOMPARE(senders->currentText(), QStringLiteral("neu@example.com <Neu>"));
+
+        senders->lineEdit()->selectAll();
+        QTest::keyClicks(senders->lineEdit(), "eigen@example.com <Eigen>");
+        saveSender("noch@example.com", "Noch");
+        QCOMPARE(senders->itemText(0), QStringLiteral("noch@example.com <Noch>"));
+        QCOMPARE(senders->currentText(), QStringLiteral("eigen@example.com <Eigen>"));
+        mailer->AbortBitBtnClick();
+    }
+
     void commandsWithoutADatabase_data()
     {
         QTest::addColumn<QString>("command");

@@ -512,6 +512,47 @@ private slots:
         QCOMPARE(server->received().at(0).mailFrom, QStringLiteral("drei@example.com"));
     }
 
+    // Coming back to the window (from the preview, from the main window) fills
+    // the sender list again; a sender the user typed or chose stays until the
+    // user changes it, and each new opening starts from the list's first line.
+    void theSenderChosenStays()
+    {
+        MailerProgram p;
+        const QString second = "zwei@example.com <Zwei>";
+        WriteLines(p.dir.file("Data/AbsenderMails.ini"), {kSender, second});
+        MessageRecorder boxes;
+        TMailerForm *w = MailerProgram::openTextMail();
+        auto *senders = child<QComboBox>(w, "ComboBox1");
+        QCOMPARE(senders->currentText(), kSender);
+
+        // Typed.
+        senders->lineEdit()->selectAll();
+        QTest::keyClicks(senders->lineEdit(), "drei@example.com <Drei>");
+        w->FormActivate();
+        QCOMPARE(senders->currentText(), QStringLiteral("drei@example.com <Drei>"));
+        QCOMPARE(senders->count(), 2);
+
+        // Chosen from the list, which has changed meanwhile.
+        w->AbortBitBtnClick();
+        w = MailerProgram::openTextMail();
+        QCOMPARE(senders->currentText(), kSender);
+        QTest::keyClick(senders, Qt::Key_Down);
+        QCOMPARE(senders->currentText(), second);
+        WriteLines(p.dir.file("Data/AbsenderMails.ini"), {"neu@example.com <Neu>", kSender, second});
+        w->FormActivate();
+        QCOMPARE(senders->currentText(), second);
+        QCOMPARE(senders->count(), 3);
+
+        // Untouched, the list's first line.
+        w->AbortBitBtnClick();
+        w = MailerProgram::openTextMail();
+        QCOMPARE(senders->currentText(), QStringLiteral("neu@example.com <Neu>"));
+        WriteLines(p.dir.file("Data/AbsenderMails.ini"), {second});
+        w->FormActivate();
+        QCOMPARE(senders->currentText(), second);
+        w->AbortBitBtnClick();
+    }
+
     void templateWithAMissingAttachment()
     {
         MailerProgram p;

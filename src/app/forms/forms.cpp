@@ -139,6 +139,13 @@ TOptionsForm *OptionsForm()
         test->raise();
         test->activateWindow();
     });
+    // An open serial e-mail window offers the senders just saved; a run going on
+    // keeps the sender it started with.
+    QObject::connect(form, &TOptionsForm::settingsSaved, form, [] {
+        TMailerForm *mailer = MailerForm();
+        if (mailer->isVisible() && !mailer->runActive())
+            mailer->loadSenderList();
+    });
     return form;
 }
 

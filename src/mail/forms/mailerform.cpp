@@ -212,6 +212,9 @@ TMailerForm::TMailerForm()
         if (MainState().TransactionLogOn)
             m_mailing.IdSMTP1.logText(description);
     });
+    // What the user types or picks as the sender stays when the list is filled again.
+    connect(ui->ComboBox1->lineEdit(), &QLineEdit::textEdited, this, [this] { m_senderChosen = true; });
+    connect(ui->ComboBox1, &QComboBox::activated, this, [this] { m_senderChosen = true; });
     ui->BitBtn2->hide();
     ActivationTracker::instance().install(
         this, [this] { Guard("TMailerForm.FormActivate", [this] { FormActivate(); }); }, true);
@@ -259,13 +262,7 @@ void TMailerForm::FormActivate()
     ui->TrackingCheckBox->setEnabled(tracking);
     st.TrackingActive = tracking;
 
-    const MailSettingsFiles files(st.AppFolder, st.DataFolder, st.DatabaseIniName);
-    const MailSettingsFiles::SenderList senders = files.readSenderList();
-    if (!senders.ok)
-        error(senders.error);
-    ui->ComboBox1->clear();
-    ui->ComboBox1->addItems(senders.lines);
-    ui->ComboBox1->setCurrentIndex(senders.lines.isEmpty() ? -1 : 0);
+    loadSenderList();
 
     if (MailMode == 1) {
         ui->PreviewBitBtn->setEnabled(true);
@@ -292,6 +289,27 @@ void TMailerForm::FormActivate()
         if (import.HtmlImported && Trimmed(import.Subject) != Trimmed(m_mailSubject))
             subject = Trimmed(import.Subject);
         ui->SubjectEdit->setText(subject);
+    }
+}
+
+void TMailerForm::loadSenderList()
+{
+    const TMainState &st = MainState();
+    const MailSettingsFiles files(st.AppFolder, st.DataFolder, st.DatabaseIniName);
+    const MailSettingsFiles::SenderList senders = files.readSenderList();
+    if (!senders.ok)
+        error(senders.error);
+    QComboBox *senderBox = ui->ComboBox1;
+    const QString chosen = senderBox->currentText();
+    senderBox->clear();
+    senderBox->addItems(senders.lines);
+    senderBox->setCurrentIndex(senders.lines.isEmpty() ? -1 : 0);
+    if (m_senderChosen) {
+        const int line = senderBox->findText(chosen, Qt::MatchExactly);
+        if (line >= 0)
+            senderBox->setCurrentIndex(line);
+        else
+            senderBox->setEditText(chosen);
     }
 }
 
@@ -402,6 +420,8 @@ void TMailerForm::reject()
 void TMailerForm::PrepareAndShow()
 {
     CanCloseFlag = false;
+    // Each opening starts from the first sender of the list.
+    m_senderChosen = false;
     if (MailMode == 0) {
         ui->MessageMemo->setEnabled(true);
         if (!TextTemplatePath.isEmpty())

@@ -100,6 +100,9 @@ public:
 
     void PrepareAndShow();
     void ResetSendDisplay();
+    // Fills the sender list ("Von:") from the list in force, its first line chosen;
+    // a sender the user typed or chose in this opening of the window stays.
+    void loadSenderList();
     // Loads a template file into subject, body and attachment. A missing attachment
     // is reported and the template saved again without it: to this file, or, for a
     // work copy, to CurrentTemplateFile.
@@ -182,7 +185,8 @@ private:
     bool m_busyCursor = false;
     QPointer<SendRun> m_run;
     Mailing &m_mailing;
-    QString m_mailSubject; // the subject of the HTML mail file
+    QString m_mailSubject;       // the subject of the HTML mail file
+    bool m_senderChosen = false; // the user typed or chose the sender
 };
 
 // The one serial e-mail window of the program.
