@@ -19,6 +19,7 @@
 #include <QLineEdit>
 #include <QLockFile>
 #include <QPushButton>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QSysInfo>
 
@@ -85,6 +86,25 @@ private slots:
         const QStringList shipped = QDir(m.dir.file("Vorlagen")).entryList(QDir::Files);
         QCOMPARE(shipped.size(), 5);
         QCOMPARE(QDir(TMainForm::documentsWorkFolder()).entryList(QDir::Files), shipped);
+    }
+
+    // At the first start the window fills the screen's work area but for the
+    // bottom 27 pixels, with its frame, even where the work area is smaller than
+    // the window's design size (as the offscreen screen of the tests is).
+    void firstStartFitsTheWorkArea()
+    {
+        const QString registry = Registry::fileName();
+        Registry::setFileName(m_home.path() + "/first-start.ini");
+        {
+            StartedMain m;
+            m.form->show();
+            QVERIFY(QTest::qWaitForWindowExposed(m.form.get()));
+            const QRect area = m.form->screen()->availableGeometry();
+            QVERIFY2(area.width() < 994 || area.height() < 673 + 27, "the screen is large enough to hold the window");
+            QCOMPARE(m.form->frameGeometry(), QRect(area.left(), area.top(), area.width(), area.height() - 27));
+            m.form->close();
+        }
+        Registry::setFileName(registry);
     }
 
     void severalDatabasesOfferTheirCommands()

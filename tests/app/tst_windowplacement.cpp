@@ -134,6 +134,15 @@ private slots:
         QCOMPARE(m_window->geometry(), area);
     }
 
+    void aMinimumLargerThanTheScreenGivesWay()
+    {
+        const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+        m_window->setMinimumSize(area.width() + 200, area.height() + 100);
+        PlaceWindowFrame(m_window, area);
+        QCOMPARE(m_window->geometry(), area);
+        QCOMPARE(m_window->minimumSize(), area.size());
+    }
+
     void childWindowsAreLeftAlone()
     {
         QWidget child(m_window);

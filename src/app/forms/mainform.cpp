@@ -364,6 +364,7 @@ void TMainForm::fitButtonCaptions()
     // A window as narrow as it may be stays so.
     const bool atMinimum = width() == minimumWidth();
     setMinimumWidth(std::max(994, buttons->minimumSizeHint().width()));
+    FitMinimumToScreen(this);
     if (atMinimum)
         resize(minimumWidth(), height());
 }

@@ -41,6 +41,7 @@ QRect normalFrameOf(const QWidget *window)
 
 void applyFrame(QWidget *window, const QRect &frame)
 {
+    FitMinimumToScreen(window, screenOf(frame));
     const QMargins m = frameMarginsOf(window);
     window->resize(QSize(frame.width() - m.left() - m.right(), frame.height() - m.top() - m.bottom())
                        .expandedTo(window->minimumSize()));
@@ -90,6 +91,18 @@ private:
 };
 
 } // namespace
+
+void FitMinimumToScreen(QWidget *window, QScreen *screen)
+{
+    if (!screen)
+        screen = window->screen();
+    if (!screen)
+        return;
+    const QSize room = screen->availableGeometry().size().shrunkBy(frameMarginsOf(window));
+    const QSize minimum = window->minimumSize();
+    if (minimum.width() > room.width() || minimum.height() > room.height())
+        window->setMinimumSize(minimum.boundedTo(room));
+}
 
 void PlaceWindowFrame(QWidget *window, const QRect &frame)
 {

@@ -11,6 +11,7 @@
 #include <QRect>
 #include <QString>
 
+class QScreen;
 class QWidget;
 
 namespace vt {
@@ -31,6 +32,10 @@ void SaveWindowPlacement(QWidget *window);
 
 // A rectangle moved and shrunk so that it lies within the screen's area.
 QRect FitToScreen(const QRect &rect, const QRect &area);
+
+// Lowers a minimum size that would not let the window with its frame fit into
+// the screen's work area (a small screen, a panel), so that it does.
+void FitMinimumToScreen(QWidget *window, QScreen *screen = nullptr);
 
 // Places a top-level window so that its frame covers the rectangle. The frame's
 // size is known only once the window manager has framed the shown window; the
